@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds everything and runs every test: the full
+# build, then the core again under AddressSanitizer and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+jobs="$(nproc)"
+
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-test -j"$jobs"
+
+# GUI tests run offscreen; the X server test starts Xvfb itself.
+export QT_QPA_PLATFORM=offscreen
+(cd build-test && ctest --output-on-failure -j"$jobs" --timeout 600)
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DORVO_BUILD_GUI=OFF -DORVO_BUILD_BENCH=OFF >/dev/null
+cmake --build build-sanitize -j"$jobs"
+(cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$jobs" --timeout 900)
