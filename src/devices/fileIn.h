@@ -1,0 +1,61 @@
+#pragma once
+// Plays a WAV file in place of the sound-card input: paced by a timer, it
+// hands one buffer of 16-bit mono samples per tick to its owner.
+
+#include "devices/Timer.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TfileIn {
+public:
+    explicit TfileIn(ITimerFactory& timers);
+    ~TfileIn();
+    TfileIn(const TfileIn&) = delete;
+    TfileIn& operator=(const TfileIn&) = delete;
+
+    const std::string& Filename() const { return filename_; }
+    void SetFilename(const std::string& name) { filename_ = name; }
+    uint32_t TimerInterval() const { return timerInterval_; }
+    // Clamped to 10..500 ms; the buffer holds TimerInterval x 8 samples.
+    void SetTimerInterval(uint32_t ms);
+    bool RepeatFile() const { return repeatFile_; }
+    void SetRepeatFile(bool on) { repeatFile_ = on; }
+
+    int BufferSamples() const { return static_cast<int>(timerInterval_ * 8); }
+    bool Running() const { return running_; }
+    bool IsOpen() const { return file_ != nullptr; }
+    // Text of the last failure of Open, ReadHeader or a read, for messages.
+    const std::string& LastError() const { return lastError_; }
+
+    // One buffer: the samples and the buffer size in samples.
+    std::function<void(const int16_t* pb, int l)> OnBufferReady;
+    // The end of the data was reached and playing stopped.
+    std::function<void()> OnEOFReached;
+
+    bool Open();
+    bool ReadHeader();
+    void Start();
+    void Stop();
+    void Close();
+    // One timer tick: read and deliver one buffer.
+    void Tick();
+
+private:
+    size_t ReadBytes(void* dst, size_t n);
+
+    std::unique_ptr<ITimer> timer_;
+    std::string filename_ = "test.wav";
+    uint32_t timerInterval_ = 100;
+    bool repeatFile_ = false;
+    bool running_ = false;
+    std::FILE* file_ = nullptr;
+    long long dataStart_ = 0;
+    std::vector<uint8_t> bytes_;
+    std::vector<int16_t> samples_;
+    std::string lastError_;
+};

@@ -1,0 +1,76 @@
+#include "devices/WavWriter.h"
+#include "devices/ManualClock.h"
+#include "devices/TempDir.h"
+#include "devices/fileIn.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <vector>
+
+namespace {
+
+TEST(WavWriterTest, WritesHeaderTheReaderAcceptsAndSamplesLittleEndian) {
+    TempDir dir;
+    const std::string path = dir.File("out.wav");
+    for (int channels : {1, 2}) {
+        WavWriter w;
+        ASSERT_TRUE(w.Open(path, channels)) << w.LastError();
+        std::vector<int16_t> s = {0x0102, -2, 32767, -32768};
+        ASSERT_TRUE(w.Write(s.data(), s.size()));
+        ASSERT_TRUE(w.Commit()) << w.LastError();
+
+        std::string bytes = TempDir::ReadBytes(path);
+        ASSERT_EQ(bytes.size(), 44u + 8u);
+        EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+        EXPECT_EQ(static_cast<uint8_t>(bytes[4]), 44u);  // 36 + 8 data bytes
+        EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
+        EXPECT_EQ(static_cast<uint8_t>(bytes[22]), channels);
+        EXPECT_EQ(static_cast<uint8_t>(bytes[24]) | (static_cast<uint8_t>(bytes[25]) << 8), 8000);
+        EXPECT_EQ(static_cast<uint8_t>(bytes[28]) | (static_cast<uint8_t>(bytes[29]) << 8), 16000 * channels);
+        EXPECT_EQ(bytes.substr(36, 4), "data");
+        EXPECT_EQ(static_cast<uint8_t>(bytes[40]), 8u);
+        EXPECT_EQ(static_cast<uint8_t>(bytes[44]), 0x02);
+        EXPECT_EQ(static_cast<uint8_t>(bytes[45]), 0x01);
+
+        ManualClock clock;
+        TfileIn r(clock);
+        std::vector<int16_t> got;
+        r.OnBufferReady = [&](const int16_t* pb, int) { got.assign(pb, pb + 4); };
+        r.SetFilename(path);
+        ASSERT_TRUE(r.Open());
+        ASSERT_TRUE(r.ReadHeader());
+        r.Tick();
+        EXPECT_EQ(got, s);
+    }
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.wav"});  // no temporary left
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    const mode_t mask = umask(022);
+    umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << "ordinary permissions, not a private temp file's";
+}
+
+TEST(WavWriterTest, FailedOrAbandonedWritesLeaveNothingBehind) {
+    TempDir dir;
+    WavWriter w;
+    EXPECT_FALSE(w.Open(dir.File("no/such/dir/out.wav"), 1));
+    EXPECT_NE(w.LastError().find("cannot write"), std::string::npos);
+    EXPECT_FALSE(w.Open(dir.Path(), 1));  // a directory
+    int16_t s = 0;
+    EXPECT_FALSE(w.Write(&s, 1));
+    EXPECT_FALSE(w.Commit());
+
+    const std::string path = dir.File("keep.wav");
+    TempDir::WriteBytes(path, "old contents");
+    {
+        WavWriter abandoned;
+        ASSERT_TRUE(abandoned.Open(path, 1));
+        ASSERT_TRUE(abandoned.Write(&s, 1));
+    }  // destroyed without Commit
+    EXPECT_EQ(TempDir::ReadBytes(path), "old contents");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"keep.wav"});
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+#include "devices/fileIn.h"
+#include "devices/ManualClock.h"
+#include "devices/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Le32(uint32_t v) {
+    std::string s(4, '\0');
+    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
+    return s;
+}
+
+std::string SampleBytes(const std::vector<int16_t>& v) {
+    std::string s;
+    for (int16_t x : v) {
+        s += static_cast<char>(static_cast<uint16_t>(x) & 0xFF);
+        s += static_cast<char>(static_cast<uint16_t>(x) >> 8);
+    }
+    return s;
+}
+
+// A canonical header: RIFF, WAVEfmt with a 16-byte body, optional extra
+// chunk, then the data chunk.
+std::string Wav(const std::vector<int16_t>& samples, const std::string& extraChunk = "") {
+    std::string fmt(16, '\x01');
+    std::string data = SampleBytes(samples);
+    std::string body = "WAVEfmt " + Le32(16) + fmt + extraChunk + "data" + Le32(static_cast<uint32_t>(data.size())) + data;
+    return "RIFF" + Le32(static_cast<uint32_t>(body.size())) + body;
+}
+
+struct Recorder {
+    std::vector<std::string> events;
+    std::vector<std::vector<int16_t>> buffers;
+    void Attach(TfileIn& r) {
+        r.OnBufferReady = [this](const int16_t* pb, int l) {
+            events.push_back("buffer");
+            buffers.emplace_back(pb, pb + l);
+        };
+        r.OnEOFReached = [this] { events.push_back("eof"); };
+    }
+};
+
+class FileInTest : public ::testing::Test {
+protected:
+    ManualClock clock;
+    TempDir dir;
+    TfileIn reader{clock};
+    Recorder rec;
+
+    void SetUp() override { rec.Attach(reader); }
+    bool OpenBytes(const std::string& bytes) {
+        std::string path = dir.File("in.wav");
+        TempDir::WriteBytes(path, bytes);
+        reader.SetFilename(path);
+        return reader.Open();
+    }
+};
+
+TEST_F(FileInTest, AcceptsPlainAndListChunkFilesAndFindsTheSamples) {
+    std::vector<int16_t> s = {1, -1, 32767, -32768, 256};
+    for (const std::string& extra : {std::string(), "LIST" + Le32(10) + "INFOabcdef"}) {
+        ASSERT_TRUE(OpenBytes(Wav(s, extra)));
+        ASSERT_TRUE(reader.ReadHeader()) << reader.LastError();
+        reader.SetTimerInterval(10);
+        rec.buffers.clear();
+        reader.Tick();
+        ASSERT_EQ(rec.buffers.size(), 1u);
+        ASSERT_EQ(rec.buffers[0].size(), 80u);
+        EXPECT_EQ(std::vector<int16_t>(rec.buffers[0].begin(), rec.buffers[0].begin() + 5), s);
+        reader.Close();
+    }
+}
+
+TEST_F(FileInTest, RefusesWhatIsNotRiffOrWaveFmt) {
+    ASSERT_TRUE(OpenBytes("RIFX" + Wav({1}).substr(4)));
+    EXPECT_FALSE(reader.ReadHeader());
+    EXPECT_NE(reader.LastError().find("not a RIFF file"), std::string::npos);
+
+    std::string lower = Wav({1});
+    lower.replace(8, 8, "wavefmt ");  // tags are compared exactly
+    ASSERT_TRUE(OpenBytes(lower));
+    EXPECT_FALSE(reader.ReadHeader());
+    EXPECT_NE(reader.LastError().find("not a WAVE file with a fmt chunk"), std::string::npos);
+
+    ASSERT_TRUE(OpenBytes(""));
+    EXPECT_FALSE(reader.ReadHeader());
+    ASSERT_TRUE(OpenBytes("RIFF\x10\0\0\0WAVE"));
+    EXPECT_FALSE(reader.ReadHeader());
+}
+
+TEST_F(FileInTest, CannotOpenMissingFileOrDirectory) {
+    reader.SetFilename(dir.File("missing.wav"));
+    EXPECT_FALSE(reader.Open());
+    EXPECT_NE(reader.LastError().find("cannot open"), std::string::npos);
+    reader.SetFilename(dir.Path());
+    EXPECT_FALSE(reader.Open());
+    EXPECT_FALSE(reader.IsOpen());
+    reader.Tick();  // harmless when closed
+    EXPECT_TRUE(rec.events.empty());
+}
+
+TEST_F(FileInTest, TruncatedFilesAreAcceptedAndEndAtOnce) {
+    const std::string full = Wav({5, 6, 7});
+    // Cut inside the fmt body, inside the data tag, inside the data size.
+    for (size_t cut : {size_t(24), size_t(38), size_t(42)}) {
+        ASSERT_TRUE(OpenBytes(full.substr(0, cut)));
+        ASSERT_TRUE(reader.ReadHeader()) << cut;
+        rec.events.clear();
+        rec.buffers.clear();
+        reader.Start();
+        EXPECT_EQ(rec.events, (std::vector<std::string>{"eof", "buffer"})) << cut;
+        EXPECT_FALSE(reader.Running());
+        EXPECT_FALSE(clock.AnyTimerActive());
+        EXPECT_EQ(rec.buffers.at(0), std::vector<int16_t>(800, 0));
+        reader.Close();
+    }
+    // A fmt size far beyond the file: the data search ends at the file's end.
+    std::string huge = full;
+    huge.replace(16, 4, Le32(0xFFFFFFF0u));
+    ASSERT_TRUE(OpenBytes(huge));
+    EXPECT_TRUE(reader.ReadHeader());
+}
+
+TEST_F(FileInTest, LastPartialBufferIsZeroPaddedAndFollowsEof) {
+    std::vector<int16_t> ten = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    ASSERT_TRUE(OpenBytes(Wav(ten)));
+    ASSERT_TRUE(reader.ReadHeader());
+    reader.SetTimerInterval(50);
+    EXPECT_EQ(reader.BufferSamples(), 400);
+    reader.Start();
+    ASSERT_EQ(rec.events, (std::vector<std::string>{"eof", "buffer"}));
+    std::vector<int16_t> expect = ten;
+    expect.resize(400, 0);
+    EXPECT_EQ(rec.buffers[0], expect);
+    clock.Advance(1000);  // stopped: no more ticks
+    EXPECT_EQ(rec.events.size(), 2u);
+}
+
+TEST_F(FileInTest, TimerPacesBuffersAndRepeatFileStartsAgain) {
+    std::vector<int16_t> s(100);
+    for (int i = 0; i < 100; ++i) s[i] = static_cast<int16_t>(i + 1);
+    ASSERT_TRUE(OpenBytes(Wav(s)));
+    ASSERT_TRUE(reader.ReadHeader());
+    reader.SetTimerInterval(10);  // 80 samples
+    reader.SetRepeatFile(true);
+    reader.Start();
+    EXPECT_EQ(rec.buffers.size(), 1u);
+    clock.Advance(9);
+    EXPECT_EQ(rec.buffers.size(), 1u);
+    clock.Advance(1);
+    EXPECT_EQ(rec.buffers.size(), 2u);
+    clock.Advance(10);
+    ASSERT_EQ(rec.buffers.size(), 3u);
+    // Second buffer: samples 81..100 then 60 zeros; the third starts over.
+    EXPECT_EQ(rec.buffers[1][19], 100);
+    EXPECT_EQ(rec.buffers[1][20], 0);
+    EXPECT_EQ(rec.buffers[2][0], 1);
+    EXPECT_TRUE(reader.Running());
+    EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "eof"), 0);
+    reader.Stop();
+    clock.Advance(100);
+    EXPECT_EQ(rec.buffers.size(), 3u);
+}
+
+TEST_F(FileInTest, OddDataLengthAndIntervalClamps) {
+    reader.SetTimerInterval(5);
+    EXPECT_EQ(reader.TimerInterval(), 10u);
+    EXPECT_EQ(reader.BufferSamples(), 80);
+    reader.SetTimerInterval(1000);
+    EXPECT_EQ(reader.TimerInterval(), 500u);
+    EXPECT_EQ(reader.BufferSamples(), 4000);
+
+    std::string w = Wav({0x1234}) + "\x7f";  // a stray trailing byte
+    ASSERT_TRUE(OpenBytes(w));
+    ASSERT_TRUE(reader.ReadHeader());
+    reader.SetTimerInterval(10);
+    reader.Tick();
+    ASSERT_EQ(rec.buffers.size(), 1u);
+    EXPECT_EQ(rec.buffers[0][0], 0x1234);
+    EXPECT_EQ(rec.buffers[0][1], 0x7f);
+    EXPECT_EQ(rec.buffers[0][2], 0);
+}
+
+TEST_F(FileInTest, ClosingInTheEofHandlerIsSafe) {
+    ASSERT_TRUE(OpenBytes(Wav({1, 2})));
+    ASSERT_TRUE(reader.ReadHeader());
+    reader.OnEOFReached = [this] { reader.Close(); };
+    reader.Start();
+    EXPECT_FALSE(reader.IsOpen());
+    clock.Advance(1000);
+}
+
+}  // namespace
