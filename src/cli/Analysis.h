@@ -1,0 +1,111 @@
+#pragma once
+// The analysing half of the command-line tool: the analyser, decoder and
+// timing statistics configured as a fresh installation configures them,
+// driven from a WAV file or from a list of timed key transitions, with the
+// results collected the way the main window shows them.
+
+#include "analysis/CWDecode.h"
+#include "analysis/Calculat.h"
+#include "analysis/TimingStats.h"
+#include "devices/ManualClock.h"
+#include "morse/CWout.h"
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace orvo::cli {
+
+struct AnalysisOptions {
+    int32_t speed = 60;  // target speed, CpM
+    tProcessMode mode = tProcessMode::narrow;
+    int32_t center = 800;  // Hz
+    int32_t gain = -10;    // dB
+    int32_t bandwidth = 2;
+    bool bounce = true;
+    bool extended = true;
+};
+
+struct CharacterEntry {
+    uint32_t pattern = 0;
+    std::string text;  // Windows-1252
+    std::vector<uint32_t> elements;
+    bool wordSpace = false;
+    bool timeout = false;
+    uint32_t cpm = 0;
+    uint32_t avgCpm = 0;
+};
+
+struct TimingEntry {
+    int32_t last = 0;
+    int32_t avg = 0;
+    int32_t count = 0;
+};
+
+struct AnalysisResult {
+    std::string text;  // Windows-1252, as the decoded panel receives it
+    std::vector<CharacterEntry> characters;
+    TimingEntry dot, dash, elementSpace, charSpace, wordSpace;
+    int32_t lastDashAvg = 0;
+    int32_t lastDashCount = 0;
+    int32_t weight = 0;
+};
+
+// One line of `keys` input.
+struct KeyEvent {
+    uint64_t t = 0;
+    bool down = false;
+};
+
+class AnalysisSession {
+public:
+    explicit AnalysisSession(const AnalysisOptions& opt);
+    AnalysisSession(const AnalysisSession&) = delete;
+    AnalysisSession& operator=(const AnalysisSession&) = delete;
+
+    // Sample path: one block of CalcSize (400) samples.
+    void FeedBlock(const int16_t* samples);
+    // Silent blocks until no character is pending (bounded).
+    void FlushSamples();
+
+    // Key path, on the simulated clock: the main window's gate, duration
+    // and cap; then time runs on until nothing is pending.
+    void KeyAt(uint64_t t, bool down);
+    void FlushKeys();
+
+    AnalysisResult Result();
+
+    TCalculat& Calc() { return calc_; }
+    ManualClock& Clock() { return clock_; }
+    int32_t BlockSamples() const { return kBlock; }
+
+    static constexpr int32_t kBlock = 400;
+
+private:
+    void NewPattern(uint32_t data, bool bl, bool en);
+
+    ManualClock clock_;
+    TCWout gen_;
+    TCWDecode decoder_;
+    TTimingStats stats_;
+    TCalculat calc_;
+    AnalysisResult result_;
+    bool keyIsDown_ = false;
+    uint64_t lastKeyTime_ = 0;
+    uint64_t sampleTime_ = 0;
+};
+
+// Reads a WAV file as the reader does and analyses it. Throws CliError.
+AnalysisResult AnalyzeFile(const std::string& path, const AnalysisOptions& opt);
+// Analyses raw 8000 Hz mono samples (tests and benchmarks).
+AnalysisResult AnalyzeSamples(const std::vector<int16_t>& samples, const AnalysisOptions& opt);
+
+// Parses `keys` input; throws CliError naming the offending line.
+std::vector<KeyEvent> ParseKeyEvents(std::istream& in);
+AnalysisResult AnalyzeKeys(const std::vector<KeyEvent>& events, const AnalysisOptions& opt);
+
+// The JSON object printed by `analyze` and `keys` (one line, no newline).
+std::string ToJson(const AnalysisResult& r);
+
+}  // namespace orvo::cli

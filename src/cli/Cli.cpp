@@ -1,0 +1,293 @@
+#include "cli/Cli.h"
+
+#include "cli/Analysis.h"
+#include "cli/CliError.h"
+#include "cli/Send.h"
+#include "devices/WavWriter.h"
+#include "morse/CWout.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+
+namespace orvo::cli {
+
+namespace {
+
+const char* const kToolUsage =
+    "Usage: orvo-tapmeter-cli COMMAND [ARGS]\n"
+    "\n"
+    "Measures the timing of hand-keyed Morse and generates ideal Morse.\n"
+    "\n"
+    "Commands:\n"
+    "  analyze FILE.wav   decode keyed Morse from a WAV recording and report its timing\n"
+    "  keys FILE|-        decode timed key transitions and report their timing\n"
+    "  send TEXT -o OUT.wav  write TEXT as Morse to a WAV file\n"
+    "\n"
+    "Run 'orvo-tapmeter-cli COMMAND --help' for the options of a command.\n"
+    "Exit status: 0 on success, 2 on any error (reported on one line on stderr).\n";
+
+const char* const kAnalyzeUsage =
+    "Usage: orvo-tapmeter-cli analyze FILE.wav [OPTIONS]\n"
+    "\n"
+    "Reads the WAV file's data as 16-bit mono samples at 8000 Hz, detects the\n"
+    "keyed tone, decodes it and prints one JSON object: the decoded text, one\n"
+    "entry per character (pattern, text, element durations in ms, word space,\n"
+    "timeout, speed and average speed in CpM) and the timing statistics in\n"
+    "percent of a dot at the target speed.\n"
+    "\n"
+    "Options:\n"
+    "  --speed CPM                target speed in characters per minute, 20..300 (60)\n"
+    "  --mode narrow|broad        band-pass detector or broadband rectifier (narrow)\n"
+    "  --center HZ                band-pass centre frequency, 100..4000 (800)\n"
+    "  --gain DB                  input gain, -30..12 (-10)\n"
+    "  --bandwidth 0-3            band-pass width: 25, 50, 125 or 250 Hz (2)\n"
+    "  --bounce on|off            contact-bounce filter (on)\n"
+    "  --charset standard|extended  character set (extended)\n";
+
+const char* const kKeysUsage =
+    "Usage: orvo-tapmeter-cli keys FILE|- [OPTIONS]\n"
+    "\n"
+    "Reads key transitions, one per line as '<t_ms> down' or '<t_ms> up' with\n"
+    "non-decreasing millisecond times from 0 (blank lines and lines starting\n"
+    "with # are ignored), from FILE or standard input (-), decodes them as keyed\n"
+    "with a key and prints the same JSON object as 'analyze'.\n"
+    "\n"
+    "Options:\n"
+    "  --speed CPM                target speed in characters per minute, 20..300 (60)\n"
+    "  --bounce on|off            contact-bounce filter (on)\n"
+    "  --charset standard|extended  character set (extended)\n";
+
+const char* const kSendUsage =
+    "Usage: orvo-tapmeter-cli send TEXT -o OUT.wav [OPTIONS]\n"
+    "\n"
+    "Generates TEXT as Morse and writes it as an 8000 Hz 16-bit WAV file.\n"
+    "Prosigns may be written <ar> <bt> <ka> <sk> <as> <ve> <hh> <du> <sos> <ch>.\n"
+    "Characters that cannot be sent are reported and skipped.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output OUT.wav       the file to write (required)\n"
+    "  --speed CPM                characters per minute, 20..300 (60)\n"
+    "  --freq HZ                  tone frequency, 100..2000 (800)\n"
+    "  --weight PCT               dot mark : element space in percent, 30..300 (100)\n"
+    "  --ratio PCT                dash length in percent of a dot, 150..600 (300)\n"
+    "  --slope N                  ramp length in samples, 0..500 (20)\n"
+    "  --level DB                 output level, 0 or below (-10)\n"
+    "  --stereo                   two channels: steady tone left, Morse right\n"
+    "  --ptt-start MS             lead time before the first character (100)\n"
+    "  --ptt-hold MS              hold time after the last character (100)\n";
+
+struct Args {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> values;
+    std::set<std::string> flags;
+    bool help = false;
+};
+
+std::string HelpHint(const std::string& command) {
+    return std::string(" (see '") + kProgram + " " + command + " --help')";
+}
+
+Args ParseArgs(const std::vector<std::string>& args, const std::string& command, const std::set<std::string>& valueOptions,
+               const std::set<std::string>& flagOptions, const std::map<std::string, std::string>& aliases = {}) {
+    Args a;
+    bool optionsEnded = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            a.positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            a.help = true;
+            continue;
+        }
+        std::string value;
+        bool inlineValue = false;
+        if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            inlineValue = true;
+        }
+        if (auto al = aliases.find(arg); al != aliases.end()) arg = al->second;
+        if (valueOptions.count(arg)) {
+            if (!inlineValue) {
+                if (i + 1 >= args.size()) throw CliError("option " + arg + " needs a value" + HelpHint(command));
+                value = args[++i];
+            }
+            a.values[arg] = value;
+        } else if (flagOptions.count(arg) && !inlineValue) {
+            a.flags.insert(arg);
+        } else {
+            throw CliError("unknown option " + args[i] + HelpHint(command));
+        }
+    }
+    return a;
+}
+
+int32_t IntOption(const Args& a, const std::string& name, int32_t def) {
+    auto it = a.values.find(name);
+    if (it == a.values.end()) return def;
+    const std::string& v = it->second;
+    int32_t n = 0;
+    const char* b = v.data();
+    const char* e = v.data() + v.size();
+    if (b != e && *b == '+') ++b;
+    auto [p, ec] = std::from_chars(b, e, n);
+    if (v.empty() || ec != std::errc() || p != e) throw CliError("invalid value for " + name + ": '" + v + "' is not a whole number");
+    return n;
+}
+
+std::string ChoiceOption(const Args& a, const std::string& name, const std::string& def, const std::set<std::string>& choices) {
+    auto it = a.values.find(name);
+    if (it == a.values.end()) return def;
+    if (!choices.count(it->second)) {
+        std::string list;
+        for (const auto& c : choices) list += (list.empty() ? "" : "|") + c;
+        throw CliError("invalid value for " + name + ": '" + it->second + "' (expected " + list + ")");
+    }
+    return it->second;
+}
+
+std::string OnePositional(const Args& a, const std::string& command, const std::string& what) {
+    if (a.positional.empty()) throw CliError("missing " + what + HelpHint(command));
+    if (a.positional.size() > 1) throw CliError("unexpected argument '" + a.positional[1] + "'" + HelpHint(command));
+    return a.positional[0];
+}
+
+AnalysisOptions CommonAnalysis(const Args& a) {
+    AnalysisOptions o;
+    o.speed = IntOption(a, "--speed", o.speed);
+    o.bounce = ChoiceOption(a, "--bounce", "on", {"on", "off"}) == "on";
+    o.extended = ChoiceOption(a, "--charset", "extended", {"standard", "extended"}) == "extended";
+    return o;
+}
+
+void PrintJson(const AnalysisResult& r, std::ostream& out) {
+    out << ToJson(r) << '\n';
+    out.flush();
+    if (!out) throw CliError("cannot write the result to standard output");
+}
+
+int Analyze(const std::vector<std::string>& args, std::ostream& out) {
+    const Args a = ParseArgs(args, "analyze", {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset"}, {});
+    if (a.help) {
+        out << kAnalyzeUsage;
+        return 0;
+    }
+    const std::string file = OnePositional(a, "analyze", "FILE.wav");
+    AnalysisOptions o = CommonAnalysis(a);
+    o.mode = ChoiceOption(a, "--mode", "narrow", {"narrow", "broad"}) == "broad" ? tProcessMode::broad : tProcessMode::narrow;
+    o.center = IntOption(a, "--center", o.center);
+    // The gain slider's range; beyond it the detector's fixed hysteresis
+    // loses its meaning.
+    o.gain = std::clamp(IntOption(a, "--gain", o.gain), -30, 12);
+    o.bandwidth = IntOption(a, "--bandwidth", o.bandwidth);
+    if (o.bandwidth < 0 || o.bandwidth > 3)
+        throw CliError("invalid value for --bandwidth: '" + a.values.at("--bandwidth") + "' (expected 0, 1, 2 or 3)");
+    PrintJson(AnalyzeFile(file, o), out);
+    return 0;
+}
+
+int Keys(const std::vector<std::string>& args, std::istream& in, std::ostream& out) {
+    const Args a = ParseArgs(args, "keys", {"--speed", "--bounce", "--charset"}, {});
+    if (a.help) {
+        out << kKeysUsage;
+        return 0;
+    }
+    const std::string file = OnePositional(a, "keys", "FILE (or - for standard input)");
+    const AnalysisOptions o = CommonAnalysis(a);
+    std::vector<KeyEvent> events;
+    if (file == "-") {
+        events = ParseKeyEvents(in);
+    } else {
+        struct stat st {};
+        std::ifstream f;
+        if (stat(file.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) throw CliError("cannot open " + file + ": " + std::strerror(EISDIR));
+        f.open(file, std::ios::binary);
+        if (!f) throw CliError("cannot open " + file + ": " + std::strerror(errno));
+        try {
+            events = ParseKeyEvents(f);
+        } catch (const CliError& e) {
+            throw CliError(file + ": " + e.what());
+        }
+    }
+    PrintJson(AnalyzeKeys(events, o), out);
+    return 0;
+}
+
+int Send(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const Args a = ParseArgs(args, "send",
+                             {"--output", "--speed", "--freq", "--weight", "--ratio", "--slope", "--level", "--ptt-start", "--ptt-hold"},
+                             {"--stereo"}, {{"-o", "--output"}});
+    if (a.help) {
+        out << kSendUsage;
+        return 0;
+    }
+    const std::string text = OnePositional(a, "send", "TEXT");
+    auto outIt = a.values.find("--output");
+    if (outIt == a.values.end() || outIt->second.empty()) throw CliError("missing -o OUT.wav" + HelpHint("send"));
+    const std::string path = outIt->second;
+
+    SendOptions o;
+    o.speed = IntOption(a, "--speed", o.speed);
+    o.freq = IntOption(a, "--freq", o.freq);
+    o.weight = IntOption(a, "--weight", o.weight);
+    o.ratio = IntOption(a, "--ratio", o.ratio);
+    o.slope = IntOption(a, "--slope", o.slope);
+    o.level = IntOption(a, "--level", o.level);
+    o.pttStart = IntOption(a, "--ptt-start", o.pttStart);
+    o.pttHold = IntOption(a, "--ptt-hold", o.pttHold);
+    o.stereo = a.flags.count("--stereo") > 0;
+
+    TCWout gen;
+    ConfigureGenerator(gen, o);
+    std::vector<std::string> skipped;
+    const std::string prepared = PrepareText(text, gen, skipped);
+
+    WavWriter writer;
+    if (!writer.Open(path, o.stereo ? 2 : 1)) throw CliError(writer.LastError());
+    const bool ok = GenerateMorse(prepared, o, [&](const int16_t* s, size_t n) { return writer.Write(s, n); });
+    if (!ok || !writer.Commit()) throw CliError(writer.LastError());
+    if (!skipped.empty()) {
+        std::string list;
+        for (const std::string& s : skipped) list += (list.empty() ? "'" : ", '") + s + "'";
+        err << kProgram << ": skipped characters that cannot be sent: " << list << '\n';
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+    try {
+        if (args.empty()) throw CliError("missing command (see '" + std::string(kProgram) + " --help')");
+        const std::string& cmd = args[0];
+        if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+            out << kToolUsage;
+            return 0;
+        }
+        if (cmd == "analyze") return Analyze(args, out);
+        if (cmd == "keys") return Keys(args, in, out);
+        if (cmd == "send") return Send(args, out, err);
+        if (!cmd.empty() && cmd[0] == '-') throw CliError("unknown option " + cmd + " (see '" + std::string(kProgram) + " --help')");
+        throw CliError("unknown command '" + cmd + "' (see '" + std::string(kProgram) + " --help')");
+    } catch (const CliError& e) {
+        err << kProgram << ": " << e.what() << '\n';
+    } catch (const std::exception& e) {
+        err << kProgram << ": error: " << e.what() << '\n';
+    }
+    return 2;
+}
+
+}  // namespace orvo::cli

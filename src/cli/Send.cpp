@@ -1,0 +1,135 @@
+#include "cli/Send.h"
+
+#include "cli/CliError.h"
+#include "morse/CWout.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace orvo::cli {
+
+namespace {
+
+constexpr uint32_t kFramesPerBuffer = 800;  // 100 ms at 8000 Hz
+
+// Code points of Windows-1252 bytes 0x80..0x9F (0 = unassigned).
+constexpr uint16_t kHigh[32] = {
+    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+
+// The Windows-1252 byte of a code point, or -1 when there is none.
+int ToCp1252(uint32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] != 0 && kHigh[i] == cp) return 0x80 + i;
+    return -1;
+}
+
+// The Windows-1252 byte of the UTF-8 sequence at s[i] (-1 when there is
+// none); len receives its length. Bytes that are not valid UTF-8 are taken
+// as Windows-1252 bytes themselves.
+int NextChar(const std::string& s, size_t i, size_t& len) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    len = 1;
+    const int n = (c >= 0xC2 && c <= 0xDF) ? 1 : (c >= 0xE0 && c <= 0xEF) ? 2 : (c >= 0xF0 && c <= 0xF4) ? 3 : 0;
+    if (n == 0) return c;
+    uint32_t cp = c & (0x3F >> n);
+    for (int k = 1; k <= n; ++k) {
+        const size_t at = i + static_cast<size_t>(k);
+        if (at >= s.size() || (static_cast<unsigned char>(s[at]) & 0xC0) != 0x80) return c;
+        cp = (cp << 6) | (static_cast<unsigned char>(s[at]) & 0x3F);
+    }
+    len = static_cast<size_t>(n) + 1;
+    return ToCp1252(cp);
+}
+
+}  // namespace
+
+void ConfigureGenerator(TCWout& gen, const SendOptions& opt) {
+    gen.SetMinSpeed(20);
+    gen.SetSpeed(opt.speed);
+    gen.SetWeight(opt.weight);
+    gen.SetRatio(opt.ratio);
+    gen.SetSlope(opt.slope);
+    gen.SetFrequency(opt.freq);
+    gen.SetLogAmplitude(opt.level);
+    gen.SetStereo(opt.stereo);
+    gen.SetTimePttStart(opt.pttStart);
+    gen.SetTimePttHold(opt.pttHold);
+}
+
+std::string PrepareText(const std::string& utf8, const TCWout& gen, std::vector<std::string>& skipped) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        if (utf8[i] == '<') {
+            const size_t close = utf8.find('>', i);
+            if (close != std::string::npos && close - i + 1 <= 5) {
+                const int32_t idx = gen.ProsignIndexOfText(utf8.substr(i, close - i + 1));
+                if (idx > 0) {
+                    out += TCWout::ProsignChar(idx);
+                    i = close + 1;
+                    continue;
+                }
+            }
+        }
+        size_t len = 1;
+        const int c = NextChar(utf8, i, len);
+        if (c > 0 && gen.IsSendable(static_cast<char>(c)))
+            out += static_cast<char>(c);
+        else
+            skipped.push_back(utf8.substr(i, len));
+        i += len;
+    }
+    return out;
+}
+
+bool GenerateMorse(const std::string& cp1252, const SendOptions& opt, const SampleSink& sink) {
+    auto gen = std::make_unique<TCWout>();
+    ConfigureGenerator(*gen, opt);
+
+    size_t next = 0;  // next character of the text to queue
+    bool lastSent = false;
+    bool done = false;
+    gen->OnLastChar = [&] {
+        if (next == cp1252.size()) lastSent = true;
+    };
+    gen->OnPttChanged = [&](bool on) {
+        if (!on && lastSent) done = true;
+    };
+    const uint32_t channels = opt.stereo ? 2 : 1;
+    std::vector<int16_t> buf(kFramesPerBuffer * channels);
+
+    // Bound on the buffers: generous for the longest character at this speed.
+    const uint64_t dot = static_cast<uint64_t>(std::max(gen->DotSamples(), 1));
+    const uint64_t maxSamples = dot * (40 * cp1252.size() + 40) + 8ull * (static_cast<uint64_t>(std::max(opt.pttStart, 0)) +
+                                                                      static_cast<uint64_t>(std::max(opt.pttHold, 0))) +
+                                16000;
+    const uint64_t maxBuffers = maxSamples / kFramesPerBuffer + 10;
+
+    gen->Start();
+    if (cp1252.empty()) return true;
+    for (uint64_t n = 0; !done; ++n) {
+        if (n >= maxBuffers) throw CliError("the generator did not finish sending");
+        while (next < cp1252.size() && gen->PutChar(cp1252[next])) ++next;
+        gen->FillTextSamples(buf.data(), static_cast<uint32_t>(buf.size() * 2));
+        if (!sink(buf.data(), buf.size())) return false;
+    }
+    return true;
+}
+
+std::vector<int16_t> SynthesizeMorse(const std::string& utf8, const SendOptions& opt, std::vector<std::string>* skipped) {
+    TCWout gen;
+    ConfigureGenerator(gen, opt);
+    std::vector<std::string> dropped;
+    const std::string text = PrepareText(utf8, gen, dropped);
+    if (skipped) *skipped = dropped;
+    std::vector<int16_t> out;
+    GenerateMorse(text, opt, [&](const int16_t* s, size_t n) {
+        out.insert(out.end(), s, s + n);
+        return true;
+    });
+    return out;
+}
+
+}  // namespace orvo::cli
