@@ -1,0 +1,287 @@
+#include "cli/Analysis.h"
+#include "cli/Cli.h"
+#include "cli/CliError.h"
+#include "cli/Json.h"
+#include "cli/Send.h"
+#include "devices/TempDir.h"
+#include "morse/CWout.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace orvo::cli {
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+ToolRun RunTool(const std::vector<std::string>& args, const std::string& input = "") {
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    int status = RunCli(args, in, out, err);
+    return {status, out.str(), err.str()};
+}
+
+size_t Lines(const std::string& s) { return static_cast<size_t>(std::count(s.begin(), s.end(), '\n')); }
+
+TEST(JsonTest, EscapesControlsAndConvertsWindows1252) {
+    EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(JsonString("x\r\n\t\x01"), "\"x\\u000d\\u000a\\u0009\\u0001\"");
+    EXPECT_EQ(JsonString("\xE5\xF1"), "\"\xC3\xA5\xC3\xB1\"");  // å ñ
+    EXPECT_EQ(JsonString("\x80\x81\x7F"), "\"\xE2\x82\xAC\\u0081\\u007f\"");  // € and two controls
+    EXPECT_EQ(JsonString("<ar> "), "\"<ar> \"");
+}
+
+TEST(KeysInputTest, ParsesLinesAndNamesTheBadOne) {
+    std::istringstream ok("# comment\n\n  0 down\r\n100\tup  \n100 down\n   # indented comment\n250 up");
+    const std::vector<KeyEvent> ev = ParseKeyEvents(ok);
+    ASSERT_EQ(ev.size(), 4u);
+    EXPECT_TRUE(ev[0].down);
+    EXPECT_EQ(ev[1].t, 100u);
+    EXPECT_FALSE(ev[1].down);
+    EXPECT_EQ(ev[3].t, 250u);
+
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"0 down\n10 sideways\n", "line 2:"},
+        {"0 down\n\n-5 up\n", "line 3:"},
+        {"0 down\n10 up extra\n", "line 2:"},
+        {"10 down\n5 up\n", "line 2: time goes backwards"},
+        {"99999999999999999999999 down\n", "line 1: time out of range"},
+        {"0x10 down\n", "line 1:"},
+        {"DOWN\n", "line 1:"},
+    };
+    for (const auto& [text, msg] : bad) {
+        std::istringstream in(text);
+        try {
+            ParseKeyEvents(in);
+            ADD_FAILURE() << "accepted: " << text;
+        } catch (const CliError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(msg, 0), 0u) << e.what();
+        }
+    }
+}
+
+// Key lines for text at exact timing: dot 1, dash 3, element space 1,
+// character space 3, word space 7 units of dotMs; starts with a key-down at 0.
+std::string KeyLines(const std::string& morseWords, uint64_t dotMs) {
+    std::string out;
+    uint64_t t = 0;
+    bool first = true;
+    for (char c : morseWords) {
+        if (c == '.' || c == '-') {
+            if (!first) t += dotMs;  // element space (more below for char/word spaces)
+            first = false;
+            out += std::to_string(t) + " down\n";
+            t += (c == '.' ? 1 : 3) * dotMs;
+            out += std::to_string(t) + " up\n";
+        } else if (c == ' ') {
+            t += 2 * dotMs;  // with the element space: 3 units
+        } else if (c == '/') {
+            t += 6 * dotMs;  // 7 units
+        }
+    }
+    return out;
+}
+
+TEST(KeysTest, ParisAtExactTimingDecodesWithIdealFigures) {
+    // p a r i s at 100 CpM: dot 60 ms.
+    const ToolRun r = RunTool({"keys", "-", "--speed", "100"}, KeyLines(".--. .- .-. .. ...", 60));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Lines(r.out), 1u);
+
+    std::istringstream in(KeyLines(".--. .- .-. .. ...", 60));
+    AnalysisOptions opt;
+    opt.speed = 100;
+    const AnalysisResult res = AnalyzeKeys(ParseKeyEvents(in), opt);
+    EXPECT_EQ(res.text, "paris\r");
+    ASSERT_EQ(res.characters.size(), 5u);
+    EXPECT_EQ(res.characters[0].pattern, 22u);
+    EXPECT_EQ(res.characters[0].elements, (std::vector<uint32_t>{60, 60, 180, 60, 180, 60, 60, 180}));
+    EXPECT_EQ(res.characters[4].elements, (std::vector<uint32_t>{60, 60, 60, 60, 60, 10000}));
+    EXPECT_TRUE(res.characters[4].timeout);
+    for (const CharacterEntry& c : res.characters) {
+        EXPECT_EQ(c.cpm, 100u) << c.text;
+        EXPECT_EQ(c.avgCpm, 100u) << c.text;
+        EXPECT_FALSE(c.wordSpace);
+    }
+    EXPECT_EQ(res.dot.avg, 100);
+    EXPECT_EQ(res.dot.count, 10);
+    EXPECT_EQ(res.dash.avg, 300);
+    EXPECT_EQ(res.elementSpace.avg, 100);
+    EXPECT_EQ(res.charSpace.avg, 300);
+    EXPECT_EQ(res.charSpace.count, 4);
+    EXPECT_EQ(res.wordSpace.count, 0);  // a timeout is not reported to the window
+    EXPECT_EQ(res.lastDashAvg, 300);
+    EXPECT_EQ(res.weight, 50);
+    EXPECT_NE(r.out.find("\"text\": \"paris\\u000d\""), std::string::npos) << r.out;
+}
+
+TEST(KeysTest, GateIgnoresRepeatedStatesAndDurationsAreCapped) {
+    AnalysisOptions opt;
+    // A second down neither transitions nor moves the previous time; a
+    // leading up is ignored.
+    std::istringstream gate("0 up\n0 down\n50 down\n100 up\n150 up\n200 down\n300 up\n");
+    AnalysisResult r = AnalyzeKeys(ParseKeyEvents(gate), opt);
+    ASSERT_EQ(r.characters.size(), 1u);
+    EXPECT_EQ(r.characters[0].text, "i");
+    EXPECT_EQ(r.characters[0].elements, (std::vector<uint32_t>{100, 100, 100, 10000}));
+
+    std::istringstream held("0 down\n5000000 up\n");
+    r = AnalyzeKeys(ParseKeyEvents(held), opt);
+    ASSERT_EQ(r.characters.size(), 1u);
+    EXPECT_EQ(r.characters[0].elements, (std::vector<uint32_t>{3600000, 10000}));
+
+    // Word space measured, then the timeout ends the input.
+    std::istringstream words(KeyLines("./.", 100));
+    r = AnalyzeKeys(ParseKeyEvents(words), opt);
+    EXPECT_EQ(r.text, "e e\r");
+    EXPECT_TRUE(r.characters[0].wordSpace);
+    EXPECT_EQ(r.wordSpace.avg, 700);
+
+    std::istringstream none("");
+    r = AnalyzeKeys(ParseKeyEvents(none), opt);
+    EXPECT_TRUE(r.characters.empty());
+    EXPECT_EQ(ToJson(r),
+              "{\"text\": \"\", \"characters\": [], \"timing\": {\"dot\": {\"last\": 0, \"avg\": 0, \"count\": 0}, "
+              "\"dash\": {\"last\": 0, \"avg\": 0, \"count\": 0}, \"element_space\": {\"last\": 0, \"avg\": 0, \"count\": 0}, "
+              "\"char_space\": {\"last\": 0, \"avg\": 0, \"count\": 0}, \"word_space\": {\"last\": 0, \"avg\": 0, \"count\": 0}, "
+              "\"last_dash\": {\"avg\": 0, \"count\": 0}, \"weight\": 0}}");
+}
+
+TEST(SendTest, ProsignsAndUnsendableCharacters) {
+    TCWout gen;
+    std::vector<std::string> skipped;
+    EXPECT_EQ(PrepareText("<AR><sk> <Sos><ch>x~<xx>", gen, skipped), "+# {}x" "xx");
+    EXPECT_EQ(skipped, (std::vector<std::string>{"~", "<", ">"}));
+    skipped.clear();
+    // UTF-8 input reaches the generator as Windows-1252.
+    EXPECT_EQ(PrepareText("\xC3\xA4\xC3\x84\xE2\x82\xAC", gen, skipped), "\xE4\xC4");
+    EXPECT_EQ(skipped, (std::vector<std::string>{"\xE2\x82\xAC"}));
+    gen.SetExtraChars(false);
+    skipped.clear();
+    EXPECT_EQ(PrepareText("<ch>}", gen, skipped), "ch");
+    EXPECT_EQ(skipped, (std::vector<std::string>{"<", ">", "}"}));
+}
+
+TEST(SendTest, OutputRunsUntilPttDropsInWholeBuffers) {
+    SendOptions o;  // 60 CpM, lead 100 ms, hold 100 ms (2 dots)
+    const std::vector<int16_t> e = SynthesizeMorse("e", o);
+    ASSERT_EQ(e.size() % 800, 0u);
+    // PTT on, rest of the first dot, 100 ms lead, the e (400 ms), two dots
+    // of hold; PTT drops at the start of the next buffer, which is written.
+    EXPECT_EQ(e.size(), 800u * 9);
+    const auto loud = std::find_if(e.begin(), e.end(), [](int16_t s) { return std::abs(s) > 1000; });
+    EXPECT_EQ(loud - e.begin() >= 1600 && loud - e.begin() < 1700, true);
+    EXPECT_TRUE(SynthesizeMorse("", o).empty());
+
+    o.stereo = true;
+    const std::vector<int16_t> st = SynthesizeMorse("e", o);
+    EXPECT_EQ(st.size(), 2 * e.size());
+    // Left: the steady tone from the start; right: silence before the mark.
+    EXPECT_NE(*std::max_element(st.begin(), st.begin() + 200), 0);
+    for (size_t i = 1; i < 1600; i += 2) ASSERT_EQ(st[i], 0) << i;
+}
+
+class CliRunTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    void ExpectError(const ToolRun& r, const std::string& fragment) {
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(Lines(r.err), 1u) << r.err;
+        EXPECT_NE(r.err.find(fragment), std::string::npos) << r.err;
+    }
+};
+
+TEST_F(CliRunTest, HelpOnTheToolAndEachCommand) {
+    for (const std::vector<std::string>& a :
+         {std::vector<std::string>{"--help"}, {"analyze", "--help"}, {"keys", "--help"}, {"send", "-h"}}) {
+        const ToolRun r = RunTool(a);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.rfind("Usage: orvo-tapmeter-cli", 0), 0u) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST_F(CliRunTest, BadInputIsOneLineAndStatus2) {
+    const std::string wav = dir.File("ok.wav");
+    ASSERT_EQ(RunTool({"send", "e", "-o", wav}).status, 0);
+
+    ExpectError(RunTool({}), "missing command");
+    ExpectError(RunTool({"decode"}), "unknown command 'decode'");
+    ExpectError(RunTool({"analyze", dir.File("missing.wav")}), "cannot open");
+    ExpectError(RunTool({"analyze", dir.Path()}), "cannot open");
+    TempDir::WriteBytes(dir.File("text.wav"), "hello, this is not a WAV file");
+    ExpectError(RunTool({"analyze", dir.File("text.wav")}), "not a RIFF file");
+    TempDir::WriteBytes(dir.File("avi.wav"), std::string("RIFF\x04\0\0\0AVI LIST", 16));
+    ExpectError(RunTool({"analyze", dir.File("avi.wav")}), "not a WAVE file with a fmt chunk");
+    ExpectError(RunTool({"analyze", wav, "--volume", "3"}), "unknown option --volume");
+    ExpectError(RunTool({"analyze", wav, "--speed", "fast"}), "invalid value for --speed");
+    ExpectError(RunTool({"analyze", wav, "--speed", "60x"}), "invalid value for --speed");
+    ExpectError(RunTool({"analyze", wav, "--speed", "99999999999"}), "invalid value for --speed");
+    ExpectError(RunTool({"analyze", wav, "--speed"}), "needs a value");
+    ExpectError(RunTool({"analyze", wav, "--mode", "wide"}), "invalid value for --mode");
+    ExpectError(RunTool({"analyze", wav, "--bandwidth", "4"}), "invalid value for --bandwidth");
+    ExpectError(RunTool({"analyze", wav, "other.wav"}), "unexpected argument");
+    ExpectError(RunTool({"keys", dir.File("missing.txt")}), "cannot open");
+    ExpectError(RunTool({"keys", "-"}, "0 down\n100 up\nnonsense\n"), "line 3:");
+    ExpectError(RunTool({"send", "e"}), "missing -o");
+    ExpectError(RunTool({"send", "e", "-o", wav, "--stereo=yes"}), "unknown option");
+
+    // Unwritable output: nothing left behind, an existing file untouched.
+    const ToolRun r = RunTool({"send", "e", "-o", dir.File("no/dir/out.wav")});
+    ExpectError(r, "cannot write");
+    ExpectError(RunTool({"send", "e", "-o", dir.Path()}), "cannot write");
+    const std::vector<std::string> before = dir.Entries();
+    EXPECT_EQ(before.size(), 3u);
+}
+
+TEST_F(CliRunTest, OptionsReachTheComponents) {
+    const std::string wav = dir.File("t.wav");
+    // Clamped speed: 5 becomes 20, so 20 CpM Morse decodes at target 5.
+    ToolRun r = RunTool({"send", "test", "-o", wav, "--speed", "5", "--freq", "1000", "--level=-3"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = RunTool({"analyze", wav, "--speed", "5", "--center", "1000", "--gain", "+0"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"text\": \"test\\u000d\"", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\"dot\": {\"last\": 10"), std::string::npos) << r.out;  // about 100 % of a 20 CpM dot
+    // Broadband hears it whatever the centre.
+    r = RunTool({"analyze", wav, "--speed", "20", "--mode", "broad", "--center", "800"});
+    EXPECT_EQ(r.out.rfind("{\"text\": \"test\\u000d\"", 0), 0u) << r.out;
+    // Standard set: ü is rendered as its elements.
+    ASSERT_EQ(RunTool({"send", "\xC3\xBC", "-o", wav}).status, 0);
+    r = RunTool({"analyze", wav, "--charset", "standard"});
+    EXPECT_EQ(r.out.rfind("{\"text\": \"<?>\\u000d\"", 0), 0u) << r.out;
+    r = RunTool({"analyze", wav});
+    EXPECT_EQ(r.out.rfind("{\"text\": \"\xC3\xBC\\u000d\"", 0), 0u) << r.out;
+}
+
+// The real executable, for exit status and streams.
+TEST_F(CliRunTest, ProcessExitStatusAndStreams) {
+    const std::string wav = dir.File("p.wav");
+    const std::string out = dir.File("out.txt");
+    const std::string err = dir.File("err.txt");
+    auto sh = [&](const std::string& args) {
+        const std::string cmd = std::string("'") + ORVO_CLI_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
+        const int st = std::system(cmd.c_str());
+        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    };
+    EXPECT_EQ(sh("send 'hi <ar>' -o '" + wav + "'"), 0);
+    EXPECT_EQ(sh("analyze '" + wav + "'"), 0);
+    EXPECT_EQ(TempDir::ReadBytes(out).rfind("{\"text\": \"hi <ar>\\u000d\"", 0), 0u);
+    EXPECT_EQ(TempDir::ReadBytes(err), "");
+    EXPECT_EQ(sh("analyze '" + dir.File("nope.wav") + "'"), 2);
+    EXPECT_EQ(TempDir::ReadBytes(out), "");
+    EXPECT_EQ(Lines(TempDir::ReadBytes(err)), 1u);
+}
+
+}  // namespace
+}  // namespace orvo::cli
