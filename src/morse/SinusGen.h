@@ -16,7 +16,10 @@ public:
     // The table is built for 8000 samples per period; any rate given stores 8000.
     void SetSampleFreq(uint32_t) { sampleFreq_ = 8000; }
     uint32_t Frequency() const { return frequency_; }
-    void SetFrequency(uint32_t hz) { frequency_ = hz; }
+    void SetFrequency(uint32_t hz) {
+        frequency_ = hz;
+        step_ = hz % 8000;  // keeps the phase sum from overflowing for any value
+    }
     double LeveldB() const { return leveldB_; }
     void SetLeveldB(double db);
     int32_t LevelInt() const { return levelInt_; }
@@ -27,7 +30,7 @@ public:
 
     double Sine() const { return tab_.Sin(phase_) * level_; }
     double Cosine() const { return tab_.Sin(phase_ + tab_.Quarter()) * level_; }
-    void Advance() { phase_ = (phase_ + frequency_) % sampleFreq_; }
+    void Advance() { phase_ = (phase_ + step_) % sampleFreq_; }
 
     // Reports a table that could not be built; the owner words it for the user.
     static constexpr const char* kTableError = "Error: Failed to install sine tables";
@@ -35,6 +38,7 @@ public:
 private:
     uint32_t sampleFreq_ = 8000;
     uint32_t frequency_ = 400;
+    uint32_t step_ = 400;
     uint32_t phase_ = 0;
     double leveldB_ = 0.0;
     double level_ = 1.0;
