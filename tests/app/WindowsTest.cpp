@@ -1,0 +1,286 @@
+#include "controls/LumoProgressBar.h"
+#include "settings/Settings.h"
+#include "windows/About.h"
+#include "windows/ShowUnit.h"
+#include "windows/Shorts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QtTest>
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void shortcutList();
+    void aboutBox();
+    void timingWindowLayout();
+    void timingWindowNumbers();
+    void timingWindowControls();
+    void screenshots();
+};
+
+namespace {
+
+void Key(QWidget* w, Qt::Key key, const QString& text = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(w, &press);
+}
+
+QString Label(TShowForm& f, int n) { return f.NumberLabel(n)->text(); }
+
+// A timing window fed at 60 CpM (800 samples per dot: a 100 ms reference dot).
+struct Fed {
+    TTimingStats stats;
+    TShowForm form;
+    Fed() {
+        stats.DotSamples = [] { return 800.0; };
+        stats.WordTimeout = [] { return 900; };
+        stats.AverageSpeed = [] { return 0u; };
+        form.ReferenceText = [](bool avg) { return avg ? QString("55 CpM") : QString("60 CpM"); };
+        form.SetStats(&stats);
+    }
+};
+
+void SaveShot(QWidget& w, const QString& name) {
+    const QString dir = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    QDir().mkpath(dir);
+    QVERIFY(w.grab().save(dir + "/" + name));
+}
+
+}  // namespace
+
+void WindowsTest::shortcutList() {
+    TShortCuts s;
+    QCOMPARE(s.windowTitle(), QString("Short Cut Keys for Orvo Tapmeter"));
+    QCOMPARE(s.width(), 680);
+    const QStringList lines = s.Memo1()->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 32);
+    QCOMPARE(lines, TShortCuts::Lines());
+    QCOMPARE(lines[0], QString("F1\tdisplay Help information in your browser"));
+    QVERIFY(lines[13].isEmpty() && lines[24].isEmpty());
+    QCOMPARE(lines[14], QString("PgUp  \t\tmove the start of the red zone up"));
+    QCOMPARE(lines[10], QString("Ctrl F9 \tplay the green highlighted characters with target speed"));
+    QCOMPARE(lines[23], QString("Ctrl+End\t\tmove the green zone to last character"));
+    QCOMPARE(lines[31], QString("PAUSE/BREAK pause/resume input in Sound Input Mode (same as F7) "));
+    int tabs = 0;
+    for (const QString& l : lines) tabs += l.count('\t');
+    QCOMPARE(tabs, 29 + 5);  // one per described line, a second on five of them
+    QVERIFY(s.Memo1()->isReadOnly());
+    QVERIFY(s.Memo1()->font().bold());
+
+    s.show();
+    Key(s.Memo1(), Qt::Key_Escape);
+    QVERIFY(!s.isVisible());
+
+    // Stored off the bottom right: opened at the bottom right of the work area.
+    TSettings st;
+    st.ShCutsTop = 100000;
+    st.ShCutsLeft = 100000;
+    s.LoadFromSettings(st);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(s.x(), qMax(0, area.right() + 1 - s.width()));
+    QCOMPARE(s.y(), qMax(0, area.bottom() + 1 - s.height()));
+}
+
+void WindowsTest::aboutBox() {
+    QCOMPARE(VersionText(), QString(ORVO_PROJECT_VERSION));
+    TAboutBox a;
+    QCOMPARE(a.windowTitle(), QString("About"));
+    QCOMPARE(a.ProductName()->text(), QString("Vantor CW Tapmeter"));
+    QCOMPARE(a.Version()->text(), "Version " + VersionText());
+    QCOMPARE(a.OKButton()->text(), QString("OK"));
+    QVERIFY(!a.isModal());
+    a.ShowCentredOn(nullptr);
+    QVERIFY(a.isVisible());
+    a.OKButton()->click();
+    QVERIFY(!a.isVisible());
+    a.ShowCentredOn(nullptr);
+    Key(&a, Qt::Key_Escape);
+    QVERIFY(!a.isVisible());
+}
+
+void WindowsTest::timingWindowLayout() {
+    TShowForm f;
+    QCOMPARE(f.windowTitle(), QString("Show Timing Values"));
+    QCOMPARE(f.width(), 535);
+    QCOMPARE(f.minimumHeight(), 150);
+    QCOMPARE(f.maximumHeight(), 745);
+    const struct { const char* name; int min, max; } gauges[] = {
+        {"ShowValSDit", 0, 200}, {"ShowValLDit", 0, 200}, {"ShowValSSpc", 0, 200},
+        {"ShowValLSpc", 0, 200}, {"ShowValDotWeight", 20, 80}, {"ShowValSDah", 200, 500},
+        {"ShowValLDah", 200, 500}, {"ShowValLLDah", 200, 500}, {"ShowValSCspc", 200, 500},
+        {"ShowValLCspc", 200, 500}, {"ShowValSWspc", 500, 900}, {"ShowValLWspc", 500, 900}};
+    for (const auto& g : gauges) {
+        TLumoProgressBar* bar = f.Gauge(g.name);
+        QVERIFY2(bar, g.name);
+        QCOMPARE(bar->Min(), g.min);
+        QCOMPARE(bar->Max(), g.max);
+        QCOMPARE(bar->BarColor1(), QColor(Qt::red));
+        QCOMPARE(bar->BarColorStyle(), cs1Color);
+        QVERIFY(!bar->ShowPosText());
+    }
+    QCOMPARE(f.findChildren<TLumoProgressBar*>().size(), 12);
+    for (const char* caption :
+         {"Dot Length (100)", "Dot Space Length (100)", "Dot / (Dot+Space) Weight (50 %)",
+          "Dash Length (all) (300)", "Dash Length (last in char) (300)", "Character Space Length (300)",
+          "Word Space Length (700)", "seconds after last", "keyed character", "Reset with <F5>"}) {
+        bool found = false;
+        for (QLabel* l : f.findChildren<QLabel*>()) found = found || l->text() == caption;
+        QVERIFY2(found, caption);
+    }
+    QCOMPARE(f.AvgBox()->count(), 4);
+    QCOMPARE(f.AvgBox()->itemText(3), QString("100"));
+    QCOMPARE(f.Edit1()->minimum(), 2);
+    QCOMPARE(f.Edit1()->maximum(), 30);
+    QCOMPARE(f.Edit1()->value(), 5);
+    QVERIFY(!f.CheckBox2()->isEnabled());
+}
+
+void WindowsTest::timingWindowNumbers() {
+    Fed t;
+    TShowForm& f = t.form;
+    QCOMPARE(f.LTarget()->text(), QString("Reference = 60 CpM"));
+
+    t.stats.AddCurrentValue(TimingKind::Dot, 120);
+    f.UpdateDisplay();
+    QCOMPARE(Label(f, 1), QString("120"));
+    QCOMPARE(f.Gauge("ShowValSDit")->Position(), 120);
+    t.stats.ResetValues(0);
+    t.stats.AddCurrentValue(TimingKind::Dot, 100);
+    t.stats.AddCurrentValue(TimingKind::Dot, 121);
+    t.stats.AddCurrentValue(TimingKind::WordSpace, 950);  // beyond the word timeout: ignored
+    t.stats.AddCurrentValue(TimingKind::Dash, 600);
+    f.UpdateDisplay();
+    QCOMPARE(Label(f, 2), QString("110"));
+    QCOMPARE(Label(f, 10), QString("0"));
+    QCOMPARE(Label(f, 5), QString("600"));               // the label shows the true number
+    QCOMPARE(f.Gauge("ShowValSDah")->Position(), 500);   // the gauge is full
+
+    t.stats.ResetValues(0);
+    t.stats.AddCurrentValue(TimingKind::Dot, 90);
+    t.stats.AddCurrentValue(TimingKind::ElementSpace, 110);
+    t.stats.AddCurrentValue(TimingKind::WordSpace, 700);
+    f.UpdateDisplay();
+    QCOMPARE(Label(f, 12), QString("45 %"));
+    QCOMPARE(f.Gauge("ShowValDotWeight")->Position(), 45);
+    QCOMPARE(Label(f, 10), QString("700"));
+
+    // F5 resets the set shown.
+    f.show();
+    Key(&f, Qt::Key_F5);
+    QCOMPARE(Label(f, 1), QString("0"));
+    QCOMPARE(Label(f, 12), QString("0"));
+
+    // Average speed as reference with none known: empty caption, all zero.
+    t.stats.AddCurrentValue(TimingKind::Dot, 90);
+    f.AverageRefButton()->setChecked(true);
+    QCOMPARE(f.LTarget()->text(), QString());
+    QCOMPARE(Label(f, 1), QString("0"));
+    t.stats.AverageSpeed = [] { return 60u; };
+    f.UpdateDisplay();
+    QCOMPARE(f.LTarget()->text(), QString("Reference = 55 CpM"));
+    QCOMPARE(Label(f, 1), QString("90"));
+
+    Key(&f, Qt::Key_F3);
+    QVERIFY(!f.isVisible());
+}
+
+void WindowsTest::timingWindowControls() {
+    Fed t;
+    TShowForm& f = t.form;
+    int stops = 0, avgLength = 0, downs = 0, ups = 0, presses = 0;
+    f.OnAutoResetOff = [&] { ++stops; };
+    f.OnAverageLengthChanged = [&](int n) { avgLength = n; };
+    f.OnForwardKeyDown = [&](QKeyEvent*) { ++downs; };
+    f.OnForwardKeyUp = [&](QKeyEvent*) { ++ups; };
+    f.OnForwardKeyPress = [&](QKeyEvent*) { ++presses; };
+
+    TSettings s;
+    s.AutoReset = true;
+    s.AutoClose = true;
+    s.AutoResetTime = 12;
+    s.AvgCountIdx = 2;
+    s.DispRefAvg = 0;
+    s.ShowTop = 20;
+    s.ShowLeft = 30;
+    f.LoadFromSettings(s);
+    QVERIFY(f.CheckBox1()->isChecked() && f.CheckBox2()->isChecked() && f.CheckBox2()->isEnabled());
+    QCOMPARE(f.AutoResetSeconds(), 12);
+    QCOMPARE(f.AverageLength(), 50);
+    QCOMPARE(avgLength, 0);  // loading does not restart the analyser's average
+
+    // Last Replay: the boxes clear and lock, the stored choices stay.
+    f.ReplayButton()->setChecked(true);
+    QVERIFY(!f.CheckBox1()->isChecked() && !f.CheckBox1()->isEnabled() && !f.Edit1()->isEnabled());
+    QVERIFY(f.AutoReset() && f.AutoClose());
+    QCOMPARE(t.stats.ShownSet(), TTimingStats::kLastReplay);
+    f.CurrentButton()->setChecked(true);
+    QVERIFY(f.CheckBox1()->isChecked() && f.CheckBox2()->isChecked() && f.Edit1()->isEnabled());
+
+    // Switching Auto-Reset off stops the timer and locks "Close on Auto-Reset".
+    f.CheckBox1()->setChecked(false);
+    QVERIFY(stops >= 1);
+    QVERIFY(!f.CheckBox2()->isEnabled());
+    QVERIFY(!f.AutoReset());
+
+    f.AvgBox()->setCurrentIndex(3);
+    QCOMPARE(avgLength, 100);
+
+    // Keys the main window handles pass through.
+    Key(f.CheckBox1(), Qt::Key_Right);
+    Key(&f, Qt::Key_F7);
+    Key(&f, Qt::Key_Pause);
+    QKeyEvent up(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(f.AvgBox(), &up);
+    Key(f.CheckBox2(), Qt::Key_A, "a");
+    QCOMPARE(downs, 3);
+    QCOMPARE(ups, 1);
+    QCOMPARE(presses, 1);
+    Key(f.Edit1(), Qt::Key_1, "1");  // typing into the seconds goes to the box itself
+    QCOMPARE(presses, 1);
+    // Enter on a focused check box toggles it.
+    const bool before = f.CheckBox1()->isChecked();
+    Key(f.CheckBox1(), Qt::Key_Return);
+    QCOMPARE(f.CheckBox1()->isChecked(), !before);
+
+    TSettings out;
+    f.SaveToSettings(out);
+    QCOMPARE(out.AutoReset, f.CheckBox1()->isChecked());
+    QCOMPARE(out.AutoResetTime, 12);
+    QCOMPARE(out.AvgCountIdx, 3);
+    QCOMPARE(out.CurrentLast, 0);
+    QCOMPARE(out.ShowTop, f.y());
+}
+
+void WindowsTest::screenshots() {
+    Fed t;
+    t.form.show();
+    for (auto [kind, ms] : {std::pair{TimingKind::Dot, 104}, {TimingKind::Dot, 96},
+                            {TimingKind::ElementSpace, 92}, {TimingKind::Dash, 310},
+                            {TimingKind::LastDash, 330}, {TimingKind::CharSpace, 280},
+                            {TimingKind::WordSpace, 760}})
+        t.stats.AddCurrentValue(kind, ms);
+    t.form.UpdateDisplay();
+    QVERIFY(QTest::qWaitForWindowExposed(&t.form));
+    SaveShot(t.form, "timing-window.png");
+
+    TShortCuts s;
+    s.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&s));
+    SaveShot(s, "shortcuts.png");
+
+    TAboutBox a;
+    a.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&a));
+    SaveShot(a, "about.png");
+}
+
+QTEST_MAIN(WindowsTest)
+#include "WindowsTest.moc"
