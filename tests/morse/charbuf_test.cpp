@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 TCharBuf MakeRing(int32_t size, int32_t rest = 1) {
@@ -24,18 +22,6 @@ TEST(CharBuf, ReserveKeepsOneSlotFree) {
     EXPECT_EQ(b.Read(), 'a');
     EXPECT_TRUE(b.Write('x'));
     EXPECT_FALSE(b.Write('y'));
-}
-
-TEST(CharBuf, FifoOrderAndEmptyReads) {
-    TCharBuf b = MakeRing(8);
-    EXPECT_EQ(b.Read(), '\0');
-    EXPECT_EQ(b.DeleteLast(), '\0');
-    for (char c : std::string("abc")) b.Write(c);
-    EXPECT_EQ(b.Read(), 'a');
-    EXPECT_EQ(b.DeleteLast(), 'c');
-    EXPECT_EQ(b.Read(), 'b');
-    EXPECT_FALSE(b.HasData());
-    EXPECT_EQ(b.Count(), 0);
 }
 
 TEST(CharBuf, WrapAroundDeleteAndClear) {
