@@ -1,5 +1,6 @@
 #include "controls/CWHighlightLabel.h"
 #include "controls/LumoProgressBar.h"
+#include "devices/QtClock.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -17,6 +18,7 @@ private slots:
     void labelTypedGreenZone();
     void labelWrappingAndScrolling();
     void labelDrawing();
+    void clockAndTimers();
 };
 
 namespace {
@@ -312,6 +314,32 @@ void ControlsTest::labelDrawing() {
 
     QCOMPARE(TCWHighlightLabel::ToUnicode(0x80), QChar(0x20AC));
     QCOMPARE(TCWHighlightLabel::ToUnicode(0xE9), QChar(0xE9));
+}
+
+void ControlsTest::clockAndTimers() {
+    QtClock clock;
+    const uint32_t t0 = clock.NowMs();
+    QTest::qWait(30);
+    const uint32_t t1 = clock.NowMs();
+    QVERIFY(t1 - t0 >= 25);
+
+    QtTimerFactory factory;
+    std::unique_ptr<ITimer> timer = factory.CreateTimer();
+    int fired = 0;
+    timer->OnTimer = [&] { ++fired; };
+    timer->SetInterval(20);
+    QCOMPARE(timer->Interval(), 20u);
+    QVERIFY(!timer->IsActive());
+    timer->Start();
+    QVERIFY(timer->IsActive());
+    QTRY_VERIFY_WITH_TIMEOUT(fired >= 2, 2000);  // periodic, on this thread
+    timer->SetInterval(10000);                    // a running timer keeps running
+    QVERIFY(timer->IsActive());
+    const int before = fired;
+    QTest::qWait(60);
+    QCOMPARE(fired, before);
+    timer->Stop();
+    QVERIFY(!timer->IsActive());
 }
 
 QTEST_MAIN(ControlsTest)
