@@ -22,6 +22,7 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <memory>
 
@@ -179,6 +180,20 @@ private slots:
         QCOMPARE(int(w_->TimeoutMarks().size()), 1);
         QCOMPARE(w_->TimeoutMarks()[0], 180 + 105);
 
+        // For the picture: the whole word in the red zone, and the same
+        // word typed and sent, so both strips show.
+        Press(Qt::Key_Home);
+        const auto& all = w_->RedBars();  // to scale: the strip ends inside "r"
+        QVERIFY(all.size() >= 6);
+        QCOMPARE(all[1], std::make_pair(90, 180));
+        QCOMPARE(all[4], std::make_pair(450, 480));  // "a" after a 90 px character space
+        QCOMPARE(all.back().second, w_->PatternStrip()->width());
+        QCOMPARE(Child<QLabel>("DecCharLabel")->text(), QString("p"));
+        w_->LowerPanel()->AddTypedText("paris");
+        for (const char* c : {"p", "a", "r", "i", "s"})
+            w_->LowerPanel()->MarkSent(c);
+        Press(Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(QString::fromStdString(w_->LowerPanel()->GreenText()), QString("paris"));
         const QString docs = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
         if (!docs.isEmpty()) {
             QDir().mkpath(docs);
@@ -195,6 +210,45 @@ private slots:
         KeyText("paris", 100);
         QCOMPARE(TextOf("RecSpeed"), QString("20.0"));
         QCOMPARE(TextOf("AvgSpeed"), QString("20.0"));
+    }
+
+    void autoResetAndWordSpaceFlash()
+    {
+        WriteIni("[RX]\r\nAutoReset=1\r\nAutoResetTime=3\r\nAutoClose=1\r\n"
+                 "[Form]\r\nWordSpaceFlash=1\r\n");
+        Create();
+        Press(Qt::Key_F3);
+        QVERIFY(w_->ShowForm()->isVisible());
+
+        // Four dots after a release the strip flashes black for 50 ms.
+        Key(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, 1000);
+        Key(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier, 1100);
+        clock_->Advance(399);
+        QVERIFY(!w_->Flashing());
+        clock_->Advance(1);
+        QVERIFY(w_->Flashing());
+        clock_->Advance(50);
+        QVERIFY(!w_->Flashing());
+
+        // The word timeout finishes the character; the auto-reset timer
+        // then runs for the chosen seconds, restarted by every character.
+        clock_->Advance(450);
+        QCOMPARE(w_->Calculat1().HistCount(), 1);
+        QVERIFY(w_->AutoResetTimer().IsActive());
+        QCOMPARE(w_->AutoResetTimer().Interval(), 3000u);
+        clock_->Advance(2000);
+        Key(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, 5000);
+        Key(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier, 5100);
+        clock_->Advance(900);
+        QCOMPARE(w_->Calculat1().HistCount(), 2);
+        QVERIFY(w_->TimingStats().Values(0, TimingKind::Dot).count > 0);
+        clock_->Advance(2999);
+        QVERIFY(w_->ShowForm()->isVisible());
+        QVERIFY(w_->TimingStats().Values(0, TimingKind::Dot).count > 0);
+        clock_->Advance(1);
+        QCOMPARE(w_->TimingStats().Values(0, TimingKind::Dot).count, 0);
+        QVERIFY(!w_->ShowForm()->isVisible());
+        QVERIFY(!w_->AutoResetTimer().IsActive());
     }
 
     void autoRepeatAndMouseButtons()
@@ -248,6 +302,12 @@ private slots:
     {
         Create();
         QCOMPARE(w_->CWout1().Speed(), 60);
+        auto* updown = Child<TSpeedUpDown>("SpeedUpDown");
+        QTest::mouseClick(updown->UpButton(), Qt::LeftButton);
+        QCOMPARE(w_->CWout1().Speed(), 61);
+        QTest::mouseClick(updown->DownButton(), Qt::LeftButton);
+        QCOMPARE(w_->CWout1().Speed(), 60);
+        QCOMPARE(updown->Position(), 60);
         Press(Qt::Key_Up);
         QCOMPARE(w_->CWout1().Speed(), 61);
         Press(Qt::Key_Up, Qt::ControlModifier);
@@ -507,6 +567,19 @@ private slots:
         QVERIFY(ini.startsWith("; my note\r\n[Main]\r\nAskEnd=1\r\n"));
         QVERIFY(ini.contains("TargetSpeed=70\r\n"));
         QVERIFY(ini.contains("RXInput=0\r\n"));
+    }
+
+    void unwritableSettingsFolderIsReported()
+    {
+        QFile blocker(dir_->path() + "/blocker");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString folder = dir_->path() + "/blocker/OrvoTapmeter";
+        w_ = std::make_unique<TLogoAppForm>(clock_.get(), clock_.get(), boxes_.get(), folder);
+        w_->show();
+        QVERIFY(boxes_->messages.isEmpty());
+        QVERIFY(w_->close());
+        QCOMPARE(boxes_->messages, QStringList{"Error: cannot create directory " + folder + "/"});
     }
 
     void unavailableInputModesFallBackToKeyboard()
