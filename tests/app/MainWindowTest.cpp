@@ -569,6 +569,23 @@ private slots:
         QVERIFY(ini.contains("RXInput=0\r\n"));
     }
 
+    void eightDotsEraseOnlyWhenAsked()
+    {
+        WriteIni("[Form]\r\nErrErase=1\r\nAllCaps=1\r\n");
+        Create();
+        KeyText("ee", 60);
+        QCOMPARE(QString::fromStdString(w_->UpperPanel()->Text()), QString("ee\r"));
+        QCOMPARE(Child<QLabel>("DecCharLabel")->text(), QString("E"));  // shown upper-case, stored as keyed
+        for (int i = 0; i < 8; ++i) {
+            Key(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, t_);
+            Key(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier, t_ + 100);
+            t_ += 200;
+        }
+        clock_->Advance(2000);
+        QCOMPARE(w_->UpperPanel()->Length(), 0);
+        QCOMPARE(w_->Calculat1().HistCount(), 0);
+    }
+
     void unwritableSettingsFolderIsReported()
     {
         QFile blocker(dir_->path() + "/blocker");
