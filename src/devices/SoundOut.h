@@ -1,0 +1,124 @@
+#pragma once
+// Sound output on Qt Multimedia. The owner still sees two buffers of
+// BufferTime in flight, refilled through OnBufferPlayed on its own thread.
+// Underneath, a small audio thread copies the filled buffers to the device
+// in short chunks against a short device buffer and applies the volume to
+// each chunk as it goes, so the side-tone gate acts within the device
+// buffer rather than within BufferTime, and a briefly busy UI thread does
+// not starve the device.
+
+#include "devices/SoundDevices.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QMediaDevices;
+class QThread;
+class TSoundOutPump;
+
+class TSoundOut : public QObject, public ISoundOut {
+public:
+    // Device buffer and chunk sizes: a 20 ms buffer fed 5 ms at a time ran
+    // without underruns under load; larger chunks or a smaller buffer stall.
+    static constexpr int kDeviceBufferMs = 20;
+    static constexpr int kChunkMs = 5;
+    // Gain changes are ramped over this long to avoid clicks.
+    static constexpr int kRampMs = 1;
+
+    explicit TSoundOut(QObject* parent = nullptr);
+    ~TSoundOut() override;
+
+    int SampleRate() const override { return sampleRate_; }
+    void SetSampleRate(int hz) override;
+    int BufferTime() const override { return bufferTime_; }
+    void SetBufferTime(int ms) override;
+    int Channels() const override { return channels_; }
+    void SetChannels(int n) override;
+    int BitsPerSample() const { return 16; }
+    void SetBitsPerSample(int) {}
+    uint32_t BufferBytes() const override;
+
+    bool DeviceAvailable() const override;
+    int DeviceCount() const override;
+    bool DeviceName(int id, std::string& name) override;
+    int DeviceId() const override { return deviceId_; }
+    bool SetDevice(int id) override;
+
+    bool Open() override;
+    bool Start() override;
+    bool Stop() override;
+    bool Close() override;
+    bool IsOpen() const override { return isOpen_; }
+    bool IsActive() const override { return isActive_; }
+    const std::string& LastError() const override { return lastError_; }
+
+    uint32_t Volume() const override { return volume_.load(std::memory_order_relaxed); }
+    void SetVolume(uint32_t leftRight) override { volume_.store(leftRight, std::memory_order_relaxed); }
+    // Both channels to v; left only (right kept); right only (left kept).
+    // Mono output uses the left (low) half.
+    void SetVolumeBoth(uint16_t v) { SetVolume(uint32_t(v) | (uint32_t(v) << 16)); }
+    void SetVolumeLeft(uint16_t v);
+    void SetVolumeRight(uint16_t v);
+
+    // Counters for the status line and the benchmarks.
+    struct Stats {
+        uint64_t framesWritten = 0;    // frames handed to the device since Open
+        uint64_t deviceUnderruns = 0;  // the device ran dry
+        uint64_t lateBuffers = 0;      // a buffer was not refilled in time (silence played instead)
+        uint64_t reopens = 0;          // reopened after a device change or failure
+    };
+    Stats GetStats() const;
+
+    // A chunk on which the volume rose from zero was written. Runs on the
+    // audio thread; set it while the device is closed. playedUs is the
+    // server's playback position in microseconds of the stream right after
+    // the write, so the rise is heard (frame * 1e6 / SampleRate - playedUs)
+    // microseconds after writtenNs.
+    struct GainRise {
+        uint64_t frame = 0;        // stream frame where the ramp starts
+        int64_t writtenNs = 0;     // steady clock when the chunk was written
+        int64_t playedUs = 0;
+    };
+    std::function<void(const GainRise&)> OnGainRise;
+
+private:
+    friend class TSoundOutPump;
+
+    void SetError(const std::string& text);
+    void AddPlatformError(const std::string& text);
+    bool Reopen();
+    void BufferConsumed(uint64_t session, int index);
+    void DeviceFailed(uint64_t session, const QString& why);
+    void DevicesChanged();
+    void Recover(const std::string& why);
+
+    int sampleRate_ = 8000;
+    int bufferTime_ = 500;
+    int channels_ = 2;
+    int deviceId_ = -1;
+    bool isOpen_ = false;
+    bool isActive_ = false;
+    bool wanted_ = false;  // the owner wants sound: reopen when a device appears
+    std::string lastError_;
+    QByteArray openedDeviceId_;
+    QString openedDeviceName_;
+
+    std::atomic<uint32_t> volume_{0xFFFFFFFFu};
+    std::vector<int16_t> buf_[2];
+    std::atomic<bool> ready_[2];
+    uint64_t session_ = 0;
+    uint64_t reopens_ = 0;
+    int64_t lastRecoverMs_ = -1;
+
+    QThread* thread_ = nullptr;
+    std::unique_ptr<TSoundOutPump> pump_;
+    QMediaDevices* devices_ = nullptr;
+};
