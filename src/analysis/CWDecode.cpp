@@ -1,5 +1,7 @@
 #include "analysis/CWDecode.h"
 
+#include <string_view>
+
 namespace {
 
 struct Entry {
@@ -31,7 +33,6 @@ constexpr int kFirstExtended = 49;
 }  // namespace
 
 std::string TCWDecode::Decode(uint32_t data, bool bl) const {
-    std::string text;
     int found = -1;
     for (int i = 0; i < 66; ++i) {
         if (kTable[i].code == data) {
@@ -39,21 +40,25 @@ std::string TCWDecode::Decode(uint32_t data, bool bl) const {
             break;
         }
     }
+    // The text is picked first and the string built once: assigning short
+    // literals to a string in the branches trips a false -Wrestrict in g++ 12.
+    const char* fixed = nullptr;
     if (found >= 0 && found < kFirstProsign) {
-        text = kTable[found].text;
+        fixed = kTable[found].text;
     } else if (found >= kFirstProsign && found < kFirstExtended) {
         if (display2Prosigns_ && found == kFirstProsign)
-            text = "+";
+            fixed = "+";
         else if (display2Prosigns_ && found == kFirstProsign + 1)
-            text = "=";
+            fixed = "=";
         else
-            text = kTable[found].text;
+            fixed = kTable[found].text;
     } else if (found >= kFirstExtended && specialChars_) {
-        text = kTable[found].text;
-        if (aring_ && text == "\xE1") text = "\xE5";
-    } else {
-        text = errQm_ ? "<?>" : RenderElements(data);
+        fixed = kTable[found].text;
+        if (aring_ && std::string_view(fixed) == "\xE1") fixed = "\xE5";
+    } else if (errQm_) {
+        fixed = "<?>";
     }
+    std::string text = fixed ? std::string(fixed) : RenderElements(data);
     if (bl) text += ' ';
     return text;
 }
