@@ -10,6 +10,14 @@ jobs="$(nproc)"
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-test -j"$jobs"
 
+# Sound tests play and record through a private sound server, stopped
+# however this script ends; here they must run, not skip.
+pulse_dir="$PWD/build-test/pulse"
+trap 'scripts/pulse.sh stop "$pulse_dir"' EXIT
+pulse_env="$(scripts/pulse.sh start "$pulse_dir")"
+eval "$pulse_env"
+export ORVO_REQUIRE_SOUND=1
+
 # GUI tests run offscreen; the X server test starts Xvfb itself.
 export QT_QPA_PLATFORM=offscreen
 (cd build-test && ctest --output-on-failure -j"$jobs" --timeout 600)
