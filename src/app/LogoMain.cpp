@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -23,6 +24,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -63,6 +65,12 @@ Qt::KeyboardModifiers Mods(const QKeyEvent* e)
     return e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
 }
 
+// The sound devices used when none are injected.
+std::unique_ptr<ISoundOut> CreateDefaultSoundOut() { return nullptr; }
+std::unique_ptr<ISoundIn> CreateDefaultSoundIn() { return nullptr; }
+
+constexpr const char* kTypeAheadFull = "Warning: Type-ahead buffer is full: ";
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -96,10 +104,14 @@ TSpeedUpDown::TSpeedUpDown(QWidget* parent) : QWidget(parent)
 // ---------------------------------------------------------------------------
 
 TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* boxes,
-                           const QString& settingsFolder)
+                           const QString& settingsFolder, ISoundOut* soundOut, ISoundIn* soundIn)
     : ownClock_(clock ? nullptr : std::make_unique<QtClock>()),
       ownTimers_(timers ? nullptr : std::make_unique<QtTimerFactory>()),
       ownBoxes_(boxes ? nullptr : std::make_unique<TQtMessageBoxes>(this)),
+      ownSoundOut_(soundOut ? nullptr : CreateDefaultSoundOut()),
+      ownSoundIn_(soundIn ? nullptr : CreateDefaultSoundIn()),
+      soundOut_(soundOut ? soundOut : ownSoundOut_.get()),
+      soundIn_(soundIn ? soundIn : ownSoundIn_.get()),
       clock_(clock ? clock : ownClock_.get()),
       timers_(timers ? timers : ownTimers_.get()),
       boxes_(boxes ? boxes : ownBoxes_.get()),
@@ -150,6 +162,27 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
 
 TLogoAppForm::~TLogoAppForm()
 {
+    // An injected device may outlive the window: it must not call back.
+    if (soundOut_) {
+        if (!closed_)
+            soundOut_->Stop();
+        soundOut_->OnBufferPlayed = nullptr;
+        soundOut_->OnStatus = nullptr;
+    }
+    if (soundIn_) {
+        if (!closed_)
+            soundIn_->Stop();
+        soundIn_->OnBufferRecorded = nullptr;
+        soundIn_->OnStatus = nullptr;
+    }
+    cwout_.OnCharStart = nullptr;
+    cwout_.OnCharSent = nullptr;
+    cwout_.OnLastChar = nullptr;
+    cwout_.OnPttChanged = nullptr;
+    cwout_.OnPatternStart = nullptr;
+    cwout_.OnPatternLastSpace = nullptr;
+    cwout_.OnPatternEnd = nullptr;
+    cwout_.OnSpeedChanged = nullptr;
     delete showForm_;
     delete aboutBox_;
     delete shortCuts_;
@@ -286,6 +319,10 @@ void TLogoAppForm::BuildLayout()
     setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
+    // The sound line stays in the status bar; menu hints cover it only while shown.
+    soundStatus_ = new QLabel(statusBar());
+    soundStatus_->setObjectName(QStringLiteral("SoundStatus"));
+    statusBar()->addWidget(soundStatus_, 1);
 }
 
 void TLogoAppForm::BuildMenus()
@@ -379,22 +416,13 @@ void TLogoAppForm::FormCreate()
     cwout_.SetTimePttHold(100);
     cwout_.SetLogAmplitude(-10);
     cwout_.OnSpeedChanged = [this](int32_t s) { CWout1SpeedChanged(s); };
-    cwout_.OnPttChanged = [this](bool on) {
-        if (on) {
-            if (!cwout_.Stereo())
-                pttActive_ = true;
-            cwout_.KeyTone = false;
-        } else {
-            if (inputMode_ != SoundInput) {
-                if (settings_.Binaural)
-                    SetVolumeRight(0);
-                else
-                    SetVolume(0);
-                cwout_.KeyTone = true;
-            }
-            pttActive_ = false;
-        }
-    };
+    cwout_.OnPttChanged = [this](bool on) { CWout1PttChanged(on); };
+    cwout_.OnCharStart = [this](char ch) { CWout1CharStart(ch); };
+    cwout_.OnCharSent = [this](char ch) { CWout1CharSent(ch); };
+    cwout_.OnLastChar = [this] { CWout1LastChar(); };
+    cwout_.OnPatternStart = [this](char) { CWout1PatternStart(); };
+    cwout_.OnPatternLastSpace = [this] { CWout1PatternLastSpace(); };
+    cwout_.OnPatternEnd = [this] { CWout1PatternEnd(); };
 
     // Settings.
     if (settingsFolder_.isEmpty())
@@ -412,13 +440,35 @@ void TLogoAppForm::FormCreate()
     keyVolume_ = settings_.Muted ? 0 : 65535;
     keyTiming_.Reset();
 
-    // No sound device yet: the generator runs without output.
-    cwout_.SetStereo(false);
+    // Output to the sound card: two buffers of 100 ms at 8000 Hz, one
+    // channel, or two for binaural output. The generator refills each
+    // played buffer, so it must run before the output starts.
+    if (soundOut_) {
+        soundOut_->OnBufferPlayed = [this](int16_t* pb, uint32_t bytes) { SoundOut1BufferPlayed(pb, bytes); };
+        soundOut_->OnStatus = [this](const std::string& m) { SoundStatusChanged(QString::fromStdString(m)); };
+        soundOut_->SetSampleRate(8000);
+        soundOut_->SetBufferTime(100);
+        soundOut_->SetChannels(settings_.Binaural ? 2 : 1);
+    }
+    if (soundIn_) {
+        soundIn_->OnStatus = [this](const std::string& m) { SoundStatusChanged(QString::fromStdString(m)); };
+        soundIn_->SetBufferSamples(800);
+        soundIn_->SetBufferTime(100);
+        soundIn_->SetChannels(1);
+    }
+    cwout_.SetStereo(soundOut_ ? soundOut_->Channels() == 2 : settings_.Binaural);
     cwout_.Start();
+    // Without sound the program still keys and decodes; the status bar says why.
+    if (!soundOut_)
+        SoundStatusChanged(QStringLiteral("Sound is off: no sound output device"));
+    else if (!soundOut_->Start())
+        SoundStatusChanged(QStringLiteral("Sound is off: ") + QString::fromStdString(soundOut_->LastError()));
 
     inputMode_ = -1;
     keyIsDown_ = false;
     replaying_ = sendingTyped_ = firstOnly_ = false;
+    replayPending_ = sendingBusy_ = false;
+    prosignState_ = 0;
     speedChangeConfirmed_ = false;
     SetVolume(1);
     cwout_.SetBuffersize(10000);
@@ -501,6 +551,10 @@ bool TLogoAppForm::FormCloseQuery()
         cwout_.Resume();
         return false;
     }
+    if (soundOut_)
+        soundOut_->Stop();
+    if (soundIn_)
+        soundIn_->Stop();
     return true;
 }
 
@@ -514,6 +568,10 @@ void TLogoAppForm::FormClose()
     if (!SaveSettingsFile(settingsFolder_.toStdString(), settings_, info, error))
         boxes_->Message(QString::fromStdString(error));
     cwout_.Stop();
+    if (soundOut_)
+        soundOut_->Close();
+    if (soundIn_)
+        soundIn_->Close();
     showForm_->hide();
     aboutBox_->hide();
     shortCuts_->hide();
@@ -552,7 +610,10 @@ bool TLogoAppForm::SetInputMode(int newMode)
     switch (inputMode_) {
     case KeybdMouse:
     case ComPort:
+        // The buffers already queued still hold the sidetone: let them
+        // play behind the closed gate before opening it.
         cwout_.KeyTone = false;
+        WaitOutput(2 * (soundOut_ ? soundOut_->BufferTime() : 0));
         SetVolume(keyVolume_);
         break;
     default:
@@ -591,7 +652,7 @@ bool TLogoAppForm::SetInputMode(int newMode)
 
 void TLogoAppForm::MorseKey(bool down, uint64_t timestamp)
 {
-    if (replaying_ || (pttActive_ && !settings_.Binaural))
+    if (replaying_ || replayPending_ || (pttActive_ && !settings_.Binaural))
         return;
     if (down) {
         if (!settings_.KeyMuted) {
@@ -619,6 +680,36 @@ void TLogoAppForm::MorseKey(bool down, uint64_t timestamp)
 void TLogoAppForm::keyPressEvent(QKeyEvent* e)
 {
     FormKeyDown(e);
+    // Then the character the key types, as the window system delivers it.
+    switch (e->key()) {
+    case Qt::Key_Escape:
+        FormKeyPress(27);
+        return;
+    case Qt::Key_Backspace:
+        FormKeyPress(8);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        FormKeyPress(13);
+        return;
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+        return;
+    default:
+        break;
+    }
+    // Alt combinations are menu accelerators, not text.
+    if (Mods(e) & Qt::AltModifier && !(Mods(e) & Qt::ControlModifier))
+        return;
+    const QString text = e->text();
+    if (text.size() != 1)
+        return;
+    const char16_t u = text.at(0).unicode();
+    // The generator's character set is Windows-1252; Latin-1 covers every
+    // character it can send.
+    if (u == 0 || u > 0xFF || u == 0x7F)
+        return;
+    FormKeyPress(static_cast<unsigned char>(u));
 }
 
 void TLogoAppForm::keyReleaseEvent(QKeyEvent* e)
@@ -647,7 +738,7 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
             MorseKey(true, e->timestamp());
         return;
     }
-    if (replaying_ || sendingTyped_)
+    if (replaying_ || replayPending_ || sendingTyped_)
         return;
 
     switch (key) {
@@ -713,8 +804,11 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
             ZoneMove(2, d);
         break;
     }
-    case Qt::Key_Escape:
-        DropTypeAhead();
+    case Qt::Key_F9:
+        if (none || shift)
+            ReplayRed(shift);
+        else if (ctrl || shiftCtrl)
+            ReplayGreen(shiftCtrl);
         break;
     default:
         QMainWindow::keyPressEvent(e);
@@ -984,12 +1078,7 @@ void TLogoAppForm::DropTypeAhead()
         const char c = cwout_.DeleteLastChar();
         if (c == '\0')
             break;
-        int n = 1;
-        if (c == '{')
-            n = 5;
-        else if (TCWout::ProsignIndexOfChar(c) > 0 && !(settings_.DisplayPros && (c == '+' || c == '=')))
-            n = 4;
-        CWLabel1->DeleteLast(n);
+        CWLabel1->DeleteLast(int(PanelText(c).size()));
     }
 }
 
@@ -1205,7 +1294,423 @@ void TLogoAppForm::DrawGreenStrip(QPainter& p, int w, int h)
 // Output volume. There is no sound device yet; the value is kept so that the
 // gate can be applied once one exists.
 
-void TLogoAppForm::SetVolume(uint16_t v) { outputVolume_ = uint32_t(v) | (uint32_t(v) << 16); }
-void TLogoAppForm::SetVolumeLeft(uint16_t v) { outputVolume_ = (outputVolume_ & 0xFFFF0000u) | v; }
-void TLogoAppForm::SetVolumeRight(uint16_t v) { outputVolume_ = (outputVolume_ & 0xFFFFu) | (uint32_t(v) << 16); }
+void TLogoAppForm::SetVolume(uint16_t v)
+{
+    outputVolume_ = uint32_t(v) | (uint32_t(v) << 16);
+    if (soundOut_)
+        soundOut_->SetVolume(outputVolume_);
+}
+
+void TLogoAppForm::SetVolumeLeft(uint16_t v)
+{
+    // The device's own value is the current one: read it first.
+    if (soundOut_)
+        outputVolume_ = soundOut_->Volume();
+    outputVolume_ = (outputVolume_ & 0xFFFF0000u) | v;
+    if (soundOut_)
+        soundOut_->SetVolume(outputVolume_);
+}
+
+void TLogoAppForm::SetVolumeRight(uint16_t v)
+{
+    if (soundOut_)
+        outputVolume_ = soundOut_->Volume();
+    outputVolume_ = (outputVolume_ & 0xFFFFu) | (uint32_t(v) << 16);
+    if (soundOut_)
+        soundOut_->SetVolume(outputVolume_);
+}
+
 void TLogoAppForm::MuteOutput() { SetVolume(0); }
+
+// ---------------------------------------------------------------------------
+// Typing into the lower panel
+
+std::string TLogoAppForm::PanelText(char ch) const
+{
+    const int32_t idx = TCWout::ProsignIndexOfChar(ch);
+    if (idx > 0 && !(settings_.DisplayPros && idx < 3))
+        return TCWout::ProsignText(idx);
+    return std::string(1, ch);
+}
+
+void TLogoAppForm::FormKeyPress(unsigned char ch)
+{
+    if (ch == 27) {
+        if (replaying_) {
+            cwout_.AbortPattern();
+            // Without a running output no buffer would ever end the replay.
+            if (!SoundRunning())
+                CWout1PatternEnd();
+        } else if (replayPending_) {
+            replayPending_ = false;
+            firstOnly_ = false;
+        } else if (sendingTyped_) {
+            cwout_.ClearBuffer();
+            cwout_.AbortPattern();
+            CWout1LastChar();
+            sendingTyped_ = false;
+        } else {
+            DropTypeAhead();
+        }
+        return;
+    }
+    if (replaying_ || replayPending_ || sendingTyped_)
+        return;
+    if (ch == 8) {
+        TypeBackspace();
+        return;
+    }
+    if (ch == 223)  // sharp s: the "?" key on German keyboards
+        ch = '?';
+    if (settings_.EqKeyOpt) {
+        if (ch == '-')
+            ch = '=';
+        else if (ch == '_')
+            ch = '-';
+    }
+    TypeChar(ch);
+}
+
+void TLogoAppForm::TypeChar(unsigned char uch)
+{
+    const char ch = char(uch);
+    const QString full = QString::fromLatin1(kTypeAheadFull) + QString::number(cwout_.Buffersize());
+    switch (prosignState_) {
+    case 0:
+        if (ch == '<') {
+            CWLabel1->AddTypedText("<");
+            prosignBuf_ = "<";
+            prosignState_ = 1;
+            return;
+        }
+        if (!cwout_.IsSendable(ch))
+            return;
+        if (cwout_.PutChar(ch))
+            CWLabel1->AddTypedText(PanelText(ch));
+        else
+            boxes_->Message(full);
+        return;
+    case 1:
+        CWLabel1->AddTypedText(std::string(1, ch));
+        prosignBuf_ += ch;
+        prosignState_ = 2;
+        if (ch == '?' || ch == '>' || ch == '<') {
+            CWLabel1->DeleteLast(2);
+            prosignState_ = 0;
+            prosignBuf_.clear();
+        }
+        return;
+    default: {
+        if ((prosignBuf_ == "<s" || prosignBuf_ == "<S") && (ch == 'o' || ch == 'O'))
+            prosignBuf_ += ch == 'o' ? "os>" : "OS>";
+        else
+            prosignBuf_ += std::string(1, ch) + ">";
+        const int32_t idx = cwout_.ProsignIndexOfText(prosignBuf_);
+        if (!(settings_.DisplayPros && idx < 3)) {
+            // The bracket is completed even when it names no prosign.
+            CWLabel1->AddTypedText(prosignBuf_.substr(2));
+            if (idx > 0 && !cwout_.PutChar(TCWout::ProsignChar(idx))) {
+                // Neither queued nor shown.
+                CWLabel1->DeleteLast(int(prosignBuf_.size()));
+                boxes_->Message(full);
+            }
+        } else {
+            CWLabel1->DeleteLast(2);
+            if (idx > 0) {
+                const char p = TCWout::ProsignChar(idx);
+                if (cwout_.PutChar(p))
+                    CWLabel1->AddTypedText(std::string(1, p));
+                else
+                    boxes_->Message(full);
+            }
+        }
+        prosignState_ = 0;
+        prosignBuf_.clear();
+        return;
+    }
+    }
+}
+
+void TLogoAppForm::TypeBackspace()
+{
+    if (prosignState_ != 0) {
+        // The unfinished bracket: "<" or "<" and one letter.
+        CWLabel1->DeleteLast(prosignState_);
+        prosignState_ = 0;
+        prosignBuf_.clear();
+        return;
+    }
+    const char c = cwout_.DeleteLastChar();
+    if (c == '\0')
+        return;  // everything typed is sent already
+    if (c == '\r') {
+        cwout_.PutChar('\r');  // a line break stays
+        return;
+    }
+    if (c == ' ') {
+        const std::string t = CWLabel1->Text();
+        if (!t.empty() && t.back() == ' ') {
+            CWLabel1->DeleteLast(1);
+        } else if (!t.empty() && t.back() == '>') {
+            CWLabel1->DeleteLast(1);
+            if (t.size() >= 2 && t[t.size() - 2] == '?') {
+                CWLabel1->DeleteLast(2);
+                cwout_.DeleteLastChar();
+                cwout_.DeleteLastChar();
+            }
+        }
+        return;
+    }
+    CWLabel1->DeleteLast(int(PanelText(c).size()));
+}
+
+// ---------------------------------------------------------------------------
+// Sound output loop and the generator's events
+
+bool TLogoAppForm::SoundRunning() const { return soundOut_ && soundOut_->IsActive(); }
+
+QString TLogoAppForm::SoundStatus() const { return soundStatus_->text(); }
+
+void TLogoAppForm::SoundOut1BufferPlayed(int16_t* pb, uint32_t bytes)
+{
+    if (replaying_)
+        cwout_.FillPatternSamples(pb, bytes);
+    else
+        cwout_.FillTextSamples(pb, bytes);
+    // F9 waits for the character on the air to finish.
+    if (replayPending_ && !sendingBusy_)
+        StartRedReplay();
+}
+
+void TLogoAppForm::SoundStatusChanged(const QString& message)
+{
+    soundStatus_->setText(message);
+    if (SoundRunning())
+        return;
+    // No more buffers will come: nothing may wait for one.
+    sendingBusy_ = false;
+    if (replayPending_)
+        StartRedReplay();
+    if (replaying_)
+        CWout1PatternEnd();
+    if (sendingTyped_) {
+        cwout_.ClearBuffer();
+        CWout1LastChar();
+    }
+}
+
+void TLogoAppForm::WaitOutput(int ms)
+{
+    if (!SoundRunning() || ms <= 0)
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void TLogoAppForm::RestoreKeyTone()
+{
+    // The steady idle tone is the sidetone of the key modes only; in the
+    // sample modes it would sound whenever the gate is open for sending.
+    cwout_.KeyTone = inputMode_ == KeybdMouse || inputMode_ == ComPort;
+}
+
+void TLogoAppForm::SetBinaural(bool on)
+{
+    SetVolume(0);
+    settings_.Binaural = on;
+    // The generator's layout first: changing the channels refills the buffers.
+    cwout_.SetStereo(on);
+    if (soundOut_)
+        soundOut_->SetChannels(on ? 2 : 1);
+    cwout_.SetFrequency(on ? settings_.TxFrequency : settings_.TxFrequency2);
+    cwout_.SetFrequency2(settings_.TxFrequency2);
+}
+
+void TLogoAppForm::CWout1CharStart(char ch)
+{
+    if (settings_.Binaural)
+        SetVolumeRight(keyVolume_);
+    else
+        SetVolume(keyVolume_);
+    if (!replaying_ && !sendingTyped_) {
+        sendingBusy_ = true;
+        CWLabel1->MarkSent(PanelText(ch));
+        PaintBox1->update();
+    }
+}
+
+void TLogoAppForm::CWout1CharSent(char ch)
+{
+    sendingBusy_ = false;
+    if (sendingTyped_ && ch != ' ' && ch != '\r' && ch != '\0') {
+        CWLabel1->MoveGreenStart(1);
+        PaintBox1->update();
+    }
+}
+
+void TLogoAppForm::CWout1LastChar()
+{
+    if (!sendingTyped_)
+        return;
+    // Back to the zone as it was before the replay.
+    for (int guard = 0; guard < 100000 && CWLabel1->GreenStart() > greenStartSaved_; ++guard) {
+        const int32_t before = CWLabel1->GreenStart();
+        if (CWLabel1->MoveGreenStart(-1) == before)
+            break;
+    }
+    PaintBox1->update();
+    CWLabel1->update();
+    sendingTyped_ = false;
+    firstOnly_ = false;
+    calculat_->SetPaused(false);
+}
+
+void TLogoAppForm::CWout1PttChanged(bool on)
+{
+    if (on) {
+        if (!cwout_.Stereo())
+            pttActive_ = true;
+        cwout_.KeyTone = false;
+    } else {
+        if (inputMode_ != SoundInput) {
+            if (settings_.Binaural)
+                SetVolumeRight(0);
+            else
+                SetVolume(0);
+            RestoreKeyTone();
+        }
+        pttActive_ = false;
+    }
+}
+
+void TLogoAppForm::ReplayRed(bool firstOnly)
+{
+    if (replaying_ || replayPending_ || sendingTyped_)
+        return;
+    DropTypeAhead();
+    firstOnly_ = firstOnly;
+    if (sendingBusy_ && SoundRunning()) {
+        // Starts from the buffer loop once the character has been sent.
+        replayPending_ = true;
+        return;
+    }
+    sendingBusy_ = false;
+    StartRedReplay();
+}
+
+void TLogoAppForm::StartRedReplay()
+{
+    replayPending_ = false;
+    cwout_.KeyTone = false;
+    if (showForm_)
+        showForm_->ResetValues(TTimingStats::kLastReplay);
+    else
+        stats_.ResetValues(TTimingStats::kLastReplay);
+    redStartSaved_ = CWLabel2->RedStart();
+    TCalculat& calc = *calculat_;
+    replayCount_ = replayTotal_ = calc.Browsing() ? calc.CursorBack() % TCalculat::kHistorySize : 0;
+    // Without a running output nothing would play or end the replay.
+    if (!SoundRunning() || !LoadReplayRecord()) {
+        RestoreKeyTone();
+        firstOnly_ = false;
+    }
+}
+
+bool TLogoAppForm::LoadReplayRecord()
+{
+    calculat_->GetReplayRecord(uint32_t(replayCount_), replayRec_);
+    if (replayRec_[1] == 0)
+        return false;
+    cwout_.LoadPattern(replayRec_);
+    replaying_ = true;
+    calculat_->ClearTimingSums();
+    calculat_->AccumulateRecord(replayRec_);
+    calculat_->SetPaused(true);
+    return true;
+}
+
+void TLogoAppForm::CWout1PatternStart()
+{
+    if (settings_.Binaural)
+        SetVolumeLeft(keyVolume_);
+    else
+        SetVolume(keyVolume_);
+}
+
+void TLogoAppForm::CWout1PatternLastSpace()
+{
+    CharRecord rec{};
+    calculat_->GetCharRecord(uint32_t(replayCount_), rec);
+    calculat_->ShowRecordTiming(rec);
+    if (firstOnly_)
+        return;
+    if (--replayCount_ >= 0) {
+        // The next character follows with exactly the space that was keyed.
+        LoadReplayRecord();
+        CWLabel2->MoveRedStart(1);
+        calculat_->MoveCursor(1);
+        RedrawRedStrip();
+    }
+}
+
+void TLogoAppForm::RestoreRedStart()
+{
+    for (int guard = 0; guard < 100000 && CWLabel2->RedStart() > redStartSaved_; ++guard) {
+        const int32_t before = CWLabel2->RedStart();
+        if (CWLabel2->MoveRedStart(-1) == before)
+            break;
+    }
+    CWLabel2->update();
+}
+
+void TLogoAppForm::CWout1PatternEnd()
+{
+    replaying_ = false;
+    SetVolume(0);
+    RestoreKeyTone();
+    calculat_->SetPaused(false);
+    RestoreRedStart();
+    if (!firstOnly_) {
+        calculat_->MoveCursor(TCalculat::kToNewest);
+        if (replayTotal_ > 0)
+            calculat_->MoveCursor(-replayTotal_);
+        RedrawRedStrip();
+    }
+    firstOnly_ = false;
+}
+
+void TLogoAppForm::ReplayGreen(bool firstOnly)
+{
+    if (replaying_ || replayPending_ || sendingTyped_)
+        return;
+    // Typed text still going out would be sent unmarked among the replay.
+    if (sendingBusy_ || cwout_.HasChars() || !SoundRunning())
+        return;
+    const std::string text = CWLabel1->GreenText();
+    if (text.empty())
+        return;
+    greenStartSaved_ = CWLabel1->GreenStart();
+    bool queued = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char ch = text[i];
+        if (ch == '<') {
+            const size_t close = text.find('>', i + 1);
+            if (close != std::string::npos && close - i <= 5) {
+                const int32_t idx = cwout_.ProsignIndexOfText(text.substr(i, close - i + 1));
+                if (idx > 0) {
+                    ch = TCWout::ProsignChar(idx);
+                    i = close;
+                }
+            }
+        }
+        queued = cwout_.PutChar(ch) || queued;
+        if (firstOnly)
+            break;
+    }
+    if (!queued)
+        return;
+    firstOnly_ = firstOnly;
+    sendingTyped_ = true;
+    calculat_->SetPaused(true);
+}

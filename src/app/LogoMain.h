@@ -11,6 +11,7 @@
 #include "analysis/TimingStats.h"
 #include "app/KeyTiming.h"
 #include "app/MessageBoxes.h"
+#include "devices/SoundDevices.h"
 #include "devices/Timer.h"
 #include "morse/CWout.h"
 #include "settings/Settings.h"
@@ -69,10 +70,11 @@ public:
     // Input modes.
     enum { KeybdMouse = 0, SoundInput = 1, ComPort = 2, WavFile = 3 };
 
-    // Null arguments give the real clock, Qt timers and message boxes.
-    // settingsFolder: empty = the user's settings folder.
+    // Null arguments give the real clock, Qt timers, message boxes and sound
+    // devices. settingsFolder: empty = the user's settings folder.
     explicit TLogoAppForm(IClock* clock = nullptr, ITimerFactory* timers = nullptr,
-                          IMessageBoxes* boxes = nullptr, const QString& settingsFolder = QString());
+                          IMessageBoxes* boxes = nullptr, const QString& settingsFolder = QString(),
+                          ISoundOut* soundOut = nullptr, ISoundIn* soundIn = nullptr);
     ~TLogoAppForm() override;
 
     // --- Components and state (read access for the program and tests) -----
@@ -94,6 +96,17 @@ public:
     bool DecodedHidden() const { return decodedHidden_; }
     bool TypedPanelShown() const { return settings_.ShTyped; }
     uint32_t OutputVolume() const { return outputVolume_; }
+    ISoundOut* SoundOut1() const { return soundOut_; }
+    ISoundIn* SoundIn1() const { return soundIn_; }
+    bool Replaying() const { return replaying_; }
+    bool ReplayPending() const { return replayPending_; }
+    bool SendingTyped() const { return sendingTyped_; }
+    bool SendingBusy() const { return sendingBusy_; }
+    bool PttActive() const { return pttActive_; }
+    bool Binaural() const { return settings_.Binaural; }
+    int ProsignState() const { return prosignState_; }
+    // The sound line of the status bar: empty while sound works.
+    QString SoundStatus() const;
     QString VersionText() const { return versionText_; }
     // Geometry of the red strip as last drawn: one entry per mark, [x0, x1).
     const std::vector<std::pair<int, int>>& RedBars() const { return redBars_; }
@@ -125,6 +138,14 @@ public:
     void DropTypeAhead();
     // Redraws the operator's keying of the red zone.
     void RedrawRedStrip();
+    // Monaural or binaural (stereo) output: sidetone and replay on the left,
+    // sent text on the right. Closes the sidetone gate.
+    void SetBinaural(bool on);
+    // F9 / Shift+F9: replays the red zone (or its first character) with the
+    // operator's own timing. Ctrl+F9 / Shift+Ctrl+F9: sends the green zone
+    // (or its first character) again at the target speed.
+    void ReplayRed(bool firstOnly);
+    void ReplayGreen(bool firstOnly);
 
     QAction* Action(const char* objectName) const;
 
@@ -150,6 +171,11 @@ private:
     void CollectSettings();
 
     void FormKeyDown(QKeyEvent* e);
+    void FormKeyPress(unsigned char ch);
+    void TypeChar(unsigned char ch);
+    void TypeBackspace();
+    // What the lower panel shows for a queued character, and its length.
+    std::string PanelText(char ch) const;
     void MorseKey(bool down, uint64_t timestamp);
     void ZoneMove(int which, int32_t delta);  // which: 1 red, 2 green, 3 both
     void ClearFocus();
@@ -169,6 +195,23 @@ private:
     void DrawRedStrip(QPainter& p, int w, int h);
     void DrawGreenStrip(QPainter& p, int w, int h);
 
+    // Sound output loop and generator events.
+    void SoundOut1BufferPlayed(int16_t* pb, uint32_t bytes);
+    void SoundStatusChanged(const QString& message);
+    void CWout1CharStart(char ch);
+    void CWout1CharSent(char ch);
+    void CWout1LastChar();
+    void CWout1PttChanged(bool on);
+    void CWout1PatternStart();
+    void CWout1PatternLastSpace();
+    void CWout1PatternEnd();
+    void StartRedReplay();
+    bool LoadReplayRecord();
+    void RestoreRedStart();
+    bool SoundRunning() const;
+    void WaitOutput(int ms);
+    void RestoreKeyTone();
+
     void SetVolume(uint16_t v);       // both channels
     void SetVolumeLeft(uint16_t v);
     void SetVolumeRight(uint16_t v);
@@ -177,6 +220,10 @@ private:
     std::unique_ptr<IClock> ownClock_;
     std::unique_ptr<ITimerFactory> ownTimers_;
     std::unique_ptr<IMessageBoxes> ownBoxes_;
+    std::unique_ptr<ISoundOut> ownSoundOut_;
+    std::unique_ptr<ISoundIn> ownSoundIn_;
+    ISoundOut* soundOut_;
+    ISoundIn* soundIn_;
     IClock* clock_;
     ITimerFactory* timers_;
     IMessageBoxes* boxes_;
@@ -200,6 +247,16 @@ private:
     bool pttActive_ = false;
     bool decodedHidden_ = false;
     bool speedChangeConfirmed_ = false;
+    // Typing and replay.
+    int prosignState_ = 0;
+    std::string prosignBuf_;
+    bool sendingBusy_ = false;
+    bool replayPending_ = false;  // F9 waits for the character being sent
+    CharRecord replayRec_{};
+    int32_t replayCount_ = 0;
+    int32_t replayTotal_ = 0;
+    int32_t redStartSaved_ = 0;
+    int32_t greenStartSaved_ = 0;
     uint16_t keyVolume_ = 65535;
     uint32_t outputVolume_ = 0;  // low half left, high half right
     QString versionText_;
@@ -227,6 +284,7 @@ private:
     TCWHighlightLabel* CWLabel2 = nullptr;
     TCWHighlightLabel* CWLabel1 = nullptr;
     QAction* InputMixer1 = nullptr;
+    QLabel* soundStatus_ = nullptr;
 
     TShowForm* showForm_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
