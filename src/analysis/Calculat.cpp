@@ -17,6 +17,11 @@ constexpr double kBroadScale = 1.6;
 constexpr double kMixerScale = 2.4;
 constexpr double kHysteresis = 40.0;
 constexpr double kPeakDecay = 0.99;
+// The threshold never falls below this fraction of the peak. While keying
+// goes on, 0.5 x average lies above it (near 0.45 of the envelope, against
+// 0.35 x the envelope's overshoot, about 0.40), so it only acts after a
+// silence long enough for the average to decay.
+constexpr double kPeakFloor = 0.35;
 
 // 6th-order Butterworth as three sections, Q = 1 / (2 cos(theta)) for theta
 // 75, 45 and 15 degrees (1.9319, 0.7071, 0.5176).
@@ -513,25 +518,61 @@ void TCalculat::ProcessBlock(const int16_t* samples, int n) {
     case tTimeConstant::dual: break;
     }
 
+    const uint64_t blockStart = msCount_;
     for (int j = 0; j < spb; ++j) {
         const double env = envelope_[j];
         const double d = env - envAverage_;
         envAverage_ += d * (d > 0 ? attack : decay);
-        threshold_[j] = 0.5 * envAverage_;
         peak_ = env > peak_ ? env : kPeakDecay * peak_;
         inputLevel_ = static_cast<int32_t>(peak_);
+        // After a silence the average is near 0; without the floor the key
+        // would stay down through the whole ring-down of the filters.
+        threshold_[j] = std::max(0.5 * envAverage_, kPeakFloor * peak_);
 
         const double v = std::trunc(env - threshold_[j]);
+        const bool wasOn = detectorState_;
         detectorState_ = detectorState_ ? v > 0.0 : v > kHysteresis;
-        keyStates_[j] = detectorState_ ? 1 : 0;
+
+        const uint64_t t = msCount_++;
+        const size_t slot = t % kOnsetRing;
+        envRing_[slot] = env;
+        thrRing_[slot] = threshold_[j];
+        stateRing_[slot] = detectorState_ ? 1 : 0;
+        keyTrace_[j] = detectorState_ ? 10000 : 0;
+        if (detectorState_ && !wasOn) {
+            onsetOpen_ = true;
+            onsetMs_ = t;
+            onsetMax_ = env;
+        } else if (onsetOpen_) {
+            onsetMax_ = std::max(onsetMax_, env);
+        }
+        if (onsetOpen_ && (!detectorState_ || t - onsetMs_ >= kOnsetLag - 1)) ResolveOnset(t, blockStart);
+        // The element timing runs kOnsetLag ms behind, so that a mark's start
+        // is final before it is timed.
+        keyStates_[j] = t >= kOnsetLag ? stateRing_[(t - kOnsetLag) % kOnsetRing] : 0;
 
         envTrace_[j] = static_cast<int32_t>(2.0 * env - 15000.0);
         thrTrace_[j] = static_cast<int32_t>(2.0 * threshold_[j] - 15000.0);
-        keyTrace_[j] = detectorState_ ? 10000 : 0;
     }
     if (OnDataProcessed) OnDataProcessed(spb, envTrace_.data(), thrTrace_.data(), keyTrace_.data());
 
     TimeKeyStates(spb);
+}
+
+void TCalculat::ResolveOnset(uint64_t now, uint64_t blockStart) {
+    // After a silence the threshold is near 0 and the key goes down at the
+    // very foot of the envelope's rise, long before the tone is half up. Once
+    // the mark's level is known, its start moves to where the envelope first
+    // stood clear of the peak floor. Settled, the floor lies below the
+    // threshold the key went down on, and nothing moves.
+    onsetOpen_ = false;
+    const double floor = kPeakFloor * onsetMax_;
+    for (uint64_t m = onsetMs_; m <= now; ++m) {
+        const size_t slot = m % kOnsetRing;
+        if (std::trunc(envRing_[slot] - std::max(thrRing_[slot], floor)) > kHysteresis) break;
+        stateRing_[slot] = 0;
+        if (m >= blockStart) keyTrace_[m - blockStart] = 0;
+    }
 }
 
 void TCalculat::TimeKeyStates(int spb) {

@@ -146,6 +146,7 @@ private:
     void OnMuteTimer();
     void OnFlashTimer();
     void ProcessBlock(const int16_t* samples, int n);
+    void ResolveOnset(uint64_t now, uint64_t blockStart);
     void TimeKeyStates(int spb);
     void Report(TimingKind kind, uint32_t ms);
     void AddToSums(uint32_t mark, uint32_t space);
@@ -204,6 +205,16 @@ private:
     double envAverage_ = 0.0;
     double peak_ = 0.0;
     bool detectorState_ = false;
+
+    // The last kOnsetRing decimated samples, for re-timing a mark's start.
+    static constexpr uint64_t kOnsetLag = 32;
+    static constexpr size_t kOnsetRing = 64;
+    uint64_t msCount_ = 0;
+    bool onsetOpen_ = false;
+    uint64_t onsetMs_ = 0;
+    double onsetMax_ = 0.0;
+    std::array<double, kOnsetRing> envRing_{}, thrRing_{};
+    std::array<uint8_t, kOnsetRing> stateRing_{};
 
     std::array<double, kMaxBlock> x_{};
     std::array<double, kMaxDecimated> decI_{}, decQ_{}, envelope_{}, threshold_{};

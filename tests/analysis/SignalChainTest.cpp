@@ -149,6 +149,30 @@ TEST(SampleStreamTiming, KeyedToneGivesKeyedLengths) {
     EXPECT_EQ(rec[3], kTimeoutMarker);
 }
 
+TEST(SampleStreamTiming, FirstMarksAfterSilenceKeepTheirLength) {
+    // After a silence the threshold has decayed to nearly 0: the first marks
+    // must neither start at the foot of the rise nor run through the ring-down.
+    // 10 ms blocks put the rise across a block boundary.
+    for (int32_t calcSize : {80, 800}) {
+        ManualClock clock;
+        Traces t;
+        auto c = MakeChain(clock, t, calcSize);
+        c->SetTempo(300);  // dot 20 ms
+        Feed(*c, KeyedTone(800, 4000, {0, 2000, 20, 20, 20, 60, 60, 1000}));
+        ASSERT_EQ(c->HistCount(), 2) << calcSize;
+        c->MoveCursor(-1);
+        CharRecord rec{};
+        c->GetCharRecord(1, rec);
+        EXPECT_EQ(rec[0], 4u) << calcSize;  // "i"
+        ASSERT_EQ(rec[1], 4u);
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(static_cast<double>(rec[2 + k]), k < 3 ? 20.0 : 60.0, 2.0) << calcSize << ", element " << k;
+        c->GetCharRecord(0, rec);
+        EXPECT_EQ(rec[0], 3u) << calcSize;  // "t"
+        EXPECT_NEAR(static_cast<double>(rec[2]), 60.0, 2.0) << calcSize;
+    }
+}
+
 TEST(SampleStreamTiming, SmallBlocksAtSlowSpeedStillTimeOut) {
     ManualClock clock;
     Traces t;
