@@ -2,71 +2,46 @@
 
 #include <gtest/gtest.h>
 
-TEST(CWDecode, BasicCharactersAndBlank) {
+TEST(CWDecode, ClassesAndSwitches) {
+    enum Switch { None, Prosigns2, Special, Aring, NoAcirc, Standard, ErrQm };
+    struct Case {
+        Switch set;  // applied before this and every later case
+        uint32_t code;
+        bool bl;
+        const char* text;
+    };
+    const std::string dots13 = "<" + std::string(13, '.') + "-.->";
+    const Case cases[] = {
+        {None, 5, false, "a"}, {None, 5, true, "a "}, {None, 2, false, "e"}, {None, 28, false, "z"},
+        {None, 63, false, "0"}, {None, 62, false, "9"}, {None, 76, false, "?"}, {None, 115, false, ","},
+        {None, 42, false, "<ar>"}, {None, 256, false, "<hh>"}, {None, 568, true, "<sos> "},
+        {None, 512, false, "<.........>"}, {None, 65536 + 5, false, dots13.c_str()},  // 16+ elements never match
+        {None, 1, false, "<.>"},
+        {Prosigns2, 42, false, "+"}, {None, 49, false, "="}, {None, 53, false, "<ka>"}, {None, 69, false, "<sk>"},
+        {Special, 21, false, "\xE4"}, {None, 45, false, "\xE1"}, {None, 31, false, "<ch>"},
+        {None, 54, false, "("}, {None, 90, false, "@"}, {None, 82, false, "\""},
+        {Aring, 45, false, "\xE5"}, {NoAcirc, 45, false, "\xE1"},
+        {Standard, 45, false, "<.--.->"}, {None, 31, false, "<---->"}, {None, 54, true, "<-.--.> "},
+        {ErrQm, 45, false, "<?>"}, {None, 512, true, "<?> "}, {None, 5, false, "a"},
+    };
     TCWDecode d;
-    EXPECT_EQ(d.Decode(5, false), "a");
-    EXPECT_EQ(d.Decode(5, true), "a ");
-    EXPECT_EQ(d.Decode(2, false), "e");
-    EXPECT_EQ(d.Decode(28, false), "z");
-    EXPECT_EQ(d.Decode(63, false), "0");
-    EXPECT_EQ(d.Decode(62, false), "9");
-    EXPECT_EQ(d.Decode(76, false), "?");
-    EXPECT_EQ(d.Decode(115, false), ",");
-}
-
-TEST(CWDecode, ProsignsAndDisplay2Prosigns) {
-    TCWDecode d;
-    EXPECT_EQ(d.Decode(42, false), "<ar>");
-    EXPECT_EQ(d.Decode(49, false), "<bt>");
-    EXPECT_EQ(d.Decode(256, false), "<hh>");
-    EXPECT_EQ(d.Decode(568, true), "<sos> ");
-    d.SetDisplay2Prosigns(true);
-    EXPECT_EQ(d.Decode(42, false), "+");
-    EXPECT_EQ(d.Decode(49, false), "=");
-    EXPECT_EQ(d.Decode(53, false), "<ka>");
-    EXPECT_EQ(d.Decode(69, false), "<sk>");
-}
-
-TEST(CWDecode, ExtendedClassFollowsSpecialChars) {
-    TCWDecode d;
-    d.SetSpecialChars(true);
-    EXPECT_EQ(d.Decode(21, false), "\xE4");
-    EXPECT_EQ(d.Decode(45, false), "\xE1");
-    EXPECT_EQ(d.Decode(31, false), "<ch>");
-    EXPECT_EQ(d.Decode(54, false), "(");
-    EXPECT_EQ(d.Decode(90, false), "@");
-    EXPECT_EQ(d.Decode(82, false), "\"");
-    d.SetAring(true);
-    EXPECT_EQ(d.Decode(45, false), "\xE5");
-    EXPECT_TRUE(d.Acirc());
-    d.SetAcirc(false);
-    EXPECT_EQ(d.Decode(45, false), "\xE1");
-
-    d.SetSpecialChars(false);
-    EXPECT_EQ(d.Decode(45, false), "<.--.->");
-    EXPECT_EQ(d.Decode(31, false), "<---->");
-    EXPECT_EQ(d.Decode(54, true), "<-.--.> ");
-    d.SetErrQm(true);
-    d.SetAring(true);
-    EXPECT_EQ(d.Decode(45, false), "<?>");
-}
-
-TEST(CWDecode, UnlistedCodes) {
-    TCWDecode d;
-    EXPECT_EQ(d.Decode(512, false), "<.........>");
-    // 16 or more elements never match the 16-bit table.
-    EXPECT_EQ(d.Decode(65536 + 5, false), "<" + std::string(13, '.') + "-.->");
-    EXPECT_EQ(d.Decode(1, false), "<.>");
-    d.SetErrQm(true);
-    EXPECT_EQ(d.Decode(512, true), "<?> ");
-    EXPECT_EQ(d.Decode(5, false), "a");
+    for (const Case& c : cases) {
+        switch (c.set) {
+            case Prosigns2: d.SetDisplay2Prosigns(true); break;
+            case Special: d.SetSpecialChars(true); break;
+            case Aring: d.SetAring(true); EXPECT_TRUE(d.Acirc()); break;
+            case NoAcirc: d.SetAcirc(false); break;
+            case Standard: d.SetSpecialChars(false); break;
+            case ErrQm: d.SetErrQm(true); d.SetAring(true); break;
+            case None: break;
+        }
+        EXPECT_EQ(d.Decode(c.code, c.bl), c.text) << c.code;
+    }
 }
 
 TEST(CWDecode, RenderElements) {
-    EXPECT_EQ(TCWDecode::RenderElements(5), "<.->");
     EXPECT_EQ(TCWDecode::RenderElements(6), "<-.>");
     EXPECT_EQ(TCWDecode::RenderElements(568), "<...---...>");
     EXPECT_EQ(TCWDecode::RenderElements(0), "<.>");
-    EXPECT_EQ(TCWDecode::RenderElements(1), "<.>");
     EXPECT_EQ(TCWDecode::RenderElements(0xFFFFFFFFu), "<" + std::string(31, '-') + ">");
 }
