@@ -4,15 +4,10 @@
 
 namespace {
 
-TCharBuf MakeRing(int32_t size, int32_t rest = 1) {
-    TCharBuf b;
-    b.SetBufferSize(size);
-    b.SetFillRest(rest);
-    return b;
-}
-
 TEST(CharBuf, ReserveKeepsOneSlotFree) {
-    TCharBuf b = MakeRing(10000);
+    TCharBuf b;
+    b.SetBufferSize(10000);
+    b.SetFillRest(1);
     int events = 0;
     b.onNewChar = [&] { ++events; };
     for (int i = 0; i < 9999; ++i) ASSERT_TRUE(b.Write(static_cast<char>('a' + i % 26))) << i;
@@ -22,21 +17,38 @@ TEST(CharBuf, ReserveKeepsOneSlotFree) {
     EXPECT_EQ(b.Read(), 'a');
     EXPECT_TRUE(b.Write('x'));
     EXPECT_FALSE(b.Write('y'));
+
+    // Resizing drops what was queued.
+    b.SetBufferSize(3);
+    EXPECT_FALSE(b.HasData());
+    EXPECT_TRUE(b.Write('x') && b.Write('y'));
+    EXPECT_FALSE(b.Write('z'));
+    // An unusable size refuses everything without crashing.
+    b.SetBufferSize(0);
+    EXPECT_FALSE(b.Write('a'));
+    EXPECT_EQ(b.Read(), '\0');
+    EXPECT_EQ(b.Clear(), 0);
+}
+
+TEST(CharBuf, ReserveClampedBelowTheSize) {
+    TCharBuf b;  // 128 slots
+    for (int32_t rest : {500, -3}) {
+        b.SetFillRest(rest);
+        EXPECT_EQ(b.FillRest(), 127) << rest;
+    }
 }
 
 TEST(CharBuf, WrapAroundDeleteAndClear) {
-    TCharBuf b = MakeRing(4);
-    // Move the positions to the end of the ring.
-    for (int i = 0; i < 3; ++i) {
-        b.Write('.');
-        b.Read();
-    }
-    EXPECT_EQ(b.WritePos(), 3u);
+    TCharBuf b;
+    b.SetBufferSize(4);
+    b.SetFillRest(1);
+    for (int i = 0; i < 3; ++i) b.Write('.'), b.Read();  // positions to the end of the ring
     b.Write('p');  // lands in the last slot, write position wraps to 0
     EXPECT_EQ(b.WritePos(), 0u);
     EXPECT_EQ(b.DeleteLast(), 'p');
     EXPECT_EQ(b.WritePos(), 3u);
-    EXPECT_FALSE(b.HasData());
+    EXPECT_EQ(b.DeleteLast(), '\0');  // read characters cannot be taken back
+    EXPECT_EQ(b.WritePos(), 3u);
 
     b.Write('q');
     b.Write('r');  // write position 1, read position 3
@@ -46,45 +58,6 @@ TEST(CharBuf, WrapAroundDeleteAndClear) {
     EXPECT_EQ(b.Read(), '\0');
     EXPECT_TRUE(b.Write('s'));
     EXPECT_EQ(b.Read(), 's');
-}
-
-TEST(CharBuf, DeleteLastCannotTakeBackReadCharacters) {
-    TCharBuf b = MakeRing(16);
-    b.Write('a');
-    b.Write('b');
-    b.Read();
-    b.Read();
-    const uint32_t w = b.WritePos();
-    EXPECT_EQ(b.DeleteLast(), '\0');
-    EXPECT_EQ(b.WritePos(), w);
-    EXPECT_EQ(b.Count(), 0);
-}
-
-TEST(CharBuf, SizeAndReserveSetters) {
-    TCharBuf b;
-    EXPECT_EQ(b.BufferSize(), 128);
-    EXPECT_EQ(b.FillRest(), 0);
-    b.SetFillRest(500);
-    EXPECT_EQ(b.FillRest(), 127);
-    b.SetFillRest(-3);
-    EXPECT_EQ(b.FillRest(), 127);
-    b.SetFillRest(1);
-
-    // Resizing drops what was queued instead of leaving stale positions.
-    b.Write('a');
-    b.Write('b');
-    b.SetBufferSize(3);
-    EXPECT_FALSE(b.HasData());
-    EXPECT_TRUE(b.Write('x'));
-    EXPECT_TRUE(b.Write('y'));
-    EXPECT_FALSE(b.Write('z'));
-
-    // An unusable size refuses everything without crashing.
-    b.SetBufferSize(0);
-    EXPECT_FALSE(b.Allocated());
-    EXPECT_FALSE(b.Write('a'));
-    EXPECT_EQ(b.Read(), '\0');
-    EXPECT_EQ(b.Clear(), 0);
 }
 
 }  // namespace
