@@ -1,11 +1,11 @@
 #include "settings/Settings.h"
+#include "devices/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -13,43 +13,28 @@ namespace {
 
 const TSettingsInfo kInfo{"Orvo Tapmeter - test", "1.2.3"};
 
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteAll(const fs::path& p, const std::string& s) {
-    std::ofstream out(p, std::ios::binary);
-    out << s;
-}
-
 // Lines of the form "[Section]" or "Key" (value dropped), in file order.
 std::vector<std::string> Layout(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        out.push_back(line[0] == '[' ? line : line.substr(0, line.find('=')));
+        if (!line.empty()) out.push_back(line[0] == '[' ? line : line.substr(0, line.find('=')));
     }
     return out;
 }
 
-struct Folder {
-    Folder() {
-        root = fs::temp_directory_path() / ("orvo_settings_" + std::to_string(::getpid()) + "_" +
-                                            std::to_string(n++));
-        fs::create_directories(root);
-        dir = (root / "OrvoTapmeter").string() + "/";
-    }
-    ~Folder() { fs::remove_all(root); }
-    static inline int n = 0;
-    fs::path root;
-    std::string dir;
-};
+TSettings Load(const std::string& text, int screenW = 1920, int screenH = 1080) {
+    IniFile ini;
+    ini.SetText(text);
+    TSettings s;
+    LoadSettings(ini, s, "/c/", screenW, screenH);
+    return s;
+}
+
+std::array<int32_t, 10> Geometry(const TSettings& s) {
+    return {s.Width, s.Height, s.Top, s.Left, s.ParamTop, s.ParamLeft, s.ShowTop, s.ShowLeft, s.ShCutsTop, s.ShCutsLeft};
+}
 
 }  // namespace
 
@@ -63,70 +48,31 @@ TEST(Settings, FolderFollowsEnvironmentAndNeverTheRoot) {
     EXPECT_EQ(SettingsFolderFrom(nullptr, nullptr, nullptr), "");
 }
 
-TEST(Settings, FreshStartGivesEveryDefault) {
-    IniFile empty;
-    TSettings s;
-    LoadSettings(empty, s, "/cfg/OrvoTapmeter/", 1920, 1080);
-    EXPECT_EQ(s.TargetSpeed, 60);
-    EXPECT_FALSE(s.AskEnd);
-    EXPECT_EQ(s.OutDir, "/cfg/OrvoTapmeter/");
-    EXPECT_EQ(s.InDir, "/cfg/OrvoTapmeter/");
-    EXPECT_EQ(s.OutFile, "decoded.txt");
-    EXPECT_EQ(s.InFile, "send.txt");
-    EXPECT_EQ(s.TxFrequency, 800);
-    EXPECT_EQ(s.TxFrequency2, 800);
-    EXPECT_EQ(s.RxFrequency, 800);
-    EXPECT_EQ(s.OutputLevel, -10);
-    EXPECT_EQ(s.InputLevel, -10);
-    EXPECT_EQ(s.Mode, 1);
-    EXPECT_TRUE(s.Bounce);
-    EXPECT_TRUE(s.DTR);
-    EXPECT_FALSE(s.RTS);
-    EXPECT_EQ(s.RXInput, 0);
-    EXPECT_TRUE(s.TxExtended && s.RxExtended && s.Aring && s.ErrQM && s.ShPatt && s.ShTyped);
-    EXPECT_EQ(s.PttStart, 200);
-    EXPECT_EQ(s.AutoResetTime, 5);
-    EXPECT_EQ(s.Width, 960);
-    EXPECT_EQ(s.Height, 540);
-    EXPECT_EQ(s.Top, 270);
-    EXPECT_EQ(s.Left, 480);
-    EXPECT_EQ(s.ParamTop, 270);
-    EXPECT_EQ(s.ParamLeft, 520);
-    EXPECT_EQ(s.ShowTop, 270);
-    EXPECT_EQ(s.ShowLeft, 860);
-    EXPECT_EQ(s.ShCutsTop, 270);
-    EXPECT_EQ(s.ShCutsLeft, 480);
-    EXPECT_FALSE(s.InitMax);
-}
+TEST(Settings, DefaultsHexClampsAndCentring) {
+    TSettings s = Load("");
+    EXPECT_EQ((std::array{s.TargetSpeed, s.TxFrequency, s.TxFrequency2, s.RxFrequency, s.OutputLevel,
+                          s.InputLevel, s.Mode, s.PttStart, s.AutoResetTime, s.RXInput}),
+              (std::array{60, 800, 800, 800, -10, -10, 1, 200, 5, 0}));
+    EXPECT_TRUE(s.Bounce && s.DTR && s.TxExtended && s.RxExtended && s.Aring && s.ErrQM && s.ShPatt && s.ShTyped);
+    EXPECT_FALSE(s.AskEnd || s.RTS || s.InitMax);
+    EXPECT_EQ(s.OutDir + s.InDir + s.OutFile + s.InFile, "/c//c/decoded.txtsend.txt");
+    // Half the screen, centred; the other windows placed around it.
+    EXPECT_EQ(Geometry(s), (std::array{960, 540, 270, 480, 270, 520, 270, 860, 270, 480}));
 
-TEST(Settings, ValuesAreReadWithHexClampsAndDefaults) {
-    IniFile ini;
-    ini.SetText("[Main]\nTargetSpeed=0x50\n[TX]\nMuted=2\nSlope=99\n[Form]\nWidth=1000\nHeight=abc\n"
-                "[RX]\nAutoResetTime=100\nRXInput=9\n[Show]\nAvgCountIdx=7\n");
-    TSettings s;
-    LoadSettings(ini, s, "/c/", 1920, 1080);
+    s = Load("[Main]\nTargetSpeed=0x50\n[TX]\nMuted=2\nSlope=99\n[Form]\nWidth=1000\nHeight=abc\n"
+             "[RX]\nAutoResetTime=100\nRXInput=9\n[Show]\nAvgCountIdx=7\n");
     EXPECT_EQ(s.TargetSpeed, 80);
     EXPECT_TRUE(s.Muted);
     EXPECT_EQ(s.Slope, 0);  // never read back
-    EXPECT_EQ(s.Width, 1000);
-    EXPECT_EQ(s.Height, 540);
-    EXPECT_EQ(s.Left, 460);  // centred with the width just loaded
-    EXPECT_EQ(s.ShowLeft, 900);
-    EXPECT_EQ(s.AutoResetTime, 30);
-    EXPECT_EQ(s.RXInput, 0);
-    EXPECT_EQ(s.AvgCountIdx, 0);
-
-    for (auto [text, speed] : {std::pair{"500", 300}, {"5", 20}, {"abc", 60}, {"", 60}}) {
-        ini.SetText(std::string("[main]\ntargetspeed=") + text + "\n");
-        LoadSettings(ini, s, "/c/", 800, 600);
-        EXPECT_EQ(s.TargetSpeed, speed) << text;
-    }
+    EXPECT_EQ((std::array{s.Width, s.Height, s.Left, s.ShowLeft}), (std::array{1000, 540, 460, 900}));  // centred with the width read
+    EXPECT_EQ((std::array{s.AutoResetTime, s.RXInput, s.AvgCountIdx}), (std::array{30, 0, 0}));
+    for (auto [text, speed] : {std::pair{"500", 300}, {"5", 20}, {"abc", 60}, {"", 60}})
+        EXPECT_EQ(Load(std::string("[main]\ntargetspeed=") + text + "\n", 800, 600).TargetSpeed, speed) << text;
 }
 
-TEST(Settings, NewFileHasSectionsAndKeysInOrder) {
+TEST(Settings, NewFileHasSectionsAndKeysInOrderAndReadsBack) {
     IniFile ini;
-    TSettings s;
-    LoadSettings(ini, s, "/c/", 1920, 1080);
+    TSettings s = Load("");
     SaveSettings(ini, s, kInfo);
     const std::vector<std::string> expected = {
         "[Info]", "Name", "Warning",
@@ -141,17 +87,15 @@ TEST(Settings, NewFileHasSectionsAndKeysInOrder) {
         "ShTyped", "CharSizeItem", "Top", "Left", "Width", "Height", "ParamTop", "ParamLeft",
         "ShowTop", "ShowLeft", "ShCutsTop", "ShCutsLeft", "InitMax"};
     EXPECT_EQ(Layout(ini.Text()), expected);
-    EXPECT_NE(ini.Text().find("Warning== do not edit this file =\r\n"), std::string::npos);
-    EXPECT_NE(ini.Text().find("Version=1.2.3\r\n"), std::string::npos);
+    for (const char* line : {"Warning== do not edit this file =\r\n", "Version=1.2.3\r\n"})
+        EXPECT_NE(ini.Text().find(line), std::string::npos) << line;
 
-    // What was written reads back the same.
     s.TargetSpeed = 123;
     s.OutDir = "/some where/";
     s.WpM = true;
     s.ShowLeft = -20;
     SaveSettings(ini, s, kInfo);
-    TSettings back;
-    LoadSettings(ini, back, "/c/", 1920, 1080);
+    const TSettings back = Load(ini.Text());
     EXPECT_EQ(back.TargetSpeed, 123);
     EXPECT_EQ(back.OutDir, "/some where/");
     EXPECT_TRUE(back.WpM);
@@ -162,124 +106,98 @@ TEST(Settings, ExistingFileKeepsItsLinesAndLosesObsoleteKeys) {
     IniFile ini;
     ini.SetText("; mine\r\n[Form]\r\nShSpace=1\r\nCustom=yes\r\nWpM=1\r\n\r\n[TX]\r\nRTS=1\r\nCTS=0\r\n"
                 "Frequency=600\r\n[RX]\r\nAcirc=1\r\nRTS=1\r\n[Extra]\r\nz=1\r\n");
-    TSettings s;
-    LoadSettings(ini, s, "/c/", 1920, 1080);
-    EXPECT_TRUE(s.WpM);
+    const TSettings s = Load(ini.Text());
+    EXPECT_TRUE(s.WpM && s.RTS);
     EXPECT_EQ(s.TxFrequency, 600);
-    EXPECT_TRUE(s.RTS);
     SaveSettings(ini, s, kInfo);
     const std::string t = ini.Text();
-    EXPECT_EQ(t.find("ShSpace"), std::string::npos);
-    EXPECT_EQ(t.find("Acirc"), std::string::npos);
-    EXPECT_EQ(t.find("CTS"), std::string::npos);
+    for (const char* gone : {"ShSpace", "Acirc", "CTS"}) EXPECT_EQ(t.find(gone), std::string::npos) << gone;
     EXPECT_FALSE(ini.HasKey("TX", "RTS"));
     EXPECT_TRUE(ini.HasKey("RX", "RTS"));
+    // The old lines keep their places; new keys follow in their sections,
+    // new sections at the end.
     const auto lay = Layout(t);
-    // The old lines keep their places; new keys follow in their sections.
-    ASSERT_GE(lay.size(), 6u);
-    EXPECT_EQ(lay[0], "; mine");
-    EXPECT_EQ(lay[1], "[Form]");
-    EXPECT_EQ(lay[2], "Custom");
-    EXPECT_EQ(lay[3], "WpM");
-    EXPECT_EQ(lay[4], "AllCaps");
+    EXPECT_EQ(std::vector<std::string>(lay.begin(), lay.begin() + 5),
+              (std::vector<std::string>{"; mine", "[Form]", "Custom", "WpM", "AllCaps"}));
     EXPECT_EQ(ini.GetString("Extra", "z", ""), "1");
-    EXPECT_LT(t.find("[Extra]"), t.find("[Info]"));  // new sections go to the end
+    EXPECT_LT(t.find("[Extra]"), t.find("[Info]"));
 }
 
-TEST(Settings, MaximisedCloseOmitsTopAndLeft) {
+TEST(Settings, MaximisedCloseKeepsTheNormalBounds) {
     IniFile ini;
     ini.SetText("[Form]\r\nTop=10\r\nLeft=20\r\nWidth=900\r\nHeight=700\r\n");
-    TSettings s;
-    LoadSettings(ini, s, "/c/", 1920, 1080);
+    TSettings s = Load(ini.Text());
     s.InitMax = true;
     s.Width = 1920;  // the maximised size must not replace the normal one
     s.Height = 1080;
     SaveSettings(ini, s, kInfo);
-    EXPECT_FALSE(ini.HasKey("Form", "Top"));
-    EXPECT_FALSE(ini.HasKey("Form", "Left"));
-    EXPECT_EQ(ini.GetInt("Form", "Width", 0), 900);
-    EXPECT_EQ(ini.GetInt("Form", "Height", 0), 700);
-
-    TSettings next;
-    LoadSettings(ini, next, "/c/", 1920, 1080);
+    EXPECT_FALSE(ini.HasKey("Form", "Top") || ini.HasKey("Form", "Left"));
+    const TSettings next = Load(ini.Text());
     EXPECT_TRUE(next.InitMax);
-    EXPECT_EQ(next.Top, (1080 - 700) / 2);
-    EXPECT_EQ(next.Left, (1920 - 900) / 2);
+    EXPECT_EQ((std::array{next.Width, next.Height, next.Top, next.Left}), (std::array{900, 700, 190, 510}));
 }
 
 TEST(Settings, FilesOnDiskAndFailures) {
-    Folder f;
+    TempDir root;
+    const std::string dir = root.File("OrvoTapmeter/"), file = dir + "OrvoTapmeter.ini";
     std::string err;
     TSettings s;
-    EXPECT_TRUE(LoadSettingsFile(f.dir, s, 1920, 1080, err));  // no folder, no file: defaults
-    EXPECT_EQ(s.TargetSpeed, 60);
-    EXPECT_FALSE(fs::exists(f.dir));  // loading creates nothing
-
+    EXPECT_TRUE(LoadSettingsFile(dir, s, 1920, 1080, err));  // no folder, no file: defaults
+    EXPECT_FALSE(fs::exists(dir));                           // loading creates nothing
     s.TargetSpeed = 99;
-    ASSERT_TRUE(SaveSettingsFile(f.dir, s, kInfo, err)) << err;
-    const fs::path file = fs::path(f.dir) / "OrvoTapmeter.ini";
-    ASSERT_TRUE(fs::exists(file));
+    ASSERT_TRUE(SaveSettingsFile(dir, s, kInfo, err)) << err;
     TSettings back;
-    ASSERT_TRUE(LoadSettingsFile(f.dir, back, 1920, 1080, err));
+    ASSERT_TRUE(LoadSettingsFile(dir, back, 1920, 1080, err));
     EXPECT_EQ(back.TargetSpeed, 99);
 
     // A folder that cannot be created: the message, and no file anywhere.
-    WriteAll(f.root / "plainfile", "x");
-    const std::string bad = (f.root / "plainfile" / "OrvoTapmeter").string() + "/";
+    TempDir::WriteBytes(root.File("plainfile"), "x");
+    const std::string bad = root.File("plainfile/OrvoTapmeter/");
     EXPECT_FALSE(SaveSettingsFile(bad, s, kInfo, err));
     EXPECT_EQ(err, "Error: cannot create directory " + bad);
     EXPECT_FALSE(SaveSettingsFile("", s, kInfo, err));
     EXPECT_EQ(err.rfind("Error: cannot create directory ", 0), 0u);
 
     // A failed write leaves the previous file as it was.
-    const std::string before = ReadAll(file);
-    fs::create_directory(file.string() + ".new");
+    const std::string before = TempDir::ReadBytes(file);
+    fs::create_directory(file + ".new");
     s.TargetSpeed = 150;
-    EXPECT_FALSE(SaveSettingsFile(f.dir, s, kInfo, err));
-    EXPECT_EQ(err, "Error: cannot save to " + file.string());
-    EXPECT_EQ(ReadAll(file), before);
-    fs::remove(file.string() + ".new");
+    EXPECT_FALSE(SaveSettingsFile(dir, s, kInfo, err));
+    EXPECT_EQ(err, "Error: cannot save to " + file);
+    EXPECT_EQ(TempDir::ReadBytes(file), before);
+    fs::remove(file + ".new");
 
     // Binary junk in the file: defaults, and a save keeps the junk lines.
-    const std::string junk("\x00\x01\xff garbage\n[Main]\nTargetSpeed=\xfe\xfe\n", 34);
-    WriteAll(file, junk);
-    ASSERT_TRUE(LoadSettingsFile(f.dir, back, 1920, 1080, err));
+    TempDir::WriteBytes(file, std::string("\x00\x01\xff garbage\n[Main]\nTargetSpeed=\xfe\xfe\n", 34));
+    ASSERT_TRUE(LoadSettingsFile(dir, back, 1920, 1080, err));
     EXPECT_EQ(back.TargetSpeed, 60);
-    ASSERT_TRUE(SaveSettingsFile(f.dir, back, kInfo, err));
-    const std::string after = ReadAll(file);
+    ASSERT_TRUE(SaveSettingsFile(dir, back, kInfo, err));
+    const std::string after = TempDir::ReadBytes(file);
     EXPECT_EQ(after.substr(0, 13), std::string("\x00\x01\xff garbage\r\n", 13));
     EXPECT_NE(after.find("TargetSpeed=60"), std::string::npos);
 
     // A file that cannot be read is not overwritten.
     fs::remove(file);
     fs::create_directory(file);
-    EXPECT_FALSE(LoadSettingsFile(f.dir, back, 1920, 1080, err));
+    EXPECT_FALSE(LoadSettingsFile(dir, back, 1920, 1080, err));
     EXPECT_EQ(back.TargetSpeed, 60);
-    EXPECT_FALSE(SaveSettingsFile(f.dir, back, kInfo, err));
-    EXPECT_EQ(err, "Error: cannot read " + file.string());
+    EXPECT_FALSE(SaveSettingsFile(dir, back, kInfo, err));
+    EXPECT_EQ(err, "Error: cannot read " + file);
     EXPECT_TRUE(fs::is_directory(file));
 }
 
 TEST(Settings, FitToWorkArea) {
-    // Off the bottom right: pulled back to the bottom right edge.
-    int32_t top = 5000, left = 5000, height = 690;
-    FitToWorkArea(top, left, height, 680, 0, 0, 1920, 1040);
-    EXPECT_EQ(left, 1920 - 680);
-    EXPECT_EQ(top, 1040 - 690);
-    EXPECT_EQ(height, 690);
-    // Taller than the work area: cut, and placed at its top.
-    top = 100; left = 10; height = 745;
-    FitToWorkArea(top, left, height, 535, 0, 30, 800, 600);
-    EXPECT_EQ(height, 570);
-    EXPECT_EQ(top, 30);
-    EXPECT_EQ(left, 10);
-    // Never negative; above or left of the work area stays.
-    top = 900; left = 900; height = 200;
-    FitToWorkArea(top, left, height, 1000, 0, 0, 800, 100);
-    EXPECT_EQ(left, 0);
-    EXPECT_EQ(top, 0);
-    top = -50; left = -70; height = 100;
-    FitToWorkArea(top, left, height, 100, 0, 0, 800, 600);
-    EXPECT_EQ(top, -50);
-    EXPECT_EQ(left, -70);
+    // {top, left, height, width, work area l/t/r/b} -> {top, left, height}
+    struct Case {
+        std::array<int32_t, 8> in;
+        std::array<int32_t, 3> out;
+    };
+    for (const Case& c : {Case{{5000, 5000, 690, 680, 0, 0, 1920, 1040}, {350, 1240, 690}},  // pulled back
+                          Case{{100, 10, 745, 535, 0, 30, 800, 600}, {30, 10, 570}},         // cut, at the top
+                          Case{{900, 900, 200, 1000, 0, 0, 800, 100}, {0, 0, 100}},          // never negative
+                          Case{{-50, -70, 100, 100, 0, 0, 800, 600}, {-50, -70, 100}}}) {    // above/left stays
+        auto [top, left, height, width, l, t, r, b] = c.in;
+        FitToWorkArea(top, left, height, width, l, t, r, b);
+        EXPECT_EQ((std::array{top, left, height}), c.out) << c.in[0];
+    }
 }
