@@ -31,6 +31,11 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::string& input =
 
 size_t Lines(const std::string& s) { return static_cast<size_t>(std::count(s.begin(), s.end(), '\n')); }
 
+AnalysisResult Keys(const std::string& lines, const AnalysisOptions& opt = {}) {
+    std::istringstream in(lines);
+    return AnalyzeKeys(ParseKeyEvents(in), opt);
+}
+
 TEST(JsonTest, EscapesControlsAndConvertsWindows1252) {
     EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
     EXPECT_EQ(JsonString("x\r\n\t\x01"), "\"x\\u000d\\u000a\\u0009\\u0001\"");
@@ -41,12 +46,9 @@ TEST(JsonTest, EscapesControlsAndConvertsWindows1252) {
 
 TEST(KeysInputTest, ParsesLinesAndNamesTheBadOne) {
     std::istringstream ok("# comment\n\n  0 down\r\n100\tup  \n100 down\n   # indented comment\n250 up");
-    const std::vector<KeyEvent> ev = ParseKeyEvents(ok);
-    ASSERT_EQ(ev.size(), 4u);
-    EXPECT_TRUE(ev[0].down);
-    EXPECT_EQ(ev[1].t, 100u);
-    EXPECT_FALSE(ev[1].down);
-    EXPECT_EQ(ev[3].t, 250u);
+    std::string got;
+    for (const KeyEvent& e : ParseKeyEvents(ok)) got += std::to_string(e.t) + (e.down ? "v " : "^ ");
+    EXPECT_EQ(got, "0v 100^ 100v 250^ ");
 
     const std::vector<std::pair<std::string, std::string>> bad = {
         {"0 down\n10 sideways\n", "line 2:"},
@@ -73,19 +75,15 @@ TEST(KeysInputTest, ParsesLinesAndNamesTheBadOne) {
 std::string KeyLines(const std::string& morseWords, uint64_t dotMs) {
     std::string out;
     uint64_t t = 0;
-    bool first = true;
     for (char c : morseWords) {
-        if (c == '.' || c == '-') {
-            if (!first) t += dotMs;  // element space (more below for char/word spaces)
-            first = false;
-            out += std::to_string(t) + " down\n";
-            t += (c == '.' ? 1 : 3) * dotMs;
-            out += std::to_string(t) + " up\n";
-        } else if (c == ' ') {
-            t += 2 * dotMs;  // with the element space: 3 units
-        } else if (c == '/') {
-            t += 6 * dotMs;  // 7 units
+        if (c == ' ' || c == '/') {
+            t += (c == ' ' ? 2 : 6) * dotMs;  // with the element space: 3 or 7 units
+            continue;
         }
+        if (!out.empty()) t += dotMs;  // element space
+        out += std::to_string(t) + " down\n";
+        t += (c == '.' ? 1 : 3) * dotMs;
+        out += std::to_string(t) + " up\n";
     }
     return out;
 }
@@ -97,57 +95,43 @@ TEST(KeysTest, ParisAtExactTimingDecodesWithIdealFigures) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(Lines(r.out), 1u);
 
-    std::istringstream in(KeyLines(".--. .- .-. .. ...", 60));
     AnalysisOptions opt;
     opt.speed = 100;
-    const AnalysisResult res = AnalyzeKeys(ParseKeyEvents(in), opt);
+    const AnalysisResult res = Keys(KeyLines(".--. .- .-. .. ...", 60), opt);
     EXPECT_EQ(res.text, "paris\r");
     ASSERT_EQ(res.characters.size(), 5u);
     EXPECT_EQ(res.characters[0].pattern, 22u);
     EXPECT_EQ(res.characters[0].elements, (std::vector<uint32_t>{60, 60, 180, 60, 180, 60, 60, 180}));
     EXPECT_EQ(res.characters[4].elements, (std::vector<uint32_t>{60, 60, 60, 60, 60, 10000}));
     EXPECT_TRUE(res.characters[4].timeout);
-    for (const CharacterEntry& c : res.characters) {
-        EXPECT_EQ(c.cpm, 100u) << c.text;
-        EXPECT_EQ(c.avgCpm, 100u) << c.text;
-        EXPECT_FALSE(c.wordSpace);
-    }
-    EXPECT_EQ(res.dot.avg, 100);
-    EXPECT_EQ(res.dot.count, 10);
-    EXPECT_EQ(res.dash.avg, 300);
-    EXPECT_EQ(res.elementSpace.avg, 100);
-    EXPECT_EQ(res.charSpace.avg, 300);
-    EXPECT_EQ(res.charSpace.count, 4);
-    EXPECT_EQ(res.wordSpace.count, 0);  // a timeout is not reported to the window
-    EXPECT_EQ(res.lastDashAvg, 300);
-    EXPECT_EQ(res.weight, 50);
+    for (const CharacterEntry& c : res.characters)
+        EXPECT_EQ((std::array{c.cpm, c.avgCpm, uint32_t{c.wordSpace}}), (std::array{100u, 100u, 0u})) << c.text;
+    // Percent of the target; a timeout is not reported as a word space.
+    EXPECT_EQ((std::array{res.dot.avg, res.dot.count, res.dash.avg, res.elementSpace.avg, res.charSpace.avg,
+                          res.charSpace.count, res.wordSpace.count, res.lastDashAvg, res.weight}),
+              (std::array{100, 10, 300, 100, 300, 4, 0, 300, 50}));
     EXPECT_NE(r.out.find("\"text\": \"paris\\u000d\""), std::string::npos) << r.out;
 }
 
 TEST(KeysTest, GateIgnoresRepeatedStatesAndDurationsAreCapped) {
-    AnalysisOptions opt;
     // A second down neither transitions nor moves the previous time; a
     // leading up is ignored.
-    std::istringstream gate("0 up\n0 down\n50 down\n100 up\n150 up\n200 down\n300 up\n");
-    AnalysisResult r = AnalyzeKeys(ParseKeyEvents(gate), opt);
+    AnalysisResult r = Keys("0 up\n0 down\n50 down\n100 up\n150 up\n200 down\n300 up\n");
     ASSERT_EQ(r.characters.size(), 1u);
     EXPECT_EQ(r.characters[0].text, "i");
     EXPECT_EQ(r.characters[0].elements, (std::vector<uint32_t>{100, 100, 100, 10000}));
 
-    std::istringstream held("0 down\n5000000 up\n");
-    r = AnalyzeKeys(ParseKeyEvents(held), opt);
+    r = Keys("0 down\n5000000 up\n");
     ASSERT_EQ(r.characters.size(), 1u);
     EXPECT_EQ(r.characters[0].elements, (std::vector<uint32_t>{3600000, 10000}));
 
     // Word space measured, then the timeout ends the input.
-    std::istringstream words(KeyLines("./.", 100));
-    r = AnalyzeKeys(ParseKeyEvents(words), opt);
+    r = Keys(KeyLines("./.", 100));
     EXPECT_EQ(r.text, "e e\r");
     EXPECT_TRUE(r.characters[0].wordSpace);
     EXPECT_EQ(r.wordSpace.avg, 700);
 
-    std::istringstream none("");
-    r = AnalyzeKeys(ParseKeyEvents(none), opt);
+    r = Keys("");
     EXPECT_TRUE(r.characters.empty());
     EXPECT_EQ(ToJson(r),
               "{\"text\": \"\", \"characters\": [], \"timing\": {\"dot\": {\"last\": 0, \"avg\": 0, \"count\": 0}, "
@@ -157,18 +141,18 @@ TEST(KeysTest, GateIgnoresRepeatedStatesAndDurationsAreCapped) {
 }
 
 TEST(SendTest, ProsignsAndUnsendableCharacters) {
+    using Strings = std::vector<std::string>;
     TCWout gen;
-    std::vector<std::string> skipped;
-    EXPECT_EQ(PrepareText("<AR><sk> <Sos><ch>x~<xx>", gen, skipped), "+# {}x" "xx");
-    EXPECT_EQ(skipped, (std::vector<std::string>{"~", "<", ">"}));
-    skipped.clear();
+    auto prepare = [&](const std::string& text) {
+        Strings skipped;
+        const std::string sent = PrepareText(text, gen, skipped);
+        return std::make_pair(sent, skipped);
+    };
+    EXPECT_EQ(prepare("<AR><sk> <Sos><ch>x~<xx>"), std::make_pair(std::string("+# {}xxx"), Strings{"~", "<", ">"}));
     // UTF-8 input reaches the generator as Windows-1252.
-    EXPECT_EQ(PrepareText("\xC3\xA4\xC3\x84\xE2\x82\xAC", gen, skipped), "\xE4\xC4");
-    EXPECT_EQ(skipped, (std::vector<std::string>{"\xE2\x82\xAC"}));
+    EXPECT_EQ(prepare("\xC3\xA4\xC3\x84\xE2\x82\xAC"), std::make_pair(std::string("\xE4\xC4"), Strings{"\xE2\x82\xAC"}));
     gen.SetExtraChars(false);
-    skipped.clear();
-    EXPECT_EQ(PrepareText("<ch>}", gen, skipped), "ch");
-    EXPECT_EQ(skipped, (std::vector<std::string>{"<", ">", "}"}));
+    EXPECT_EQ(prepare("<ch>}"), std::make_pair(std::string("ch"), Strings{"<", ">", "}"}));
 }
 
 TEST(SendTest, OutputRunsUntilPttDropsInWholeBuffers) {
@@ -237,11 +221,9 @@ TEST_F(CliRunTest, BadInputIsOneLineAndStatus2) {
     ExpectError(RunTool({"send", "e", "-o", wav, "--stereo=yes"}), "unknown option");
 
     // Unwritable output: nothing left behind, an existing file untouched.
-    const ToolRun r = RunTool({"send", "e", "-o", dir.File("no/dir/out.wav")});
-    ExpectError(r, "cannot write");
+    ExpectError(RunTool({"send", "e", "-o", dir.File("no/dir/out.wav")}), "cannot write");
     ExpectError(RunTool({"send", "e", "-o", dir.Path()}), "cannot write");
-    const std::vector<std::string> before = dir.Entries();
-    EXPECT_EQ(before.size(), 3u);
+    EXPECT_EQ(dir.Entries().size(), 3u);
 }
 
 TEST_F(CliRunTest, OptionsReachTheComponents) {

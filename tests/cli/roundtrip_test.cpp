@@ -10,58 +10,52 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <random>
 
 namespace orvo::cli {
 namespace {
 
 // Every character the generator sends with the extended set, in groups of
-// five; as Windows-1252.
+// five; as Windows-1252. Upper-case letters fold onto lower case: one of each.
 std::string AllSendable() {
     TCWout gen;
-    std::string chars;
-    for (int c = 1; c < 256; ++c) {
-        const char ch = static_cast<char>(c);
-        // Upper-case letters fold onto lower case; keep one of each pattern source.
-        if (c == ' ' || c == '\r' || c == 0xFE || c == 0xFF || (c >= 'A' && c <= 'Z')) continue;
-        if (static_cast<unsigned char>(TCWout::Fold(ch)) != c) continue;
-        if (gen.IsSendable(ch)) chars += ch;
-    }
     std::string text;
-    for (size_t i = 0; i < chars.size(); ++i) {
-        if (i && i % 5 == 0) text += ' ';
-        text += chars[i];
+    for (int c = 1, n = 0; c < 256; ++c) {
+        const char ch = static_cast<char>(c);
+        if (c == ' ' || c == '\r' || c == 0xFE || c == 0xFF || (c >= 'A' && c <= 'Z')) continue;
+        if (static_cast<unsigned char>(TCWout::Fold(ch)) != c || !gen.IsSendable(ch)) continue;
+        text += std::string(n && n % 5 == 0 ? " " : "") + ch;
+        ++n;
     }
     return text;
 }
 
-// What the decoder shows for the sent text: each character's text, a blank
-// after each group, the line end after the last.
-std::string Expected(const std::string& cp1252) {
+// The decoded characters (without blanks) of the sent text.
+std::vector<std::string> ExpectedChars(const std::string& cp1252) {
     TCWout gen;
     TCWDecode dec;
     dec.SetAring(true);
     dec.SetErrQm(true);
+    std::vector<std::string> out;
+    for (char c : cp1252)
+        if (c != ' ') out.push_back(dec.Decode(gen.PatternOf(c), false));
+    return out;
+}
+
+// What the decoder shows for the sent text: a blank after each group, the
+// line end after the last.
+std::string Expected(const std::string& cp1252) {
+    const std::vector<std::string> chars = ExpectedChars(cp1252);
     std::string out;
-    for (size_t i = 0; i < cp1252.size(); ++i) {
-        if (cp1252[i] == ' ') continue;
-        const bool bl = i + 1 < cp1252.size() && cp1252[i + 1] == ' ';
-        out += dec.Decode(gen.PatternOf(cp1252[i]), bl);
-    }
+    for (size_t i = 0, k = 0; i < cp1252.size(); ++i)
+        if (cp1252[i] != ' ') out += chars[k++] + (i + 1 < cp1252.size() && cp1252[i + 1] == ' ' ? " " : "");
     return out + "\r";
 }
 
 std::string ToUtf8(const std::string& cp1252) {
     std::string out;
-    for (unsigned char c : cp1252) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    for (unsigned char c : cp1252)
+        out += c < 0x80 ? std::string(1, char(c)) : std::string{char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
     return out;
 }
 
@@ -116,10 +110,6 @@ TEST(RoundTripTest, EverySendableCharacterAtFourSpeeds) {
             EXPECT_EQ(r.text, Expected(text)) << what;
 
             const int32_t dotMs = 6000 / speed;
-            const MeanLengths m = Means(r, dotMs);
-            std::printf("[ figures  ] %s: shown dot %d, element space %d, dash %d; mean %+.2f %%, %+.2f %%, %+.2f %%\n",
-                        what.c_str(), r.dot.avg, r.elementSpace.avg, r.dash.avg, Pct(m.dot, dotMs),
-                        Pct(m.space, dotMs), Pct(m.dash, 3 * dotMs));
             // A dash sounds its full three dots plus one ramp (mid-ramp to
             // mid-ramp); a dot and its space keep their sum of two dots.
             const double dash = 300.0 + 100.0 * so.slope / 8.0 / dotMs;
@@ -130,23 +120,12 @@ TEST(RoundTripTest, EverySendableCharacterAtFourSpeeds) {
             EXPECT_LE(std::abs(Pct(r.dot.avg, 100)), 2.0) << what;
             EXPECT_LE(std::abs(Pct(r.elementSpace.avg, 100)), tol) << what;
             EXPECT_LE(std::abs(Pct(r.dash.avg, dash)), 2.0) << what;
-            if (fitted) {
-                EXPECT_LE(std::abs(Pct(m.dot, dotMs)), 0.5) << what;
-                EXPECT_LE(std::abs(Pct(m.space, dotMs)), 0.5) << what;
-                EXPECT_LE(std::abs(Pct(m.dash, 3 * dotMs)), 0.5) << what;
-            }
+            if (!fitted) continue;
+            const MeanLengths m = Means(r, dotMs);
+            for (double pct : {Pct(m.dot, dotMs), Pct(m.space, dotMs), Pct(m.dash, 3 * dotMs)})
+                EXPECT_LE(std::abs(pct), 0.5) << what;
         }
     }
-}
-
-// The decoded characters (without blanks) of the sent text.
-std::vector<std::string> ExpectedChars(const std::string& cp1252) {
-    TCWout gen;
-    TCWDecode dec;
-    std::vector<std::string> out;
-    for (char c : cp1252)
-        if (c != ' ') out.push_back(dec.Decode(gen.PatternOf(c), false));
-    return out;
 }
 
 // Every character found, none merged, and each decoded right (the first
