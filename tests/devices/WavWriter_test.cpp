@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -21,18 +22,17 @@ TEST(WavWriterTest, WritesHeaderTheReaderAcceptsAndSamplesLittleEndian) {
         ASSERT_TRUE(w.Write(s.data(), s.size()));
         ASSERT_TRUE(w.Commit()) << w.LastError();
 
-        std::string bytes = TempDir::ReadBytes(path);
+        const std::string bytes = TempDir::ReadBytes(path);
         ASSERT_EQ(bytes.size(), 44u + 8u);
-        EXPECT_EQ(bytes.substr(0, 4), "RIFF");
-        EXPECT_EQ(static_cast<uint8_t>(bytes[4]), 44u);  // 36 + 8 data bytes
-        EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
-        EXPECT_EQ(static_cast<uint8_t>(bytes[22]), channels);
-        EXPECT_EQ(static_cast<uint8_t>(bytes[24]) | (static_cast<uint8_t>(bytes[25]) << 8), 8000);
-        EXPECT_EQ(static_cast<uint8_t>(bytes[28]) | (static_cast<uint8_t>(bytes[29]) << 8), 16000 * channels);
-        EXPECT_EQ(bytes.substr(36, 4), "data");
-        EXPECT_EQ(static_cast<uint8_t>(bytes[40]), 8u);
-        EXPECT_EQ(static_cast<uint8_t>(bytes[44]), 0x02);
-        EXPECT_EQ(static_cast<uint8_t>(bytes[45]), 0x01);
+        auto le = [&](size_t at, int n) {  // little-endian field
+            uint32_t v = 0;
+            for (int k = n - 1; k >= 0; --k) v = v << 8 | static_cast<uint8_t>(bytes[at + k]);
+            return v;
+        };
+        EXPECT_EQ(bytes.substr(0, 4) + bytes.substr(8, 8) + bytes.substr(36, 4), "RIFFWAVEfmt data");
+        // RIFF size 36 + data, channels, rate, byte rate, data size, first sample
+        EXPECT_EQ((std::array{le(4, 4), le(22, 2), le(24, 4), le(28, 4), le(40, 4), le(44, 2)}),
+                  (std::array<uint32_t, 6>{44, uint32_t(channels), 8000, 16000u * channels, 8, 0x0102}));
 
         ManualClock clock;
         TfileIn r(clock);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,10 +19,7 @@ std::string Le32(uint32_t v) {
 
 std::string SampleBytes(const std::vector<int16_t>& v) {
     std::string s;
-    for (int16_t x : v) {
-        s += static_cast<char>(static_cast<uint16_t>(x) & 0xFF);
-        s += static_cast<char>(static_cast<uint16_t>(x) >> 8);
-    }
+    for (int16_t x : v) s += Le32(static_cast<uint16_t>(x)).substr(0, 2);
     return s;
 }
 
@@ -55,18 +53,20 @@ protected:
 
     void SetUp() override { rec.Attach(reader); }
     bool OpenBytes(const std::string& bytes) {
-        std::string path = dir.File("in.wav");
-        TempDir::WriteBytes(path, bytes);
-        reader.SetFilename(path);
+        TempDir::WriteBytes(dir.File("in.wav"), bytes);
+        reader.SetFilename(dir.File("in.wav"));
         return reader.Open();
+    }
+    void Load(const std::string& bytes) {
+        ASSERT_TRUE(OpenBytes(bytes));
+        ASSERT_TRUE(reader.ReadHeader()) << reader.LastError();
     }
 };
 
 TEST_F(FileInTest, AcceptsPlainAndListChunkFilesAndFindsTheSamples) {
     std::vector<int16_t> s = {1, -1, 32767, -32768, 256};
     for (const std::string& extra : {std::string(), "LIST" + Le32(10) + "INFOabcdef"}) {
-        ASSERT_TRUE(OpenBytes(Wav(s, extra)));
-        ASSERT_TRUE(reader.ReadHeader()) << reader.LastError();
+        Load(Wav(s, extra));
         reader.SetTimerInterval(10);
         rec.buffers.clear();
         reader.Tick();
@@ -77,29 +77,21 @@ TEST_F(FileInTest, AcceptsPlainAndListChunkFilesAndFindsTheSamples) {
     }
 }
 
-TEST_F(FileInTest, RefusesWhatIsNotRiffOrWaveFmt) {
-    ASSERT_TRUE(OpenBytes("RIFX" + Wav({1}).substr(4)));
-    EXPECT_FALSE(reader.ReadHeader());
-    EXPECT_NE(reader.LastError().find("not a RIFF file"), std::string::npos);
-
+TEST_F(FileInTest, RefusesWhatIsNotRiffOrWaveFmtAndWhatCannotOpen) {
     std::string lower = Wav({1});
     lower.replace(8, 8, "wavefmt ");  // tags are compared exactly
-    ASSERT_TRUE(OpenBytes(lower));
-    EXPECT_FALSE(reader.ReadHeader());
-    EXPECT_NE(reader.LastError().find("not a WAVE file with a fmt chunk"), std::string::npos);
-
-    ASSERT_TRUE(OpenBytes(""));
-    EXPECT_FALSE(reader.ReadHeader());
-    ASSERT_TRUE(OpenBytes("RIFF\x10\0\0\0WAVE"));
-    EXPECT_FALSE(reader.ReadHeader());
-}
-
-TEST_F(FileInTest, CannotOpenMissingFileOrDirectory) {
-    reader.SetFilename(dir.File("missing.wav"));
-    EXPECT_FALSE(reader.Open());
-    EXPECT_NE(reader.LastError().find("cannot open"), std::string::npos);
-    reader.SetFilename(dir.Path());
-    EXPECT_FALSE(reader.Open());
+    for (auto [bytes, message] : {std::pair{"RIFX" + Wav({1}).substr(4), "not a RIFF file"},
+                                  {lower, "not a WAVE file with a fmt chunk"}, {std::string(), ""},
+                                  {std::string("RIFF\x10\0\0\0WAVE", 12), ""}}) {
+        ASSERT_TRUE(OpenBytes(bytes));
+        EXPECT_FALSE(reader.ReadHeader()) << bytes;
+        EXPECT_NE(reader.LastError().find(message), std::string::npos) << reader.LastError();
+    }
+    for (const std::string& path : {dir.File("missing.wav"), dir.Path()}) {
+        reader.SetFilename(path);
+        EXPECT_FALSE(reader.Open());
+        EXPECT_NE(reader.LastError().find("cannot open"), std::string::npos) << path;
+    }
     EXPECT_FALSE(reader.IsOpen());
     reader.Tick();  // harmless when closed
     EXPECT_TRUE(rec.events.empty());
@@ -123,21 +115,17 @@ TEST_F(FileInTest, TruncatedFilesAreAcceptedAndEndAtOnce) {
     // A fmt size far beyond the file: the data search ends at the file's end.
     std::string huge = full;
     huge.replace(16, 4, Le32(0xFFFFFFF0u));
-    ASSERT_TRUE(OpenBytes(huge));
-    EXPECT_TRUE(reader.ReadHeader());
+    Load(huge);
 }
 
 TEST_F(FileInTest, LastPartialBufferIsZeroPaddedAndFollowsEof) {
     std::vector<int16_t> ten = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-    ASSERT_TRUE(OpenBytes(Wav(ten)));
-    ASSERT_TRUE(reader.ReadHeader());
-    reader.SetTimerInterval(50);
-    EXPECT_EQ(reader.BufferSamples(), 400);
+    Load(Wav(ten));
+    reader.SetTimerInterval(50);  // 400 samples
     reader.Start();
     ASSERT_EQ(rec.events, (std::vector<std::string>{"eof", "buffer"}));
-    std::vector<int16_t> expect = ten;
-    expect.resize(400, 0);
-    EXPECT_EQ(rec.buffers[0], expect);
+    ten.resize(400, 0);
+    EXPECT_EQ(rec.buffers[0], ten);
     clock.Advance(1000);  // stopped: no more ticks
     EXPECT_EQ(rec.events.size(), 2u);
 }
@@ -145,8 +133,7 @@ TEST_F(FileInTest, LastPartialBufferIsZeroPaddedAndFollowsEof) {
 TEST_F(FileInTest, TimerPacesBuffersAndRepeatFileStartsAgain) {
     std::vector<int16_t> s(100);
     for (int i = 0; i < 100; ++i) s[i] = static_cast<int16_t>(i + 1);
-    ASSERT_TRUE(OpenBytes(Wav(s)));
-    ASSERT_TRUE(reader.ReadHeader());
+    Load(Wav(s));
     reader.SetTimerInterval(10);  // 80 samples
     reader.SetRepeatFile(true);
     reader.Start();
@@ -158,9 +145,7 @@ TEST_F(FileInTest, TimerPacesBuffersAndRepeatFileStartsAgain) {
     clock.Advance(10);
     ASSERT_EQ(rec.buffers.size(), 3u);
     // Second buffer: samples 81..100 then 60 zeros; the third starts over.
-    EXPECT_EQ(rec.buffers[1][19], 100);
-    EXPECT_EQ(rec.buffers[1][20], 0);
-    EXPECT_EQ(rec.buffers[2][0], 1);
+    EXPECT_EQ((std::array{rec.buffers[1][19], rec.buffers[1][20], rec.buffers[2][0]}), (std::array<int16_t, 3>{100, 0, 1}));
     EXPECT_TRUE(reader.Running());
     EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "eof"), 0);
     reader.Stop();
@@ -169,27 +154,19 @@ TEST_F(FileInTest, TimerPacesBuffersAndRepeatFileStartsAgain) {
 }
 
 TEST_F(FileInTest, OddDataLengthAndIntervalClamps) {
-    reader.SetTimerInterval(5);
-    EXPECT_EQ(reader.TimerInterval(), 10u);
-    EXPECT_EQ(reader.BufferSamples(), 80);
-    reader.SetTimerInterval(1000);
-    EXPECT_EQ(reader.TimerInterval(), 500u);
-    EXPECT_EQ(reader.BufferSamples(), 4000);
-
-    std::string w = Wav({0x1234}) + "\x7f";  // a stray trailing byte
-    ASSERT_TRUE(OpenBytes(w));
-    ASSERT_TRUE(reader.ReadHeader());
+    for (auto [ms, interval, samples] : {std::array{5, 10, 80}, {1000, 500, 4000}}) {
+        reader.SetTimerInterval(ms);
+        EXPECT_EQ((std::array{int(reader.TimerInterval()), reader.BufferSamples()}), (std::array{interval, samples}));
+    }
+    Load(Wav({0x1234}) + "\x7f");  // a stray trailing byte
     reader.SetTimerInterval(10);
     reader.Tick();
     ASSERT_EQ(rec.buffers.size(), 1u);
-    EXPECT_EQ(rec.buffers[0][0], 0x1234);
-    EXPECT_EQ(rec.buffers[0][1], 0x7f);
-    EXPECT_EQ(rec.buffers[0][2], 0);
+    EXPECT_EQ(std::vector<int16_t>(rec.buffers[0].begin(), rec.buffers[0].begin() + 3), (std::vector<int16_t>{0x1234, 0x7f, 0}));
 }
 
 TEST_F(FileInTest, ClosingInTheEofHandlerIsSafe) {
-    ASSERT_TRUE(OpenBytes(Wav({1, 2})));
-    ASSERT_TRUE(reader.ReadHeader());
+    Load(Wav({1, 2}));
     reader.OnEOFReached = [this] { reader.Close(); };
     reader.Start();
     EXPECT_FALSE(reader.IsOpen());
