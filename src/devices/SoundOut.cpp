@@ -7,6 +7,8 @@
 #include <QAudioSink>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QIODevice>
 #include <QMediaDevices>
 #include <QPointer>
@@ -16,6 +18,31 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+void RaisePriority(pid_t tid) {
+    sched_param sp{};
+    sp.sched_priority = 10;
+    if (sched_setscheduler(tid, SCHED_FIFO, &sp) != 0) (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), -10);
+}
+
+// The sound library's own event thread carries the server's requests for
+// data; when it starves, so does the device. Raise it like the audio thread.
+void RaiseSoundLibraryThreads() {
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& t : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(t + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "threaded-ml")
+            RaisePriority(static_cast<pid_t>(t.toInt()));
+    }
+}
+
+}  // namespace
 
 // Lives on the audio thread: owns the sink and copies the owner's buffers
 // to it chunk by chunk, applying the volume.
@@ -34,9 +61,11 @@ public:
         chunkFrames_ = std::max(1, rate_ * TSoundOut::kChunkMs / 1000);
         deviceBytes_ = rate_ * TSoundOut::kDeviceBufferMs / 1000 * channels_ * 2;
         sink_->setBufferSize(deviceBytes_);
+        stallMs_ = std::max(50, 3 * TSoundOut::kDeviceBufferMs);
         rampStep_ = 1.0 / std::max(1, rate_ * TSoundOut::kRampMs / 1000);
         QObject::connect(sink_, &QAudioSink::stateChanged, &ctx, [this](QAudio::State s) { StateChanged(s); });
         if (sink_->error() != QAudio::NoError) return ErrorText(sink_->error());
+        RaiseSoundLibraryThreads();
         return {};
     }
 
@@ -64,6 +93,7 @@ public:
             QObject::connect(timer_, &QTimer::timeout, &ctx, [this] { Pump(); });
         }
         started_ = true;
+        lastWriteMs_ = SteadyMs();
         Pump();
         timer_->start();
         return {};
@@ -88,6 +118,11 @@ public:
     std::atomic<uint64_t> late{0};
 
 private:
+    static int64_t SteadyMs() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
     static QString ErrorText(QAudio::Error e) {
         switch (e) {
         case QAudio::NoError: return {};
@@ -124,7 +159,8 @@ private:
         const uint32_t v = owner_.volume_.load(std::memory_order_relaxed);
         const double tL = (v & 0xFFFFu) / 65535.0;
         const double tR = channels_ == 2 ? (v >> 16) / 65535.0 : tL;
-        bool rise = (gainL_ <= 0.0 && tL > 0.0) || (gainR_ <= 0.0 && tR > 0.0);
+        constexpr double kSilent = 1e-6;
+        bool rise = (gainL_ <= kSilent && tL > kSilent) || (gainR_ <= kSilent && tR > kSilent);
         if (gainL_ < 0.0) {
             rise = false;
             gainL_ = tL;
@@ -170,7 +206,20 @@ private:
         const qint64 chunkBytes = static_cast<qint64>(chunkFrames_) * channels_ * 2;
         for (int guard = 0; guard < 16; ++guard) {
             if (pending_.empty()) {
-                if (sink_->bytesFree() < chunkBytes) return;
+                const int64_t nowMs = SteadyMs();
+                if (sink_->bytesFree() < chunkBytes) {
+                    // A stream that ran dry may wait for a full buffer that
+                    // it never asks for: restart playback instead of staying
+                    // silent.
+                    if (nowMs - lastWriteMs_ > stallMs_) {
+                        underruns.fetch_add(1);
+                        sink_->suspend();
+                        sink_->resume();
+                        lastWriteMs_ = nowMs;
+                    }
+                    return;
+                }
+                lastWriteMs_ = nowMs;
                 const uint64_t first = framesWritten.load(std::memory_order_relaxed);
                 const bool rise = MakeChunk(pending_);
                 pendingPos_ = 0;
@@ -206,6 +255,8 @@ private:
     int rate_ = 8000;
     int chunkFrames_ = 40;
     int deviceBytes_ = 320;
+    int64_t lastWriteMs_ = 0;
+    int64_t stallMs_ = 60;
     double rampStep_ = 1.0;
     double gainL_ = -1.0, gainR_ = -1.0;
     uint64_t session_ = 0;
@@ -245,7 +296,11 @@ TSoundOut::TSoundOut(QObject* parent) : QObject(parent) {
     thread_ = new QThread();
     thread_->setObjectName(QStringLiteral("sound output"));
     pump_->ctx.moveToThread(thread_);
-    thread_->start(QThread::TimeCriticalPriority);
+    thread_->start();
+    // Ahead of ordinary work where the system allows it (real-time for a
+    // privileged user, else a lower nice value); otherwise as it is.
+    QMetaObject::invokeMethod(&pump_->ctx, [] { RaisePriority(static_cast<pid_t>(gettid())); },
+                              Qt::QueuedConnection);
     devices_ = new QMediaDevices(this);
     connect(devices_, &QMediaDevices::audioOutputsChanged, this, [this] { DevicesChanged(); });
 }

@@ -26,10 +26,12 @@ class TSoundOutPump;
 
 class TSoundOut : public QObject, public ISoundOut {
 public:
-    // Device buffer and chunk sizes: a 20 ms buffer fed 5 ms at a time ran
-    // without underruns under load; larger chunks or a smaller buffer stall.
-    static constexpr int kDeviceBufferMs = 20;
-    static constexpr int kChunkMs = 5;
+    // Device buffer and chunk sizes. The buffer bounds key-down to tone; a
+    // 16 ms buffer fed 4 ms at a time keeps that under 15 ms and ran without
+    // underruns. Chunks above a third of the buffer, or a buffer of 10 ms,
+    // stall the stream.
+    static constexpr int kDeviceBufferMs = 16;
+    static constexpr int kChunkMs = 4;
     // Gain changes are ramped over this long to avoid clicks.
     static constexpr int kRampMs = 1;
 
