@@ -2,6 +2,8 @@
 
 #include "controls/CWHighlightLabel.h"
 #include "devices/QtClock.h"
+#include "devices/SoundIn.h"
+#include "devices/SoundOut.h"
 #include "windows/About.h"
 #include "windows/Shorts.h"
 #include "windows/ShowUnit.h"
@@ -65,9 +67,10 @@ Qt::KeyboardModifiers Mods(const QKeyEvent* e)
     return e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
 }
 
-// The sound devices used when none are injected.
-std::unique_ptr<ISoundOut> CreateDefaultSoundOut() { return nullptr; }
-std::unique_ptr<ISoundIn> CreateDefaultSoundIn() { return nullptr; }
+// The sound devices used when none are injected: the system's default
+// output and input.
+std::unique_ptr<ISoundOut> CreateDefaultSoundOut() { return std::make_unique<TSoundOut>(); }
+std::unique_ptr<ISoundIn> CreateDefaultSoundIn() { return std::make_unique<TSoundIn>(); }
 
 constexpr const char* kTypeAheadFull = "Warning: Type-ahead buffer is full: ";
 
@@ -449,6 +452,9 @@ void TLogoAppForm::FormCreate()
         soundOut_->SetSampleRate(8000);
         soundOut_->SetBufferTime(100);
         soundOut_->SetChannels(settings_.Binaural ? 2 : 1);
+        // Gate closed before the first buffers: in stereo the left channel
+        // carries the steady sidetone from the first sample on.
+        soundOut_->SetVolume(0);
     }
     if (soundIn_) {
         soundIn_->OnStatus = [this](const std::string& m) { SoundStatusChanged(QString::fromStdString(m)); };
@@ -460,9 +466,9 @@ void TLogoAppForm::FormCreate()
     cwout_.Start();
     // Without sound the program still keys and decodes; the status bar says why.
     if (!soundOut_)
-        SoundStatusChanged(QStringLiteral("Sound is off: no sound output device"));
+        SoundStatusChanged(QStringLiteral("Sound output is off: no sound output device"));
     else if (!soundOut_->Start())
-        SoundStatusChanged(QStringLiteral("Sound is off: ") + QString::fromStdString(soundOut_->LastError()));
+        SoundStatusChanged(QStringLiteral("Sound output is off: ") + QString::fromStdString(soundOut_->LastError()));
 
     inputMode_ = -1;
     keyIsDown_ = false;

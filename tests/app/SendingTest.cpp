@@ -36,6 +36,7 @@ struct FakeBoxes : IMessageBoxes {
 class FakeSoundOut : public ISoundOut {
 public:
     bool failStart = false;
+    uint32_t volumeAtStart = 0;     // the gate when the first buffers were filled
     std::vector<int16_t> captured;  // every sample the owner wrote, in play order
     std::vector<int16_t> heard;     // the same behind the volume gate
 
@@ -67,6 +68,7 @@ public:
         }
         if (active_)
             return false;
+        volumeAtStart = volume_;
         Fill();
         Fill();
         active_ = true;
@@ -538,6 +540,7 @@ void SendingTest::sidetoneGateAndBinauralLayout()
     QCOMPARE(out_->Channels(), 2);
     QVERIFY(w_->CWout1().Stereo());
     QCOMPARE(w_->CWout1().Frequency(), 600);
+    QCOMPARE(out_->volumeAtStart, 0u);  // no burst of the left tone at start
 
     // The key opens the left channel only.
     KeyDown(true);
@@ -642,7 +645,7 @@ void SendingTest::soundFailuresKeepKeyingAndSay()
 {
     out_->failStart = true;
     Create();
-    QCOMPARE(w_->SoundStatus(), QString("Sound is off: No sound device available"));
+    QCOMPARE(w_->SoundStatus(), QString("Sound output is off: No sound device available"));
     QVERIFY(boxes_->messages.isEmpty());
     // Keying and decoding go on; replays cannot hang the window.
     KeyRecords();
