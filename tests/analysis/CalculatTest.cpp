@@ -81,9 +81,9 @@ TEST(CalculatKeying, SixtyTwoElementLimitForcesTheEnd) {
 
 TEST(CalculatGlitches, MergedIntoMarksWithoutSwallowingTheCharacterEnd) {
     Analyser a;
-    // A 10 ms gap inside a press: one dash.
-    a.Key({145, 10, 145, 400});
-    EXPECT_EQ(Slots(a.Record(), 6), (std::vector<uint32_t>{3, 4, 300, 0, 0, 400}));
+    // A gap of up to 16 ms (a sixth of a dot) inside a press: one dash.
+    a.Key({145, 16, 145, 400});
+    EXPECT_EQ(Slots(a.Record(), 6), (std::vector<uint32_t>{3, 4, 306, 0, 0, 400}));
     // "e" with a 10 ms spike before its ending space, then "t": the spike
     // goes into the ending space.
     a.Then({100, 100, 10, 400, 300, 400});
@@ -100,7 +100,9 @@ TEST(CalculatGlitches, MergedIntoMarksWithoutSwallowingTheCharacterEnd) {
     EXPECT_EQ(a.patterns[4], (PatternEvent{1, true, false}));
     EXPECT_EQ(a.patterns[5].data, 2u);
 
-    // Without the filter the gap splits the press into two marks.
+    // A 17 ms gap, or any gap without the filter, splits the press into two marks.
+    a.Then({145, 17, 145, 400});
+    EXPECT_EQ(a.patterns.back().data, 4u);
     a.calc->SetNoiseBlank(false);
     a.Then({145, 10, 145, 400});
     EXPECT_EQ(a.patterns.back().data, 4u);
@@ -177,6 +179,9 @@ TEST(CalculatSpeed, AccumulateAndShowRecordTiming) {
     c.AccumulateRecord(rec);
     EXPECT_EQ(a.tempos.back(), 60u);  // (100+100+300+700) div 12
 
+    c.ClearTimingSums();
+    c.AccumulateRecord(CharRecord{0, 2, 200, 400});  // a 200 ms mark is a dash here too
+    EXPECT_EQ(c.DotEstimate(), 100);
     CharRecord empty{0, 2, 0, 400};  // no marks: the last dot estimate stays
     c.ClearTimingSums();
     c.AccumulateRecord(empty);
@@ -188,8 +193,8 @@ TEST(CalculatSpeed, AccumulateAndShowRecordTiming) {
     EXPECT_EQ(a.sink.replay, (TimingLog{{K::Dot, 100}, {K::ElementSpace, 100}, {K::Dash, 300}, {K::LastDash, 300}}));
     EXPECT_EQ(a.sink.updates, updates + 1);
     a.sink.replay.clear();
-    c.ShowRecordTiming(CharRecord{0, 4, 300, 100, 100, 600});
-    EXPECT_EQ(a.sink.replay, (TimingLog{{K::Dash, 300}, {K::ElementSpace, 100}, {K::Dot, 100}, {K::WordSpace, 600}}));
+    c.ShowRecordTiming(CharRecord{0, 4, 200, 199, 199, 500});  // the same boundaries as live keying
+    EXPECT_EQ(a.sink.replay, (TimingLog{{K::Dash, 200}, {K::ElementSpace, 199}, {K::Dot, 199}, {K::WordSpace, 500}}));
 }
 
 TEST(CalculatSpeed, MovingAverage) {
