@@ -137,6 +137,11 @@ TEST(CWoutText, HoldTimeKeepsPttAndDefersCharacters) {
     h.cw.Resume();
     h.Run(20);
     EXPECT_EQ(h.Order(), "run ptt+ start start last ptt- ");
+    CwHarness idle;  // Hold while idle: nothing starts
+    idle.cw.Start();
+    idle.cw.Hold = true;
+    idle.Send("e", 10);
+    EXPECT_EQ(idle.Order(), "run ");
 
     // A character arriving just as the hold count reaches its limit (at the
     // end of a buffer) is sent, and the PTT drops after a fresh hold time.
