@@ -11,7 +11,7 @@ TEST(IniFile, LookupAndValueParsing) {
     IniFile ini;
     ini.SetText("; top comment\r\nOrphan=1\r\n[Main]\r\n;Speed=1\r\n  speed = 42 \r\n[other]\r\nSpeed=7\r\n"
                 "[S]\nHex=0x50\nHEX2=0XfF\nBad=abc\nHalf=12abc\nOnlyX=0x\nNeg=-17\nHuge=99999999999\n"
-                "AllOnes=0xFFFFFFFF\nEmpty=\nTwo=2\nZero=0\nQuoted=\"a b\"\n");
+                "AllOnes=0xFFFFFFFF\nHexHuge=0x100000000\nEmpty=\nTwo=2\nZero=0\nQuoted=\"a b\"\n");
     // Sections and keys case-insensitive, comments skipped, keys before any section belong nowhere.
     EXPECT_EQ(ini.GetInt("MAIN", "SPEED", 0), 42);
     EXPECT_EQ(ini.GetInt("Other", "speed", 0), 7);
@@ -20,7 +20,8 @@ TEST(IniFile, LookupAndValueParsing) {
     EXPECT_EQ(ini.GetString("Nope", "Speed", "def"), "def");
     // Decimal or hex; anything malformed or out of range keeps the default.
     for (auto [key, value] : {std::pair{"Hex", 80}, {"Hex2", 255}, {"Bad", 60}, {"Half", 60}, {"OnlyX", 60},
-                              {"Neg", -17}, {"Huge", 60}, {"AllOnes", -1}, {"Empty", 60}})
+                              {"Neg", -17}, {"Huge", 60}, {"AllOnes", -1}, {"HexHuge", 60},
+                              {"Empty", 60}})
         EXPECT_EQ(ini.GetInt("S", key, 60), value) << key;
     EXPECT_TRUE(ini.GetBool("S", "Two", false));
     EXPECT_FALSE(ini.GetBool("S", "Zero", true));
