@@ -599,6 +599,8 @@ void TLogoAppForm::closeEvent(QCloseEvent* e)
     FormClose();
     closed_ = true;
     e->accept();
+    if (OnClosed)
+        OnClosed();
 }
 
 // ---------------------------------------------------------------------------

@@ -77,6 +77,9 @@ public:
                           ISoundOut* soundOut = nullptr, ISoundIn* soundIn = nullptr);
     ~TLogoAppForm() override;
 
+    // The window has closed for good (settings saved, devices stopped).
+    std::function<void()> OnClosed;
+
     // --- Components and state (read access for the program and tests) -----
     TCalculat& Calculat1() { return *calculat_; }
     TCWout& CWout1() { return cwout_; }

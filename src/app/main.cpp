@@ -18,7 +18,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The program ends when the main window closes, whatever other window
+    // Qt may still count as open at that moment.
+    QApplication::setQuitOnLastWindowClosed(false);
     TLogoAppForm form;
+    form.OnClosed = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
     if (form.Settings().InitMax)
         form.showMaximized();
     else
