@@ -38,7 +38,7 @@ export DISPLAY=":$(head -n1 "$tmp/display")"
 mkdir -p "$tmp/home" "$tmp/config" "$tmp/run"
 chmod 700 "$tmp/run"
 run_app() {
-  env -u APPDATA HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/run" \
+  exec env -u APPDATA HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/run" \
       QT_QPA_PLATFORM=xcb "$prog"
 }
 
