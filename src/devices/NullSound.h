@@ -4,19 +4,14 @@
 // "No sound device available" and nothing is ever played or recorded.
 
 #include "devices/SoundDevices.h"
+#include "devices/SoundFormat.h"
 
 #include <string>
 
-class TNullSoundOut : public ISoundOut {
+// What a missing device answers, whichever way it goes.
+template <class Interface, TSoundDirection Dir>
+class TNullSoundDevice : public Interface {
 public:
-    int SampleRate() const override { return sampleRate_; }
-    void SetSampleRate(int hz) override { if (hz > 0) sampleRate_ = hz; }
-    int BufferTime() const override { return bufferTime_; }
-    void SetBufferTime(int ms) override { if (ms > 0) bufferTime_ = ms; }
-    int Channels() const override { return channels_; }
-    void SetChannels(int n) override { channels_ = n < 2 ? 1 : 2; }
-    uint32_t BufferBytes() const override;
-
     bool DeviceAvailable() const override { return false; }
     int DeviceCount() const override { return 0; }
     bool DeviceName(int id, std::string& name) override;
@@ -30,49 +25,47 @@ public:
     bool IsOpen() const override { return false; }
     bool IsActive() const override { return false; }
     const std::string& LastError() const override { return lastError_; }
+
+private:
+    int deviceId_ = -1;
+    std::string lastError_;
+};
+
+class TNullSoundOut : public TNullSoundDevice<ISoundOut, TSoundDirection::Output> {
+public:
+    int SampleRate() const override { return fmt_.SampleRate(); }
+    void SetSampleRate(int hz) override { fmt_.SetSampleRate(hz); }
+    int BufferTime() const override { return fmt_.BufferTime(); }
+    void SetBufferTime(int ms) override { fmt_.SetBufferTime(ms); }
+    int Channels() const override { return fmt_.Channels(); }
+    void SetChannels(int n) override { fmt_.SetChannels(n); }
+    uint32_t BufferBytes() const override { return fmt_.BufferBytes(); }
 
     uint32_t Volume() const override { return volume_; }
     void SetVolume(uint32_t leftRight) override { volume_ = leftRight; }
 
 private:
-    int sampleRate_ = 8000, bufferTime_ = 500, channels_ = 2, deviceId_ = -1;
+    TSoundOutFormat fmt_;
     uint32_t volume_ = 0xFFFFFFFFu;
-    std::string lastError_;
 };
 
-class TNullSoundIn : public ISoundIn {
+class TNullSoundIn : public TNullSoundDevice<ISoundIn, TSoundDirection::Input> {
 public:
-    TNullSoundIn() { SizeFromTime(); }
-    int SampleRate() const override { return sampleRate_; }
-    void SetSampleRate(int hz) override;
-    int BufferSamples() const override { return bufferSamples_; }
-    void SetBufferSamples(int n) override;
-    int BufferTime() const override { return bufferTime_; }
-    void SetBufferTime(int ms) override;
-    int Channels() const override { return channels_; }
-    void SetChannels(int n) override;
-    int NumBuffers() const override { return numBuffers_; }
-    void SetNumBuffers(int n) override { numBuffers_ = n < 2 ? 2 : (n > 6 ? 6 : n); }
-    uint32_t BufferBytes() const override { return bufferBytes_; }
-
-    bool DeviceAvailable() const override { return false; }
-    int DeviceCount() const override { return 0; }
-    bool DeviceName(int id, std::string& name) override;
-    int DeviceId() const override { return deviceId_; }
-    bool SetDevice(int id) override;
-
-    bool Open() override;
-    bool Start() override;
-    bool Stop() override { return true; }
-    bool Close() override { return true; }
-    bool IsOpen() const override { return false; }
-    bool IsActive() const override { return false; }
-    const std::string& LastError() const override { return lastError_; }
+    int SampleRate() const override { return fmt_.SampleRate(); }
+    void SetSampleRate(int hz) override { fmt_.SetSampleRate(hz); }
+    int BufferSamples() const override { return fmt_.BufferSamples(); }
+    void SetBufferSamples(int n) override { fmt_.SetBufferSamples(n); }
+    int BufferTime() const override { return fmt_.BufferTime(); }
+    void SetBufferTime(int ms) override { fmt_.SetBufferTime(ms); }
+    int Channels() const override { return fmt_.Channels(); }
+    void SetChannels(int n) override { fmt_.SetChannels(n); }
+    int NumBuffers() const override { return fmt_.NumBuffers(); }
+    void SetNumBuffers(int n) override { fmt_.SetNumBuffers(n); }
+    uint32_t BufferBytes() const override { return fmt_.BufferBytes(); }
 
 private:
-    void SizeFromTime();
-    int sampleRate_ = 8000, bufferSamples_ = 1600, bufferTime_ = 200, channels_ = 2, numBuffers_ = 4;
-    int deviceId_ = -1;
-    uint32_t bufferBytes_ = 0;
-    std::string lastError_;
+    TSoundInFormat fmt_;
 };
+
+extern template class TNullSoundDevice<ISoundOut, TSoundDirection::Output>;
+extern template class TNullSoundDevice<ISoundIn, TSoundDirection::Input>;

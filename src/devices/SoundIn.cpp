@@ -12,7 +12,6 @@
 #include <algorithm>
 
 TSoundIn::TSoundIn(QObject* parent) : QObject(parent) {
-    SizeFromTime();
     devices_ = new QMediaDevices(this);
     connect(devices_, &QMediaDevices::audioInputsChanged, this, [this] { DevicesChanged(); });
 }
@@ -22,35 +21,20 @@ TSoundIn::~TSoundIn() {
     Close();
 }
 
-void TSoundIn::SizeFromTime() {
-    bufferBytes_ = static_cast<uint32_t>(int64_t(sampleRate_) * 2 * channels_ * bufferTime_ / 1000);
-}
-
 void TSoundIn::SetSampleRate(int hz) {
-    if (hz <= 0) return;
-    sampleRate_ = hz;
-    SizeFromTime();
-    if (isOpen_) Reopen();
+    if (fmt_.SetSampleRate(hz) && isOpen_) Reopen();
 }
 
 void TSoundIn::SetBufferSamples(int n) {
-    if (n <= 0) return;
-    bufferSamples_ = n;
-    bufferBytes_ = static_cast<uint32_t>(channels_ * 2 * n);
-    if (isOpen_) Reopen();
+    if (fmt_.SetBufferSamples(n) && isOpen_) Reopen();
 }
 
 void TSoundIn::SetBufferTime(int ms) {
-    if (ms <= 0) return;
-    bufferTime_ = ms;
-    SizeFromTime();
-    if (isOpen_) Reopen();
+    if (fmt_.SetBufferTime(ms) && isOpen_) Reopen();
 }
 
 void TSoundIn::SetChannels(int n) {
-    channels_ = n < 2 ? 1 : 2;
-    SizeFromTime();
-    if (isOpen_) Reopen();
+    if (fmt_.SetChannels(n) && isOpen_) Reopen();
 }
 
 bool TSoundIn::DeviceAvailable() const { return !QMediaDevices::audioInputs().isEmpty(); }
@@ -63,7 +47,7 @@ bool TSoundIn::DeviceName(int id, std::string& name) {
     }
     const std::vector<std::string> names = EnumInputDeviceNames();
     if (id < -1 || id >= static_cast<int>(names.size())) {
-        lastError_ = "Waveform input device #" + std::to_string(id) + " not available";
+        lastError_ = sound_format::DeviceMissingText(TSoundDirection::Input, id);
         return false;
     }
     name = names[static_cast<size_t>(id)];
@@ -71,7 +55,7 @@ bool TSoundIn::DeviceName(int id, std::string& name) {
 }
 
 bool TSoundIn::SetDevice(int id) {
-    deviceId_ = id < -1 ? -1 : id;
+    deviceId_ = sound_format::ClampDeviceId(id);
     if (!isOpen_) return true;
     Reopen();
     return isOpen_;
@@ -79,31 +63,31 @@ bool TSoundIn::SetDevice(int id) {
 
 bool TSoundIn::Open() {
     if (isOpen_) {
-        lastError_ = "WaveIn device already opened";
+        lastError_ = sound_format::AlreadyOpenText(TSoundDirection::Input);
         return false;
     }
     if (!DeviceAvailable()) {
-        lastError_ = "No sound device available";
+        lastError_ = sound_format::kNoDevice;
         return false;
     }
     const QAudioDevice dev = InputDeviceFor(deviceId_);
     QAudioFormat fmt;
-    fmt.setSampleRate(sampleRate_);
-    fmt.setChannelCount(channels_);
+    fmt.setSampleRate(fmt_.SampleRate());
+    fmt.setChannelCount(fmt_.Channels());
     fmt.setSampleFormat(QAudioFormat::Int16);
     if (dev.isNull() || !dev.isFormatSupported(fmt)) {
-        lastError_ = "Error opening WaveIn device # " + std::to_string(deviceId_);
+        lastError_ = sound_format::OpenFailedText(TSoundDirection::Input, deviceId_);
         return false;
     }
-    if (bufferBytes_ < 2) {
-        lastError_ = "Failed to get memory for audio buffers";
+    const size_t samples = fmt_.BufferAllocSamples();
+    if (samples == 0) {
+        lastError_ = sound_format::kNoBufferMemory;
         return false;
     }
-    const size_t samples = std::max<size_t>(bufferBytes_ / 2, static_cast<size_t>(bufferSamples_));
     for (auto& b : buf_) b.assign(samples, 0);
     source_ = new QAudioSource(dev, fmt, this);
     // Half a buffer per read keeps the delivery steady without adding delay.
-    source_->setBufferSize(static_cast<qsizetype>(std::max<uint32_t>(bufferBytes_ / 2, 64)));
+    source_->setBufferSize(static_cast<qsizetype>(std::max<uint32_t>(fmt_.BufferBytes() / 2, 64)));
     connect(source_, &QAudioSource::stateChanged, this, [this] { StateChanged(); });
     openedDeviceId_ = dev.id();
     openedDeviceName_ = dev.description();
@@ -113,9 +97,7 @@ bool TSoundIn::Open() {
 
 bool TSoundIn::Start() {
     if (!isOpen_ && !Open()) {
-        const std::string why = lastError_;
-        lastError_ = "Wave input device not open";
-        if (!why.empty()) lastError_ += ": " + why;
+        lastError_ = sound_format::NotOpenText(TSoundDirection::Input, lastError_);
         return false;
     }
     if (isActive_) return false;
@@ -169,15 +151,17 @@ void TSoundIn::Reopen() {
 void TSoundIn::ReadAvailable() {
     if (!io_ || !isActive_) return;
     for (;;) {
+        // Read afresh each turn: the owner may have resized us in its callback.
+        const uint32_t bufferBytes = fmt_.BufferBytes();
         char* dst = reinterpret_cast<char*>(buf_[fillIndex_].data()) + fillBytes_;
-        const qint64 n = io_->read(dst, static_cast<qint64>(bufferBytes_ - fillBytes_));
+        const qint64 n = io_->read(dst, static_cast<qint64>(bufferBytes - fillBytes_));
         if (n <= 0) return;
         fillBytes_ += static_cast<uint32_t>(n);
-        if (fillBytes_ < bufferBytes_) continue;
+        if (fillBytes_ < bufferBytes) continue;
         const int done = fillIndex_;
         fillIndex_ ^= 1;
         fillBytes_ = 0;
-        if (OnBufferRecorded) OnBufferRecorded(buf_[done].data(), static_cast<uint32_t>(bufferSamples_), bufferBytes_);
+        if (OnBufferRecorded) OnBufferRecorded(buf_[done].data(), static_cast<uint32_t>(fmt_.BufferSamples()), bufferBytes);
         if (!io_ || !isActive_) return;  // the owner stopped us
     }
 }

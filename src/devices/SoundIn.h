@@ -3,6 +3,7 @@
 // buffer to the owner through OnBufferRecorded, on the owner's thread.
 
 #include "devices/SoundDevices.h"
+#include "devices/SoundFormat.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -22,19 +23,19 @@ public:
     explicit TSoundIn(QObject* parent = nullptr);
     ~TSoundIn() override;
 
-    int SampleRate() const override { return sampleRate_; }
+    int SampleRate() const override { return fmt_.SampleRate(); }
     void SetSampleRate(int hz) override;
-    int BufferSamples() const override { return bufferSamples_; }
+    int BufferSamples() const override { return fmt_.BufferSamples(); }
     void SetBufferSamples(int n) override;
-    int BufferTime() const override { return bufferTime_; }
+    int BufferTime() const override { return fmt_.BufferTime(); }
     void SetBufferTime(int ms) override;
-    int Channels() const override { return channels_; }
+    int Channels() const override { return fmt_.Channels(); }
     void SetChannels(int n) override;
-    int NumBuffers() const override { return numBuffers_; }
-    void SetNumBuffers(int n) override { numBuffers_ = n < 2 ? 2 : (n > 6 ? 6 : n); }
+    int NumBuffers() const override { return fmt_.NumBuffers(); }
+    void SetNumBuffers(int n) override { fmt_.SetNumBuffers(n); }
     int BitsPerSample() const { return 16; }
     void SetBitsPerSample(int) {}
-    uint32_t BufferBytes() const override { return bufferBytes_; }
+    uint32_t BufferBytes() const override { return fmt_.BufferBytes(); }
 
     bool DeviceAvailable() const override;
     int DeviceCount() const override;
@@ -51,19 +52,13 @@ public:
     const std::string& LastError() const override { return lastError_; }
 
 private:
-    void SizeFromTime();
     void Reopen();
     void ReadAvailable();
     void StateChanged();
     void DevicesChanged();
     void Recover(const std::string& why);
 
-    int sampleRate_ = 8000;
-    int bufferSamples_ = 1600;
-    int bufferTime_ = 200;
-    int channels_ = 2;
-    int numBuffers_ = 4;
-    uint32_t bufferBytes_ = 0;
+    TSoundInFormat fmt_;
     int deviceId_ = -1;
     bool isOpen_ = false;
     bool isActive_ = false;
@@ -73,9 +68,7 @@ private:
     QByteArray openedDeviceId_;
     QString openedDeviceName_;
 
-    // Two buffers in turn. Each holds at least BufferSamples samples, so a
-    // reader that takes the reported count never reads past the end even
-    // when BufferTime made the recorded part shorter.
+    // Two buffers in turn, each of fmt_.BufferAllocSamples().
     std::vector<int16_t> buf_[2];
     int fillIndex_ = 0;
     uint32_t fillBytes_ = 0;

@@ -320,27 +320,16 @@ void TSoundOut::AddPlatformError(const std::string& text) {
     lastError_ = lastError_.empty() ? text : lastError_ + " " + text;
 }
 
-uint32_t TSoundOut::BufferBytes() const {
-    return static_cast<uint32_t>(int64_t(sampleRate_) * 2 * channels_ * bufferTime_ / 1000);
-}
-
 void TSoundOut::SetSampleRate(int hz) {
-    if (hz == sampleRate_ || hz <= 0) return;
-    sampleRate_ = hz;
-    if (isOpen_) Reopen();
+    if (fmt_.SetSampleRate(hz) && isOpen_) Reopen();
 }
 
 void TSoundOut::SetBufferTime(int ms) {
-    if (ms == bufferTime_ || ms <= 0) return;
-    bufferTime_ = ms;
-    if (isOpen_) Reopen();
+    if (fmt_.SetBufferTime(ms) && isOpen_) Reopen();
 }
 
 void TSoundOut::SetChannels(int n) {
-    n = n < 2 ? 1 : 2;
-    if (n == channels_) return;
-    channels_ = n;
-    if (isOpen_) Reopen();
+    if (fmt_.SetChannels(n) && isOpen_) Reopen();
 }
 
 void TSoundOut::SetVolumeLeft(uint16_t v) { SetVolume((Volume() & 0xFFFF0000u) | v); }
@@ -356,7 +345,7 @@ bool TSoundOut::DeviceName(int id, std::string& name) {
     }
     const std::vector<std::string> names = EnumOutputDeviceNames();
     if (id < -1 || id >= static_cast<int>(names.size())) {
-        SetError("Waveform output device #" + std::to_string(id) + " not available");
+        SetError(sound_format::DeviceMissingText(TSoundDirection::Output, id));
         return false;
     }
     name = names[static_cast<size_t>(id)];
@@ -364,34 +353,33 @@ bool TSoundOut::DeviceName(int id, std::string& name) {
 }
 
 bool TSoundOut::SetDevice(int id) {
-    if (id < -1) id = -1;
-    deviceId_ = id;
+    deviceId_ = sound_format::ClampDeviceId(id);
     if (isOpen_) return Reopen();
     return true;
 }
 
 bool TSoundOut::Open() {
     if (isOpen_) {
-        SetError("Waveout device already opened");
+        SetError(sound_format::AlreadyOpenText(TSoundDirection::Output));
         return false;
     }
     if (!DeviceAvailable()) {
-        SetError("No sound device available");
+        SetError(sound_format::kNoDevice);
         return false;
     }
     const QAudioDevice dev = OutputDeviceFor(deviceId_);
     if (dev.isNull()) {
-        SetError("Error opening waveout device # " + std::to_string(deviceId_));
+        SetError(sound_format::OpenFailedText(TSoundDirection::Output, deviceId_));
         return false;
     }
-    const QAudioFormat fmt = MakeFormat(sampleRate_, channels_);
+    const QAudioFormat fmt = MakeFormat(fmt_.SampleRate(), fmt_.Channels());
     if (!dev.isFormatSupported(fmt)) {
         SetError("Device does not support selected parameters");
         return false;
     }
     const size_t samples = BufferBytes() / 2;
     if (samples == 0) {
-        SetError("Failed to get memory for audio buffers");
+        SetError(sound_format::kNoBufferMemory);
         return false;
     }
     for (auto& b : buf_) b.assign(samples, 0);
@@ -399,7 +387,7 @@ bool TSoundOut::Open() {
     QString why;
     OnAudioThread(*pump_, [&] { why = pump_->Create(dev, fmt); });
     if (!why.isEmpty()) {
-        SetError("Error opening waveout device # " + std::to_string(deviceId_));
+        SetError(sound_format::OpenFailedText(TSoundDirection::Output, deviceId_));
         AddPlatformError(why.toStdString());
         OnAudioThread(*pump_, [this] { pump_->Destroy(); });
         return false;
@@ -413,9 +401,7 @@ bool TSoundOut::Open() {
 
 bool TSoundOut::Start() {
     if (!isOpen_ && !Open()) {
-        const std::string why = lastError_;
-        SetError("Wave device not open");
-        if (!why.empty()) lastError_ += ": " + why;
+        SetError(sound_format::NotOpenText(TSoundDirection::Output, lastError_));
         wanted_ = true;  // start once a device appears
         return false;
     }
@@ -433,7 +419,7 @@ bool TSoundOut::Start() {
     if (!why.isEmpty()) {
         isActive_ = false;
         ready_[0] = ready_[1] = false;
-        SetError("Error opening waveout device # " + std::to_string(deviceId_));
+        SetError(sound_format::OpenFailedText(TSoundDirection::Output, deviceId_));
         AddPlatformError(why.toStdString());
         wanted_ = true;
         return false;

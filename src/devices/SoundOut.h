@@ -8,6 +8,7 @@
 // not starve the device.
 
 #include "devices/SoundDevices.h"
+#include "devices/SoundFormat.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -38,15 +39,15 @@ public:
     explicit TSoundOut(QObject* parent = nullptr);
     ~TSoundOut() override;
 
-    int SampleRate() const override { return sampleRate_; }
+    int SampleRate() const override { return fmt_.SampleRate(); }
     void SetSampleRate(int hz) override;
-    int BufferTime() const override { return bufferTime_; }
+    int BufferTime() const override { return fmt_.BufferTime(); }
     void SetBufferTime(int ms) override;
-    int Channels() const override { return channels_; }
+    int Channels() const override { return fmt_.Channels(); }
     void SetChannels(int n) override;
     int BitsPerSample() const { return 16; }
     void SetBitsPerSample(int) {}
-    uint32_t BufferBytes() const override;
+    uint32_t BufferBytes() const override { return fmt_.BufferBytes(); }
 
     bool DeviceAvailable() const override;
     int DeviceCount() const override;
@@ -102,9 +103,7 @@ private:
     void DevicesChanged();
     void Recover(const std::string& why);
 
-    int sampleRate_ = 8000;
-    int bufferTime_ = 500;
-    int channels_ = 2;
+    TSoundOutFormat fmt_;
     int deviceId_ = -1;
     bool isOpen_ = false;
     bool isActive_ = false;
