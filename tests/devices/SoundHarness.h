@@ -5,8 +5,13 @@
 // is set (scripts/test.sh sets it): then a missing server is a failure.
 
 #include "devices/SoundDeviceNames.h"
+#include "devices/SoundIn.h"
 
+#include <QElapsedTimer>
+#include <QThread>
 #include <QtTest>
+
+#include <vector>
 
 namespace sound_harness {
 
@@ -21,6 +26,40 @@ inline int Find(const QList<QAudioDevice>& list, const char* id) {
 inline int OutputNumber() { return Find(OrderedOutputDevices(), "orvo_sink"); }
 inline int RecorderNumber() { return Find(OrderedInputDevices(), "orvo_rec"); }
 inline bool Present() { return OutputNumber() >= 0 && RecorderNumber() >= 0; }
+
+// Runs the event loop until done() or the time is up.
+template <typename Pred> bool WaitFor(Pred done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+inline void Pump(int ms) { WaitFor([] { return false; }, ms); }
+
+// Records from the server's recorder; keeps every sample.
+struct Recorder {
+    TSoundIn in;
+    std::vector<int16_t> samples;
+    Recorder(int channels, int bufferMs) {
+        in.SetChannels(channels);
+        in.SetBufferTime(bufferMs);
+        in.SetDevice(RecorderNumber());
+        in.OnBufferRecorded = [this](const int16_t* pb, uint32_t, uint32_t bytes) {
+            samples.insert(samples.end(), pb, pb + bytes / 2);
+        };
+    }
+    // Starts afresh and lets the device settle.
+    bool Start() {
+        samples.clear();
+        if (!in.Start()) return false;
+        Pump(100);
+        return true;
+    }
+};
 
 }  // namespace sound_harness
 

@@ -10,13 +10,9 @@
 class SoundNoServerTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { qputenv("PULSE_SERVER", "unix:/nonexistent/orvo-no-server"); }
     void devicesRefuseClearly();
 };
-
-void SoundNoServerTest::initTestCase() {
-    qputenv("PULSE_SERVER", "unix:/nonexistent/orvo-no-server");
-}
 
 void SoundNoServerTest::devicesRefuseClearly() {
     QVERIFY(EnumOutputDeviceNames().empty());
@@ -36,8 +32,7 @@ void SoundNoServerTest::devicesRefuseClearly() {
     QCOMPARE(fills, 0);
     QVERIFY(!out.IsOpen() && !out.IsActive());
     out.SetVolume(0xFFFF);
-    QVERIFY(out.Stop());
-    QVERIFY(out.Close());
+    QVERIFY(out.Stop() && out.Close());
 
     TSoundIn in;
     QVERIFY(!in.Start());

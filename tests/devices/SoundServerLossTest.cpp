@@ -4,24 +4,24 @@
 
 #include "SoundHarness.h"
 
-#include "devices/SoundIn.h"
 #include "devices/SoundOut.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QtTest>
 
 #include <csignal>
 #include <sys/types.h>
+
+using namespace sound_harness;
 
 class SoundServerLossTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() {
+        if (started_) Pulse("stop");
+    }
     void serverDiesWhilePlaying();
 
 private:
@@ -29,20 +29,6 @@ private:
     QTemporaryDir dir_;
     bool started_ = false;
 };
-
-namespace {
-template <typename Pred>
-bool WaitFor(Pred done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-}  // namespace
 
 bool SoundServerLossTest::Pulse(const QString& cmd, QByteArray* out) {
     QProcess p;
@@ -61,7 +47,7 @@ void SoundServerLossTest::initTestCase() {
     QByteArray env;
     started_ = QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).size() > 0 && Pulse("start", &env);
     if (!started_) {
-        if (sound_harness::Required()) QFAIL("cannot start a private sound server");
+        if (Required()) QFAIL("cannot start a private sound server");
         QSKIP("pulseaudio is not available");
     }
     const QByteArray prefix = "export PULSE_SERVER=";
@@ -70,16 +56,12 @@ void SoundServerLossTest::initTestCase() {
     qputenv("PULSE_SERVER", env.mid(at + prefix.size()).trimmed());
 }
 
-void SoundServerLossTest::cleanupTestCase() {
-    if (started_) Pulse("stop");
-}
-
 void SoundServerLossTest::serverDiesWhilePlaying() {
-    QVERIFY(sound_harness::Present());
+    QVERIFY(Present());
     TSoundOut out;
     out.SetBufferTime(100);
     out.SetChannels(1);
-    int fills = 0;
+    int fills = 0, recorded = 0;
     out.OnBufferPlayed = [&](int16_t* pb, uint32_t bytes) {
         ++fills;
         std::fill(pb, pb + bytes / 2, int16_t(1000));
@@ -89,7 +71,6 @@ void SoundServerLossTest::serverDiesWhilePlaying() {
     TSoundIn in;
     in.SetChannels(1);
     in.SetBufferTime(100);
-    int recorded = 0;
     in.OnBufferRecorded = [&](const int16_t*, uint32_t, uint32_t) { ++recorded; };
     in.OnStatus = [&](const std::string& s) { inStatus.push_back(s); };
     QVERIFY2(out.Start(), out.LastError().c_str());
@@ -105,13 +86,11 @@ void SoundServerLossTest::serverDiesWhilePlaying() {
     QVERIFY(WaitFor([&] { return !outStatus.empty() && !inStatus.empty(); }, 10000));
     QVERIFY2(QString::fromStdString(outStatus.back()).startsWith("Sound output is off"), outStatus.back().c_str());
     QVERIFY2(QString::fromStdString(inStatus.back()).startsWith("Sound input is off"), inStatus.back().c_str());
-    QVERIFY(!out.IsActive());
-    QVERIFY(!in.IsActive());
+    QVERIFY(!out.IsActive() && !in.IsActive());
     // A later Start fails with a text instead of hanging.
     QVERIFY(!out.Start());
     QVERIFY(!out.LastError().empty());
-    QVERIFY(out.Close());
-    QVERIFY(in.Close());
+    QVERIFY(out.Close() && in.Close());
 }
 
 QTEST_GUILESS_MAIN(SoundServerLossTest)
