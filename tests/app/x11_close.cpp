@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
     auto hasError = Sym<int (*)(Connection*)>(lib, "xcb_connection_has_error", ok);
     auto intern = Sym<Cookie (*)(Connection*, uint8_t, uint16_t, const char*)>(lib, "xcb_intern_atom", ok);
     auto reply = Sym<AtomReply* (*)(Connection*, Cookie, void**)>(lib, "xcb_intern_atom_reply", ok);
-    auto send = Sym<Cookie (*)(Connection*, uint8_t, uint32_t, uint32_t, const char*)>(lib, "xcb_send_event", ok);
-    auto flush = Sym<int (*)(Connection*)>(lib, "xcb_flush", ok);
+    auto send = Sym<Cookie (*)(Connection*, uint8_t, uint32_t, uint32_t, const char*)>(lib, "xcb_send_event_checked", ok);
+    auto check = Sym<void* (*)(Connection*, Cookie)>(lib, "xcb_request_check", ok);
     auto disconnect = Sym<void (*)(Connection*)>(lib, "xcb_disconnect", ok);
     if (!ok) return Fail("libxcb lacks a needed function");
     Connection* c = connect(nullptr, nullptr);
@@ -71,10 +71,14 @@ int main(int argc, char** argv) {
     ev.window = uint32_t(window);
     ev.type = atom("WM_PROTOCOLS");
     ev.data32[0] = atom("WM_DELETE_WINDOW");  // data32[1] = 0: CurrentTime
-    if (ev.type && ev.data32[0]) {
-        send(c, 0, ev.window, 0, reinterpret_cast<const char*>(&ev));
-        flush(c);
+    if (!ev.type || !ev.data32[0]) {
+        disconnect(c);
+        return Fail("cannot look up the WM atoms");
     }
+    // Wait until the server has handled the request: one left unread when
+    // the client hangs up is thrown away (seen on a loaded machine).
+    void* error = check(c, send(c, 0, ev.window, 0, reinterpret_cast<const char*>(&ev)));
     disconnect(c);
-    return ev.type && ev.data32[0] ? 0 : Fail("cannot look up the WM atoms");
+    std::free(error);
+    return error ? Fail("the X server refused the close request") : 0;
 }
