@@ -136,11 +136,14 @@ protected:
     }
     // The Right-arrow key down or up at t_.
     void KeyDown(bool down) { Key(down ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_Right, {}, t_); }
-    // A mark of `ms` on the Right-arrow key from t_.
-    void Tap(int ms) {
+    // A mark of `ms` on the Right-arrow key from t_; true when the window
+    // took the key down.
+    bool Tap(int ms) {
         KeyDown(true);
+        const bool took = w_->KeyIsDown();
         t_ += uint64_t(ms);
         KeyDown(false);
+        return took;
     }
     // Keys alternating mark and space lengths (ms) from t_, then lets the
     // word timeout end the last character.

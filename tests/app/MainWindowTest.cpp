@@ -316,8 +316,6 @@ private slots:
         QVERIFY(w_->ShortCuts()->isVisible());
         w_->Action("HelpAbout1")->trigger();
         QVERIFY(w_->AboutBox()->isVisible());
-        QCOMPARE(w_->AboutBox()->Version()->text(), "Version " + w_->VersionText());
-        QVERIFY2(w_->VersionText().split('.').size() >= 3, qPrintable(w_->VersionText()));
         QTest::keyClick(w_.get(), Qt::Key_F2);  // opens nothing yet
         QVERIFY(w_->isVisible());
     }
@@ -371,8 +369,7 @@ private slots:
             QVERIFY(!w_->SetInputMode(mode));
             QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
         }
-        KeyDown(true);
-        QVERIFY(w_->KeyIsDown());
+        QVERIFY(Tap(100));
     }
 
     void keyTimingUsesStampsAndFallsBack() {

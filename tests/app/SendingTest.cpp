@@ -173,8 +173,7 @@ private slots:
         QVERIFY(PlayUntil([&] { return w_->SendingBusy(); }));
         QCOMPARE(out_->Volume(), 0xFFFFFFFFu);
         QVERIFY(w_->PttActive());
-        KeyDown(true);
-        QVERIFY(!w_->KeyIsDown());
+        QVERIFY(!Tap(100));
         QCOMPARE(w_->Calculat1().PendingCount(), 0);
     }
 
@@ -190,8 +189,7 @@ private slots:
         QVERIFY(w_->Replaying());
         QVERIFY(!w_->CWout1().KeyTone);
         // Keys do nothing while it plays.
-        KeyDown(true);
-        QVERIFY(!w_->KeyIsDown());
+        QVERIFY(!Tap(100));
         Press(Qt::Key_Delete);
         QCOMPARE(w_->UpperPanel()->Length(), 6);
         bool advanced = false;
@@ -214,8 +212,7 @@ private slots:
         QVERIFY(w_->CWout1().KeyTone);
         QCOMPARE(w_->TimingStats().Values(TTimingStats::kLastReplay, TimingKind::Dash).count, 4);
         QCOMPARE(w_->TimingStats().Values(TTimingStats::kLastReplay, TimingKind::Dot).count, 10);
-        KeyDown(true);
-        QVERIFY(w_->KeyIsDown());
+        QVERIFY(Tap(100));
     }
 
     void shiftF9EscAndEmptyReplay() {
@@ -400,10 +397,7 @@ private slots:
         Type("ab");
         Press(Qt::Key_F9, Qt::ControlModifier);
         QVERIFY(!w_->SendingTyped());
-        KeyDown(true);
-        QVERIFY(w_->KeyIsDown());
-        t_ += 100;
-        KeyDown(false);
+        QVERIFY(Tap(100));
         QVERIFY(w_->close());
         w_.reset();
 
@@ -418,10 +412,7 @@ private slots:
         out_->Die("Sound output lost: the sound server has gone");
         QVERIFY(!w_->Replaying());
         QCOMPARE(w_->SoundStatus(), QString("Sound output lost: the sound server has gone"));
-        KeyDown(true);
-        QVERIFY(w_->KeyIsDown());
-        t_ += 100;
-        KeyDown(false);
+        QVERIFY(Tap(100));
         QVERIFY(out_->Start());
         Type("ab");
         QVERIFY(PlayUntil([&] { return !w_->PttActive() && !w_->CWout1().HasChars(); }));
