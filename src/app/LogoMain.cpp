@@ -288,35 +288,31 @@ void TLogoAppForm::BuildLayout()
     HiddenText = notice("All Decoded Characters Are Hidden (F4)", "HiddenText");
     col->addWidget(strip);
 
+    // A text panel in its own container; both route their mouse buttons here.
+    auto panel = [this, central](QWidget*& box, const char* boxName, const char* name, int fontPx,
+                                 const QColor& bold, int topMargin) {
+        box = new QWidget(central);
+        box->setObjectName(QLatin1String(boxName));
+        auto* lay = new QVBoxLayout(box);
+        lay->setContentsMargins(0, topMargin, 0, 0);
+        auto* label = new TCWHighlightLabel(box);
+        label->setObjectName(QLatin1String(name));
+        label->setFont(FixedFont(fontPx, false));
+        label->SetColorRxText(Qt::black);
+        label->SetColorRxBold(bold);
+        label->installEventFilter(this);
+        lay->addWidget(label);
+        return label;
+    };
     // Decoded characters.
-    middle_ = new QWidget(central);
-    middle_->setObjectName(QStringLiteral("Middle"));
+    CWLabel2 = panel(middle_, "Middle", "CWLabel2", 60, Qt::red, 0);
     middle_->installEventFilter(this);
-    auto* midLay = new QVBoxLayout(middle_);
-    midLay->setContentsMargins(0, 0, 0, 0);
-    CWLabel2 = new TCWHighlightLabel(middle_);
-    CWLabel2->setObjectName(QStringLiteral("CWLabel2"));
-    CWLabel2->setFont(FixedFont(60, false));
-    CWLabel2->SetColorRxText(Qt::black);
-    CWLabel2->SetColorRxBold(Qt::red);
-    CWLabel2->installEventFilter(this);
-    midLay->addWidget(CWLabel2);
     col->addWidget(middle_, 1);
 
     // Typed characters.
-    bottom_ = new QWidget(central);
-    bottom_->setObjectName(QStringLiteral("Bottom"));
+    CWLabel1 = panel(bottom_, "Bottom", "CWLabel1", 16, kDarkGreen, 2);
     bottom_->setFixedHeight(kBottomHeight);
-    auto* botLay = new QVBoxLayout(bottom_);
-    botLay->setContentsMargins(0, 2, 0, 0);
-    CWLabel1 = new TCWHighlightLabel(bottom_);
-    CWLabel1->setObjectName(QStringLiteral("CWLabel1"));
-    CWLabel1->setFont(FixedFont(16, false));
-    CWLabel1->SetColorRxText(Qt::black);
-    CWLabel1->SetColorRxBold(kDarkGreen);
     CWLabel1->setMaximumHeight(160);
-    CWLabel1->installEventFilter(this);
-    botLay->addWidget(CWLabel1);
     col->addWidget(bottom_);
 
     setCentralWidget(central);
