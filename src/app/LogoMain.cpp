@@ -1252,17 +1252,7 @@ std::vector<std::pair<int, int>> TLogoAppForm::GreenBars() const
     const std::string text = CWLabel1->GreenText();
     int x = kPixelsPerDot;
     for (size_t i = 0; i < text.size() && x < w; ++i) {
-        char ch = text[i];
-        if (ch == '<') {
-            const size_t close = text.find('>', i + 1);
-            if (close != std::string::npos && close - i <= 5) {
-                const int32_t idx = cwout_.ProsignIndexOfText(text.substr(i, close - i + 1));
-                if (idx > 0) {
-                    ch = TCWout::ProsignChar(idx);
-                    i = close;
-                }
-            }
-        }
+        const char ch = PanelChar(text, i);
         const uint16_t code = cwout_.PatternOf(ch);
         if (code == 0)
             break;  // nothing the generator could send: the strip ends here
@@ -1697,17 +1687,7 @@ void TLogoAppForm::ReplayGreen(bool firstOnly)
     greenStartSaved_ = CWLabel1->GreenStart();
     bool queued = false;
     for (size_t i = 0; i < text.size(); ++i) {
-        char ch = text[i];
-        if (ch == '<') {
-            const size_t close = text.find('>', i + 1);
-            if (close != std::string::npos && close - i <= 5) {
-                const int32_t idx = cwout_.ProsignIndexOfText(text.substr(i, close - i + 1));
-                if (idx > 0) {
-                    ch = TCWout::ProsignChar(idx);
-                    i = close;
-                }
-            }
-        }
+        const char ch = PanelChar(text, i);
         queued = cwout_.PutChar(ch) || queued;
         if (firstOnly)
             break;
@@ -1717,4 +1697,21 @@ void TLogoAppForm::ReplayGreen(bool firstOnly)
     firstOnly_ = firstOnly;
     sendingTyped_ = true;
     calculat_->SetPaused(true);
+}
+
+// The character at text[i] as the generator takes it: a bracketed prosign
+// ("<sos>") becomes its prosign character and i moves to its ">".
+char TLogoAppForm::PanelChar(const std::string& text, size_t& i) const
+{
+    if (text[i] == '<') {
+        const size_t close = text.find('>', i + 1);
+        if (close != std::string::npos && close - i <= 5) {
+            const int32_t idx = cwout_.ProsignIndexOfText(text.substr(i, close - i + 1));
+            if (idx > 0) {
+                i = close;
+                return TCWout::ProsignChar(idx);
+            }
+        }
+    }
+    return text[i];
 }

@@ -165,6 +165,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    char PanelChar(const std::string& text, size_t& i) const;
     void BuildLayout();
     void BuildMenus();
     void FormCreate();
