@@ -1,0 +1,176 @@
+#pragma once
+// The "Set Orvo Tapmeter Parameters" window: every parameter of Morse input
+// and output, the serial port and the display. Each control acts at once on
+// what it stands for (IParamTarget); there is no OK or Cancel. Creating the
+// window sets every control from the stored settings, and the controls'
+// change handlers carry those settings into the components: that is how the
+// stored input mode, output mode, tones and levels take effect at start.
+
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+class IParamTarget;
+class TLumoProgressBar;
+class TNumEdit;
+class TRadioGroup;
+struct TSettings;
+
+class TParamForm : public QWidget {
+    Q_OBJECT
+public:
+    // Builds the window and runs its creation against the target's settings.
+    explicit TParamForm(IParamTarget& target, QWidget* parent = nullptr);
+    ~TParamForm() override;
+
+    // Rebuild one list each; the main window calls them after a device change.
+    void RefillComPorts();
+    void RefillInputDevices();
+    void RefillOutputDevices();
+
+    // F2 and the menu item: restore, show or hide.
+    void ToggleVisible();
+    // "Paused (F7)" while sound input is paused.
+    void SetPaused(bool paused);
+    // The keys written from this window's controls: TXDevice, RXDevice,
+    // Event, CharSizeItem, Invert, ShPatt, ParamTop, ParamLeft.
+    void SaveToSettings(TSettings& s) const;
+
+    // The level meter's tick (every 50 ms while the timer runs).
+    void Timer1Timer();
+    bool Timer1Active() const;
+
+    // Controls, for the owner and for checks.
+    TRadioGroup* RXInputGroup() const { return RXInputGroup_; }
+    TRadioGroup* TXOutputGroup() const { return TXOutputGroup_; }
+    TRadioGroup* RXFiltGroup() const { return RXFiltGroup_; }
+    TRadioGroup* RXCharGroup() const { return RXCharGroup_; }
+    TRadioGroup* TXCharGroup() const { return TXCharGroup_; }
+    TRadioGroup* BounceGroup() const { return BounceGroup_; }
+    TRadioGroup* InputInvertedGroup() const { return InputInvertedGroup_; }
+    TRadioGroup* SpeedDisplayGroup() const { return SpeedDisplayGroup_; }
+    TNumEdit* KeyFreq() const { return KeyFreq_; }
+    TNumEdit* TXFreq() const { return TXFreq_; }
+    TNumEdit* RXFreq() const { return RXFreq_; }
+    TNumEdit* TXSlope() const { return TXSlope_; }
+    QScrollBar* LevelBar() const { return LevelBar_; }
+    QScrollBar* InpLevelBar() const { return InpLevelBar_; }
+    TLumoProgressBar* LevelGauge() const { return LumoProgressBar1_; }
+    QLabel* OutputLevelText() const { return StaticText5_; }
+    QLabel* GainText() const { return StaticText8_; }
+    QLabel* LevelText() const { return StaticText18_; }
+    QLabel* KbdHzText() const { return StaticText22_; }
+    QLabel* PausedText() const { return PausedText_; }
+    QComboBox* WavInBox() const { return WavInBox_; }
+    QComboBox* WavOutBox() const { return WavOutBox_; }
+    QComboBox* ComPortBox() const { return ComPortBox_; }
+    QComboBox* DTRBox() const { return DTRBox_; }
+    QComboBox* RTSBox() const { return RTSBox_; }
+    QComboBox* InputLineBox() const { return InputLineBox_; }
+    QComboBox* CharSizeBox() const { return CharSizeBox_; }
+    QCheckBox* MuteBox() const { return MuteBox_; }
+    QCheckBox* KeyMuteBox() const { return KeyMuteBox_; }
+    QCheckBox* FlashCheckBox() const { return FlashCheckBox_; }
+    QCheckBox* AllCapsCheckBox() const { return AllCapsCheckBox_; }
+    QCheckBox* CheckBoxPattern() const { return CheckBoxPattern_; }
+    QPushButton* Button1() const { return Button1_; }
+    QPushButton* Button2() const { return Button2_; }
+    int LastGoodComIndex() const { return lastGoodComIndex_; }
+
+    // User actions on the lists (a program change of a list runs no handler).
+    void ComPortBoxChange();
+    void DTRBoxChange();
+    void RTSBoxChange();
+    void InputLineBoxChange();
+    void CharSizeBoxChange();
+    void WavInBoxChange();
+    void WavOutBoxChange();
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+
+private:
+    void BuildLayout();
+    void Wire();
+    void FormCreate();
+    void FormDeactivate();
+    void FormKeyDown(QKeyEvent* e);
+
+    void RXInputGroupClick();
+    void RXFiltGroupClick();
+    void TXOutputGroupClick();
+    void LevelBarChange();
+    void InpLevelBarChange();
+    void MuteBoxClick();
+    void FlashCheckBoxClick();
+    void SetBandpassControls(bool on);
+    void SetLabelGrey(QLabel* label, bool grey);
+    void ApplyKeyTone();
+    void LaunchMixer(bool input);
+    // Fills a device list; returns the selected index, or -1 for none.
+    int RefillDevices(QComboBox* box, const std::vector<std::string>& choices, int stored, bool& filled,
+                      const char* what);
+
+    IParamTarget& target_;
+    int lastGoodComIndex_ = 0;
+    bool inputFilled_ = false;
+    bool outputFilled_ = false;
+    QTimer* Timer1_ = nullptr;
+
+    TRadioGroup* RXInputGroup_ = nullptr;
+    QComboBox* WavInBox_ = nullptr;
+    QPushButton* Button1_ = nullptr;
+    QScrollBar* InpLevelBar_ = nullptr;
+    QLabel* gainCaption_ = nullptr;
+    QLabel* StaticText8_ = nullptr;
+    TLumoProgressBar* LumoProgressBar1_ = nullptr;
+    QLabel* levelCaption_ = nullptr;
+    QLabel* StaticText18_ = nullptr;
+    QLabel* PausedText_ = nullptr;
+    TRadioGroup* RXFiltGroup_ = nullptr;
+    QLabel* rxFreqCaption_ = nullptr;
+    TNumEdit* RXFreq_ = nullptr;
+    QLabel* rxFreqHz_ = nullptr;
+    TRadioGroup* RXCharGroup_ = nullptr;
+    TRadioGroup* BounceGroup_ = nullptr;
+
+    TRadioGroup* TXOutputGroup_ = nullptr;
+    QComboBox* WavOutBox_ = nullptr;
+    QPushButton* Button2_ = nullptr;
+    TNumEdit* KeyFreq_ = nullptr;
+    QLabel* kbdCaption_ = nullptr;
+    TNumEdit* TXFreq_ = nullptr;
+    QLabel* StaticText22_ = nullptr;
+    TNumEdit* TXSlope_ = nullptr;
+    QScrollBar* LevelBar_ = nullptr;
+    QLabel* StaticText5_ = nullptr;
+    QCheckBox* MuteBox_ = nullptr;
+    QCheckBox* KeyMuteBox_ = nullptr;
+    TRadioGroup* TXCharGroup_ = nullptr;
+    QCheckBox* CheckBoxEqkey_ = nullptr;
+    QCheckBox* CheckBoxPrepend_ = nullptr;
+
+    QComboBox* ComPortBox_ = nullptr;
+    QComboBox* DTRBox_ = nullptr;
+    QComboBox* RTSBox_ = nullptr;
+    QComboBox* InputLineBox_ = nullptr;
+    TRadioGroup* InputInvertedGroup_ = nullptr;
+
+    TRadioGroup* SpeedDisplayGroup_ = nullptr;
+    QComboBox* CharSizeBox_ = nullptr;
+    QCheckBox* AllCapsCheckBox_ = nullptr;
+    QCheckBox* CheckBoxPattern_ = nullptr;
+    QCheckBox* HHCheckBox_ = nullptr;
+    QCheckBox* FlashCheckBox_ = nullptr;
+    QCheckBox* ProsCheckBox_ = nullptr;
+};
