@@ -6,7 +6,7 @@
 TRadioGroup::TRadioGroup(const QString& title, const QStringList& items, int columns, QWidget* parent)
     : QGroupBox(title, parent), columns_(columns < 1 ? 1 : columns) {
     grid_ = new QGridLayout(this);
-    grid_->setContentsMargins(8, 4, 8, 4);
+    grid_->setContentsMargins(8, 2, 8, 2);
     grid_->setVerticalSpacing(2);
     for (const QString& t : items) AddItem(t);
 }

@@ -146,6 +146,8 @@ void TParamForm::BuildLayout() {
     meters->addWidget(LumoProgressBar1_, 1, 1, Qt::AlignHCenter);
     meters->addWidget(StaticText18_, 2, 1, Qt::AlignHCenter);
     meters->addWidget(PausedText_, 3, 0, 1, 2, Qt::AlignHCenter);
+    meters->setRowStretch(4, 1);
+    meters->setVerticalSpacing(2);
     auto* filter = new QVBoxLayout;
     filter->addWidget(RXFiltGroup_);
     filter->addWidget(rxFreqCaption_);
@@ -154,6 +156,7 @@ void TParamForm::BuildLayout() {
     rxFreqRow->addWidget(rxFreqHz_);
     rxFreqRow->addStretch();
     filter->addLayout(rxFreqRow);
+    filter->setSpacing(2);
     filter->addStretch();
     auto* inMiddle = new QHBoxLayout;
     inMiddle->addLayout(meters);
@@ -163,6 +166,7 @@ void TParamForm::BuildLayout() {
     inBottom->addWidget(RXCharGroup_);
     inBottom->addWidget(BounceGroup_);
     auto* inLayout = new QVBoxLayout(input);
+    inLayout->setSpacing(4);
     inLayout->addWidget(RXInputGroup_);
     inLayout->addWidget(Caption(QStringLiteral("Select Sound Input Device")));
     inLayout->addWidget(WavInBox_);
@@ -198,6 +202,7 @@ void TParamForm::BuildLayout() {
     level->addWidget(Caption(QStringLiteral("Output Level")), 0, Qt::AlignHCenter);
     level->addWidget(LevelBar_, 0, Qt::AlignHCenter);
     level->addWidget(StaticText5_, 0, Qt::AlignHCenter);
+    level->setSpacing(2);
     level->addStretch();
     auto* tones = new QGridLayout;
     tones->addWidget(Caption(QStringLiteral("Key Sound Frequency")), 0, 0, 1, 2);
@@ -208,7 +213,9 @@ void TParamForm::BuildLayout() {
     tones->addWidget(StaticText22_, 3, 1);
     tones->addWidget(TXSlope_, 4, 0);
     tones->setColumnStretch(2, 1);
+    tones->setVerticalSpacing(2);
     auto* mutes = new QVBoxLayout;
+    mutes->setSpacing(2);
     mutes->addLayout(tones);
     mutes->addWidget(MuteBox_);
     mutes->addWidget(KeyMuteBox_);
@@ -223,6 +230,7 @@ void TParamForm::BuildLayout() {
     options->addWidget(Caption(QStringLiteral("CTRL-L loaded Text::")), 1, 0);
     options->addWidget(CheckBoxPrepend_, 1, 1);
     auto* outLayout = new QVBoxLayout(output);
+    outLayout->setSpacing(4);
     outLayout->addWidget(TXOutputGroup_);
     outLayout->addWidget(Caption(QStringLiteral("Select Sound Output Device")));
     outLayout->addWidget(WavOutBox_);
@@ -242,6 +250,7 @@ void TParamForm::BuildLayout() {
                                           {QStringLiteral("Standard"), QStringLiteral("Inverted")});
     InputInvertedGroup_->setObjectName(QStringLiteral("InputInvertedGroup"));
     auto* comGrid = new QGridLayout(com);
+    comGrid->setVerticalSpacing(2);
     comGrid->addWidget(Caption(QStringLiteral("Available COM Ports")), 0, 0);
     comGrid->addWidget(ComPortBox_, 1, 0);
     comGrid->addWidget(Caption(QStringLiteral("Key Input Line")), 0, 1);
@@ -268,6 +277,7 @@ void TParamForm::BuildLayout() {
     FlashCheckBox_ = Check(QStringLiteral("Flash for WordSpace"), "FlashCheckBox");
     ProsCheckBox_ = Check(QStringLiteral("Display + and ="), "ProsCheckBox");
     auto* dispGrid = new QGridLayout(display);
+    dispGrid->setVerticalSpacing(2);
     dispGrid->addWidget(SpeedDisplayGroup_, 0, 0, 2, 1);
     dispGrid->addWidget(Caption(QStringLiteral("Character Size")), 0, 1);
     dispGrid->addWidget(CharSizeBox_, 1, 1);
@@ -282,7 +292,8 @@ void TParamForm::BuildLayout() {
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("ParamContent"));
     auto* grid = new QGridLayout(content);
-    grid->setContentsMargins(8, 8, 8, 8);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setSpacing(6);
     grid->addWidget(input, 0, 0);
     grid->addWidget(output, 0, 1);
     grid->addWidget(com, 1, 0);
@@ -682,7 +693,12 @@ void TParamForm::ComPortBoxChange() {
     }
     target_.Message("Error: cannot use ComPort COM" + std::to_string(n));
     target_.SetPortNumber(s.RXComPort);
-    ComPortBox_->setCurrentIndex(lastGoodComIndex_ < ComPortBox_->count() ? lastGoodComIndex_ : 0);
+    // Back to the port in use: the last good index alone may still point
+    // at the failed port when none was changed successfully yet.
+    int back = lastGoodComIndex_ < ComPortBox_->count() ? lastGoodComIndex_ : 0;
+    for (int i = 0; i < ComPortBox_->count(); ++i)
+        if (PortNumberOf(ComPortBox_->itemText(i).toStdString()) == s.RXComPort) back = i;
+    ComPortBox_->setCurrentIndex(back);
     RXInputGroup_->SetItemIndex(0);
     RXInputGroup_->Button(0)->setFocus();
 }
