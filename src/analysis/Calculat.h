@@ -74,6 +74,7 @@ public:
     int32_t InputScaledB() const { return inputScaledB_; }
     void SetInputScaledB(int32_t db);
     int32_t InputLevel() const { return inputLevel_; }
+    void SetInputLevel(int32_t v) { inputLevel_ = v; }  // the meter starts afresh
     uint32_t BandwidthIndex() const { return bandwidthIndex_; }
     void SetBandwidthIndex(uint32_t index);  // 0..3, larger values use 3
     tTimeConstant TimeConstant() const { return timeConstant_; }

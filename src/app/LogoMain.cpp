@@ -1,10 +1,12 @@
 #include "app/LogoMain.h"
+#include "app/ParamLink.h"
 
 #include "controls/CWHighlightLabel.h"
 #include "devices/QtClock.h"
 #include "devices/SoundIn.h"
 #include "devices/SoundOut.h"
 #include "windows/About.h"
+#include "windows/ParamUnit.h"
 #include "windows/Shorts.h"
 #include "windows/ShowUnit.h"
 
@@ -84,7 +86,11 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
     FormCreate();
 
     // The auxiliary windows come after the main window and take their
-    // positions from the settings it has just read.
+    // positions from the settings it has just read. Creating the parameters
+    // window applies the stored tones, levels, output and input mode.
+    paramLink_ = std::make_unique<TParamLink>(*this);
+    paramForm_ = new TParamForm(*paramLink_);
+    paramLink_->Attach(paramForm_);
     showForm_ = new TShowForm();
     showForm_->setObjectName(QStringLiteral("ShowForm"));
     showForm_->ReferenceText = [this](bool average) {
@@ -120,6 +126,9 @@ TLogoAppForm::~TLogoAppForm()
         soundIn_->OnStatus = nullptr;
     }
     cwout_.OnSpeedChanged = nullptr;
+    keyInput_->OnModeChanged = nullptr;
+    keyInput_->OnPausedChanged = nullptr;
+    delete paramForm_;
     delete showForm_;
     delete aboutBox_;
     delete shortCuts_;
@@ -228,8 +237,10 @@ void TLogoAppForm::BuildMenus()
     QMenu* params = menu("&Parameters", "Set program parameters", "Parameters1");
     item(params, "&Set Parameters ", "Set Parameters", "SetParameters1", QKeySequence("F2"),
          [this] { SetParameters1Click(); });
-    InputMixer1 = item(params, "&Input Mixer", "Show Input Mixer", "InputMixer1", QKeySequence(), [] {});
-    item(params, "&Output Mixer", "Show Output Mixer", "OutputMixer1", QKeySequence(), [] {});
+    InputMixer1 = item(params, "&Input Mixer", "Show Input Mixer", "InputMixer1", QKeySequence(),
+                       [this] { OpenMixer(true, *boxes_); });
+    item(params, "&Output Mixer", "Show Output Mixer", "OutputMixer1", QKeySequence(),
+         [this] { OpenMixer(false, *boxes_); });
 
     QMenu* help = menu("&Help", "Help topics", "Help1");
     item(help, "&Help", "Show Help in Browser", "Help2", QKeySequence("F1"), [this] {
@@ -311,11 +322,10 @@ void TLogoAppForm::FormCreate()
     speedChangeConfirmed_ = false;
     sending_->SetVolume(1);
     cwout_.SetBuffersize(10000);
-    // Without a parameters window the stored mode is applied here; modes
-    // this build cannot run end in Keybd/Mouse.
+    // The stored mode itself is entered by the parameters window; a WAV
+    // file is asked for only once that window exists.
     if (settings_.RXInput == WavFile)
         SetInputMode(KeybdMouse);
-    SetInputMode(settings_.RXInput);
     if (!settings_.ShTyped)
         ShowTyped(false);
     decodedHidden_ = false;
@@ -377,6 +387,7 @@ void TLogoAppForm::CollectSettings()
         s.Width = width();
         s.Height = height();
     }
+    paramForm_->SaveToSettings(s);
     showForm_->SaveToSettings(s);
     shortCuts_->SaveToSettings(s);
 }
@@ -411,6 +422,7 @@ void TLogoAppForm::FormClose()
         soundOut_->Close();
     if (soundIn_)
         soundIn_->Close();
+    paramForm_->hide();
     showForm_->hide();
     aboutBox_->hide();
     shortCuts_->hide();
@@ -743,10 +755,7 @@ void TLogoAppForm::HelpAbout1Execute()
     aboutBox_->ShowCentredOn(this);
 }
 
-void TLogoAppForm::SetParameters1Click()
-{
-    // The parameters window is not part of this build yet.
-}
+void TLogoAppForm::SetParameters1Click() { paramForm_->ToggleVisible(); }
 
 // ---------------------------------------------------------------------------
 // Pattern strip

@@ -38,6 +38,8 @@ class QMenu;
 class QToolButton;
 class TAboutBox;
 class TCWHighlightLabel;
+class TParamForm;
+class TParamLink;
 class TShortCuts;
 class TShowForm;
 
@@ -62,6 +64,7 @@ public:
     TCWDecode& CWDecode1() { return cwdecode_; }
     TTimingStats& TimingStats() { return stats_; }
     TShowForm* ShowForm() const { return showForm_; }
+    TParamForm* ParamForm() const { return paramForm_; }
     TAboutBox* AboutBox() const { return aboutBox_; }
     TShortCuts* ShortCuts() const { return shortCuts_; }
     TCWHighlightLabel* UpperPanel() const { return CWLabel2; }
@@ -110,7 +113,7 @@ public:
     void ShowTimingClick();       // F3 / menu
     void ShortCuts1Click();       // Ctrl+F1 / menu
     void HelpAbout1Execute();     // menu About
-    void SetParameters1Click();   // F2 / menu (no parameters window yet)
+    void SetParameters1Click();   // F2 / menu
     void ShowTimerTimer();        // auto-reset timer expired
     // Drops the unsent type-ahead and its characters from the lower panel.
     void DropTypeAhead() { sending_->DropTypeAhead(); }
@@ -139,6 +142,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    friend class TParamLink;  // the parameters window acts on the components
+
     void BuildLayout();
     void BuildMenus();
     void FormCreate();
@@ -199,6 +204,8 @@ private:
     QAction* InputMixer1 = nullptr;
     QLabel* soundStatus_ = nullptr;
 
+    std::unique_ptr<TParamLink> paramLink_;
+    TParamForm* paramForm_ = nullptr;
     TShowForm* showForm_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     TShortCuts* shortCuts_ = nullptr;

@@ -1,0 +1,195 @@
+// The parameters window inside the program: the stored settings reach the
+// components at start through the window's controls, come back after a
+// restart, and the window's own choices are saved.
+
+#include "AppHarness.h"
+
+#include "controls/NumEdit.h"
+#include "controls/RadioGroup.h"
+#include "windows/ParamUnit.h"
+#include "windows/ShowUnit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+class ParamStartTest : public QObject, public WindowHarness {
+    Q_OBJECT
+
+    TParamForm* P() { return w_->ParamForm(); }
+    QString Ini() {
+        QFile f(IniPath());
+        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+    }
+    void Restart() {
+        QVERIFY(w_->close());
+        w_.reset();
+        Create();
+    }
+
+    // Every stored value as it reaches the generator, analyser, decoder,
+    // sending and panels.
+    void CheckApplied() {
+        TCWout& g = w_->CWout1();
+        QCOMPARE(g.Frequency(), 650);
+        QCOMPARE(g.Frequency2(), 900);
+        QVERIFY(g.Stereo());
+        QVERIFY(w_->Binaural());
+        QCOMPARE(g.LogAmplitude(), -25);
+        QVERIFY(!g.ExtraChars());
+        QCOMPARE(w_->Sending().KeyVolume(), uint16_t(0));
+        TCalculat& c = w_->Calculat1();
+        QCOMPARE(c.CenterFreq(), 1500u);
+        QVERIFY(c.ProcessMode() == tProcessMode::broad);
+        QVERIFY(!c.NoiseBlank());
+        QCOMPARE(c.InputScaledB(), 6);
+        QVERIFY(!w_->CWDecode1().SpecialChars());
+        QVERIFY(w_->CWDecode1().Display2Prosigns());
+        QCOMPARE(Child<QLabel>("WpMCpMText")->text(), QString("WpM"));
+        QCOMPARE(w_->UpperPanel()->font().pointSize(), 24);
+        QCOMPARE(w_->LowerPanel()->font().pointSize(), 24);
+        QVERIFY(w_->UpperPanel()->AllCaps());
+        const TSettings& s = w_->Settings();
+        QVERIFY(s.KeyMuted && s.EqKeyOpt && s.Prepend && s.ErrErase && s.WordSpaceFlash && s.Invert && s.RTS);
+        QVERIFY(!s.DTR && !s.ShPatt);
+        // The window shows them too.
+        QCOMPARE(P()->KeyFreq()->Edit()->text(), QString("900"));
+        QCOMPARE(P()->TXFreq()->Edit()->text(), QString("650"));
+        QCOMPARE(P()->RXFreq()->Edit()->text(), QString("1500"));
+        QCOMPARE(P()->OutputLevelText()->text(), QString("- 25 dB"));
+        QCOMPARE(P()->GainText()->text(), QString("+  6 dB"));
+        QVERIFY(P()->MuteBox()->isChecked() && !P()->KeyMuteBox()->isEnabled());
+        QCOMPARE(P()->InputLineBox()->currentIndex(), 1);
+        QCOMPARE(P()->CharSizeBox()->currentText(), QString("24"));
+        QCOMPARE(P()->TXOutputGroup()->ItemIndex(), 1);
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+    }
+
+private slots:
+    void init() { Reset(); }
+    void cleanup() { w_.reset(); }
+
+    void storedSettingsReachTheComponentsAndComeBack() {
+        Create("[TX]\r\nBinaural=1\r\nFrequency=650\r\nFrequency2=900\r\nOutputLevel=-25\r\nMuted=1\r\n"
+               "KeyMuted=1\r\nExtended=0\r\nEqKeyOpt=1\r\nPrepend=1\r\n"
+               "[RX]\r\nFrequency=1500\r\nMode=0\r\nBounce=0\r\nInputLevel=6\r\nExtended=0\r\nEvent=1\r\n"
+               "Invert=1\r\nDTR=0\r\nRTS=1\r\n"
+               "[Form]\r\nWpM=1\r\nCharSizeItem=3\r\nAllCaps=1\r\nDisplayPros=1\r\nWordSpaceFlash=1\r\n"
+               "ShPatt=0\r\nErrErase=1\r\n");
+        QVERIFY(!P()->isVisible());
+        CheckApplied();
+        Restart();
+        CheckApplied();
+        const QString ini = Ini();
+        for (const char* line : {"Frequency=650", "Frequency2=900", "OutputLevel=-25", "Muted=1", "CharSizeItem=3",
+                                 "Event=1", "Invert=1", "ShPatt=0", "RXInput=0", "TXDevice=0"})
+            QVERIFY2(ini.contains(line), line);
+    }
+
+    void defaultsAtFirstStart() {
+        Create();
+        TCWout& g = w_->CWout1();
+        QCOMPARE(g.Frequency(), 800);
+        QCOMPARE(g.Frequency2(), 800);
+        QVERIFY(!g.Stereo());
+        QCOMPARE(g.LogAmplitude(), -10);
+        QCOMPARE(w_->Calculat1().InputScaledB(), -10);
+        QVERIFY(w_->Calculat1().ProcessMode() == tProcessMode::narrow);
+        QVERIFY(w_->Calculat1().NoiseBlank());
+        QCOMPARE(w_->Sending().KeyVolume(), uint16_t(65535));
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QCOMPARE(P()->RXInputGroup()->Count(), 3);
+        QCOMPARE(Child<QLabel>("WpMCpMText")->text(), QString("CpM"));
+        // The window sits at the main window's top, 40 pixels right of its left.
+        QCOMPARE(P()->y(), w_->Settings().ParamTop);
+        QCOMPARE(P()->x(), w_->Settings().ParamLeft);
+        // The sidetone still follows the key.
+        QVERIFY(Tap(100));
+    }
+
+    void storedWavModeFallsBackWhenNoFileIsTaken() {
+        // The stored WAV mode is offered as "File"; without a file taken
+        // (cancelled, or no reader) Keybd/Mouse is in force and saved.
+        Create("[RX]\r\nRXInput=3\r\n");
+        QCOMPARE(P()->RXInputGroup()->Count(), 4);
+        QCOMPARE(P()->RXInputGroup()->Button(3)->text(), QString("File"));
+        QCOMPARE(P()->RXInputGroup()->ItemIndex(), 0);
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QVERIFY(P()->FlashCheckBox()->isEnabled());
+        QVERIFY(Tap(100));
+        Restart();
+        QCOMPARE(P()->RXInputGroup()->Count(), 3);
+        QVERIFY(Ini().contains("RXInput=0"));
+    }
+
+    void dialogActsOnTheRunningProgram() {
+        Create();
+        // F2 (the menu item) opens and closes the window.
+        w_->Action("SetParameters1")->trigger();
+        QVERIFY(P()->isVisible());
+        // Binaural: the keyboard tone goes to the generator's first tone.
+        P()->TXOutputGroup()->Button(1)->click();
+        QVERIFY(w_->CWout1().Stereo());
+        QCOMPARE(w_->SoundOut1()->Channels(), 2);
+        QTest::keyClicks(P()->TXFreq()->Edit(), QString());
+        P()->TXFreq()->Edit()->setText("700");
+        QTest::keyClick(P()->TXFreq()->Edit(), Qt::Key_Return);
+        QCOMPARE(w_->CWout1().Frequency(), 700);
+        // Half-typed key tone, then the main window is clicked.
+        P()->KeyFreq()->Edit()->setText("1000");
+        QEvent deactivate(QEvent::WindowDeactivate);
+        QApplication::sendEvent(P(), &deactivate);
+        QCOMPARE(w_->CWout1().Frequency2(), 1000);
+        // Back to mono: both tones the key tone.
+        P()->TXOutputGroup()->Button(0)->click();
+        QCOMPARE(w_->CWout1().Frequency(), 1000);
+        QCOMPARE(w_->SoundOut1()->Channels(), 1);
+        // The level bar and the display choices.
+        P()->LevelBar()->setValue(30);
+        QCOMPARE(w_->CWout1().LogAmplitude(), -30);
+        P()->SpeedDisplayGroup()->Button(1)->click();
+        QCOMPARE(Child<QLabel>("WpMCpMText")->text(), QString("WpM"));
+        QCOMPARE(LineText("CWSpeed"), QString("12.0"));
+        P()->CharSizeBox()->setCurrentIndex(6);
+        P()->CharSizeBoxChange();
+        QCOMPARE(w_->UpperPanel()->font().pointSize(), 48);
+        P()->AllCapsCheckBox()->click();
+        QVERIFY(w_->LowerPanel()->AllCaps());
+        // Mute All Out silences the sidetone of the next key-down.
+        P()->MuteBox()->click();
+        QCOMPARE(w_->Sending().KeyVolume(), uint16_t(0));
+        KeyDown(true);
+        QCOMPARE(w_->OutputVolume(), 0u);
+        t_ += 100;
+        KeyDown(false);
+        P()->MuteBox()->click();
+        QCOMPARE(w_->Sending().KeyVolume(), uint16_t(65535));
+        // Esc hides it; F3 from it reaches the main window.
+        QTest::keyClick(P()->CharSizeBox(), Qt::Key_F3);
+        QVERIFY(w_->ShowForm()->isVisible());
+        QTest::keyClick(P()->CharSizeBox(), Qt::Key_Escape);
+        QVERIFY(!P()->isVisible());
+        QVERIFY(w_->close());
+        const QString ini = Ini();
+        for (const char* line : {"Binaural=0", "Frequency=700", "Frequency2=1000", "OutputLevel=-30", "WpM=1",
+                                 "CharSizeItem=6", "AllCaps=1", "Muted=0"})
+            QVERIFY2(ini.contains(line), line);
+    }
+
+    void mixerMenuSaysWhatToInstall() {
+        Create();
+        const QByteArray path = qgetenv("PATH");
+        QTemporaryDir empty;
+        qputenv("PATH", empty.path().toLocal8Bit());
+        w_->Action("InputMixer1")->trigger();
+        w_->Action("OutputMixer1")->trigger();
+        qputenv("PATH", path);
+        QCOMPARE(boxes_->messages.size(), 2);
+        QVERIFY(boxes_->messages[0].contains("pavucontrol"));
+    }
+};
+
+QTEST_MAIN(ParamStartTest)
+#include "ParamStartTest.moc"
