@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMediaDevices>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -24,9 +25,18 @@ TParamLink::TParamLink(TLogoAppForm& w) : w_(w) {}
 TParamLink::~TParamLink() { delete devices_; }
 
 void TParamLink::Attach(TParamForm* form) {
+    form_ = form;
+    inputsSeen_ = EnumInputDeviceNames();
+    outputsSeen_ = EnumOutputDeviceNames();
     devices_ = new QMediaDevices();
-    QObject::connect(devices_, &QMediaDevices::audioInputsChanged, form, [form] { form->RefillInputDevices(); });
-    QObject::connect(devices_, &QMediaDevices::audioOutputsChanged, form, [form] { form->RefillOutputDevices(); });
+    QObject::connect(devices_, &QMediaDevices::audioInputsChanged, form, [this] { CheckDevices(); });
+    QObject::connect(devices_, &QMediaDevices::audioOutputsChanged, form, [this] { CheckDevices(); });
+    // Not every sound backend reports a device that goes away: look now and
+    // then as well (the lists are the backend's own, no server round trip).
+    auto* poll = new QTimer(form);
+    poll->setInterval(1000);
+    QObject::connect(poll, &QTimer::timeout, form, [this] { CheckDevices(); });
+    poll->start();
     // A source that ended by itself (end of a WAV file, a vanished port)
     // shows as the dialog's choice, which also sets its controls.
     w_.keyInput_->OnModeChanged = [form](int mode) { form->RXInputGroup()->SetItemIndex(mode); };
@@ -34,6 +44,19 @@ void TParamLink::Attach(TParamForm* form) {
         w_.panels_->SetPausedNotice(paused);
         form->SetPaused(paused);
     };
+}
+
+void TParamLink::CheckDevices() {
+    std::vector<std::string> inputs = EnumInputDeviceNames();
+    std::vector<std::string> outputs = EnumOutputDeviceNames();
+    if (inputs != inputsSeen_) {
+        inputsSeen_ = std::move(inputs);
+        form_->RefillInputDevices();
+    }
+    if (outputs != outputsSeen_) {
+        outputsSeen_ = std::move(outputs);
+        form_->RefillOutputDevices();
+    }
 }
 
 TSettings& TParamLink::Settings() { return w_.settings_; }

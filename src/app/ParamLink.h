@@ -79,7 +79,12 @@ public:
     void ForwardKeyDown(int qtKey, bool shift) override;
 
 private:
+    // Refills a device list when its devices differ from those last seen.
+    void CheckDevices();
+
     TLogoAppForm& w_;
+    TParamForm* form_ = nullptr;
     QMediaDevices* devices_ = nullptr;
+    std::vector<std::string> inputsSeen_, outputsSeen_;
     int port_ = 0;
 };
