@@ -22,7 +22,8 @@ QString Pactl(const QStringList& args) {
     QProcess p;
     p.start(QStringLiteral("pactl"), args);
     if (!p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return {};
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed() + QStringLiteral("");
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    return out.isNull() ? QStringLiteral("") : out;  // succeeded, even when silent
 }
 
 // Peak of one channel of a recording, without its first 50 ms.
