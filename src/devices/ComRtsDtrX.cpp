@@ -137,6 +137,13 @@ std::string TComRTSDTRX::DevicePath() const
     return portNumber_ != 0 && ResolvePort ? ResolvePort(portNumber_) : std::string();
 }
 
+bool TComRTSDTRX::DevicePresent() const
+{
+    if (!IsOpen()) return false;
+    const std::string now = ResolvePort ? ResolvePort(portNumber_) : std::string();
+    return now == openPath_ && access(openPath_.c_str(), F_OK) == 0;
+}
+
 void TComRTSDTRX::SetPortNumber(int n)
 {
     n = n < 0 ? 0 : (n > portdetect::MaxPortNumber ? portdetect::MaxPortNumber : n);

@@ -47,6 +47,9 @@ public:
     virtual std::string LastError() const = 0;
     // The device path behind the port number, empty when there is none.
     virtual std::string DevicePath() const = 0;
+    // After the ports were detected again: the open device is still there
+    // under its port number.
+    virtual bool DevicePresent() const = 0;
 
     // New state of CTS or DSR (true = line on) and the monotonic time of
     // the change in ms. Both lines changing at once: CTS first.
@@ -83,6 +86,7 @@ public:
     void StopMonitor() override;
     std::string LastError() const override { return lastError_; }
     std::string DevicePath() const override;
+    bool DevicePresent() const override;
 
     // Configures an open port: 9600 baud, 7 data bits, no parity, one stop
     // bit, no flow control; raises DTR and RTS.
