@@ -171,7 +171,7 @@ void ParseExtraPorts(const std::string& text, std::vector<TSerialPort>& out, std
         TSerialPort p;
         p.Number = index + 1;
         p.Path = path;
-        p.DisplayName = "Extra port " + path;
+        p.DisplayName = "Extra port (ORVO_TAPMETER_PORTS)";
         p.Extra = true;
         out.push_back(std::move(p));
     }
@@ -249,7 +249,9 @@ std::vector<TSerialPort> NumberPorts(const std::vector<TSerialDevice>& devices,
 std::string PortCaption(int number, const TDetectedPort& port)
 {
     std::string s = "COM" + std::to_string(number);
-    if (!port.Device.empty()) s += "  " + fs::path(port.Device).filename().string();
+    // The device as the operator knows it: ttyUSB0, pts/3.
+    if (!port.Device.empty())
+        s += "  " + (StartsWith(port.Device, "/dev/") ? port.Device.substr(5) : port.Device);
     if (!port.Name.empty()) s += "  " + port.Name;
     return s;
 }

@@ -119,7 +119,7 @@ TEST(PortList, DetectPortsFillsEntriesByNumber) {
         {12, "/dev/ttyUSB0", "FT232R USB UART (FTDI)", false},
         {12, "/dev/ttyUSB9", "second one for 12", false},
         {3, "/dev/ttyACM0", "", false},
-        {256, "/dev/pts/1", "Extra port /dev/pts/1", true},
+        {256, "/dev/pts/1", "Extra port (ORVO_TAPMETER_PORTS)", true},
         {257, "/dev/pts/2", "too high", true},
     };
     std::vector<TDetectedPort> list(300, TDetectedPort{"stale", "/dev/stale"});
