@@ -27,6 +27,8 @@ TCommEventTypes TSerialKeySource::EventsFor(int event)
 bool TSerialKeySource::Open(std::string& error)
 {
     Close();
+    if (ReadConfig)
+        Config = ReadConfig();
     const std::string failed = "Error: cannot open ComPort COM" + std::to_string(Config.Port);
     lines_.SetPortNumber(Config.Port);
     lines_.SetMonitorEvents(EventsFor(Config.Event));
@@ -79,6 +81,8 @@ void TSerialKeySource::Close()
 void TSerialKeySource::LineChanged(bool on, uint64_t stampMs)
 {
     if (!open_ || !sink_) return;
+    if (ReadConfig)
+        Config.Invert = ReadConfig().Invert;
     const bool down = Config.Invert ? on : !on;
     keyDown_ = down;
     sink_->KeyChanged(down, stampMs);

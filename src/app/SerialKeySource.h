@@ -26,8 +26,10 @@ public:
     explicit TSerialKeySource(ISerialLines& lines);
     ~TSerialKeySource() override;
 
-    // Read at Open; Invert also at every line change.
+    // Read at Open; Invert also at every line change. ReadConfig, when set,
+    // refreshes it from the settings at those moments.
     TSerialKeyConfig Config;
+    std::function<TSerialKeyConfig()> ReadConfig;
     // The monotonic clock the lines stamp with, in ms (a lost port ends a
     // held key at this time).
     std::function<uint64_t()> NowMs;
