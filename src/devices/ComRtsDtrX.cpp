@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -71,6 +72,17 @@ struct TComRTSDTRX::Monitor {
     bool exited = false;
     std::thread thread;
 
+    // A sum of the change counters of the watched lines; false when the
+    // driver keeps none.
+    bool LineCounts(int& sum) const
+    {
+        serial_icounter_struct ic{};
+        if (ioctl(fd, TIOCGICOUNT, &ic) < 0) return false;
+        sum = ((mask & TIOCM_CTS) ? ic.cts : 0) + ((mask & TIOCM_DSR) ? ic.dsr : 0) +
+              ((mask & TIOCM_RNG) ? ic.rng : 0) + ((mask & TIOCM_CD) ? ic.dcd : 0);
+        return true;
+    }
+
     void Run()
     {
         sigset_t set;
@@ -82,14 +94,24 @@ struct TComRTSDTRX::Monitor {
         const uint64_t gen = generation;
         int last = status;
         int error = 0;
+        // TIOCMIWAIT only sees changes after it was called: one in the gap
+        // since the last TIOCMGET would be lost (a key left looking down).
+        // The driver's change counters reveal it; without them, wait.
+        int counted = 0;
+        const bool haveCounts = LineCounts(counted);
         while (!stop.load()) {
-            if (ioctl(fd, TIOCMIWAIT, static_cast<unsigned long>(mask)) < 0) {
+            int now = 0;
+            const bool missed = haveCounts && LineCounts(now) && now != counted;
+            if (!missed && ioctl(fd, TIOCMIWAIT, static_cast<unsigned long>(mask)) < 0) {
                 if (errno == EINTR) continue;  // Close, or a stray signal
                 error = errno;
                 break;
             }
             // Stamped at wake-up: the owner's thread may get to it later.
             const uint64_t stamp = MonotonicMs();
+            // Counters before the state: a change after this read shows in
+            // the next check.
+            if (haveCounts) LineCounts(counted);
             int st = 0;
             int r;
             while ((r = ioctl(fd, TIOCMGET, &st)) < 0 && errno == EINTR) {}

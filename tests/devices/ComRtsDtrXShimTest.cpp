@@ -80,8 +80,11 @@ TEST_F(ShimTest, ReportsTheMonitoredLinesCtsBeforeDsr) {
         {CommEvent(evDsr), "D1 D0 D1 D0"},
         {CommEvent(evCts) | CommEvent(evDsr), "C1 C0 D1 D0 C1 D1 C0 D0"},
     };
+    // Drivers with and without change counters.
+    for (int counting = 0; counting < 2; ++counting)
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.events);
+        SCOPED_TRACE(c.events * 10 + counting);
+        shim.counters(counting);
         changes.clear();
         OpenMonitoring(c.events);
         const size_t both = c.events == 6 ? 2 : 1;
@@ -135,6 +138,17 @@ TEST_F(ShimTest, NothingIsDeliveredWhileStoppedOrAfterClose) {
     port->Close();
     queue.Drain();
     EXPECT_EQ(changes.size(), 1u);
+}
+
+// The key moves again between the monitor reading the lines and waiting
+// anew; TIOCMIWAIT alone would never report it and the key would stay down.
+TEST_F(ShimTest, AChangeBeforeTheNextWaitIsNotLost) {
+    OpenMonitoring(CommEvent(evCts));
+    shim.changeAfterGet(0, TIOCM_CTS);
+    Edge(TIOCM_CTS, 0, 2);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_TRUE(changes[0].on);
+    EXPECT_FALSE(changes[1].on);
 }
 
 // A driver does not end TIOCMIWAIT when the fd closes; Close must wake the thread itself.

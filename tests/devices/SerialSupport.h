@@ -46,6 +46,8 @@ struct ModemShim {
     int (*waiters)() = nullptr;
     uint64_t (*setLines)(int set, int clear) = nullptr;
     void (*unplug)() = nullptr;
+    void (*changeAfterGet)(int set, int clear) = nullptr;
+    void (*counters)(int on) = nullptr;
 
     static ModemShim Find() {
         ModemShim s;
@@ -55,9 +57,11 @@ struct ModemShim {
         s.waiters = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "orvo_shim_waiters"));
         s.setLines = reinterpret_cast<uint64_t (*)(int, int)>(dlsym(RTLD_DEFAULT, "orvo_shim_set_lines"));
         s.unplug = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "orvo_shim_unplug"));
+        s.changeAfterGet = reinterpret_cast<void (*)(int, int)>(dlsym(RTLD_DEFAULT, "orvo_shim_change_after_get"));
+        s.counters = reinterpret_cast<void (*)(int)>(dlsym(RTLD_DEFAULT, "orvo_shim_counters"));
         return s;
     }
-    bool Loaded() const { return attach && detach && lines && waiters && setLines && unplug; }
+    bool Loaded() const { return attach && detach && lines && waiters && setLines && unplug && changeAfterGet && counters; }
     // Waits until a thread sits in TIOCMIWAIT (the monitor is listening).
     bool WaitForWaiter(int timeoutMs = 2000) const {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

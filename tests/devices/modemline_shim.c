@@ -10,10 +10,12 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <limits.h>
+#include <linux/serial.h>
 #include <linux/futex.h>
 #include <pthread.h>
 #include <stdarg.h>
 #include <stdint.h>
+#include <string.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -28,6 +30,8 @@ static unsigned counts[4];        /* changes of CTS, DSR, RNG, CD */
 static int gone;
 static volatile int seq;          /* futex word: bumped on every change */
 static volatile int waiters;
+static int counting = 1;          /* answers TIOCGICOUNT */
+static int gap_armed, gap_set, gap_clear;
 
 static const int watched[4] = {TIOCM_CTS, TIOCM_DSR, TIOCM_RNG, TIOCM_CD};
 
@@ -50,6 +54,14 @@ static void bump(void)
     syscall(SYS_futex, &seq, FUTEX_WAKE, INT_MAX, NULL, NULL, 0);
 }
 
+static void apply(int set, int clear)
+{
+    const int old = lines;
+    lines = (lines | set) & ~clear;
+    for (int i = 0; i < 4; ++i)
+        if ((old ^ lines) & watched[i]) ++counts[i];
+}
+
 /* Attaches the device at path with all lines off; 0 on success. */
 int orvo_shim_attach(const char* path)
 {
@@ -60,6 +72,8 @@ int orvo_shim_attach(const char* path)
     active = 1;
     lines = 0;
     gone = 0;
+    gap_armed = 0;
+    counting = 1;
     pthread_mutex_unlock(&lock);
     return 0;
 }
@@ -90,14 +104,30 @@ int orvo_shim_waiters(void)
 uint64_t orvo_shim_set_lines(int set, int clear)
 {
     pthread_mutex_lock(&lock);
-    const int old = lines;
-    lines = (lines | set) & ~clear;
-    for (int i = 0; i < 4; ++i)
-        if ((old ^ lines) & watched[i]) ++counts[i];
+    apply(set, clear);
     const uint64_t stamp = now_ns();
     pthread_mutex_unlock(&lock);
     bump();
     return stamp;
+}
+
+/* The next TIOCMGET answers, then the lines change at once: a change in the
+ * gap before the monitor waits again. */
+void orvo_shim_change_after_get(int set, int clear)
+{
+    pthread_mutex_lock(&lock);
+    gap_armed = 1;
+    gap_set = set;
+    gap_clear = clear;
+    pthread_mutex_unlock(&lock);
+}
+
+/* Whether TIOCGICOUNT is answered (drivers without change counters). */
+void orvo_shim_counters(int on)
+{
+    pthread_mutex_lock(&lock);
+    counting = on;
+    pthread_mutex_unlock(&lock);
 }
 
 /* The adapter goes away: waits end and every later line ioctl fails with EIO. */
@@ -147,19 +177,37 @@ int ioctl(int fd, unsigned long request, ...)
     if (!real) real = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
 
     if ((request == TIOCMGET || request == TIOCMSET || request == TIOCMBIS || request == TIOCMBIC ||
-         request == TIOCMIWAIT) && ours(fd)) {
+         request == TIOCMIWAIT || request == TIOCGICOUNT) && ours(fd)) {
         if (request == TIOCMIWAIT) return wait_change((int)(uintptr_t)arg);
         pthread_mutex_lock(&lock);
-        if (gone) {
+        if (gone || (request == TIOCGICOUNT && !counting)) {
             pthread_mutex_unlock(&lock);
-            errno = EIO;
+            errno = gone ? EIO : ENOTTY;
             return -1;
+        }
+        if (request == TIOCGICOUNT) {
+            struct serial_icounter_struct* ic = arg;
+            memset(ic, 0, sizeof *ic);
+            ic->cts = (int)counts[0];
+            ic->dsr = (int)counts[1];
+            ic->rng = (int)counts[2];
+            ic->dcd = (int)counts[3];
+            pthread_mutex_unlock(&lock);
+            return 0;
         }
         /* Only the outputs can be driven from this side. */
         const int outputs = TIOCM_DTR | TIOCM_RTS;
         const int v = request == TIOCMGET ? 0 : *(const int*)arg;
-        if (request == TIOCMGET) *(int*)arg = lines;
-        else if (request == TIOCMSET) lines = (lines & ~outputs) | (v & outputs);
+        if (request == TIOCMGET) {
+            *(int*)arg = lines;
+            if (gap_armed) {
+                gap_armed = 0;
+                apply(gap_set, gap_clear);
+                pthread_mutex_unlock(&lock);
+                bump();
+                return 0;
+            }
+        } else if (request == TIOCMSET) lines = (lines & ~outputs) | (v & outputs);
         else if (request == TIOCMBIS) lines |= v & outputs;
         else lines &= ~(v & outputs);
         pthread_mutex_unlock(&lock);
