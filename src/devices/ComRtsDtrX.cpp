@@ -170,32 +170,29 @@ void TComRTSDTRX::SetPortNumber(int n)
 {
     n = n < 0 ? 0 : (n > portdetect::MaxPortNumber ? portdetect::MaxPortNumber : n);
     if (n == portNumber_) return;
-    const bool wasOpen = IsOpen();
-    if (wasOpen) {
-        const bool monitoring = monitoring_;
-        Close();
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        portNumber_ = n;
-        Open();
-        monitoring_ = monitoring && IsOpen();
-        return;
-    }
-    portNumber_ = n;
+    if (IsOpen()) Reopen([&] { portNumber_ = n; });
+    else portNumber_ = n;
 }
 
 void TComRTSDTRX::SetMonitorEvents(TCommEventTypes events)
 {
     if (events == events_) return;
-    if (IsOpen()) {
-        const bool monitoring = monitoring_;
-        Close();
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        events_ = events;
-        Open();
-        monitoring_ = monitoring && IsOpen();
-        return;
-    }
-    events_ = events;
+    if (IsOpen()) Reopen([&] { events_ = events; });
+    else events_ = events;
+}
+
+void TComRTSDTRX::Reopen(const std::function<void()>& change)
+{
+    // Monitoring and the line levels the owner chose carry over; opening
+    // alone would raise both lines.
+    const bool monitoring = monitoring_, dtr = dtr_, rts = rts_;
+    Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    change();
+    if (!Open()) return;
+    SetDtr(dtr);
+    SetRts(rts);
+    monitoring_ = monitoring;
 }
 
 int TComRTSDTRX::OpenPort()
@@ -298,6 +295,7 @@ void TComRTSDTRX::InitPort()
     // DTR and RTS are on while the port is open, until set otherwise.
     const int lines = TIOCM_DTR | TIOCM_RTS;
     if (ioctl(fd_, TIOCMBIS, &lines) < 0) throw ECommError("EscapeCommFunction failure", errno);
+    dtr_ = rts_ = true;
 }
 
 bool TComRTSDTRX::SetDtr(bool on)
@@ -305,6 +303,7 @@ bool TComRTSDTRX::SetDtr(bool on)
     if (!IsOpen()) return false;
     const int line = TIOCM_DTR;
     if (ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) < 0) throw ECommError("EscapeCommFunction failure", errno);
+    dtr_ = on;
     return true;
 }
 
@@ -313,6 +312,7 @@ bool TComRTSDTRX::SetRts(bool on)
     if (!IsOpen()) return false;
     const int line = TIOCM_RTS;
     if (ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) < 0) throw ECommError("EscapeCommFunction failure", errno);
+    rts_ = on;
     return true;
 }
 

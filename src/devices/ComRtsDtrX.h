@@ -105,13 +105,14 @@ private:
     void StopThread();
     void Deliver(uint64_t generation, int changed, int status, uint64_t stampMs);
     void Lost(uint64_t generation, int error);
-    void Reopen();
+    void Reopen(const std::function<void()>& change);
 
     PostFn post_;
     int portNumber_ = 1;
     TCommEventTypes events_ = 0;
     int fd_ = -1;
     bool monitoring_ = false;
+    bool dtr_ = false, rts_ = false;  // levels driven while open
     std::string lastError_;
     std::string openPath_;
     uint64_t generation_ = 0;  // events of an earlier opening are dropped

@@ -194,8 +194,10 @@ TEST_F(ShimTest, AnUnpluggedAdapterEndsThePortWithAMessage) {
 
 TEST_F(ShimTest, ChangingPortOrLinesWhileOpenReopens) {
     OpenMonitoring(CommEvent(evCts));
+    port->SetDtr(false);  // the key fed from RTS
     port->SetMonitorEvents(CommEvent(evDsr));
     ASSERT_TRUE(port->IsOpen());
+    EXPECT_EQ(shim.lines() & (TIOCM_DTR | TIOCM_RTS), TIOCM_RTS);  // levels kept
     ASSERT_TRUE(shim.WaitForWaiter());
     Edge(TIOCM_DSR, 0, 1);
     ASSERT_EQ(changes.size(), 1u);
