@@ -362,8 +362,13 @@ private slots:
     }
 
     void unavailableInputModesFallBackToKeyboard() {
+        // COM7 pinned to a device that does not exist: no real port is touched.
+        qputenv("ORVO_TAPMETER_PORTS", "COM7=/nonexistent/orvo-test-port");
         Create("[RX]\r\nRXInput=2\r\nRXComPort=7\r\n");
-        QCOMPARE(boxes_->messages, QStringList{"Error: cannot open ComPort COM7"});
+        qunsetenv("ORVO_TAPMETER_PORTS");
+        // The port's number, then why.
+        QCOMPARE(boxes_->messages.size(), 1);
+        QVERIFY2(boxes_->messages[0].startsWith("Error: cannot open ComPort COM7\n"), qPrintable(boxes_->messages[0]));
         QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
         for (int mode : {TLogoAppForm::SoundInput, TLogoAppForm::WavFile}) {
             QVERIFY(!w_->SetInputMode(mode));
