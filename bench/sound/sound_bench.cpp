@@ -12,7 +12,11 @@
 // cross-checks it: the tone onsets recorded must follow the key-downs with
 // the same spacing.
 
+#include "analysis/Calculat.h"
+#include "app/KeyInput.h"
+#include "app/Sending.h"
 #include "cli/Send.h"
+#include "devices/QtClock.h"
 #include "devices/SoundDeviceNames.h"
 #include "devices/SoundIn.h"
 #include "devices/SoundOut.h"
@@ -67,18 +71,46 @@ double Percentile(std::vector<double> v, double p) {
     return v[i];
 }
 
+// The key path of the desktop program without its window: key input opens
+// the side-tone gate of the sending unit, which owns the output loop.
+struct BenchOwner : ICalcOwner {
+    int AverageLength() const override { return 10; }
+    bool FlashForWordSpace() const override { return false; }
+    void FlashKeyingDisplay() override {}
+    void MuteOutput() override {}
+};
+struct NullView : ISendingView {
+    void AddTypedText(const std::string&) override {}
+    void DeleteTyped(int) override {}
+    std::string TypedText() const override { return {}; }
+    void MarkSent(const std::string&) override {}
+    std::string GreenText() const override { return {}; }
+    int32_t GreenStart() const override { return 0; }
+    int32_t MoveGreenStart(int32_t) override { return 0; }
+    int32_t RedStart() const override { return 0; }
+    int32_t MoveRedStart(int32_t) override { return 0; }
+    void UpdateStrip() override {}
+    void RedrawRedStrip() override {}
+    void ResetReplayStats() override {}
+    void Message(const std::string&) override {}
+};
+
 int Latency(int keys) {
     TCWout gen;
     orvo::cli::SendOptions opt;
     orvo::cli::ConfigureGenerator(gen, opt);
-    gen.KeyTone = true;
-    gen.Start();
 
+    QtClock clock;
+    QtTimerFactory timers;
+    BenchOwner owner;
+    TCalculat calc(timers, &owner, nullptr);
+    TSettings settings;
+    NullView view;
     TSoundOut out;
-    out.SetBufferTime(100);
-    out.SetChannels(1);
-    out.SetVolume(0);
-    out.OnBufferPlayed = [&](int16_t* pb, uint32_t bytes) { gen.FillTextSamples(pb, bytes); };
+    TSending sending(gen, calc, &out, settings, view);
+    TKeyInput input(calc, gen, sending, settings, clock);
+    sending.InputMode = [&] { return input.InputMode(); };
+    input.SetInputMode(KeybdMouse);
     std::mutex m;
     std::vector<TSoundOut::GainRise> rises;
     out.OnGainRise = [&](const TSoundOut::GainRise& r) {
@@ -94,8 +126,9 @@ int Latency(int keys) {
     rec.OnBufferRecorded = [&](const int16_t* pb, uint32_t, uint32_t bytes) {
         recorded.insert(recorded.end(), pb, pb + bytes / 2);
     };
-    if (!out.Start()) {
-        std::fprintf(stderr, "cannot start the output: %s\n", out.LastError().c_str());
+    const std::string off = sending.StartOutput();
+    if (!off.empty()) {
+        std::fprintf(stderr, "%s\n", off.c_str());
         return 1;
     }
     const bool recording = recNo >= 0 && rec.Start();
@@ -112,7 +145,7 @@ int Latency(int keys) {
         // Key-downs at irregular moments relative to the device's cycle.
         Pause(60 + (k * 37) % 50);
         const int64_t t0 = NowNs();
-        out.SetVolumeBoth(65535);
+        input.KeyboardMouse().Key(true, 0);
         downs.push_back(t0);
         const bool seen = Run([&] {
             std::lock_guard<std::mutex> lock(m);
@@ -130,7 +163,7 @@ int Latency(int keys) {
         const double aheadMs = double(r.frame) * 1000.0 / out.SampleRate() - double(r.playedUs) / 1000.0;
         lat.push_back(double(r.writtenNs - t0) / 1e6 + aheadMs);
         Pause(60);
-        out.SetVolumeBoth(0);
+        input.KeyboardMouse().Key(false, 0);
     }
     Pause(300);
     const TSoundOut::Stats s = out.GetStats();

@@ -90,6 +90,9 @@ public:
     bool Paused() const { return paused_; }
     // Drops the character being keyed.
     void ResetElements();
+    // Ends the character being keyed now, as the word timeout would (its
+    // source stopped in the middle of it).
+    void FinishPending() { OnWordTimer(); }
     void ClearHistory();
     void ResetAvgTempo();
     void ClearTimingSums();

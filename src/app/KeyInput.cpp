@@ -113,7 +113,9 @@ void TKeyInput::SourceEnded(const std::string& message)
 {
     if (switching_ || inputMode_ == KeybdMouse)
         return;
-    // What was keyed so far stays: only the source is gone.
+    // What was keyed so far stays: only the source is gone. A character cut
+    // off in the middle is ended as a timeout would end it, not dropped.
+    calculat_.FinishPending();
     SetInputMode(KeybdMouse);
     if (!message.empty() && OnMessage)
         OnMessage(message);

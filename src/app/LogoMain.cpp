@@ -56,7 +56,8 @@ std::unique_ptr<ISoundIn> CreateDefaultSoundIn() { return std::make_unique<TSoun
 // ---------------------------------------------------------------------------
 
 TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* boxes,
-                           const QString& settingsFolder, ISoundOut* soundOut, ISoundIn* soundIn)
+                           const QString& settingsFolder, ISoundOut* soundOut, ISoundIn* soundIn,
+                           ISerialLines* serialLines)
     : ownClock_(clock ? nullptr : std::make_unique<QtClock>()),
       ownTimers_(timers ? nullptr : std::make_unique<QtTimerFactory>()),
       ownBoxes_(boxes ? nullptr : std::make_unique<TQtMessageBoxes>(this)),
@@ -67,7 +68,10 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
       clock_(clock ? clock : ownClock_.get()),
       timers_(timers ? timers : ownTimers_.get()),
       boxes_(boxes ? boxes : ownBoxes_.get()),
-      settingsFolder_(settingsFolder)
+      settingsFolder_(settingsFolder),
+      serialPorts_(std::make_unique<TSerialPorts>()),
+      ownComPort_(serialLines ? nullptr : std::make_unique<TComRTSDTRX>(serialPorts_->Poster())),
+      comPort_(serialLines ? serialLines : ownComPort_.get())
 {
     setObjectName(QStringLiteral("LogoAppForm"));
     setWindowTitle(QStringLiteral("Vantor CW Tapmeter"));
@@ -287,8 +291,10 @@ void TLogoAppForm::FormCreate()
     sending_->InputMode = [this] { return keyInput_->InputMode(); };
     keyInput_->OnMessage = [this](const std::string& m) { boxes_->Message(QString::fromStdString(m)); };
     keyInput_->OnPausedChanged = [this](bool paused) { panels_->SetPausedNotice(paused); };
-    comPortSource_ = std::make_unique<TUnavailableSource>(
-        [this] { return "Error: cannot open ComPort COM" + std::to_string(settings_.RXComPort); });
+    comPortSource_ = std::make_unique<TSerialKeySource>(*comPort_);
+    comPortSource_->ReadConfig = [this] {
+        return TSerialKeyConfig{settings_.RXComPort, settings_.Event, settings_.Invert, settings_.RTS, settings_.DTR};
+    };
     keyInput_->SetSource(ComPort, comPortSource_.get());
 
     // Settings.
@@ -319,6 +325,14 @@ void TLogoAppForm::FormCreate()
     if (!soundOff.empty())
         SoundStatusChanged(QString::fromStdString(soundOff));
 
+    // Serial ports: the table of 256, detected again when devices come or go.
+    if (ownComPort_)
+        ownComPort_->ResolvePort = [this](int n) { return serialPorts_->DevicePath(n); };
+    serialPorts_->Detect(255);
+    serialPorts_->OnPortsChanged = [this] { SerialPortsChanged(); };
+    comPort_->SetMonitorEvents(CommEvent(evCts));
+    comPort_->SetPortNumber(settings_.RXComPort);
+
     speedChangeConfirmed_ = false;
     sending_->SetVolume(1);
     cwout_.SetBuffersize(10000);
@@ -329,6 +343,14 @@ void TLogoAppForm::FormCreate()
     if (!settings_.ShTyped)
         ShowTyped(false);
     decodedHidden_ = false;
+}
+
+void TLogoAppForm::SerialPortsChanged()
+{
+    // What the system's device-change message does: the port lists follow
+    // the new table, and a port gone while COM Port mode runs ends the mode
+    // (the source says so and Keybd/Mouse takes over).
+    comPortSource_->PortsChanged();
 }
 
 void TLogoAppForm::ApplySettings()

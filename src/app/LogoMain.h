@@ -14,6 +14,9 @@
 #include "app/KeyingPanels.h"
 #include "app/Sending.h"
 #include "app/MessageBoxes.h"
+#include "app/SerialKeySource.h"
+#include "devices/ComRtsDtrX.h"
+#include "devices/SerialPorts.h"
 #include "devices/SoundDevices.h"
 #include "devices/Timer.h"
 #include "controls/PatternStrip.h"
@@ -48,11 +51,12 @@ public:
     // Input modes.
     enum { KeybdMouse = ::KeybdMouse, SoundInput = ::SoundInput, ComPort = ::ComPort, WavFile = ::WavFile };
 
-    // Null arguments give the real clock, Qt timers, message boxes and sound
-    // devices. settingsFolder: empty = the user's settings folder.
+    // Null arguments give the real clock, Qt timers, message boxes, sound
+    // devices and serial port. settingsFolder: empty = the user's settings folder.
     explicit TLogoAppForm(IClock* clock = nullptr, ITimerFactory* timers = nullptr,
                           IMessageBoxes* boxes = nullptr, const QString& settingsFolder = QString(),
-                          ISoundOut* soundOut = nullptr, ISoundIn* soundIn = nullptr);
+                          ISoundOut* soundOut = nullptr, ISoundIn* soundIn = nullptr,
+                          ISerialLines* serialLines = nullptr);
     ~TLogoAppForm() override;
 
     // The window has closed for good (settings saved, devices stopped).
@@ -74,6 +78,9 @@ public:
     const TSettings& Settings() const { return settings_; }
     TSettings& Settings() { return settings_; }
     TKeyInput& KeyInput() { return *keyInput_; }
+    TSerialPorts& SerialPorts() { return *serialPorts_; }
+    ISerialLines& ComRTSDTRX1() { return *comPort_; }
+    TSerialKeySource& ComPortSource() { return *comPortSource_; }
     TSending& Sending() { return *sending_; }
     int InputMode() const { return keyInput_->InputMode(); }
     bool KeyIsDown() const { return keyInput_->KeyIsDown(); }
@@ -149,6 +156,8 @@ private:
     void FormCreate();
     bool FormCloseQuery();
     void FormClose();
+    // Serial devices came or went and the port table changed.
+    void SerialPortsChanged();
     void ApplySettings();
     void CollectSettings();
 
@@ -184,7 +193,13 @@ private:
     TSettings settings_;
     std::unique_ptr<TSending> sending_;
     std::unique_ptr<TKeyInput> keyInput_;
-    std::unique_ptr<IKeySource> comPortSource_;
+    // The serial ports (the table of 256 and its hot-plug watch), the
+    // serial component ComRTSDTRX1 and the COM Port key source on it. The
+    // source closes the port before the port and the table go.
+    std::unique_ptr<TSerialPorts> serialPorts_;
+    std::unique_ptr<TComRTSDTRX> ownComPort_;
+    ISerialLines* comPort_ = nullptr;
+    std::unique_ptr<TSerialKeySource> comPortSource_;
 
     // Main-window fields.
     bool decodedHidden_ = false;

@@ -96,6 +96,7 @@ protected:
     std::unique_ptr<FakeBoxes> boxes_;
     std::unique_ptr<TLogoAppForm> w_;
     uint64_t t_ = 50000;  // timestamp of the next key event, ms
+    ISerialLines* serial_ = nullptr;  // the serial port the window gets; null = the real one
 
     // A fresh folder, clock and boxes for every test.
     void Reset() {
@@ -114,7 +115,7 @@ protected:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(ini);
         }
-        w_ = std::make_unique<TLogoAppForm>(clock_.get(), clock_.get(), boxes_.get(), dir_->path(), out, in);
+        w_ = std::make_unique<TLogoAppForm>(clock_.get(), clock_.get(), boxes_.get(), dir_->path(), out, in, serial_);
         w_->show();
         QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
     }

@@ -365,12 +365,15 @@ private slots:
     }
 
     void unavailableInputModesFallBackToKeyboard() {
-        // No serial port: COM Port is not offered and the stored mode falls
-        // back to Keybd/Mouse without trying the port.
+        // COM7 pinned to a device that does not exist: no real port is touched.
+        qputenv("ORVO_TAPMETER_PORTS", "COM7=/nonexistent/orvo-test-port");
         Create("[RX]\r\nRXInput=2\r\nRXComPort=7\r\n");
-        QVERIFY(boxes_->messages.isEmpty());
+        qunsetenv("ORVO_TAPMETER_PORTS");
+        // The port's number, then why.
+        QCOMPARE(boxes_->messages.size(), 1);
+        QVERIFY2(boxes_->messages[0].startsWith("Error: cannot open ComPort COM7\n"), qPrintable(boxes_->messages[0]));
         QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
-        QVERIFY(!w_->ParamForm()->RXInputGroup()->Button(TLogoAppForm::ComPort)->isEnabled());
+        QCOMPARE(w_->ParamForm()->RXInputGroup()->ItemIndex(), int(TLogoAppForm::KeybdMouse));
         for (int mode : {TLogoAppForm::SoundInput, TLogoAppForm::WavFile}) {
             QVERIFY(!w_->SetInputMode(mode));
             QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));

@@ -1,0 +1,184 @@
+// Key-down to side tone latency of a straight key on a serial port's CTS
+// line, beside the Right-arrow key's, through a real sound server.
+//
+//   orvo-serial-bench [KEYS]      KEYS key-downs of each kind (default 100)
+//
+// The key is the real serial backend (monitor thread included) on a
+// pseudo-terminal given modem lines by the test library, which the program
+// preloads into itself. A CTS key-down starts at the moment the library
+// changes the line; a Right-arrow key-down at the moment the gate is
+// opened, as the key handler does. Both end at the server's playback
+// position of the first tone sample, as in orvo-sound-bench.
+
+#include "app/SerialKeySource.h"
+#include "cli/Send.h"
+#include "devices/ComRtsDtrX.h"
+#include "devices/SerialSupport.h"
+#include "devices/SoundOut.h"
+#include "morse/CWout.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <sys/ioctl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+template <typename Pred>
+bool Run(Pred done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        QThread::usleep(100);
+    }
+    return true;
+}
+
+void Pause(int ms) {
+    Run([] { return false; }, ms);
+}
+
+double Percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * double(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+void Report(const char* what, const std::vector<double>& v) {
+    std::printf("  %-28s median %5.1f ms, 90th percentile %5.1f ms, worst %5.1f ms, best %5.1f ms\n", what,
+                Percentile(v, 0.5), Percentile(v, 0.9), *std::max_element(v.begin(), v.end()),
+                *std::min_element(v.begin(), v.end()));
+}
+
+// Opens the side tone gate as the key-input unit does.
+struct GateSink : IKeySink {
+    TSoundOut* out = nullptr;
+    int64_t handledNs = 0;
+    void KeyChanged(bool down, uint64_t) override {
+        handledNs = NowNs();
+        out->SetVolumeBoth(down ? 65535 : 0);
+    }
+    void SamplesReady(const int16_t*, uint32_t) override {}
+    void SourceEnded(const std::string& m) override { std::fprintf(stderr, "the port ended: %s\n", m.c_str()); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    EnsureShimPreloaded(argv, ORVO_MODEM_SHIM);
+    QCoreApplication app(argc, argv);
+    const int keys = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    const ModemShim shim = ModemShim::Find();
+    if (!shim.Loaded()) {
+        std::fprintf(stderr, "the modem-line test library could not be preloaded\n");
+        return 1;
+    }
+    Pty pty;
+    if (!pty.Ok() || shim.attach(pty.Path().c_str()) != 0) {
+        std::fprintf(stderr, "no pseudo-terminal\n");
+        return 1;
+    }
+    shim.setLines(TIOCM_CTS, 0);  // key up with Invert off
+
+    TCWout gen;
+    orvo::cli::SendOptions opt;
+    orvo::cli::ConfigureGenerator(gen, opt);
+    gen.KeyTone = true;
+    gen.Start();
+    TSoundOut out;
+    out.SetBufferTime(100);
+    out.SetChannels(1);
+    out.SetVolume(0);
+    out.OnBufferPlayed = [&](int16_t* pb, uint32_t bytes) { gen.FillTextSamples(pb, bytes); };
+    std::mutex m;
+    std::vector<TSoundOut::GainRise> rises;
+    out.OnGainRise = [&](const TSoundOut::GainRise& r) {
+        std::lock_guard<std::mutex> lock(m);
+        rises.push_back(r);
+    };
+    if (!out.Start()) {
+        std::fprintf(stderr, "cannot start the output: %s\n", out.LastError().c_str());
+        return 1;
+    }
+
+    TComRTSDTRX port([&](std::function<void()> f) { QMetaObject::invokeMethod(&app, std::move(f), Qt::QueuedConnection); });
+    port.ResolvePort = [&](int) { return pty.Path(); };
+    TSerialKeySource source(port);
+    source.Config.Port = 7;
+    GateSink sink;
+    sink.out = &out;
+    std::string error;
+    if (!source.Open(error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    source.Start(sink);
+    Pause(500);
+
+    std::vector<double> arrow, serial, handOver;
+    for (int k = 0; k < 2 * keys; ++k) {
+        const bool viaSerial = k % 2 == 1;
+        size_t before;
+        {
+            std::lock_guard<std::mutex> lock(m);
+            before = rises.size();
+        }
+        Pause(60 + (k * 37) % 50);  // irregular moments against the device's cycle
+        int64_t t0;
+        if (viaSerial) {
+            t0 = int64_t(shim.setLines(0, TIOCM_CTS));  // line off: key down
+        } else {
+            t0 = NowNs();
+            out.SetVolumeBoth(65535);
+        }
+        if (!Run([&] {
+                std::lock_guard<std::mutex> lock(m);
+                return rises.size() > before;
+            }, 1000)) {
+            std::fprintf(stderr, "key-down %d: the tone never reached the device\n", k);
+            return 1;
+        }
+        TSoundOut::GainRise r;
+        {
+            std::lock_guard<std::mutex> lock(m);
+            r = rises.back();
+        }
+        const double aheadMs = double(r.frame) * 1000.0 / out.SampleRate() - double(r.playedUs) / 1000.0;
+        const double lat = double(r.writtenNs - t0) / 1e6 + aheadMs;
+        (viaSerial ? serial : arrow).push_back(lat);
+        if (viaSerial) handOver.push_back(double(sink.handledNs - t0) / 1e6);
+        Pause(60);
+        if (viaSerial) shim.setLines(TIOCM_CTS, 0);
+        else out.SetVolumeBoth(0);
+        Pause(5);
+    }
+    const TSoundOut::Stats s = out.GetStats();
+    source.Close();
+    out.Close();
+    shim.detach();
+
+    std::printf("key-down to first tone sample at the sink, %d key-downs each (server playback position):\n", keys);
+    Report("Right-arrow key:", arrow);
+    Report("CTS edge (serial key):", serial);
+    Report("CTS edge to key handler:", handOver);
+    std::printf("  median difference CTS - Right-arrow: %.1f ms (target: within 2 ms)\n",
+                Percentile(serial, 0.5) - Percentile(arrow, 0.5));
+    std::printf("  device underruns %llu, late buffers %llu\n", (unsigned long long)s.deviceUnderruns,
+                (unsigned long long)s.lateBuffers);
+    return 0;
+}

@@ -1,0 +1,109 @@
+#include "app/SerialKeySource.h"
+
+TSerialKeySource::TSerialKeySource(ISerialLines& lines) : NowMs(&TComRTSDTRX::MonotonicMs), lines_(lines)
+{
+    lines_.OnCts = [this](bool on, uint64_t t) { LineChanged(on, t); };
+    lines_.OnDsr = [this](bool on, uint64_t t) { LineChanged(on, t); };
+    lines_.OnLost = [this](const std::string& message) { End(message); };
+}
+
+TSerialKeySource::~TSerialKeySource()
+{
+    Close();
+    lines_.OnCts = nullptr;
+    lines_.OnDsr = nullptr;
+    lines_.OnLost = nullptr;
+}
+
+TCommEventTypes TSerialKeySource::EventsFor(int event)
+{
+    switch (event) {
+    case 1: return CommEvent(evDsr);
+    case 2: return CommEvent(evCts) | CommEvent(evDsr);
+    default: return CommEvent(evCts);
+    }
+}
+
+bool TSerialKeySource::Open(std::string& error)
+{
+    Close();
+    if (ReadConfig)
+        Config = ReadConfig();
+    const std::string failed = "Error: cannot open ComPort COM" + std::to_string(Config.Port);
+    lines_.SetPortNumber(Config.Port);
+    lines_.SetMonitorEvents(EventsFor(Config.Event));
+    std::string detail;
+    bool ok = false;
+    try {
+        ok = lines_.Open();
+        if (!ok) detail = lines_.LastError();
+        if (ok) {
+            lines_.SetDtr(Config.Dtr);
+            lines_.SetRts(Config.Rts);
+        }
+    } catch (const ECommError& e) {
+        ok = false;
+        detail = e.what();
+        lines_.Close();
+    }
+    if (!ok) {
+        error = detail.empty() ? failed : failed + "\n" + detail;
+        return false;
+    }
+    open_ = true;
+    keyDown_ = false;
+    return true;
+}
+
+void TSerialKeySource::Start(IKeySink& sink)
+{
+    if (!open_) return;
+    sink_ = &sink;
+    lines_.StartMonitor();
+}
+
+void TSerialKeySource::Close()
+{
+    if (!open_) return;
+    open_ = false;
+    sink_ = nullptr;
+    lines_.StopMonitor();
+    // Leave the lines off: a key supplied from RTS or DTR goes dead.
+    try {
+        lines_.SetDtr(false);
+        lines_.SetRts(false);
+    } catch (const ECommError&) {
+        // The adapter may be gone already; closing must still happen.
+    }
+    lines_.Close();
+}
+
+void TSerialKeySource::LineChanged(bool on, uint64_t stampMs)
+{
+    if (!open_ || !sink_) return;
+    if (ReadConfig)
+        Config.Invert = ReadConfig().Invert;
+    const bool down = Config.Invert ? on : !on;
+    keyDown_ = down;
+    sink_->KeyChanged(down, stampMs);
+}
+
+void TSerialKeySource::PortsChanged()
+{
+    if (open_ && !lines_.DevicePresent())
+        End("COM" + std::to_string(Config.Port) + " (" + lines_.DevicePath() + ") is no longer present.");
+}
+
+void TSerialKeySource::End(const std::string& detail)
+{
+    if (!open_) return;
+    IKeySink* sink = sink_;
+    // A key held when the port went: its mark ends now, so what was keyed
+    // up to here stays whole.
+    if (sink && keyDown_) sink->KeyChanged(false, NowMs());
+    keyDown_ = false;
+    Close();
+    if (sink)
+        sink->SourceEnded("Error: ComPort COM" + std::to_string(Config.Port) +
+                          " is gone; Keybd/Mouse mode is used now.\n" + detail);
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The key source of COM Port mode: a straight key on the CTS and/or DSR
+// line of a serial port. Opening the mode opens the port and drives RTS and
+// DTR to the chosen levels (one of them can feed the key); each line change
+// becomes a key transition stamped with the moment the line changed. A port
+// that fails or vanishes ends the mode with a message. Plain C++: the port
+// is behind ISerialLines, so the tests drive it with a fake.
+
+#include "app/KeySource.h"
+#include "devices/ComRtsDtrX.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct TSerialKeyConfig {
+    int Port = 0;         // RXComPort: n of "COM<n>", 0 = none
+    int Event = 0;        // key input line: 0 CTS, 1 DSR, 2 CTS + DSR
+    bool Invert = false;  // with Invert a line that goes on is a key-down
+    bool Rts = false;     // levels driven while the mode runs
+    bool Dtr = true;
+};
+
+class TSerialKeySource : public IKeySource {
+public:
+    explicit TSerialKeySource(ISerialLines& lines);
+    ~TSerialKeySource() override;
+
+    // Read at Open; Invert also at every line change. ReadConfig, when set,
+    // refreshes it from the settings at those moments.
+    TSerialKeyConfig Config;
+    std::function<TSerialKeyConfig()> ReadConfig;
+    // The monotonic clock the lines stamp with, in ms (a lost port ends a
+    // held key at this time).
+    std::function<uint64_t()> NowMs;
+
+    // MonitorEvents for a key input line choice: 2, 4 or 6.
+    static TCommEventTypes EventsFor(int event);
+
+    bool Open(std::string& error) override;
+    void Start(IKeySink& sink) override;
+    void Close() override;
+    bool KeyedSidetone() const override { return true; }
+
+    bool IsOpen() const { return open_; }
+    // The serial ports were detected again: ends the mode when its device is gone.
+    void PortsChanged();
+
+private:
+    void LineChanged(bool on, uint64_t stampMs);
+    void End(const std::string& detail);
+
+    ISerialLines& lines_;
+    IKeySink* sink_ = nullptr;
+    bool open_ = false;
+    bool keyDown_ = false;  // the last state handed to the sink
+};

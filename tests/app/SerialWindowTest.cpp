@@ -1,0 +1,186 @@
+// The main window in COM Port mode on a fake serial port: the mode started
+// from the settings, keying through CTS/DSR with the lines' timestamps, the
+// side tone gate, leaving the mode, a port that is absent, and a port that
+// vanishes (re-detection or unplugging) while the operator keys.
+
+#include "AppHarness.h"
+#include "FakeSerialLines.h"
+
+#include "devices/NullSound.h"
+
+class SerialWindowTest : public QObject, public WindowHarness {
+    Q_OBJECT
+    std::unique_ptr<FakeSerialLines> lines_;
+    std::unique_ptr<TNullSoundOut> out_;
+    std::unique_ptr<TNullSoundIn> in_;
+
+    void Start(const QByteArray& rx, const QByteArray& more = {}) {
+        lines_ = std::make_unique<FakeSerialLines>();
+        out_ = std::make_unique<TNullSoundOut>();
+        in_ = std::make_unique<TNullSoundIn>();
+        serial_ = lines_.get();
+        Create("[Main]\r\nTargetSpeed=60\r\n[RX]\r\n" + rx + more, out_.get(), in_.get());
+        w_->ComPortSource().NowMs = [this] { return t_; };
+    }
+    // Keys marks and spaces (ms) on CTS from t_ (Invert off: line off = down);
+    // ends with the key up.
+    void KeyCts(const std::vector<int>& ms) {
+        for (size_t i = 0; i < ms.size(); ++i) {
+            lines_->Cts(i % 2 != 0, t_);
+            t_ += uint64_t(ms[i]);
+        }
+        if (ms.size() % 2) lines_->Cts(true, t_);
+    }
+    std::vector<int> Exact(const QString& text) {
+        static const std::map<QChar, QString> morse = {{'a', ".-"}, {'i', ".."}, {'p', ".--."}, {'r', ".-."}, {'s', "..."}};
+        std::vector<int> ms;
+        for (QChar c : text) {
+            const QString m = morse.at(c);
+            for (int k = 0; k < m.size(); ++k) ms.insert(ms.end(), {m[k] == '-' ? 300 : 100, k + 1 < m.size() ? 100 : 300});
+        }
+        ms.pop_back();
+        return ms;
+    }
+
+private slots:
+    void init() { Reset(); }
+    void cleanup() {
+        w_.reset();
+        serial_ = nullptr;
+    }
+
+    // The stored mode and lines are applied at start, as the parameters window will.
+    void startsFromTheSettings_data() {
+        QTest::addColumn<QByteArray>("rx");
+        QTest::addColumn<unsigned>("events");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("CTS, DTR feeds the key") << QByteArray("RXInput=2\r\nRXComPort=7\r\n") << 2u
+                                                << QStringList{"open 7", "dtr 1", "rts 0", "start"};
+        QTest::newRow("DSR, RTS feeds the key") << QByteArray("RXInput=2\r\nRXComPort=7\r\nEvent=1\r\nRTS=1\r\nDTR=0\r\n")
+                                                << 4u << QStringList{"open 7", "dtr 0", "rts 1", "start"};
+        QTest::newRow("CTS + DSR") << QByteArray("RXInput=2\r\nRXComPort=7\r\nEvent=2\r\n") << 6u
+                                   << QStringList{"open 7", "dtr 1", "rts 0", "start"};
+    }
+    void startsFromTheSettings() {
+        QFETCH(QByteArray, rx);
+        QFETCH(unsigned, events);
+        QFETCH(QStringList, log);
+        Start(rx);
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::ComPort));
+        QCOMPARE(lines_->MonitorEvents(), events);
+        QStringList got;
+        for (const auto& l : lines_->log) got << QString::fromStdString(l);
+        QCOMPARE(got, log);
+        QVERIFY(w_->CWout1().KeyTone);
+        QCOMPARE(w_->OutputVolume(), 0u);
+        QVERIFY(boxes_->messages.isEmpty());
+    }
+
+    // Durations come from the lines' stamps: the window's clock stands still.
+    void keyingDecodesWithTheLinesTiming_data() {
+        QTest::addColumn<QByteArray>("rx");
+        QTest::newRow("CTS") << QByteArray("RXInput=2\r\nRXComPort=7\r\n");
+        QTest::newRow("CTS inverted") << QByteArray("RXInput=2\r\nRXComPort=7\r\nInvert=1\r\n");
+    }
+    void keyingDecodesWithTheLinesTiming() {
+        QFETCH(QByteArray, rx);
+        Start(rx);
+        const bool invert = rx.contains("Invert=1");
+        const auto ms = Exact("paris");
+        for (size_t i = 0; i < ms.size(); ++i) {
+            const bool down = i % 2 == 0;
+            lines_->Cts(invert ? down : !down, t_);
+            t_ += uint64_t(ms[i]);
+        }
+        lines_->Cts(invert ? false : true, t_);
+        clock_->Advance(3000);
+        QCOMPARE(Upper(), QString("paris\r"));
+        const TTimingStats::Display& d = w_->TimingStats().Shown();
+        QCOMPARE(d.average[int(TimingKind::Dot)], 100);
+        QCOMPARE(d.average[int(TimingKind::Dash)], 300);
+        QCOMPARE(d.average[int(TimingKind::CharSpace)], 300);
+    }
+
+    // The tone follows the key: the gate opens on key-down, closes on key-up.
+    void sidetoneGate_data() {
+        QTest::addColumn<QByteArray>("more");
+        QTest::addColumn<uint32_t>("open");
+        QTest::newRow("mono") << QByteArray() << 0xFFFFFFFFu;
+        QTest::newRow("key muted") << QByteArray("[TX]\r\nKeyMuted=1\r\n") << 0u;
+        QTest::newRow("binaural") << QByteArray("[TX]\r\nBinaural=1\r\n") << 0x0000FFFFu;
+    }
+    void sidetoneGate() {
+        QFETCH(QByteArray, more);
+        QFETCH(uint32_t, open);
+        Start("RXInput=2\r\nRXComPort=7\r\nEvent=2\r\n", more);
+        QCOMPARE(w_->OutputVolume() & 0xFFFFu, 0u);
+        lines_->Dsr(false, t_ += 100);
+        QCOMPARE(w_->OutputVolume(), open);
+        QVERIFY(w_->KeyIsDown());
+        lines_->Dsr(true, t_ += 100);
+        QCOMPARE(w_->OutputVolume() & 0xFFFFu, 0u);
+        QVERIFY(!w_->KeyIsDown());
+    }
+
+    void leavingClosesWithDtrAndRtsOff() {
+        Start("RXInput=2\r\nRXComPort=7\r\nRTS=1\r\nDTR=1\r\n");
+        lines_->log.clear();
+        QVERIFY(w_->SetInputMode(TLogoAppForm::KeybdMouse));
+        QCOMPARE(lines_->log, (std::vector<std::string>{"stop", "dtr 0", "rts 0", "close"}));
+        QVERIFY(!lines_->IsOpen());
+        QVERIFY(w_->CWout1().KeyTone);
+        lines_->Cts(false, t_);  // closed: nothing arrives
+        QVERIFY(!w_->KeyIsDown());
+        // And back in again.
+        QVERIFY(w_->SetInputMode(TLogoAppForm::ComPort));
+        QVERIFY(lines_->IsOpen() && lines_->monitoring && lines_->rts && lines_->dtr);
+    }
+
+    void anAbsentPortEndsInKeybdMouse() {
+        Start("RXInput=2\r\nRXComPort=9\r\n");
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QCOMPARE(boxes_->messages, QStringList{"Error: cannot open ComPort COM9\nCOM9 is not present."});
+        QVERIFY(!lines_->IsOpen());
+        QVERIFY(w_->CWout1().KeyTone);
+        // The Right-arrow key works at once.
+        QVERIFY(Tap(100));
+    }
+
+    // The port goes while the last dot of "paris" is held: the characters
+    // keyed stay, "s" included, the mode ends with a message.
+    void vanishingMidKeying_data() {
+        QTest::addColumn<bool>("byRedetection");
+        QTest::newRow("re-detection finds it gone") << true;
+        QTest::newRow("monitor reports the unplug") << false;
+    }
+    void vanishingMidKeying() {
+        QFETCH(bool, byRedetection);
+        Start("RXInput=2\r\nRXComPort=7\r\n");
+        auto ms = Exact("paris");
+        ms.pop_back();  // the last dot goes down and stays
+        KeyCts(ms);
+        lines_->Cts(false, t_);
+        QVERIFY(w_->KeyIsDown());
+        // Re-detection with the port still there changes nothing.
+        w_->SerialPorts().OnPortsChanged();
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::ComPort));
+        t_ += 100;
+        if (byRedetection) {
+            lines_->present.clear();
+            w_->SerialPorts().OnPortsChanged();
+        } else {
+            lines_->Unplug();
+        }
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QVERIFY(!lines_->IsOpen());
+        QCOMPARE(boxes_->messages.size(), 1);
+        QVERIFY2(boxes_->messages[0].startsWith("Error: ComPort COM7 is gone; Keybd/Mouse mode is used now.\n"),
+                 qPrintable(boxes_->messages[0]));
+        QCOMPARE(Upper(), QString("paris\r"));
+        QCOMPARE(w_->TimingStats().Shown().last[int(TimingKind::Dot)], 100);
+        QCOMPARE(w_->OutputVolume() & 0xFFFFu, 0u);
+    }
+};
+
+QTEST_MAIN(SerialWindowTest)
+#include "SerialWindowTest.moc"
