@@ -37,6 +37,12 @@ void TParamLink::Attach(TParamForm* form) {
     poll->setInterval(1000);
     QObject::connect(poll, &QTimer::timeout, form, [this] { CheckDevices(); });
     poll->start();
+    // Serial ports detected again: a vanished port in use ends COM mode,
+    // then the list follows.
+    w_.serialPorts_->OnPortsChanged = [this] {
+        w_.SerialPortsChanged();
+        form_->RefillComPorts();
+    };
     // A source that ended by itself (end of a WAV file, a vanished port)
     // shows as the dialog's choice, which also sets its controls.
     w_.keyInput_->OnModeChanged = [form](int mode) { form->RXInputGroup()->SetItemIndex(mode); };
@@ -128,6 +134,45 @@ std::vector<std::string> TParamLink::InputDeviceChoices() {
 
 std::vector<std::string> TParamLink::OutputDeviceChoices() {
     return EnumOutputDeviceNames().empty() ? std::vector<std::string>() : ::OutputDeviceChoices();
+}
+
+std::vector<std::string> TParamLink::DetectedPorts() {
+    std::vector<std::string> names;
+    for (const TDetectedPort& p : w_.serialPorts_->Ports()) names.push_back(p.Name);
+    return names;
+}
+
+std::string TParamLink::PortCaption(int n) { return w_.serialPorts_->Caption(n); }
+int TParamLink::PortNumber() const { return w_.comPort_->PortNumber(); }
+// A port that fails under a call is closed; whoever asked sees it closed
+// (COM mode then falls back with its message).
+template <class F> bool TParamLink::Guarded(F f) {
+    try {
+        f();
+        return true;
+    } catch (const ECommError&) {
+        w_.comPort_->Close();
+        return false;
+    }
+}
+
+void TParamLink::SetPortNumber(int n) { Guarded([&] { w_.comPort_->SetPortNumber(n); }); }
+bool TParamLink::ComIsOpen() const { return w_.comPort_->IsOpen(); }
+bool TParamLink::ComOpen() {
+    bool ok = false;
+    return Guarded([&] { ok = w_.comPort_->Open(); }) && ok;
+}
+void TParamLink::ComClose() {
+    Guarded([&] {
+        w_.comPort_->StopMonitor();
+        w_.comPort_->Close();
+    });
+}
+void TParamLink::SetDtr(bool high) { Guarded([&] { w_.comPort_->SetDtr(high); }); }
+void TParamLink::SetRts(bool high) { Guarded([&] { w_.comPort_->SetRts(high); }); }
+void TParamLink::StartMonitor() { Guarded([&] { w_.comPort_->StartMonitor(); }); }
+void TParamLink::SetMonitorEvents(int events) {
+    Guarded([&] { w_.comPort_->SetMonitorEvents(TCommEventTypes(events)); });
 }
 
 void TParamLink::ClearHistory() {

@@ -62,17 +62,17 @@ public:
     ISoundOut* SoundOut1() override;
     std::vector<std::string> InputDeviceChoices() override;
     std::vector<std::string> OutputDeviceChoices() override;
-    // No serial key line in this build: no port, so COM mode is not offered.
-    std::vector<std::string> DetectedPorts() override { return {}; }
-    int PortNumber() const override { return port_; }
-    void SetPortNumber(int n) override { port_ = n; }
-    bool ComIsOpen() const override { return false; }
-    bool ComOpen() override { return false; }
-    void ComClose() override {}
-    void SetDtr(bool) override {}
-    void SetRts(bool) override {}
-    void StartMonitor() override {}
-    void SetMonitorEvents(int) override {}
+    std::vector<std::string> DetectedPorts() override;
+    std::string PortCaption(int n) override;
+    int PortNumber() const override;
+    void SetPortNumber(int n) override;
+    bool ComIsOpen() const override;
+    bool ComOpen() override;
+    void ComClose() override;
+    void SetDtr(bool high) override;
+    void SetRts(bool high) override;
+    void StartMonitor() override;
+    void SetMonitorEvents(int events) override;
     void ClearHistory() override;
     void Message(const std::string& text) override;
     void StatusMessage(const std::string& text) override;
@@ -81,10 +81,10 @@ public:
 private:
     // Refills a device list when its devices differ from those last seen.
     void CheckDevices();
+    template <class F> bool Guarded(F f);
 
     TLogoAppForm& w_;
     TParamForm* form_ = nullptr;
     QMediaDevices* devices_ = nullptr;
     std::vector<std::string> inputsSeen_, outputsSeen_;
-    int port_ = 0;
 };

@@ -26,8 +26,8 @@ TLevelReading LevelReading(int inputLevel, int gaugeMin, int gaugeMax) {
     return {std::clamp(level, gaugeMin, gaugeMax), level - 74};
 }
 
-std::vector<std::string> ListedPorts(const std::vector<std::string>& detectedNames) {
-    std::vector<std::string> items;
+std::vector<int> ListedPortNumbers(const std::vector<std::string>& detectedNames) {
+    std::vector<int> numbers;
     const size_t n = std::min<size_t>(detectedNames.size(), 256);
     for (size_t i = 0; i < n; ++i) {
         std::string lower = detectedNames[i];
@@ -35,8 +35,14 @@ std::vector<std::string> ListedPorts(const std::vector<std::string>& detectedNam
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (lower.find("bluet") != std::string::npos) continue;
-        items.push_back("COM" + std::to_string(i + 1));
+        numbers.push_back(static_cast<int>(i + 1));
     }
+    return numbers;
+}
+
+std::vector<std::string> ListedPorts(const std::vector<std::string>& detectedNames) {
+    std::vector<std::string> items;
+    for (int n : ListedPortNumbers(detectedNames)) items.push_back("COM" + std::to_string(n));
     return items;
 }
 

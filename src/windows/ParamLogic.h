@@ -21,6 +21,8 @@ TLevelReading LevelReading(int inputLevel, int gaugeMin = 20, int gaugeMax = 100
 // "COM<n>" for every detected port n (entry n-1 of the names) that has a
 // name not containing "bluet" in any letter case; at most 256 ports.
 std::vector<std::string> ListedPorts(const std::vector<std::string>& detectedNames);
+// The same as port numbers.
+std::vector<int> ListedPortNumbers(const std::vector<std::string>& detectedNames);
 // The number after "COM" (up to three digits); 0 when the item is not a port.
 int PortNumberOf(const std::string& item);
 

@@ -75,6 +75,8 @@ public:
     // Serial key line. Port names: entry n-1 is the detected name of port n
     // (empty: no such port).
     virtual std::vector<std::string> DetectedPorts() = 0;
+    // The list entry of port n; it starts with "COM<n>".
+    virtual std::string PortCaption(int n) { return "COM" + std::to_string(n); }
     virtual int PortNumber() const = 0;
     virtual void SetPortNumber(int n) = 0;      // an open port is reopened on n
     virtual bool ComIsOpen() const = 0;

@@ -642,9 +642,16 @@ void TParamForm::RefillComPorts() {
     TSettings& s = target_.Settings();
     ComPortBox_->clear();
     const bool wasOpen = target_.ComIsOpen();
-    if (wasOpen) target_.ComClose();
-    if (target_.InputMode() == 2) target_.SetOutputVolume(0);
-    for (const std::string& item : ListedPorts(target_.DetectedPorts())) ComPortBox_->addItem(QString::fromStdString(item));
+    const int openPort = wasOpen ? target_.PortNumber() : 0;
+    // Closing the port in use drops the lines that may feed the key: only
+    // when that port is not listed any more (below).
+    auto close = [&] {
+        if (!target_.ComIsOpen()) return;
+        target_.ComClose();
+        if (target_.InputMode() == 2) target_.SetOutputVolume(0);
+    };
+    for (int n : ListedPortNumbers(target_.DetectedPorts()))
+        ComPortBox_->addItem(QString::fromStdString(target_.PortCaption(n)));
     if (ComPortBox_->count() > 0) {
         int index = 0;
         for (int i = 0; i < ComPortBox_->count(); ++i) {
@@ -655,15 +662,21 @@ void TParamForm::RefillComPorts() {
         }
         ComPortBox_->setCurrentIndex(index);
         const int n = PortNumberOf(ComPortBox_->itemText(index).toStdString());
-        target_.SetPortNumber(n);
         s.RXComPort = n;
-        if (wasOpen && target_.ComOpen()) {
-            target_.SetDtr(s.DTR);
-            target_.SetRts(s.RTS);
-            target_.StartMonitor();
+        if (!(wasOpen && n == openPort)) {
+            close();
+            target_.SetPortNumber(n);
+            if (wasOpen && target_.ComOpen()) {
+                target_.SetDtr(s.DTR);
+                target_.SetRts(s.RTS);
+                target_.StartMonitor();
+            }
         }
         RXInputGroup_->Button(2)->setEnabled(true);
+        // COM mode without its port open falls back to Keybd/Mouse.
+        if (target_.InputMode() == 2 && !target_.ComIsOpen()) RXInputGroup_->SetItemIndex(0);
     } else {
+        close();
         ComPortBox_->addItem(QStringLiteral("none"));
         ComPortBox_->setCurrentIndex(0);
         target_.SetPortNumber(0);

@@ -624,7 +624,8 @@ void ParamFormTest::comPorts() {
         }
     }
 
-    // Ports refilled while the port is open in COM mode: reopened with its lines.
+    // Ports refilled while the port is open in COM mode: the port in use
+    // stays open untouched (its lines may feed the key).
     FakeTarget t;
     t.ports = {"a", "b"};
     t.openable = {1, 2};
@@ -633,9 +634,23 @@ void ParamFormTest::comPorts() {
     t.s.RTS = true;
     TParamForm f(t);
     const int starts = t.monitorStarts;
+    t.ports = {"a", "b", "c"};
     f.RefillComPorts();
-    QVERIFY(t.open && t.rts && t.dtr);
-    QCOMPARE(t.monitorStarts, starts + 1);
+    QVERIFY(t.open);
+    QCOMPARE(t.monitorStarts, starts);
+    QCOMPARE(f.ComPortBox()->count(), 3);
+    QCOMPARE(f.ComPortBox()->currentText(), QString("COM2"));
+    QCOMPARE(t.mode, 2);
+    // A port that cannot be opened again after a change ends COM mode.
+    t.s.RXComPort = 3;  // as if chosen while the mode ran elsewhere
+    t.openable = {};
+    f.RefillComPorts();
+    QCOMPARE(f.ComPortBox()->currentText(), QString("COM3"));
+    QCOMPARE(t.mode, 0);
+    QVERIFY(!t.open);
+    t.openable = {1, 2, 3};
+    f.RXInputGroup()->SetItemIndex(2);
+    QCOMPARE(t.mode, 2);
     // The ports vanish: Keybd/Mouse mode, "none".
     t.ports.clear();
     f.RefillComPorts();

@@ -7,6 +7,9 @@
 #include "FakeSerialLines.h"
 
 #include "devices/NullSound.h"
+#include "windows/ParamUnit.h"
+
+#include <QComboBox>
 
 class SerialWindowTest : public QObject, public WindowHarness {
     Q_OBJECT
@@ -19,7 +22,10 @@ class SerialWindowTest : public QObject, public WindowHarness {
         out_ = std::make_unique<TNullSoundOut>();
         in_ = std::make_unique<TNullSoundIn>();
         serial_ = lines_.get();
+        // The ports the fake stands for are listed (and so offered) by number.
+        qputenv("ORVO_TAPMETER_PORTS", "COM7=/nonexistent/orvo-test-port7,COM9=/nonexistent/orvo-test-port9");
         Create("[Main]\r\nTargetSpeed=60\r\n[RX]\r\n" + rx + more, out_.get(), in_.get());
+        qunsetenv("ORVO_TAPMETER_PORTS");
         w_->ComPortSource().NowMs = [this] { return t_; };
     }
     // Keys marks and spaces (ms) on CTS from t_ (Invert off: line off = down);
@@ -134,6 +140,34 @@ private slots:
         // And back in again.
         QVERIFY(w_->SetInputMode(TLogoAppForm::ComPort));
         QVERIFY(lines_->IsOpen() && lines_->monitoring && lines_->rts && lines_->dtr);
+    }
+
+    // The parameters window lists the ports and moves COM mode to another.
+    void dialogChoosesThePort() {
+        Start("RXInput=2\r\nRXComPort=7\r\n");
+        TParamForm* p = w_->ParamForm();
+        // Besides the machine's own ports, if any.
+        const int com7 = p->ComPortBox()->findText("COM7", Qt::MatchStartsWith);
+        const int com9 = p->ComPortBox()->findText("COM9", Qt::MatchStartsWith);
+        QVERIFY(com7 >= 0 && com9 > com7);
+        QCOMPARE(p->ComPortBox()->currentIndex(), com7);
+        lines_->present = {7, 9};
+        p->ComPortBox()->setCurrentIndex(com9);
+        p->ComPortBoxChange();
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::ComPort));
+        QCOMPARE(lines_->PortNumber(), 9);
+        QCOMPARE(w_->Settings().RXComPort, 9);
+        QCOMPARE(p->LastGoodComIndex(), com9);
+        QVERIFY(lines_->monitoring);
+        QVERIFY(boxes_->messages.isEmpty());
+        // Line choice and polarity act on the running mode.
+        p->InputLineBox()->setCurrentIndex(1);
+        p->InputLineBoxChange();
+        QCOMPARE(lines_->MonitorEvents(), 4u);
+        p->DTRBox()->setCurrentIndex(0);
+        p->DTRBoxChange();
+        QVERIFY(!lines_->dtr);
+        QVERIFY(!w_->Settings().DTR);
     }
 
     void anAbsentPortEndsInKeybdMouse() {
