@@ -22,7 +22,11 @@ void OpenMixer(bool input, IMessageBoxes& boxes) {
 
 TParamLink::TParamLink(TLogoAppForm& w) : w_(w) {}
 
-TParamLink::~TParamLink() { delete devices_; }
+TParamLink::~TParamLink() {
+    // The port watch may outlive this link by a moment: back to the window alone.
+    if (form_) w_.serialPorts_->OnPortsChanged = [&w = w_] { w.SerialPortsChanged(); };
+    delete devices_;
+}
 
 void TParamLink::Attach(TParamForm* form) {
     form_ = form;

@@ -1,0 +1,125 @@
+#pragma once
+// A stand-in for everything the parameters window drives: it records what
+// reached the generator, analyser, decoder, devices, serial line and
+// settings, and can refuse input modes and ports.
+
+#include "devices/NullSound.h"
+#include "settings/Settings.h"
+#include "windows/ParamTarget.h"
+
+#include <QKeySequence>
+#include <QStringList>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+// A device that remembers its number and whether it runs.
+template <class Base>
+struct FakeDevice : Base {
+    int id = -1;
+    bool active = false;
+    std::vector<int> setDevices;
+    int DeviceId() const override { return id; }
+    bool SetDevice(int d) override {
+        id = d;
+        setDevices.push_back(d);
+        return true;
+    }
+    bool Start() override { return active = true; }
+    bool Stop() override { active = false; return true; }
+    bool IsOpen() const override { return active; }
+    bool IsActive() const override { return active; }
+};
+
+struct FakeTarget : IParamTarget {
+    TSettings s;
+    int mode = -1;
+    std::vector<int> modeCalls;
+    std::set<int> failModes;
+    bool binaural = false;
+    int binauralCalls = 0;
+    uint32_t volume = 1;
+    int keyVolume = 65535;
+    int freq = 800, freq2 = 800, slope = 40, logAmp = -10, center = 800, processMode = 1, scaledB = -10;
+    int inputLevel = 0;
+    bool extra = true, noiseBlank = true, special = true, display2 = false;
+    int speedDisplayCalls = 0, allCapsCalls = 0, charSize = 0;
+    bool showPattern = true;
+    FakeDevice<TNullSoundOut> out;
+    FakeDevice<TNullSoundIn> in;
+    std::vector<std::string> inChoices{"Default input device", "Mic A", "Mic B"};
+    std::vector<std::string> outChoices{"Default output device", "Speaker A", "Speaker B"};
+    std::vector<std::string> ports;
+    std::set<int> openable;
+    int port = 0;
+    bool open = false, dtr = false, rts = false;
+    int monitorStarts = 0, events = 0, historyClears = 0;
+    QStringList messages, status, forwarded;
+
+    FakeTarget() { out.active = true; }
+
+    TSettings& Settings() override { return s; }
+    int InputMode() const override { return mode; }
+    bool SetInputMode(int m) override {
+        modeCalls.push_back(m);
+        const bool ok = !failModes.count(m);
+        mode = ok ? m : 0;
+        if (ok && m == 2) open = openable.count(port) > 0;
+        return ok;
+    }
+    void SetBinaural(bool on) override { binaural = on; ++binauralCalls; }
+    void SetOutputVolume(uint16_t v) override { volume = v | (uint32_t(v) << 16); }
+    void SetKeyVolume(uint16_t v) override { keyVolume = v; }
+    int Frequency() const override { return freq; }
+    void SetFrequency(int hz) override { freq = std::clamp(hz, 100, 2000); }
+    int Frequency2() const override { return freq2; }
+    void SetFrequency2(int hz) override { freq2 = std::clamp(hz, 100, 2000); }
+    int Slope() const override { return slope; }
+    void SetSlope(int v) override { slope = std::clamp(v, 0, 500); }
+    int LogAmplitude() const override { return logAmp; }
+    void SetLogAmplitude(int db) override { logAmp = std::min(db, 0); }
+    bool ExtraChars() const override { return extra; }
+    void SetExtraChars(bool on) override { extra = on; }
+    int CenterFreq() const override { return center; }
+    void SetCenterFreq(int hz) override { center = std::clamp(hz, 100, 4000); }
+    int ProcessMode() const override { return processMode; }
+    void SetProcessMode(int m) override { processMode = m; }
+    bool NoiseBlank() const override { return noiseBlank; }
+    void SetNoiseBlank(bool on) override { noiseBlank = on; }
+    int InputScaledB() const override { return scaledB; }
+    void SetInputScaledB(int db) override { scaledB = db; }
+    int InputLevel() const override { return inputLevel; }
+    void ResetInputLevel() override { inputLevel = 0; }
+    bool SpecialChars() const override { return special; }
+    void SetSpecialChars(bool on) override { special = on; }
+    void SetDisplay2Prosigns(bool on) override { display2 = on; }
+    void SpeedDisplayChanged() override { ++speedDisplayCalls; }
+    void AllCapsChanged() override { ++allCapsCalls; }
+    void ShowPatternChanged(bool on) override { showPattern = on; }
+    void SetCharSize(int points) override { charSize = points; }
+    ISoundIn* SoundIn1() override { return &in; }
+    ISoundOut* SoundOut1() override { return &out; }
+    std::vector<std::string> InputDeviceChoices() override { return inChoices; }
+    std::vector<std::string> OutputDeviceChoices() override { return outChoices; }
+    std::vector<std::string> DetectedPorts() override { return ports; }
+    int PortNumber() const override { return port; }
+    void SetPortNumber(int n) override {
+        port = n;
+        if (open) open = openable.count(n) > 0;
+    }
+    bool ComIsOpen() const override { return open; }
+    bool ComOpen() override { return open = openable.count(port) > 0; }
+    void ComClose() override { open = false; }
+    void SetDtr(bool h) override { dtr = h; }
+    void SetRts(bool h) override { rts = h; }
+    void StartMonitor() override { ++monitorStarts; }
+    void SetMonitorEvents(int e) override { events = e; }
+    void ClearHistory() override { ++historyClears; }
+    void Message(const std::string& t) override { messages << QString::fromStdString(t); }
+    void StatusMessage(const std::string& t) override { status << QString::fromStdString(t); }
+    void ForwardKeyDown(int key, bool shift) override {
+        forwarded << QKeySequence(key).toString() + (shift ? "+shift" : "");
+    }
+};
