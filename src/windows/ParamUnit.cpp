@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -251,16 +252,17 @@ void TParamForm::BuildLayout() {
     InputInvertedGroup_->setObjectName(QStringLiteral("InputInvertedGroup"));
     auto* comGrid = new QGridLayout(com);
     comGrid->setVerticalSpacing(2);
-    comGrid->addWidget(Caption(QStringLiteral("Available COM Ports")), 0, 0);
-    comGrid->addWidget(ComPortBox_, 1, 0);
-    comGrid->addWidget(Caption(QStringLiteral("Key Input Line")), 0, 1);
-    comGrid->addWidget(InputLineBox_, 1, 1);
+    // The port list spans the group: its entries carry the device's name.
+    comGrid->addWidget(Caption(QStringLiteral("Available COM Ports")), 0, 0, 1, 2);
+    comGrid->addWidget(ComPortBox_, 1, 0, 1, 2);
     comGrid->addWidget(Caption(QStringLiteral("DTR Output")), 2, 0);
     comGrid->addWidget(DTRBox_, 3, 0);
     comGrid->addWidget(Caption(QStringLiteral("RTS Output")), 2, 1);
     comGrid->addWidget(RTSBox_, 3, 1);
-    comGrid->addWidget(InputInvertedGroup_, 4, 0, 1, 2);
-    comGrid->setRowStretch(5, 1);
+    comGrid->addWidget(Caption(QStringLiteral("Key Input Line")), 4, 0);
+    comGrid->addWidget(InputLineBox_, 5, 0, Qt::AlignTop);
+    comGrid->addWidget(InputInvertedGroup_, 4, 1, 3, 1);
+    comGrid->setRowStretch(7, 1);
 
     // --- Display ------------------------------------------------------------
     auto* display = Group(QStringLiteral("Display Parameters"), "DisplayGroupBox");
@@ -673,6 +675,7 @@ void TParamForm::RefillComPorts() {
             }
         }
         RXInputGroup_->Button(2)->setEnabled(true);
+        ComPortBox_->view()->setMinimumWidth(ComPortBox_->view()->sizeHintForColumn(0) + 8);
         // COM mode without its port open falls back to Keybd/Mouse.
         if (target_.InputMode() == 2 && !target_.ComIsOpen()) RXInputGroup_->SetItemIndex(0);
     } else {

@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -107,6 +108,14 @@ private slots:
         QCOMPARE(P()->x(), w_->Settings().ParamLeft);
         // The sidetone still follows the key.
         QVERIFY(Tap(100));
+        // As the program shows it (its own device and port names).
+        const QString dir = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            P()->show();
+            QVERIFY(QTest::qWaitForWindowExposed(P()));
+            QDir().mkpath(dir);
+            QVERIFY(P()->grab().save(dir + "/parameters-program.png"));
+        }
     }
 
     void storedWavModeFallsBackWhenNoFileIsTaken() {
