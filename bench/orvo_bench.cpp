@@ -2,8 +2,8 @@
 // then times, on this thread, the analyser reading it (as `analyze` does) and
 // the generator producing it, each as a multiple of real time.
 
-#include "cli/Analysis.h"
-#include "cli/Send.h"
+#include "analysis/BatchAnalysis.h"
+#include "morse/SendText.h"
 #include "devices/WavWriter.h"
 #include "morse/CWout.h"
 
@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-using namespace orvo::cli;
+using namespace orvo;
 
 namespace {
 

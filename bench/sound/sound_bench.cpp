@@ -12,7 +12,7 @@
 // cross-checks it: the tone onsets recorded must follow the key-downs with
 // the same spacing.
 
-#include "cli/Send.h"
+#include "morse/SendText.h"
 #include "devices/SoundDeviceNames.h"
 #include "devices/SoundIn.h"
 #include "devices/SoundOut.h"
@@ -69,8 +69,8 @@ double Percentile(std::vector<double> v, double p) {
 
 int Latency(int keys) {
     TCWout gen;
-    orvo::cli::SendOptions opt;
-    orvo::cli::ConfigureGenerator(gen, opt);
+    orvo::SendOptions opt;
+    orvo::ConfigureGenerator(gen, opt);
     gen.KeyTone = true;
     gen.Start();
 
@@ -176,9 +176,9 @@ int Latency(int keys) {
 
 int Soak(int seconds) {
     TCWout gen;
-    orvo::cli::SendOptions opt;
+    orvo::SendOptions opt;
     opt.stereo = true;
-    orvo::cli::ConfigureGenerator(gen, opt);
+    orvo::ConfigureGenerator(gen, opt);
     gen.KeyTone = true;
     gen.Start();
     uint64_t refills = 0;

@@ -1,8 +1,9 @@
 #include "cli/Cli.h"
 
-#include "cli/Analysis.h"
+#include "analysis/BatchAnalysis.h"
 #include "cli/CliError.h"
-#include "cli/Send.h"
+#include "cli/Json.h"
+#include "morse/SendText.h"
 #include "devices/WavWriter.h"
 #include "morse/CWout.h"
 

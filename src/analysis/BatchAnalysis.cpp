@@ -1,14 +1,13 @@
-#include "cli/Analysis.h"
+#include "analysis/BatchAnalysis.h"
 
-#include "cli/CliError.h"
-#include "cli/Json.h"
 #include "devices/fileIn.h"
+#include "morse/BatchError.h"
 
 #include <algorithm>
 #include <charconv>
 #include <memory>
 
-namespace orvo::cli {
+namespace orvo {
 
 namespace {
 
@@ -129,15 +128,15 @@ AnalysisResult AnalyzeFile(const std::string& path, const AnalysisOptions& opt) 
     TfileIn reader(readerClock);
     reader.SetFilename(path);
     reader.SetTimerInterval(AnalysisSession::kBlock / 8);
-    if (!reader.Open()) throw CliError(reader.LastError());
-    if (!reader.ReadHeader()) throw CliError(reader.LastError());
+    if (!reader.Open()) throw BatchError(reader.LastError());
+    if (!reader.ReadHeader()) throw BatchError(reader.LastError());
 
     auto session = std::make_unique<AnalysisSession>(opt);
     bool eof = false;
     reader.OnEOFReached = [&] { eof = true; };
     reader.OnBufferReady = [&](const int16_t* pb, int) { session->FeedBlock(pb); };
     while (!eof) reader.Tick();
-    if (!reader.LastError().empty()) throw CliError(reader.LastError());
+    if (!reader.LastError().empty()) throw BatchError(reader.LastError());
     reader.Close();
     session->FlushSamples();
     return session->Result();
@@ -163,7 +162,7 @@ std::vector<KeyEvent> ParseKeyEvents(std::istream& in) {
     uint64_t lineNo = 0;
     uint64_t last = 0;
     auto fail = [&](const std::string& why) {
-        throw CliError("line " + std::to_string(lineNo) + ": " + why);
+        throw BatchError("line " + std::to_string(lineNo) + ": " + why);
     };
     while (std::getline(in, line)) {
         ++lineNo;
@@ -193,7 +192,7 @@ std::vector<KeyEvent> ParseKeyEvents(std::istream& in) {
         ev.down = word == "down";
         events.push_back(ev);
     }
-    if (in.bad()) throw CliError("cannot read key input");
+    if (in.bad()) throw BatchError("cannot read key input");
     return events;
 }
 
@@ -204,44 +203,4 @@ AnalysisResult AnalyzeKeys(const std::vector<KeyEvent>& events, const AnalysisOp
     return session->Result();
 }
 
-namespace {
-
-void AppendTiming(std::string& o, const char* name, const TimingEntry& t) {
-    o += "\"";
-    o += name;
-    o += "\": {\"last\": " + std::to_string(t.last) + ", \"avg\": " + std::to_string(t.avg) +
-         ", \"count\": " + std::to_string(t.count) + "}, ";
-}
-
-const char* Bool(bool b) { return b ? "true" : "false"; }
-
-}  // namespace
-
-std::string ToJson(const AnalysisResult& r) {
-    std::string o = "{\"text\": " + JsonString(r.text) + ", \"characters\": [";
-    for (size_t i = 0; i < r.characters.size(); ++i) {
-        const CharacterEntry& c = r.characters[i];
-        if (i) o += ", ";
-        o += "{\"pattern\": " + std::to_string(c.pattern) + ", \"text\": " + JsonString(c.text) + ", \"elements\": [";
-        for (size_t k = 0; k < c.elements.size(); ++k) {
-            if (k) o += ", ";
-            o += std::to_string(c.elements[k]);
-        }
-        o += "], \"word_space\": ";
-        o += Bool(c.wordSpace);
-        o += ", \"timeout\": ";
-        o += Bool(c.timeout);
-        o += ", \"cpm\": " + std::to_string(c.cpm) + ", \"avg_cpm\": " + std::to_string(c.avgCpm) + "}";
-    }
-    o += "], \"timing\": {";
-    AppendTiming(o, "dot", r.dot);
-    AppendTiming(o, "dash", r.dash);
-    AppendTiming(o, "element_space", r.elementSpace);
-    AppendTiming(o, "char_space", r.charSpace);
-    AppendTiming(o, "word_space", r.wordSpace);
-    o += "\"last_dash\": {\"avg\": " + std::to_string(r.lastDashAvg) + ", \"count\": " + std::to_string(r.lastDashCount) +
-         "}, \"weight\": " + std::to_string(r.weight) + "}}";
-    return o;
-}
-
-}  // namespace orvo::cli
+}  // namespace orvo

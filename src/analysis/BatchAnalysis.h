@@ -1,8 +1,8 @@
 #pragma once
-// The analysing half of the command-line tool: the analyser, decoder and
-// timing statistics configured as a fresh installation configures them,
-// driven from a WAV file or from a list of timed key transitions, with the
-// results collected the way the main window shows them.
+// Batch analysis: the analyser, decoder and timing statistics configured as
+// a fresh installation configures them, driven from a recording or from a
+// list of timed key transitions, with the results collected the way the main
+// window shows them. Failures are thrown as orvo::BatchError.
 
 #include "analysis/CWDecode.h"
 #include "analysis/Calculat.h"
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace orvo::cli {
+namespace orvo {
 
 struct AnalysisOptions {
     int32_t speed = 60;  // target speed, CpM
@@ -96,16 +96,13 @@ private:
     uint64_t sampleTime_ = 0;
 };
 
-// Reads a WAV file as the reader does and analyses it. Throws CliError.
+// Reads a WAV file as the reader does and analyses it.
 AnalysisResult AnalyzeFile(const std::string& path, const AnalysisOptions& opt);
 // Analyses raw 8000 Hz mono samples (tests and benchmarks).
 AnalysisResult AnalyzeSamples(const std::vector<int16_t>& samples, const AnalysisOptions& opt);
 
-// Parses `keys` input; throws CliError naming the offending line.
+// Parses key-list input; throws BatchError naming the offending line.
 std::vector<KeyEvent> ParseKeyEvents(std::istream& in);
 AnalysisResult AnalyzeKeys(const std::vector<KeyEvent>& events, const AnalysisOptions& opt);
 
-// The JSON object printed by `analyze` and `keys` (one line, no newline).
-std::string ToJson(const AnalysisResult& r);
-
-}  // namespace orvo::cli
+}  // namespace orvo
