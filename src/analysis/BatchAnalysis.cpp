@@ -1,10 +1,12 @@
 #include "analysis/BatchAnalysis.h"
 
-#include "devices/fileIn.h"
+#include "analysis/TonePitch.h"
 #include "morse/BatchError.h"
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <functional>
 #include <memory>
 
 namespace orvo {
@@ -20,6 +22,11 @@ constexpr int kMaxFlushBlocks = 200;
 constexpr int kMaxFlushSteps = 1000;
 // Timestamps beyond this (about 31 700 years) are refused as nonsense.
 constexpr uint64_t kMaxKeyTime = 1000000000000000ull;
+// The opening of a recording that the tone pitch and the first speed are
+// taken from.
+constexpr size_t kOpeningSamples = 20 * 8000;
+// Elements (marks and spaces) the first speed is judged from.
+constexpr size_t kOpeningElements = 40;
 
 }  // namespace
 
@@ -43,7 +50,12 @@ AnalysisSession::AnalysisSession(const AnalysisOptions& opt) : calc_(clock_, nul
     calc_.SetCalcSize(kBlock);
 
     stats_.WordTimeout = [this] { return calc_.WordTimeout(); };
-    stats_.DotSamples = [this] { return static_cast<double>(gen_.DotSamples()); };
+    follow_ = opt.autoSpeed;
+    result_.autoSpeed = opt.autoSpeed;
+    // Percentages are of the dot in force: the target's, or the one followed.
+    stats_.DotSamples = [this] {
+        return follow_ ? follower_.Dot() * 8.0 : static_cast<double>(gen_.DotSamples());
+    };
     stats_.AverageSpeed = [this] { return calc_.AvgTempo(); };
     stats_.SetReference(TTimingStats::Reference::TargetSpeed);
     stats_.ResetValues(2);
@@ -75,6 +87,17 @@ void AnalysisSession::NewPattern(uint32_t data, bool bl, bool en) {
     // As the main window: the speed shown is the newest character's own.
     calc_.ClearTimingSums();
     calc_.AccumulateRecord(rec);
+
+    // The next character is judged against the speed this one shows.
+    if (follow_ && follower_.Update(rec)) calc_.FollowDot(static_cast<int32_t>(std::lround(follower_.Dot())));
+}
+
+void AnalysisSession::StartSpeed(double dotMs) {
+    follow_ = true;
+    result_.autoSpeed = true;
+    follower_.Start(dotMs > 0 ? dotMs : static_cast<double>(calc_.DotMs()));
+    calc_.FollowDot(static_cast<int32_t>(std::lround(follower_.Dot())));
+    result_.speedStart = follower_.Cpm();
 }
 
 void AnalysisSession::FeedBlock(const int16_t* samples) {
@@ -120,40 +143,118 @@ AnalysisResult AnalysisSession::Result() {
     r.lastDashAvg = d.average[static_cast<int>(TimingKind::LastDash)];
     r.lastDashCount = stats_.Values(TTimingStats::kCurrentInput, TimingKind::LastDash).count;
     r.weight = d.weight;
+    if (follow_) r.speedEnd = follower_.Cpm();
     return r;
 }
 
-AnalysisResult AnalyzeFile(const std::string& path, const AnalysisOptions& opt) {
-    ManualClock readerClock;
-    TfileIn reader(readerClock);
-    reader.SetFilename(path);
-    reader.SetTimerInterval(AnalysisSession::kBlock / 8);
-    if (!reader.Open()) throw BatchError(reader.LastError());
-    if (!reader.ReadHeader()) throw BatchError(reader.LastError());
+namespace {
 
-    auto session = std::make_unique<AnalysisSession>(opt);
-    bool eof = false;
-    reader.OnEOFReached = [&] { eof = true; };
-    reader.OnBufferReady = [&](const int16_t* pb, int) { session->FeedBlock(pb); };
-    while (!eof) reader.Tick();
-    if (!reader.LastError().empty()) throw BatchError(reader.LastError());
-    reader.Close();
+// Reads the recording in the analyser's blocks: the last one padded with
+// silence (an empty one when the data fills the blocks exactly).
+class BlockReader {
+public:
+    explicit BlockReader(const std::string& path) {
+        if (!reader_.Open(path)) throw BatchError(reader_.LastError());
+    }
+    // False once the last block has been handed out.
+    bool Next(int16_t* block) {
+        if (done_) return false;
+        const size_t n = AnalysisSession::kBlock;
+        const size_t got = reader_.Read(block, n);
+        std::fill(block + got, block + n, int16_t{0});
+        if (got < n || reader_.Ended()) {
+            done_ = true;
+            if (!reader_.LastError().empty()) throw BatchError(reader_.LastError());
+        }
+        return true;
+    }
+    const TAudioFileReader& Reader() const { return reader_; }
+
+private:
+    TAudioFileReader reader_;
+    bool done_ = false;
+};
+
+}  // namespace
+
+double OpeningDot(const std::vector<int16_t>& samples, const AnalysisOptions& opt) {
+    AnalysisOptions fixed = opt;
+    fixed.autoSpeed = false;
+    fixed.autoCenter = false;
+    // Glitch merging at the target speed could swallow the dots of a much
+    // faster operator.
+    fixed.bounce = false;
+    const AnalysisResult r = AnalyzeSamples(samples, fixed);
+    std::vector<uint32_t> elements;
+    for (const CharacterEntry& c : r.characters) {
+        for (uint32_t e : c.elements) {
+            if (elements.size() >= kOpeningElements) break;
+            elements.push_back(e);
+        }
+    }
+    return TSpeedFollower::InitialDot(elements);
+}
+
+namespace {
+
+// Analyses blocks from `next` (false when there are no more), measuring the
+// opening first when the speed or the pitch is to be found.
+AnalysisResult AnalyzeBlocks(const std::function<bool(int16_t*)>& next, const AnalysisOptions& opt) {
+    const size_t block = AnalysisSession::kBlock;
+    std::vector<int16_t> opening;
+    bool more = true;
+    if (opt.autoSpeed || opt.autoCenter) {
+        // The opening is read ahead, measured, and then analysed like the rest.
+        while (opening.size() < kOpeningSamples) {
+            opening.resize(opening.size() + block);
+            if (!next(opening.data() + opening.size() - block)) {
+                opening.resize(opening.size() - block);
+                more = false;
+                break;
+            }
+        }
+    }
+    AnalysisOptions o = opt;
+    if (opt.autoCenter) {
+        const double pitch = FindTonePitch(opening.data(), opening.size());
+        if (pitch > 0) o.center = static_cast<int32_t>(std::lround(pitch));
+    }
+    auto session = std::make_unique<AnalysisSession>(o);
+    if (opt.autoSpeed) session->StartSpeed(OpeningDot(opening, o));
+    for (size_t pos = 0; pos < opening.size(); pos += block) session->FeedBlock(opening.data() + pos);
+    std::vector<int16_t> buf(block);
+    while (more && next(buf.data())) session->FeedBlock(buf.data());
     session->FlushSamples();
-    return session->Result();
+    AnalysisResult r = session->Result();
+    r.autoCenter = opt.autoCenter;
+    r.centerHz = static_cast<int32_t>(session->Calc().CenterFreq());
+    return r;
+}
+
+}  // namespace
+
+AnalysisResult AnalyzeFile(const std::string& path, const AnalysisOptions& opt) {
+    BlockReader blocks(path);
+    AnalysisResult r = AnalyzeBlocks([&](int16_t* b) { return blocks.Next(b); }, opt);
+    r.hasInput = true;
+    r.input = blocks.Reader().Info();
+    r.truncated = blocks.Reader().Truncated();
+    return r;
 }
 
 AnalysisResult AnalyzeSamples(const std::vector<int16_t>& samples, const AnalysisOptions& opt) {
-    auto session = std::make_unique<AnalysisSession>(opt);
     const size_t block = AnalysisSession::kBlock;
-    std::vector<int16_t> buf(block);
-    for (size_t pos = 0; pos < samples.size(); pos += block) {
-        const size_t n = std::min(block, samples.size() - pos);
-        std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(pos), n, buf.begin());
-        std::fill(buf.begin() + static_cast<std::ptrdiff_t>(n), buf.end(), 0);
-        session->FeedBlock(buf.data());
-    }
-    session->FlushSamples();
-    return session->Result();
+    size_t pos = 0;
+    return AnalyzeBlocks(
+        [&](int16_t* b) {
+            if (pos >= samples.size()) return false;
+            const size_t n = std::min(block, samples.size() - pos);
+            std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(pos), n, b);
+            std::fill(b + n, b + block, int16_t{0});
+            pos += n;
+            return true;
+        },
+        opt);
 }
 
 std::vector<KeyEvent> ParseKeyEvents(std::istream& in) {
@@ -198,6 +299,21 @@ std::vector<KeyEvent> ParseKeyEvents(std::istream& in) {
 
 AnalysisResult AnalyzeKeys(const std::vector<KeyEvent>& events, const AnalysisOptions& opt) {
     auto session = std::make_unique<AnalysisSession>(opt);
+    if (opt.autoSpeed) {
+        // The opening marks and spaces as the key gives them.
+        std::vector<uint32_t> elements;
+        bool down = false, started = false;
+        uint64_t last = 0;
+        for (const KeyEvent& ev : events) {
+            if (ev.down == down) continue;
+            if (started) elements.push_back(static_cast<uint32_t>(std::min<uint64_t>(ev.t - last, kMaxKeyDuration)));
+            started = true;
+            down = ev.down;
+            last = ev.t;
+            if (elements.size() >= kOpeningElements) break;
+        }
+        session->StartSpeed(TSpeedFollower::InitialDot(elements));
+    }
     for (const KeyEvent& ev : events) session->KeyAt(ev.t, ev.down);
     session->FlushKeys();
     return session->Result();

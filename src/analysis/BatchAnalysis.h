@@ -6,7 +6,9 @@
 
 #include "analysis/CWDecode.h"
 #include "analysis/Calculat.h"
+#include "analysis/SpeedFollower.h"
 #include "analysis/TimingStats.h"
+#include "devices/AudioFileReader.h"
 #include "devices/ManualClock.h"
 #include "morse/CWout.h"
 
@@ -25,6 +27,10 @@ struct AnalysisOptions {
     int32_t bandwidth = 2;
     bool bounce = true;
     bool extended = true;
+    // Follow the operator's own speed instead of judging against `speed`.
+    bool autoSpeed = false;
+    // Centre the band-pass on the recording's tone instead of `center`.
+    bool autoCenter = false;
 };
 
 struct CharacterEntry {
@@ -50,6 +56,17 @@ struct AnalysisResult {
     int32_t lastDashAvg = 0;
     int32_t lastDashCount = 0;
     int32_t weight = 0;
+    // Recordings only: what was read, and whether it ended early.
+    bool hasInput = false;
+    AudioFileInfo input;
+    bool truncated = false;
+    // With autoSpeed: the speed followed at the start and at the end, CpM.
+    bool autoSpeed = false;
+    int32_t speedStart = 0;
+    int32_t speedEnd = 0;
+    // With autoCenter: the band-pass centre found, Hz.
+    bool autoCenter = false;
+    int32_t centerHz = 0;
 };
 
 // One line of `keys` input.
@@ -74,6 +91,10 @@ public:
     void KeyAt(uint64_t t, bool down);
     void FlushKeys();
 
+    // Starts following the operator's speed from a dot length (ms); a
+    // length of 0 starts from the target speed.
+    void StartSpeed(double dotMs);
+
     AnalysisResult Result();
 
     TCalculat& Calc() { return calc_; }
@@ -90,14 +111,19 @@ private:
     TCWDecode decoder_;
     TTimingStats stats_;
     TCalculat calc_;
+    TSpeedFollower follower_;
+    bool follow_ = false;
     AnalysisResult result_;
     bool keyIsDown_ = false;
     uint64_t lastKeyTime_ = 0;
     uint64_t sampleTime_ = 0;
 };
 
-// Reads a WAV file as the reader does and analyses it.
+// Reads a recording (any format TAudioFileReader reads) and analyses it.
 AnalysisResult AnalyzeFile(const std::string& path, const AnalysisOptions& opt);
+// The dot length (ms) the opening keying of 8000 Hz samples shows, as the
+// analyser with its target speed measures it; 0 when nothing is keyed.
+double OpeningDot(const std::vector<int16_t>& samples, const AnalysisOptions& opt);
 // Analyses raw 8000 Hz mono samples (tests and benchmarks).
 AnalysisResult AnalyzeSamples(const std::vector<int16_t>& samples, const AnalysisOptions& opt);
 

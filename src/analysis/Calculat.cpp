@@ -68,8 +68,17 @@ void TCalculat::SetTempo(int32_t cpm) {
     LoadFilters();
 }
 
-void TCalculat::DeriveThresholds() {
-    dotMs_ = 6000 / tempo_;
+void TCalculat::FollowDot(int32_t dotMs) {
+    DeriveThresholds(std::clamp(dotMs, 20, 600));
+    wordTimer_->SetInterval(static_cast<uint32_t>(wordTimeout_));
+    muteTimer_->SetInterval(static_cast<uint32_t>(muteDelay_));
+    flashTimer_->SetInterval(static_cast<uint32_t>(flashDelay_));
+}
+
+void TCalculat::DeriveThresholds() { DeriveThresholds(6000 / tempo_); }
+
+void TCalculat::DeriveThresholds(int32_t dotMs) {
+    dotMs_ = dotMs;
     dotDashLimit_ = 2 * dotMs_;
     elementSpaceLimit_ = 2 * dotMs_;
     wordSpaceLimit_ = 5 * dotMs_;

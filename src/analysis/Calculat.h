@@ -44,6 +44,10 @@ public:
     // Clamped to 10..300; derives every threshold and timer interval and
     // reloads the filter coefficients.
     void SetTempo(int32_t cpm);
+    // Follows an operator's own speed: derives every threshold and timer
+    // interval from a dot length (ms, clamped to 20..600) instead of the
+    // target speed, leaving the filters and Tempo untouched.
+    void FollowDot(int32_t dotMs);
     int32_t DotMs() const { return dotMs_; }
     int32_t DotDashLimit() const { return dotDashLimit_; }
     int32_t ElementSpaceLimit() const { return elementSpaceLimit_; }
@@ -135,6 +139,7 @@ private:
     };
 
     void DeriveThresholds();
+    void DeriveThresholds(int32_t dotMs);
     void LoadFilters();
     void CharacterEndCheck();
     void MergeGlitches();

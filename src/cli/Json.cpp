@@ -94,7 +94,17 @@ std::string ToJson(const AnalysisResult& r) {
     AppendTiming(o, "char_space", r.charSpace);
     AppendTiming(o, "word_space", r.wordSpace);
     o += "\"last_dash\": {\"avg\": " + std::to_string(r.lastDashAvg) + ", \"count\": " + std::to_string(r.lastDashCount) +
-         "}, \"weight\": " + std::to_string(r.weight) + "}}";
+         "}, \"weight\": " + std::to_string(r.weight) + "}";
+    if (r.autoSpeed) o += ", \"speed_start\": " + std::to_string(r.speedStart) + ", \"speed_end\": " + std::to_string(r.speedEnd);
+    if (r.autoCenter) o += ", \"center_hz\": " + std::to_string(r.centerHz);
+    if (r.hasInput) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", r.input.seconds);
+        o += ", \"input\": {\"format\": " + JsonString(r.input.format) + ", \"sample_rate\": " +
+             std::to_string(r.input.sampleRate) + ", \"channels\": " + std::to_string(r.input.channels) +
+             ", \"seconds\": " + seconds + "}";
+    }
+    o += "}";
     return o;
 }
 
