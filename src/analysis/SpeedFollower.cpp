@@ -34,6 +34,13 @@ double TSpeedFollower::InitialDot(const std::vector<uint32_t>& elements) {
         (k % 2 == 0 ? marks : spaces).push_back(v);
     }
     if (marks.empty()) return 0.0;
+    // Crackles before the keying settles are far shorter than any element:
+    // marks and spaces under a quarter of the typical mark are left out.
+    std::vector<double> sorted = marks;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    const double floor = 0.25 * sorted[sorted.size() / 2];
+    std::erase_if(marks, [&](double v) { return v < floor; });
+    std::erase_if(spaces, [&](double v) { return v < floor; });
     const double shortMark = ShortClassMean(marks);
     const double longMark = *std::max_element(marks.begin(), marks.end());
     if (longMark >= 2.0 * shortMark) {

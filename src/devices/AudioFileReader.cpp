@@ -161,6 +161,7 @@ void TAudioFileReader::Close() {
     file_ = nullptr;
     dataStart_ = 0;
     ended_ = false;
+    shortData_ = false;
     info_ = AudioFileInfo{};
 }
 
@@ -241,6 +242,9 @@ bool TAudioFileReader::ParseRiff(bool& isRiff, std::string& why, bool& declaresN
     // it wrong, and the data runs to the end of the file.
     dataStart_ = ftello(file_);
     if (dataStart_ < 0) dataStart_ = 0;
+    // Streaming recorders leave 0 or all ones as the size.
+    const uint32_t declaredSize = Le32(size);
+    shortData_ = declaredSize != 0 && declaredSize != 0xFFFFFFFFu && dataStart_ + declaredSize > fileSize;
     if (declaresNative) {
         info_.format = "wav pcm16";
         info_.sampleRate = kRate;
@@ -258,6 +262,7 @@ bool TAudioFileReader::ReadHeader() {
     }
     conv_.reset();
     ended_ = false;
+    shortData_ = false;
     info_ = AudioFileInfo{};
     bool isRiff = false, native = false;
     std::string why, declared;
@@ -336,7 +341,12 @@ size_t TAudioFileReader::Read(int16_t* dst, size_t n) {
         if (c.queuePos == c.queue.size()) {
             if (c.flushed) break;
             if (!c.Fill()) {
-                lastError_ = "cannot decode " + path_ + ": " + sf_strerror(c.sf);
+                // Part decoded, then broken off: what came is kept and the
+                // file called short; nothing decoded at all is a failure.
+                if (c.framesRead > 0)
+                    shortData_ = true;
+                else
+                    lastError_ = "cannot decode " + path_ + ": " + sf_strerror(c.sf);
                 c.inputDone = c.flushed = true;
                 break;
             }
@@ -347,13 +357,12 @@ size_t TAudioFileReader::Read(int16_t* dst, size_t n) {
         c.queuePos += take;
         done += take;
     }
-    if (done < n) ended_ = true;
+    if (done < n) {
+        ended_ = true;
+        if (c.sfInfo.frames > 0 && c.framesRead < c.sfInfo.frames && (c.sfInfo.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG)
+            shortData_ = true;
+    }
     return done;
-}
-
-bool TAudioFileReader::Truncated() const {
-    return conv_ && conv_->flushed && conv_->sfInfo.frames > 0 && conv_->framesRead < conv_->sfInfo.frames &&
-           (conv_->sfInfo.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG;
 }
 
 bool TAudioFileReader::Rewind() {

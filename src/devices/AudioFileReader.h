@@ -46,7 +46,7 @@ public:
     // The last Read came short: the data has ended (or could not be read).
     bool Ended() const { return ended_; }
     // The data ended before the length the file declares.
-    bool Truncated() const;
+    bool Truncated() const { return shortData_; }
     // Back to the first sample.
     bool Rewind();
 
@@ -66,6 +66,9 @@ private:
     std::FILE* file_ = nullptr;
     long long dataStart_ = 0;
     bool ended_ = false;
+    // The data ends before the size its header declares, or decoding
+    // stopped after part of it.
+    bool shortData_ = false;
     std::vector<uint8_t> bytes_;
     std::unique_ptr<Converter> conv_;
     AudioFileInfo info_;
