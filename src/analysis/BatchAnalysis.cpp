@@ -61,6 +61,8 @@ AnalysisSession::AnalysisSession(const AnalysisOptions& opt) : calc_(clock_, nul
     stats_.ResetValues(2);
 
     calc_.OnNewPattern = [this](uint32_t data, bool bl, bool en) { NewPattern(data, bl, en); };
+    center_ = static_cast<int32_t>(calc_.CenterFreq());
+    if (opt.robust) UseRobustDetector(calc_.DotMs());
     calc_.OnNewTempo = [this](uint32_t t) {
         if (!result_.characters.empty()) result_.characters.back().cpm = t;
     };
@@ -89,7 +91,17 @@ void AnalysisSession::NewPattern(uint32_t data, bool bl, bool en) {
     calc_.AccumulateRecord(rec);
 
     // The next character is judged against the speed this one shows.
-    if (follow_ && follower_.Update(rec)) calc_.FollowDot(static_cast<int32_t>(std::lround(follower_.Dot())));
+    if (follow_ && follower_.Update(rec)) {
+        calc_.FollowDot(static_cast<int32_t>(std::lround(follower_.Dot())));
+        if (robust_) robust_->SetDot(follower_.Dot());
+    }
+}
+
+void AnalysisSession::UseRobustDetector(double dotMs) {
+    robust_ = std::make_unique<TRobustDetector>(center_, dotMs);
+    // Its transitions take the key path, timed in ms of the samples; the
+    // clock then stands for the sample time.
+    robust_->OnEdge = [this](double ms, bool down) { KeyAt(static_cast<uint64_t>(std::llround(ms)), down); };
 }
 
 void AnalysisSession::StartSpeed(double dotMs) {
@@ -97,14 +109,26 @@ void AnalysisSession::StartSpeed(double dotMs) {
     result_.autoSpeed = true;
     follower_.Start(dotMs > 0 ? dotMs : static_cast<double>(calc_.DotMs()));
     calc_.FollowDot(static_cast<int32_t>(std::lround(follower_.Dot())));
+    if (robust_) UseRobustDetector(follower_.Dot());
     result_.speedStart = follower_.Cpm();
 }
 
 void AnalysisSession::FeedBlock(const int16_t* samples) {
+    if (robust_) {
+        robust_->Process(samples, kBlock);
+        const double settled = robust_->SettledMs();
+        if (settled > 0) clock_.AdvanceTo(static_cast<uint64_t>(settled));
+        return;
+    }
     calc_.ProcessSamples(samples, kBlock);
 }
 
 void AnalysisSession::FlushSamples() {
+    if (robust_) {
+        robust_->Finish();
+        FlushKeys();
+        return;
+    }
     static const int16_t kSilence[kBlock] = {};
     for (int i = 0; i < kMaxFlushBlocks && calc_.PendingCount() > 0; ++i) FeedBlock(kSilence);
 }
@@ -182,8 +206,9 @@ double OpeningDot(const std::vector<int16_t>& samples, const AnalysisOptions& op
     fixed.autoSpeed = false;
     fixed.autoCenter = false;
     // Glitch merging at the target speed could swallow the dots of a much
-    // faster operator.
+    // faster operator; the robust detector listens for the fastest keying.
     fixed.bounce = false;
+    if (fixed.robust) fixed.speed = 300;
     const AnalysisResult r = AnalyzeSamples(samples, fixed);
     std::vector<uint32_t> elements;
     for (const CharacterEntry& c : r.characters) {

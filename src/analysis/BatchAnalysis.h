@@ -6,6 +6,7 @@
 
 #include "analysis/CWDecode.h"
 #include "analysis/Calculat.h"
+#include "analysis/RobustDetector.h"
 #include "analysis/SpeedFollower.h"
 #include "analysis/TimingStats.h"
 #include "devices/AudioFileReader.h"
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,9 @@ struct AnalysisOptions {
     bool autoSpeed = false;
     // Centre the band-pass on the recording's tone instead of `center`.
     bool autoCenter = false;
+    // Recordings through the noise-proof detector instead of the analyser's
+    // own signal chain.
+    bool robust = false;
 };
 
 struct CharacterEntry {
@@ -105,6 +110,7 @@ public:
 
 private:
     void NewPattern(uint32_t data, bool bl, bool en);
+    void UseRobustDetector(double dotMs);
 
     ManualClock clock_;
     TCWout gen_;
@@ -113,6 +119,8 @@ private:
     TCalculat calc_;
     TSpeedFollower follower_;
     bool follow_ = false;
+    int32_t center_ = 800;
+    std::unique_ptr<TRobustDetector> robust_;
     AnalysisResult result_;
     bool keyIsDown_ = false;
     uint64_t lastKeyTime_ = 0;

@@ -50,6 +50,9 @@ const char* const kAnalyzeUsage =
     "  --mode narrow|broad        band-pass detector or broadband rectifier (narrow)\n"
     "  --center HZ|auto           band-pass centre frequency, 100..4000, or auto:\n"
     "                             the recording's tone, 200..3000 (800)\n"
+    "  --detector standard|robust the analyser's own detector, or one for noisy\n"
+    "                             recordings: noise floor with squelch, filter\n"
+    "                             matched to the speed, edges between samples (standard)\n"
     "  --gain DB                  input gain, -30..12 (-10)\n"
     "  --bandwidth 0-3            band-pass width: 25, 50, 125 or 250 Hz (2)\n"
     "  --bounce on|off            contact-bounce filter (on)\n"
@@ -187,7 +190,7 @@ void PrintJson(const AnalysisResult& r, std::ostream& out) {
 }
 
 int Analyze(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const Args a = ParseArgs(args, "analyze", {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset"}, {});
+    const Args a = ParseArgs(args, "analyze", {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset", "--detector"}, {});
     if (a.help) {
         out << kAnalyzeUsage;
         return 0;
@@ -195,6 +198,7 @@ int Analyze(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const std::string file = OnePositional(a, "analyze", "FILE");
     AnalysisOptions o = CommonAnalysis(a);
     o.mode = ChoiceOption(a, "--mode", "narrow", {"narrow", "broad"}) == "broad" ? tProcessMode::broad : tProcessMode::narrow;
+    o.robust = ChoiceOption(a, "--detector", "standard", {"standard", "robust"}) == "robust";
     auto center = a.values.find("--center");
     o.autoCenter = center != a.values.end() && center->second == "auto";
     if (!o.autoCenter) o.center = IntOption(a, "--center", o.center);
