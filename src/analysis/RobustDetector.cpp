@@ -19,6 +19,8 @@ constexpr double kSquelch = 6.0;
 constexpr double kFloorUp = 1.004, kFloorDown = 0.992;
 // Below this (in sample units) nothing is called signal: digital silence.
 constexpr double kMinFloor = 1.0;
+// Samples the first floor is measured over (20 ms).
+constexpr int64_t kFloorStart = 160;
 // Weight of a new mark's level in the running level.
 constexpr double kLevelFollow = 0.3;
 
@@ -71,7 +73,13 @@ void TRobustDetector::Process(const int16_t* samples, size_t count) {
         const int64_t n = n_++;
         env_[static_cast<size_t>(n) & kRingMask] = static_cast<float>(env);
         if (n < len_) continue;  // the sum is not yet full
-        if (floor_ == 0.0) floor_ = std::max(env, kMinFloor);
+        if (n < len_ + kFloorStart) {
+            // The first floor: the mean of a short stretch, lowered towards
+            // the lower part the floor follows from then on.
+            floor_ += env / kFloorStart;
+            if (n + 1 == len_ + kFloorStart) floor_ = std::max(0.8 * floor_, kMinFloor);
+            continue;
+        }
 
         const double on = std::max(kOn * floor_, level_ > 0 ? 0.5 * (floor_ + level_) : 0.0);
         const double off = kOffShare * on;
