@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 
 namespace orvo {
@@ -173,6 +174,89 @@ TEST(Recordings, AutoCenterFindsTheToneAndDecodes) {
         EXPECT_EQ(r.text, "cq de orvo\r") << hz;
         EXPECT_NE(cli::ToJson(r).find("\"center_hz\": " + std::to_string(r.centerHz)), std::string::npos);
     }
+}
+
+}  // namespace
+}  // namespace orvo
+
+namespace orvo {
+namespace {
+
+AnalysisOptions Robust(int cpm, bool autoSpeed = false) {
+    AnalysisOptions o;
+    o.speed = cpm;
+    o.robust = true;
+    o.autoSpeed = autoSpeed;
+    return o;
+}
+
+TEST(RobustDetector, DecodesAt10DbFrom20To300CpmWithOrWithoutTheSpeed) {
+    const std::string text = "cq de orvo 5 test paris";
+    for (int cpm : {20, 60, 150, 300}) {
+        for (uint32_t seed : {1u, 2u}) {
+            const auto s = corpus::WithNoise(corpus::Morse(text, cpm), 10, seed * 100 + static_cast<uint32_t>(cpm));
+            EXPECT_EQ(corpus::Letters(AnalyzeSamples(s, Robust(cpm)).text), corpus::Letters(text)) << cpm << " seed " << seed;
+            const AnalysisResult a = AnalyzeSamples(s, Robust(60, true));
+            EXPECT_EQ(corpus::Letters(a.text), corpus::Letters(text)) << cpm << " auto, seed " << seed;
+            EXPECT_NEAR(a.speedEnd, cpm, cpm * 0.1) << cpm;
+        }
+    }
+}
+
+TEST(RobustDetector, NoiseAloneSilenceAndACarrierKeyNothing) {
+    std::mt19937 rng(99);
+    std::normal_distribution<double> g(0.0, 1.0);
+    const size_t n = 30 * 8000;
+    struct Case {
+        const char* what;
+        double noise, carrier;
+    };
+    for (const Case& c : {Case{"silence", 0, 0}, Case{"quiet noise", 30, 0}, Case{"loud noise", 5000, 0},
+                          Case{"carrier", 200, 8000}, Case{"faint carrier", 300, 600}}) {
+        std::vector<int16_t> s(n);
+        for (size_t i = 0; i < n; ++i)
+            s[i] = static_cast<int16_t>(std::clamp(
+                std::lround(c.carrier * std::sin(2 * 3.14159265358979 * 800 * static_cast<double>(i) / 8000) + c.noise * g(rng)),
+                -32768L, 32767L));
+        for (bool autoSpeed : {false, true})
+            EXPECT_EQ(AnalyzeSamples(s, Robust(60, autoSpeed)).characters.size(), 0u) << c.what << (autoSpeed ? " auto" : "");
+    }
+}
+
+TEST(RobustDetector, ElementsKeepTheirLengthOnCleanInput) {
+    // Every element kind within 3 % of a dot of what the generator sounds
+    // (a dash one ramp longer than three dots), up to 300 CpM.
+    for (int cpm : {20, 100, 200, 300}) {
+        SendOptions so;
+        so.speed = cpm;
+        const AnalysisResult r = AnalyzeSamples(SynthesizeMorse("paris 0 5 the quick brown fox", so), Robust(cpm));
+        ASSERT_EQ(r.text, "paris 0 5 the quick brown fox\r") << cpm;
+        const double dot = 6000.0 / cpm;
+        const double ideal[3] = {dot, 3 * dot + so.slope / 8.0, dot};
+        double sum[3] = {}, count[3] = {};
+        for (const CharacterEntry& ch : r.characters)
+            for (size_t k = 0; k + 1 < ch.elements.size(); ++k) {
+                const int kind = k % 2 ? 2 : ch.elements[k] < 2 * dot ? 0 : 1;
+                sum[kind] += ch.elements[k];
+                ++count[kind];
+            }
+        for (int kind = 0; kind < 3; ++kind)
+            EXPECT_LE(std::abs(sum[kind] / count[kind] - ideal[kind]), 0.03 * dot) << cpm << " CpM, kind " << kind;
+    }
+}
+
+TEST(RobustDetector, AnalyzeOptionReachesIt) {
+    TempDir dir;
+    const auto s = corpus::WithNoise(corpus::Morse("cq test", 100, 600), 10, 5);
+    ASSERT_TRUE(corpus::Write(dir.File("n.ogg"), corpus::Resampled(s, 48000), 48000, 2, SF_FORMAT_OGG | SF_FORMAT_VORBIS));
+    std::istringstream in;
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::RunCli({"analyze", dir.File("n.ogg"), "--detector", "robust", "--speed", "auto", "--center", "auto"}, in, out, err), 0)
+        << err.str();
+    EXPECT_EQ(out.str().rfind("{\"text\": \"cq test\\u000d\"", 0), 0u) << out.str();
+    std::ostringstream out2, err2;
+    EXPECT_EQ(cli::RunCli({"analyze", dir.File("n.ogg"), "--detector", "fast"}, in, out2, err2), 2);
+    EXPECT_NE(err2.str().find("robust|standard"), std::string::npos) << err2.str();
 }
 
 }  // namespace
