@@ -49,6 +49,14 @@ TCalculat::TCalculat(ITimerFactory& timers, ICalcOwner* owner, ITimingSink* stat
     osc_.SetSampleFreq(8000);
     osc_.SetFrequency(centerFreq_);
     osc_.SetLeveldB(0.0);
+    // The oscillator's values over one period, so the mixer reads a table
+    // instead of dividing twice per sample; the values are the same.
+    mixCos_.resize(8000);
+    mixSin_.resize(8000);
+    for (uint32_t p = 0; p < 8000; ++p) {
+        mixCos_[p] = osc_.CosineAt(p);
+        mixSin_[p] = osc_.SineAt(p);
+    }
     // Derive the thresholds for the default speed at once, so that a timer
     // never runs with a zero interval before the owner assigns the speed.
     SetTempo(tempo_);
@@ -482,12 +490,15 @@ void TCalculat::ProcessBlock(const int16_t* samples, int n) {
     for (int i = 0; i < n; ++i) x_[i] = samples[i] * gain_;
 
     if (dcFilter_) {
+        double prevIn = dcPrevIn_, prevOut = dcPrevOut_;
         for (int i = 0; i < n; ++i) {
-            const double y = kDcA * x_[i] - kDcA * dcPrevIn_ + kDcB * dcPrevOut_;
-            dcPrevIn_ = x_[i];
-            dcPrevOut_ = y;
+            const double y = kDcA * x_[i] - kDcA * prevIn + kDcB * prevOut;
+            prevIn = x_[i];
+            prevOut = y;
             x_[i] = y;
         }
+        dcPrevIn_ = prevIn;
+        dcPrevOut_ = prevOut;
     }
 
     if (processMode_ == tProcessMode::broad) {
@@ -497,18 +508,27 @@ void TCalculat::ProcessBlock(const int16_t* samples, int n) {
             if ((i & 7) == 7) envelope_[i / 8] = kBroadScale * y;
         }
     } else {
+        uint32_t phase = osc_.Phase();
+        const uint32_t step = osc_.Step();
+        // Local copies of the sections: their state stays in registers
+        // instead of going through memory at every sample.
+        std::array<SosSection, 3> fi = firstI_, fq = firstQ_;
         for (int i = 0; i < n; ++i) {
             const double s = kMixerScale * x_[i];
-            double yi = s * osc_.Cosine();
-            double yq = s * osc_.Sine();
-            osc_.Advance();
-            for (auto& f : firstI_) yi = f.Step(yi);
-            for (auto& f : firstQ_) yq = f.Step(yq);
+            double yi = s * mixCos_[phase];
+            double yq = s * mixSin_[phase];
+            phase += step;
+            if (phase >= 8000) phase -= 8000;
+            for (auto& f : fi) yi = f.Step(yi);
+            for (auto& f : fq) yq = f.Step(yq);
             if ((i & 7) == 7) {
                 decI_[i / 8] = yi;
                 decQ_[i / 8] = yq;
             }
         }
+        osc_.SetPhase(phase);
+        firstI_ = fi;
+        firstQ_ = fq;
         for (int j = 0; j < spb; ++j) {
             double yi = decI_[j];
             double yq = decQ_[j];

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 enum class tProcessMode { broad, narrow };
 enum class tTimeConstant { fast, medium, slow, off, dual };
@@ -205,6 +206,7 @@ private:
     tTimeConstant timeConstant_ = tTimeConstant::dual;
 
     TSinusGen osc_;
+    std::vector<double> mixCos_, mixSin_;
     std::array<SosSection, 3> broad_{}, firstI_{}, firstQ_{}, secondI_{}, secondQ_{};
     double dcPrevIn_ = 0.0, dcPrevOut_ = 0.0;
     double envAverage_ = 0.0;
