@@ -36,6 +36,54 @@ int Wrap(int64_t index) {
     return static_cast<int>(m < 0 ? m + TCalculat::kHistorySize : m);
 }
 
+
+// Two vector lanes of doubles; lane-wise arithmetic is the scalar arithmetic.
+typedef double V2 __attribute__((vector_size(16)));
+
+bool SameCoefficients(const std::array<SosSection, 3>& a, const std::array<SosSection, 3>& b) {
+    for (size_t k = 0; k < a.size(); ++k)
+        if (a[k].Coeffs() != b[k].Coeffs()) return false;
+    return true;
+}
+
+// Two cascades with equal coefficients (the I and the Q path) stepped
+// together; the expression keeps SosSection::Step's order of operations.
+class PairedCascade {
+public:
+    PairedCascade(const std::array<SosSection, 3>& a, const std::array<SosSection, 3>& b) {
+        for (size_t k = 0; k < 3; ++k) {
+            const auto& c = a[k].Coeffs();
+            for (int j = 0; j < 6; ++j) c_[k][j] = V2{c[static_cast<size_t>(j)], c[static_cast<size_t>(j)]};
+            const SosSection::State sa = a[k].GetState(), sb = b[k].GetState();
+            x1_[k] = V2{sa.x1, sb.x1};
+            x2_[k] = V2{sa.x2, sb.x2};
+            y1_[k] = V2{sa.y1, sb.y1};
+            y2_[k] = V2{sa.y2, sb.y2};
+        }
+    }
+    V2 Step(V2 x) {
+        for (size_t k = 0; k < 3; ++k) {
+            const V2 y = c_[k][0] * x + c_[k][1] * x1_[k] + c_[k][2] * x2_[k] - c_[k][4] * y1_[k] - c_[k][5] * y2_[k];
+            x2_[k] = x1_[k];
+            x1_[k] = x;
+            y2_[k] = y1_[k];
+            y1_[k] = y;
+            x = y;
+        }
+        return x;
+    }
+    void Store(std::array<SosSection, 3>& a, std::array<SosSection, 3>& b) const {
+        for (size_t k = 0; k < 3; ++k) {
+            a[k].SetState({x1_[k][0], x2_[k][0], y1_[k][0], y2_[k][0]});
+            b[k].SetState({x1_[k][1], x2_[k][1], y1_[k][1], y2_[k][1]});
+        }
+    }
+
+private:
+    V2 c_[3][6];
+    V2 x1_[3], x2_[3], y1_[3], y2_[3];
+};
+
 }  // namespace
 
 TCalculat::TCalculat(ITimerFactory& timers, ICalcOwner* owner, ITimingSink* stats)
@@ -510,31 +558,58 @@ void TCalculat::ProcessBlock(const int16_t* samples, int n) {
     } else {
         uint32_t phase = osc_.Phase();
         const uint32_t step = osc_.Step();
-        // Local copies of the sections: their state stays in registers
-        // instead of going through memory at every sample.
-        std::array<SosSection, 3> fi = firstI_, fq = firstQ_;
-        for (int i = 0; i < n; ++i) {
-            const double s = kMixerScale * x_[i];
-            double yi = s * mixCos_[phase];
-            double yq = s * mixSin_[phase];
-            phase += step;
-            if (phase >= 8000) phase -= 8000;
-            for (auto& f : fi) yi = f.Step(yi);
-            for (auto& f : fq) yq = f.Step(yq);
-            if ((i & 7) == 7) {
-                decI_[i / 8] = yi;
-                decQ_[i / 8] = yq;
+        if (SameCoefficients(firstI_, firstQ_)) {
+            // I and Q side by side in one vector: each lane does exactly the
+            // arithmetic of its own section, in the same order.
+            PairedCascade pair(firstI_, firstQ_);
+            for (int i = 0; i < n; ++i) {
+                const double s = kMixerScale * x_[i];
+                V2 y = {s * mixCos_[phase], s * mixSin_[phase]};
+                phase += step;
+                if (phase >= 8000) phase -= 8000;
+                y = pair.Step(y);
+                if ((i & 7) == 7) {
+                    decI_[i / 8] = y[0];
+                    decQ_[i / 8] = y[1];
+                }
             }
+            pair.Store(firstI_, firstQ_);
+        } else {
+            // Local copies of the sections: their state stays in registers
+            // instead of going through memory at every sample.
+            std::array<SosSection, 3> fi = firstI_, fq = firstQ_;
+            for (int i = 0; i < n; ++i) {
+                const double s = kMixerScale * x_[i];
+                double yi = s * mixCos_[phase];
+                double yq = s * mixSin_[phase];
+                phase += step;
+                if (phase >= 8000) phase -= 8000;
+                for (auto& f : fi) yi = f.Step(yi);
+                for (auto& f : fq) yq = f.Step(yq);
+                if ((i & 7) == 7) {
+                    decI_[i / 8] = yi;
+                    decQ_[i / 8] = yq;
+                }
+            }
+            firstI_ = fi;
+            firstQ_ = fq;
         }
         osc_.SetPhase(phase);
-        firstI_ = fi;
-        firstQ_ = fq;
-        for (int j = 0; j < spb; ++j) {
-            double yi = decI_[j];
-            double yq = decQ_[j];
-            for (auto& f : secondI_) yi = f.Step(yi);
-            for (auto& f : secondQ_) yq = f.Step(yq);
-            envelope_[j] = std::sqrt(yi * yi + yq * yq);
+        if (SameCoefficients(secondI_, secondQ_)) {
+            PairedCascade pair(secondI_, secondQ_);
+            for (int j = 0; j < spb; ++j) {
+                const V2 y = pair.Step(V2{decI_[j], decQ_[j]});
+                envelope_[j] = std::sqrt(y[0] * y[0] + y[1] * y[1]);
+            }
+            pair.Store(secondI_, secondQ_);
+        } else {
+            for (int j = 0; j < spb; ++j) {
+                double yi = decI_[j];
+                double yq = decQ_[j];
+                for (auto& f : secondI_) yi = f.Step(yi);
+                for (auto& f : secondQ_) yq = f.Step(yq);
+                envelope_[j] = std::sqrt(yi * yi + yq * yq);
+            }
         }
     }
 
