@@ -82,7 +82,8 @@ struct TAudioFileReader::Converter {
     void Push(const float* x, size_t n) {
         for (size_t i = 0; i < n; ++i) {
             const double v = std::nearbyint(static_cast<double>(x[i]) * 32768.0);
-            queue.push_back(static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0)));
+            // Float files can hold NaN: taken as silence; infinities clip.
+            queue.push_back(std::isnan(v) ? int16_t{0} : static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0)));
         }
     }
 
@@ -280,7 +281,14 @@ bool TAudioFileReader::OpenConverted(const std::string& riffWhy, const std::stri
     auto c = std::make_unique<Converter>();
     c->sf = sf_open(path_.c_str(), SFM_READ, &c->sfInfo);
     if (!c->sf) {
-        const std::string sfWhy = sf_strerror(nullptr);
+        // For content a decoder gave up on, libsndfile may name a file-system
+        // error that did not happen (the file opened fine above); only its
+        // public reasons are passed on.
+        const int code = sf_error(nullptr);
+        const std::string sfWhy = code == SF_ERR_UNRECOGNISED_FORMAT || code == SF_ERR_MALFORMED_FILE ||
+                                          code == SF_ERR_UNSUPPORTED_ENCODING
+                                      ? sf_strerror(nullptr)
+                                      : "no decoder accepts its content";
         if (!riffWhy.empty())
             lastError_ = path_ + ": " + riffWhy + " nor any other audio format this program reads (" + sfWhy + ")";
         else

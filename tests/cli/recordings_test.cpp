@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <sstream>
 
@@ -108,6 +109,22 @@ TEST(Recordings, BadFilesGiveOneClearLineAndNeverSucceed) {
         EXPECT_EQ(cli::RunCli({"analyze", dir.File("cut.wav"), "--speed", "100"}, in, out, err), 0);
         EXPECT_NE(err.str().find("truncated"), std::string::npos) << err.str();
         EXPECT_NE(out.str().find("\"text\": \"cq de"), std::string::npos) << out.str();
+    }
+}
+
+TEST(Recordings, FloatFilesWithNanAndInfinityAreReadSafely) {
+    TempDir dir;
+    std::vector<float> s = corpus::Resampled(corpus::Morse(kText, 100), 16000);
+    for (size_t i = 0; i < 200; ++i) s[i * 7] = std::numeric_limits<float>::quiet_NaN();
+    s[5000] = std::numeric_limits<float>::infinity();
+    s[5001] = -std::numeric_limits<float>::infinity();
+    for (int rate : {8000, 16000}) {  // as it is, and through the resampler
+        const std::vector<float> in = rate == 16000 ? s : std::vector<float>(s.begin(), s.begin() + 4000);
+        ASSERT_TRUE(corpus::Write(dir.File("f.wav"), in, rate, 1, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+        AnalysisOptions opt;
+        opt.speed = 100;
+        const AnalysisResult r = AnalyzeFile(dir.File("f.wav"), opt);
+        if (rate == 16000) EXPECT_EQ(r.text, kText + "\r");
     }
 }
 
