@@ -124,7 +124,10 @@ struct TAudioFileReader::Converter {
         for (size_t i = 0; i < n; ++i) {
             float s = 0;
             for (int c = 0; c < ch; ++c) s += frames[i * static_cast<size_t>(ch) + static_cast<size_t>(c)];
-            mono[i] = s / static_cast<float>(ch);
+            // Float files can hold NaN and infinities; in the resampler one
+            // would spread over its whole filter length.
+            const float m = s / static_cast<float>(ch);
+            mono[i] = std::isnan(m) ? 0.0f : std::isinf(m) ? (m > 0 ? 1.0f : -1.0f) : m;
         }
         if (!soxr) {
             Push(mono.data(), n);

@@ -116,15 +116,17 @@ TEST(Recordings, FloatFilesWithNanAndInfinityAreReadSafely) {
     TempDir dir;
     std::vector<float> s = corpus::Resampled(corpus::Morse(kText, 100), 16000);
     for (size_t i = 0; i < 200; ++i) s[i * 7] = std::numeric_limits<float>::quiet_NaN();
-    s[5000] = std::numeric_limits<float>::infinity();
-    s[5001] = -std::numeric_limits<float>::infinity();
+    s[800] = std::numeric_limits<float>::infinity();
+    s[801] = -std::numeric_limits<float>::infinity();
     for (int rate : {8000, 16000}) {  // as it is, and through the resampler
         const std::vector<float> in = rate == 16000 ? s : std::vector<float>(s.begin(), s.begin() + 4000);
         ASSERT_TRUE(corpus::Write(dir.File("f.wav"), in, rate, 1, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
         AnalysisOptions opt;
         opt.speed = 100;
         const AnalysisResult r = AnalyzeFile(dir.File("f.wav"), opt);
-        if (rate == 16000) EXPECT_EQ(r.text, kText + "\r");
+        if (rate == 16000) {
+            EXPECT_EQ(r.text, kText + "\r");
+        }
     }
 }
 
