@@ -299,7 +299,9 @@ bool TAudioFileReader::OpenConverted(const std::string& riffWhy, const std::stri
         return false;
     }
     const SF_INFO& si = c->sfInfo;
-    if (si.channels < 1 || si.channels > 1024 || si.samplerate < 1 || si.samplerate > 1000000) {
+    // Below 1000 Hz no keyed tone fits, and a tiny file would swell to
+    // hours of samples; above 1 MHz no recorder writes.
+    if (si.channels < 1 || si.channels > 1024 || si.samplerate < 1000 || si.samplerate > 1000000) {
         lastError_ = path_ + ": unusable audio format (" + std::to_string(si.channels) + " channels, " +
                      std::to_string(si.samplerate) + " Hz)";
         return false;

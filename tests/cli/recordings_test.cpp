@@ -83,7 +83,10 @@ TEST(Recordings, BadFilesGiveOneClearLineAndNeverSucceed) {
     const std::string wav = TempDir::ReadBytes(dir.File("ok.wav"));
     std::string garbageFmt = wav;
     garbageFmt.replace(20, 16, std::string(16, '\x01'));
+    std::string oneHertz = wav;
+    oneHertz.replace(24, 4, std::string("\x01\0\0\0", 4));  // a rate that would swell a tiny file
     const std::pair<std::string, std::string> cases[] = {
+        {oneHertz, "unusable audio format (2 channels, 1 Hz)"},
         {"This is a note, not a recording.\n", "nor any other audio format"},
         {std::string(), "nor any other audio format"},
         {garbageFmt, "cannot decode this WAV file (format tag 0x0101"},
