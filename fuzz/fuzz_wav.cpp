@@ -1,7 +1,8 @@
 // Any bytes as a WAV file: header parsing, block reading with and without
 // RepeatFile, and the whole `analyze` path. Must never crash or hang.
 
-#include "cli/Analysis.h"
+#include "cli/Json.h"
+#include "analysis/BatchAnalysis.h"
 #include "cli/CliError.h"
 #include "devices/ManualClock.h"
 #include "devices/fileIn.h"
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         reader.Close();
     }
     try {
-        orvo::cli::ToJson(orvo::cli::AnalyzeFile(Path(), orvo::cli::AnalysisOptions{}));
+        orvo::cli::ToJson(orvo::AnalyzeFile(Path(), orvo::AnalysisOptions{}));
     } catch (const orvo::cli::CliError&) {
     }
     std::remove(Path().c_str());

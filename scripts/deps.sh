@@ -6,12 +6,13 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-serialport-dev libgl-dev
+  libsndfile1-dev libsoxr-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool
   pulseaudio pulseaudio-utils
   time
 )
-[ "${1:-}" = "--dev" ] && packages+=(clang libclang-rt-14-dev)
+[ "${1:-}" = "--dev" ] && packages+=(clang libclang-rt-14-dev multimon-ng)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -11,7 +11,7 @@
 // position of the first tone sample, as in orvo-sound-bench.
 
 #include "app/SerialKeySource.h"
-#include "cli/Send.h"
+#include "morse/SendText.h"
 #include "devices/ComRtsDtrX.h"
 #include "devices/SerialSupport.h"
 #include "devices/SoundOut.h"
@@ -96,8 +96,8 @@ int main(int argc, char** argv) {
     shim.setLines(TIOCM_CTS, 0);  // key up with Invert off
 
     TCWout gen;
-    orvo::cli::SendOptions opt;
-    orvo::cli::ConfigureGenerator(gen, opt);
+    orvo::SendOptions opt;
+    orvo::ConfigureGenerator(gen, opt);
     gen.KeyTone = true;
     gen.Start();
     TSoundOut out;

@@ -15,8 +15,8 @@
 #include "analysis/Calculat.h"
 #include "app/KeyInput.h"
 #include "app/Sending.h"
-#include "cli/Send.h"
 #include "devices/QtClock.h"
+#include "morse/SendText.h"
 #include "devices/SoundDeviceNames.h"
 #include "devices/SoundIn.h"
 #include "devices/SoundOut.h"
@@ -97,8 +97,8 @@ struct NullView : ISendingView {
 
 int Latency(int keys) {
     TCWout gen;
-    orvo::cli::SendOptions opt;
-    orvo::cli::ConfigureGenerator(gen, opt);
+    orvo::SendOptions opt;
+    orvo::ConfigureGenerator(gen, opt);
 
     QtClock clock;
     QtTimerFactory timers;
@@ -209,9 +209,9 @@ int Latency(int keys) {
 
 int Soak(int seconds) {
     TCWout gen;
-    orvo::cli::SendOptions opt;
+    orvo::SendOptions opt;
     opt.stereo = true;
-    orvo::cli::ConfigureGenerator(gen, opt);
+    orvo::ConfigureGenerator(gen, opt);
     gen.KeyTone = true;
     gen.Start();
     uint64_t refills = 0;

@@ -36,6 +36,54 @@ int Wrap(int64_t index) {
     return static_cast<int>(m < 0 ? m + TCalculat::kHistorySize : m);
 }
 
+
+// Two vector lanes of doubles; lane-wise arithmetic is the scalar arithmetic.
+typedef double V2 __attribute__((vector_size(16)));
+
+bool SameCoefficients(const std::array<SosSection, 3>& a, const std::array<SosSection, 3>& b) {
+    for (size_t k = 0; k < a.size(); ++k)
+        if (a[k].Coeffs() != b[k].Coeffs()) return false;
+    return true;
+}
+
+// Two cascades with equal coefficients (the I and the Q path) stepped
+// together; the expression keeps SosSection::Step's order of operations.
+class PairedCascade {
+public:
+    PairedCascade(const std::array<SosSection, 3>& a, const std::array<SosSection, 3>& b) {
+        for (size_t k = 0; k < 3; ++k) {
+            const auto& c = a[k].Coeffs();
+            for (int j = 0; j < 6; ++j) c_[k][j] = V2{c[static_cast<size_t>(j)], c[static_cast<size_t>(j)]};
+            const SosSection::State sa = a[k].GetState(), sb = b[k].GetState();
+            x1_[k] = V2{sa.x1, sb.x1};
+            x2_[k] = V2{sa.x2, sb.x2};
+            y1_[k] = V2{sa.y1, sb.y1};
+            y2_[k] = V2{sa.y2, sb.y2};
+        }
+    }
+    V2 Step(V2 x) {
+        for (size_t k = 0; k < 3; ++k) {
+            const V2 y = c_[k][0] * x + c_[k][1] * x1_[k] + c_[k][2] * x2_[k] - c_[k][4] * y1_[k] - c_[k][5] * y2_[k];
+            x2_[k] = x1_[k];
+            x1_[k] = x;
+            y2_[k] = y1_[k];
+            y1_[k] = y;
+            x = y;
+        }
+        return x;
+    }
+    void Store(std::array<SosSection, 3>& a, std::array<SosSection, 3>& b) const {
+        for (size_t k = 0; k < 3; ++k) {
+            a[k].SetState({x1_[k][0], x2_[k][0], y1_[k][0], y2_[k][0]});
+            b[k].SetState({x1_[k][1], x2_[k][1], y1_[k][1], y2_[k][1]});
+        }
+    }
+
+private:
+    V2 c_[3][6];
+    V2 x1_[3], x2_[3], y1_[3], y2_[3];
+};
+
 }  // namespace
 
 TCalculat::TCalculat(ITimerFactory& timers, ICalcOwner* owner, ITimingSink* stats)
@@ -49,6 +97,14 @@ TCalculat::TCalculat(ITimerFactory& timers, ICalcOwner* owner, ITimingSink* stat
     osc_.SetSampleFreq(8000);
     osc_.SetFrequency(centerFreq_);
     osc_.SetLeveldB(0.0);
+    // The oscillator's values over one period, so the mixer reads a table
+    // instead of dividing twice per sample; the values are the same.
+    mixCos_.resize(8000);
+    mixSin_.resize(8000);
+    for (uint32_t p = 0; p < 8000; ++p) {
+        mixCos_[p] = osc_.CosineAt(p);
+        mixSin_[p] = osc_.SineAt(p);
+    }
     // Derive the thresholds for the default speed at once, so that a timer
     // never runs with a zero interval before the owner assigns the speed.
     SetTempo(tempo_);
@@ -68,8 +124,17 @@ void TCalculat::SetTempo(int32_t cpm) {
     LoadFilters();
 }
 
-void TCalculat::DeriveThresholds() {
-    dotMs_ = 6000 / tempo_;
+void TCalculat::FollowDot(int32_t dotMs) {
+    DeriveThresholds(std::clamp(dotMs, 20, 600));
+    wordTimer_->SetInterval(static_cast<uint32_t>(wordTimeout_));
+    muteTimer_->SetInterval(static_cast<uint32_t>(muteDelay_));
+    flashTimer_->SetInterval(static_cast<uint32_t>(flashDelay_));
+}
+
+void TCalculat::DeriveThresholds() { DeriveThresholds(6000 / tempo_); }
+
+void TCalculat::DeriveThresholds(int32_t dotMs) {
+    dotMs_ = dotMs;
     dotDashLimit_ = 2 * dotMs_;
     elementSpaceLimit_ = 2 * dotMs_;
     wordSpaceLimit_ = 5 * dotMs_;
@@ -473,12 +538,15 @@ void TCalculat::ProcessBlock(const int16_t* samples, int n) {
     for (int i = 0; i < n; ++i) x_[i] = samples[i] * gain_;
 
     if (dcFilter_) {
+        double prevIn = dcPrevIn_, prevOut = dcPrevOut_;
         for (int i = 0; i < n; ++i) {
-            const double y = kDcA * x_[i] - kDcA * dcPrevIn_ + kDcB * dcPrevOut_;
-            dcPrevIn_ = x_[i];
-            dcPrevOut_ = y;
+            const double y = kDcA * x_[i] - kDcA * prevIn + kDcB * prevOut;
+            prevIn = x_[i];
+            prevOut = y;
             x_[i] = y;
         }
+        dcPrevIn_ = prevIn;
+        dcPrevOut_ = prevOut;
     }
 
     if (processMode_ == tProcessMode::broad) {
@@ -488,24 +556,60 @@ void TCalculat::ProcessBlock(const int16_t* samples, int n) {
             if ((i & 7) == 7) envelope_[i / 8] = kBroadScale * y;
         }
     } else {
-        for (int i = 0; i < n; ++i) {
-            const double s = kMixerScale * x_[i];
-            double yi = s * osc_.Cosine();
-            double yq = s * osc_.Sine();
-            osc_.Advance();
-            for (auto& f : firstI_) yi = f.Step(yi);
-            for (auto& f : firstQ_) yq = f.Step(yq);
-            if ((i & 7) == 7) {
-                decI_[i / 8] = yi;
-                decQ_[i / 8] = yq;
+        uint32_t phase = osc_.Phase();
+        const uint32_t step = osc_.Step();
+        if (SameCoefficients(firstI_, firstQ_)) {
+            // I and Q side by side in one vector: each lane does exactly the
+            // arithmetic of its own section, in the same order.
+            PairedCascade pair(firstI_, firstQ_);
+            for (int i = 0; i < n; ++i) {
+                const double s = kMixerScale * x_[i];
+                V2 y = {s * mixCos_[phase], s * mixSin_[phase]};
+                phase += step;
+                if (phase >= 8000) phase -= 8000;
+                y = pair.Step(y);
+                if ((i & 7) == 7) {
+                    decI_[i / 8] = y[0];
+                    decQ_[i / 8] = y[1];
+                }
             }
+            pair.Store(firstI_, firstQ_);
+        } else {
+            // Local copies of the sections: their state stays in registers
+            // instead of going through memory at every sample.
+            std::array<SosSection, 3> fi = firstI_, fq = firstQ_;
+            for (int i = 0; i < n; ++i) {
+                const double s = kMixerScale * x_[i];
+                double yi = s * mixCos_[phase];
+                double yq = s * mixSin_[phase];
+                phase += step;
+                if (phase >= 8000) phase -= 8000;
+                for (auto& f : fi) yi = f.Step(yi);
+                for (auto& f : fq) yq = f.Step(yq);
+                if ((i & 7) == 7) {
+                    decI_[i / 8] = yi;
+                    decQ_[i / 8] = yq;
+                }
+            }
+            firstI_ = fi;
+            firstQ_ = fq;
         }
-        for (int j = 0; j < spb; ++j) {
-            double yi = decI_[j];
-            double yq = decQ_[j];
-            for (auto& f : secondI_) yi = f.Step(yi);
-            for (auto& f : secondQ_) yq = f.Step(yq);
-            envelope_[j] = std::sqrt(yi * yi + yq * yq);
+        osc_.SetPhase(phase);
+        if (SameCoefficients(secondI_, secondQ_)) {
+            PairedCascade pair(secondI_, secondQ_);
+            for (int j = 0; j < spb; ++j) {
+                const V2 y = pair.Step(V2{decI_[j], decQ_[j]});
+                envelope_[j] = std::sqrt(y[0] * y[0] + y[1] * y[1]);
+            }
+            pair.Store(secondI_, secondQ_);
+        } else {
+            for (int j = 0; j < spb; ++j) {
+                double yi = decI_[j];
+                double yq = decQ_[j];
+                for (auto& f : secondI_) yi = f.Step(yi);
+                for (auto& f : secondQ_) yq = f.Step(yq);
+                envelope_[j] = std::sqrt(yi * yi + yq * yq);
+            }
         }
     }
 

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 enum class tProcessMode { broad, narrow };
 enum class tTimeConstant { fast, medium, slow, off, dual };
@@ -44,6 +45,10 @@ public:
     // Clamped to 10..300; derives every threshold and timer interval and
     // reloads the filter coefficients.
     void SetTempo(int32_t cpm);
+    // Follows an operator's own speed: derives every threshold and timer
+    // interval from a dot length (ms, clamped to 20..600) instead of the
+    // target speed, leaving the filters and Tempo untouched.
+    void FollowDot(int32_t dotMs);
     int32_t DotMs() const { return dotMs_; }
     int32_t DotDashLimit() const { return dotDashLimit_; }
     int32_t ElementSpaceLimit() const { return elementSpaceLimit_; }
@@ -139,6 +144,7 @@ private:
     };
 
     void DeriveThresholds();
+    void DeriveThresholds(int32_t dotMs);
     void LoadFilters();
     void CharacterEndCheck();
     void MergeGlitches();
@@ -204,6 +210,7 @@ private:
     tTimeConstant timeConstant_ = tTimeConstant::dual;
 
     TSinusGen osc_;
+    std::vector<double> mixCos_, mixSin_;
     std::array<SosSection, 3> broad_{}, firstI_{}, firstQ_{}, secondI_{}, secondQ_{};
     double dcPrevIn_ = 0.0, dcPrevOut_ = 0.0;
     double envAverage_ = 0.0;

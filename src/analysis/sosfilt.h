@@ -23,6 +23,18 @@ public:
 
     void Load(const Coefficients& c, bool reset);
 
+    // The filter state, for callers that step several sections in one go.
+    struct State {
+        double x1, x2, y1, y2;
+    };
+    State GetState() const { return {x1_, x2_, y1_, y2_}; }
+    void SetState(const State& s) {
+        x1_ = s.x1;
+        x2_ = s.x2;
+        y1_ = s.y1;
+        y2_ = s.y2;
+    }
+
     const Coefficients& Coeffs() const { return c_; }
 
     // One low-pass section of a Butterworth cascade from the bilinear

@@ -1,8 +1,9 @@
 #include "cli/Cli.h"
 
-#include "cli/Analysis.h"
+#include "analysis/BatchAnalysis.h"
 #include "cli/CliError.h"
-#include "cli/Send.h"
+#include "cli/Json.h"
+#include "morse/SendText.h"
 #include "devices/WavWriter.h"
 #include "morse/CWout.h"
 
@@ -26,7 +27,7 @@ const char* const kToolUsage =
     "Measures the timing of hand-keyed Morse and generates ideal Morse.\n"
     "\n"
     "Commands:\n"
-    "  analyze FILE.wav   decode keyed Morse from a WAV recording and report its timing\n"
+    "  analyze FILE       decode keyed Morse from a recording and report its timing\n"
     "  keys FILE|-        decode timed key transitions and report their timing\n"
     "  send TEXT -o OUT.wav  write TEXT as Morse to a WAV file\n"
     "\n"
@@ -34,18 +35,25 @@ const char* const kToolUsage =
     "Exit status: 0 on success, 2 on any error (reported on one line on stderr).\n";
 
 const char* const kAnalyzeUsage =
-    "Usage: orvo-tapmeter-cli analyze FILE.wav [OPTIONS]\n"
+    "Usage: orvo-tapmeter-cli analyze FILE [OPTIONS]\n"
     "\n"
-    "Reads the WAV file's data as 16-bit mono samples at 8000 Hz, detects the\n"
-    "keyed tone, decodes it and prints one JSON object: the decoded text, one\n"
-    "entry per character (pattern, text, element durations in ms, word space,\n"
-    "timeout, speed and average speed in CpM) and the timing statistics in\n"
-    "percent of a dot at the target speed.\n"
+    "Reads a recording (WAV of any encoding, rate and channel count, FLAC, Ogg\n"
+    "Vorbis/Opus, MP3, ...) as mono at 8000 Hz, detects the keyed tone, decodes\n"
+    "it and prints one JSON object: the decoded text, one entry per character\n"
+    "(pattern, text, element durations in ms, word space, timeout, speed and\n"
+    "average speed in CpM), the timing statistics in percent of a dot at the\n"
+    "target speed, and what was read (input).\n"
     "\n"
     "Options:\n"
-    "  --speed CPM                target speed in characters per minute, 20..300 (60)\n"
+    "  --speed CPM|auto           target speed in characters per minute, 20..300,\n"
+    "                             or auto: follow the operator's own speed (60)\n"
     "  --mode narrow|broad        band-pass detector or broadband rectifier (narrow)\n"
-    "  --center HZ                band-pass centre frequency, 100..4000 (800)\n"
+    "  --center HZ|auto           band-pass centre frequency, 100..4000, or auto:\n"
+    "                             the recording's tone, 200..3000 (800)\n"
+    "  --detector standard|robust the analyser's own detector, or one for noisy\n"
+    "                             recordings: noise floor with squelch, filter\n"
+    "                             matched to the speed, edges between samples;\n"
+    "                             --mode, --gain and --bandwidth do not apply (standard)\n"
     "  --gain DB                  input gain, -30..12 (-10)\n"
     "  --bandwidth 0-3            band-pass width: 25, 50, 125 or 250 Hz (2)\n"
     "  --bounce on|off            contact-bounce filter (on)\n"
@@ -60,7 +68,8 @@ const char* const kKeysUsage =
     "with a key and prints the same JSON object as 'analyze'.\n"
     "\n"
     "Options:\n"
-    "  --speed CPM                target speed in characters per minute, 20..300 (60)\n"
+    "  --speed CPM|auto           target speed in characters per minute, 20..300,\n"
+    "                             or auto: follow the operator's own speed (60)\n"
     "  --bounce on|off            contact-bounce filter (on)\n"
     "  --charset standard|extended  character set (extended)\n";
 
@@ -167,7 +176,9 @@ std::string OnePositional(const Args& a, const std::string& command, const std::
 
 AnalysisOptions CommonAnalysis(const Args& a) {
     AnalysisOptions o;
-    o.speed = IntOption(a, "--speed", o.speed);
+    auto speed = a.values.find("--speed");
+    o.autoSpeed = speed != a.values.end() && speed->second == "auto";
+    if (!o.autoSpeed) o.speed = IntOption(a, "--speed", o.speed);
     o.bounce = ChoiceOption(a, "--bounce", "on", {"on", "off"}) == "on";
     o.extended = ChoiceOption(a, "--charset", "extended", {"standard", "extended"}) == "extended";
     return o;
@@ -179,23 +190,29 @@ void PrintJson(const AnalysisResult& r, std::ostream& out) {
     if (!out) throw CliError("cannot write the result to standard output");
 }
 
-int Analyze(const std::vector<std::string>& args, std::ostream& out) {
-    const Args a = ParseArgs(args, "analyze", {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset"}, {});
+int Analyze(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const Args a = ParseArgs(args, "analyze", {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset", "--detector"}, {});
     if (a.help) {
         out << kAnalyzeUsage;
         return 0;
     }
-    const std::string file = OnePositional(a, "analyze", "FILE.wav");
+    const std::string file = OnePositional(a, "analyze", "FILE");
     AnalysisOptions o = CommonAnalysis(a);
     o.mode = ChoiceOption(a, "--mode", "narrow", {"narrow", "broad"}) == "broad" ? tProcessMode::broad : tProcessMode::narrow;
-    o.center = IntOption(a, "--center", o.center);
+    o.robust = ChoiceOption(a, "--detector", "standard", {"standard", "robust"}) == "robust";
+    auto center = a.values.find("--center");
+    o.autoCenter = center != a.values.end() && center->second == "auto";
+    if (!o.autoCenter) o.center = IntOption(a, "--center", o.center);
     // The gain slider's range; beyond it the detector's fixed hysteresis
     // loses its meaning.
     o.gain = std::clamp(IntOption(a, "--gain", o.gain), -30, 12);
     o.bandwidth = IntOption(a, "--bandwidth", o.bandwidth);
     if (o.bandwidth < 0 || o.bandwidth > 3)
         throw CliError("invalid value for --bandwidth: '" + a.values.at("--bandwidth") + "' (expected 0, 1, 2 or 3)");
-    PrintJson(AnalyzeFile(file, o), out);
+    const AnalysisResult r = AnalyzeFile(file, o);
+    if (r.truncated)
+        err << kProgram << ": warning: " << file << " ends before the length its header declares (truncated?); analysed what is there\n";
+    PrintJson(r, out);
     return 0;
 }
 
@@ -277,7 +294,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
             out << kToolUsage;
             return 0;
         }
-        if (cmd == "analyze") return Analyze(args, out);
+        if (cmd == "analyze") return Analyze(args, out, err);
         if (cmd == "keys") return Keys(args, in, out);
         if (cmd == "send") return Send(args, out, err);
         if (!cmd.empty() && cmd[0] == '-') throw CliError("unknown option " + cmd + " (see '" + std::string(kProgram) + " --help')");

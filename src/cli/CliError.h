@@ -1,14 +1,11 @@
 #pragma once
 // A failure the command-line tool reports as one line on stderr, exit 2.
+// The core's batch failures are reported the same way.
 
-#include <stdexcept>
-#include <string>
+#include "morse/BatchError.h"
 
 namespace orvo::cli {
 
-class CliError : public std::runtime_error {
-public:
-    explicit CliError(const std::string& what) : std::runtime_error(what) {}
-};
+using CliError = orvo::BatchError;
 
 }  // namespace orvo::cli

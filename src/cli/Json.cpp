@@ -58,4 +58,54 @@ std::string JsonString(const std::string& cp1252) {
     return out;
 }
 
+namespace {
+
+void AppendTiming(std::string& o, const char* name, const TimingEntry& t) {
+    o += "\"";
+    o += name;
+    o += "\": {\"last\": " + std::to_string(t.last) + ", \"avg\": " + std::to_string(t.avg) +
+         ", \"count\": " + std::to_string(t.count) + "}, ";
+}
+
+const char* Bool(bool b) { return b ? "true" : "false"; }
+
+}  // namespace
+
+std::string ToJson(const AnalysisResult& r) {
+    std::string o = "{\"text\": " + JsonString(r.text) + ", \"characters\": [";
+    for (size_t i = 0; i < r.characters.size(); ++i) {
+        const CharacterEntry& c = r.characters[i];
+        if (i) o += ", ";
+        o += "{\"pattern\": " + std::to_string(c.pattern) + ", \"text\": " + JsonString(c.text) + ", \"elements\": [";
+        for (size_t k = 0; k < c.elements.size(); ++k) {
+            if (k) o += ", ";
+            o += std::to_string(c.elements[k]);
+        }
+        o += "], \"word_space\": ";
+        o += Bool(c.wordSpace);
+        o += ", \"timeout\": ";
+        o += Bool(c.timeout);
+        o += ", \"cpm\": " + std::to_string(c.cpm) + ", \"avg_cpm\": " + std::to_string(c.avgCpm) + "}";
+    }
+    o += "], \"timing\": {";
+    AppendTiming(o, "dot", r.dot);
+    AppendTiming(o, "dash", r.dash);
+    AppendTiming(o, "element_space", r.elementSpace);
+    AppendTiming(o, "char_space", r.charSpace);
+    AppendTiming(o, "word_space", r.wordSpace);
+    o += "\"last_dash\": {\"avg\": " + std::to_string(r.lastDashAvg) + ", \"count\": " + std::to_string(r.lastDashCount) +
+         "}, \"weight\": " + std::to_string(r.weight) + "}";
+    if (r.autoSpeed) o += ", \"speed_start\": " + std::to_string(r.speedStart) + ", \"speed_end\": " + std::to_string(r.speedEnd);
+    if (r.autoCenter) o += ", \"center_hz\": " + std::to_string(r.centerHz);
+    if (r.hasInput) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", r.input.seconds);
+        o += ", \"input\": {\"format\": " + JsonString(r.input.format) + ", \"sample_rate\": " +
+             std::to_string(r.input.sampleRate) + ", \"channels\": " + std::to_string(r.input.channels) +
+             ", \"seconds\": " + seconds + "}";
+    }
+    o += "}";
+    return o;
+}
+
 }  // namespace orvo::cli

@@ -1,7 +1,9 @@
 #pragma once
-// Plays a WAV file in place of the sound-card input: paced by a timer, it
-// hands one buffer of 16-bit mono samples per tick to its owner.
+// Plays a recording in place of the sound-card input: paced by a timer, it
+// hands one buffer of 16-bit mono samples at 8000 Hz per tick to its owner.
+// The file is read through TAudioFileReader, so any format it reads plays.
 
+#include "devices/AudioFileReader.h"
 #include "devices/Timer.h"
 
 #include <cstdint>
@@ -28,9 +30,13 @@ public:
 
     int BufferSamples() const { return static_cast<int>(timerInterval_ * 8); }
     bool Running() const { return running_; }
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return reader_.IsOpen(); }
     // Text of the last failure of Open, ReadHeader or a read, for messages.
-    const std::string& LastError() const { return lastError_; }
+    const std::string& LastError() const { return reader_.LastError(); }
+    // What the accepted file holds (after ReadHeader).
+    const AudioFileInfo& Info() const { return reader_.Info(); }
+    // The data ended before the length the file declares.
+    bool Truncated() const { return reader_.Truncated(); }
 
     // One buffer: the samples and the buffer size in samples.
     std::function<void(const int16_t* pb, int l)> OnBufferReady;
@@ -46,16 +52,11 @@ public:
     void Tick();
 
 private:
-    size_t ReadBytes(void* dst, size_t n);
-
     std::unique_ptr<ITimer> timer_;
     std::string filename_ = "test.wav";
     uint32_t timerInterval_ = 100;
     bool repeatFile_ = false;
     bool running_ = false;
-    std::FILE* file_ = nullptr;
-    long long dataStart_ = 0;
-    std::vector<uint8_t> bytes_;
+    TAudioFileReader reader_;
     std::vector<int16_t> samples_;
-    std::string lastError_;
 };

@@ -31,6 +31,12 @@ public:
     double Sine() const { return tab_.Sin(phase_) * level_; }
     double Cosine() const { return tab_.Sin(phase_ + tab_.Quarter()) * level_; }
     void Advance() { phase_ = (phase_ + step_) % sampleFreq_; }
+    // The values Sine and Cosine give at phase p, for callers that tabulate
+    // a whole period; SetPhase moves the phase on after such a run.
+    double SineAt(uint32_t p) const { return tab_.Sin(p) * level_; }
+    double CosineAt(uint32_t p) const { return tab_.Sin(p + tab_.Quarter()) * level_; }
+    uint32_t Step() const { return step_; }
+    void SetPhase(uint32_t p) { phase_ = p % sampleFreq_; }
 
     // Reports a table that could not be built; the owner words it for the user.
     static constexpr const char* kTableError = "Error: Failed to install sine tables";

@@ -5,7 +5,7 @@
 // check what was played.
 
 #include "app/LogoMain.h"
-#include "cli/Analysis.h"
+#include "analysis/BatchAnalysis.h"
 #include "controls/CWHighlightLabel.h"
 #include "devices/ManualClock.h"
 
@@ -65,10 +65,10 @@ inline std::vector<int16_t> Channel(const std::vector<int16_t>& s, int which, in
 
 // Decodes a mono capture with the core analyser as a fresh installation does.
 inline QString Decode(const std::vector<int16_t>& s, int cpm) {
-    orvo::cli::AnalysisOptions opt;
+    orvo::AnalysisOptions opt;
     opt.speed = cpm;
-    auto a = std::make_unique<orvo::cli::AnalysisSession>(opt);
-    const size_t block = orvo::cli::AnalysisSession::kBlock;
+    auto a = std::make_unique<orvo::AnalysisSession>(opt);
+    const size_t block = orvo::AnalysisSession::kBlock;
     for (size_t i = 0; i + block <= s.size(); i += block) a->FeedBlock(s.data() + i);
     a->FlushSamples();
     return QString::fromLatin1(a->Result().text.c_str()).trimmed();

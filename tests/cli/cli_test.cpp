@@ -1,8 +1,8 @@
-#include "cli/Analysis.h"
+#include "analysis/BatchAnalysis.h"
 #include "cli/Cli.h"
 #include "cli/CliError.h"
 #include "cli/Json.h"
-#include "cli/Send.h"
+#include "morse/SendText.h"
 #include "devices/TempDir.h"
 #include "morse/CWout.h"
 

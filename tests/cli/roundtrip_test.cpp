@@ -2,8 +2,8 @@
 // across speeds, weights, frequency offset and noise.
 
 #include "analysis/CWDecode.h"
-#include "cli/Analysis.h"
-#include "cli/Send.h"
+#include "analysis/BatchAnalysis.h"
+#include "morse/SendText.h"
 #include "morse/CWout.h"
 
 #include <gtest/gtest.h>

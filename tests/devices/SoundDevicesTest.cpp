@@ -3,8 +3,8 @@
 
 #include "SoundHarness.h"
 
-#include "cli/Analysis.h"
-#include "cli/Send.h"
+#include "analysis/BatchAnalysis.h"
+#include "morse/SendText.h"
 #include "devices/NullSound.h"
 #include "devices/SoundOut.h"
 #include "morse/CWout.h"
@@ -182,10 +182,10 @@ void SoundDevicesTest::playedMorseRecordsBackAndDecodes() {
     // the devices fails every pass, so up to three passes are made.
     QString text;
     for (int pass = 1; pass <= 3; ++pass) {
-        orvo::cli::SendOptions opt;
+        orvo::SendOptions opt;
         opt.speed = 120;
         TCWout gen;
-        orvo::cli::ConfigureGenerator(gen, opt);
+        orvo::ConfigureGenerator(gen, opt);
         bool done = false, lastQueued = false;
         gen.OnLastChar = [&] { lastQueued = true; };
         gen.OnPttChanged = [&](bool on) { done |= !on && lastQueued; };
@@ -204,9 +204,9 @@ void SoundDevicesTest::playedMorseRecordsBackAndDecodes() {
         Pump(500);  // the tail reaches the recorder
         out.Close();
         rec.in.Close();
-        orvo::cli::AnalysisOptions a;
+        orvo::AnalysisOptions a;
         a.speed = opt.speed;
-        text = QString::fromLatin1(orvo::cli::AnalyzeSamples(rec.samples, a).text.c_str()).simplified().toUpper();
+        text = QString::fromLatin1(orvo::AnalyzeSamples(rec.samples, a).text.c_str()).simplified().toUpper();
         if (text == QStringLiteral("PARIS") && out.GetStats().deviceUnderruns == 0)
             break;
         qWarning() << "pass" << pass << "decoded" << text << "underruns" << out.GetStats().deviceUnderruns;

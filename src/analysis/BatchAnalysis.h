@@ -1,21 +1,25 @@
 #pragma once
-// The analysing half of the command-line tool: the analyser, decoder and
-// timing statistics configured as a fresh installation configures them,
-// driven from a WAV file or from a list of timed key transitions, with the
-// results collected the way the main window shows them.
+// Batch analysis: the analyser, decoder and timing statistics configured as
+// a fresh installation configures them, driven from a recording or from a
+// list of timed key transitions, with the results collected the way the main
+// window shows them. Failures are thrown as orvo::BatchError.
 
 #include "analysis/CWDecode.h"
 #include "analysis/Calculat.h"
+#include "analysis/RobustDetector.h"
+#include "analysis/SpeedFollower.h"
 #include "analysis/TimingStats.h"
+#include "devices/AudioFileReader.h"
 #include "devices/ManualClock.h"
 #include "morse/CWout.h"
 
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <string>
 #include <vector>
 
-namespace orvo::cli {
+namespace orvo {
 
 struct AnalysisOptions {
     int32_t speed = 60;  // target speed, CpM
@@ -25,6 +29,13 @@ struct AnalysisOptions {
     int32_t bandwidth = 2;
     bool bounce = true;
     bool extended = true;
+    // Follow the operator's own speed instead of judging against `speed`.
+    bool autoSpeed = false;
+    // Centre the band-pass on the recording's tone instead of `center`.
+    bool autoCenter = false;
+    // Recordings through the noise-proof detector instead of the analyser's
+    // own signal chain.
+    bool robust = false;
 };
 
 struct CharacterEntry {
@@ -50,6 +61,17 @@ struct AnalysisResult {
     int32_t lastDashAvg = 0;
     int32_t lastDashCount = 0;
     int32_t weight = 0;
+    // Recordings only: what was read, and whether it ended early.
+    bool hasInput = false;
+    AudioFileInfo input;
+    bool truncated = false;
+    // With autoSpeed: the speed followed at the start and at the end, CpM.
+    bool autoSpeed = false;
+    int32_t speedStart = 0;
+    int32_t speedEnd = 0;
+    // With autoCenter: the band-pass centre found, Hz.
+    bool autoCenter = false;
+    int32_t centerHz = 0;
 };
 
 // One line of `keys` input.
@@ -74,6 +96,10 @@ public:
     void KeyAt(uint64_t t, bool down);
     void FlushKeys();
 
+    // Starts following the operator's speed from a dot length (ms); a
+    // length of 0 starts from the target speed.
+    void StartSpeed(double dotMs);
+
     AnalysisResult Result();
 
     TCalculat& Calc() { return calc_; }
@@ -84,28 +110,33 @@ public:
 
 private:
     void NewPattern(uint32_t data, bool bl, bool en);
+    void UseRobustDetector(double dotMs);
 
     ManualClock clock_;
     TCWout gen_;
     TCWDecode decoder_;
     TTimingStats stats_;
     TCalculat calc_;
+    TSpeedFollower follower_;
+    bool follow_ = false;
+    int32_t center_ = 800;
+    std::unique_ptr<TRobustDetector> robust_;
     AnalysisResult result_;
     bool keyIsDown_ = false;
     uint64_t lastKeyTime_ = 0;
     uint64_t sampleTime_ = 0;
 };
 
-// Reads a WAV file as the reader does and analyses it. Throws CliError.
+// Reads a recording (any format TAudioFileReader reads) and analyses it.
 AnalysisResult AnalyzeFile(const std::string& path, const AnalysisOptions& opt);
+// The dot length (ms) the opening keying of 8000 Hz samples shows, as the
+// analyser with its target speed measures it; 0 when nothing is keyed.
+double OpeningDot(const std::vector<int16_t>& samples, const AnalysisOptions& opt);
 // Analyses raw 8000 Hz mono samples (tests and benchmarks).
 AnalysisResult AnalyzeSamples(const std::vector<int16_t>& samples, const AnalysisOptions& opt);
 
-// Parses `keys` input; throws CliError naming the offending line.
+// Parses key-list input; throws BatchError naming the offending line.
 std::vector<KeyEvent> ParseKeyEvents(std::istream& in);
 AnalysisResult AnalyzeKeys(const std::vector<KeyEvent>& events, const AnalysisOptions& opt);
 
-// The JSON object printed by `analyze` and `keys` (one line, no newline).
-std::string ToJson(const AnalysisResult& r);
-
-}  // namespace orvo::cli
+}  // namespace orvo

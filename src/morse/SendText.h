@@ -1,6 +1,6 @@
 #pragma once
-// The sending half of the command-line tool: queues text on the Morse
-// generator and collects its output buffers.
+// Text rendered as Morse in one go: prepares typed text for the generator
+// and runs the generator over it, collecting its output buffers.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,7 @@
 
 class TCWout;
 
-namespace orvo::cli {
+namespace orvo {
 
 struct SendOptions {
     int32_t speed = 60;    // CpM
@@ -42,4 +42,4 @@ bool GenerateMorse(const std::string& cp1252, const SendOptions& opt, const Samp
 std::vector<int16_t> SynthesizeMorse(const std::string& utf8, const SendOptions& opt,
                                      std::vector<std::string>* skipped = nullptr);
 
-}  // namespace orvo::cli
+}  // namespace orvo

@@ -1,12 +1,12 @@
-#include "cli/Send.h"
+#include "morse/SendText.h"
 
-#include "cli/CliError.h"
+#include "morse/BatchError.h"
 #include "morse/CWout.h"
 
 #include <algorithm>
 #include <memory>
 
-namespace orvo::cli {
+namespace orvo {
 
 namespace {
 
@@ -110,7 +110,7 @@ bool GenerateMorse(const std::string& cp1252, const SendOptions& opt, const Samp
     gen->Start();
     if (cp1252.empty()) return true;
     for (uint64_t n = 0; !done; ++n) {
-        if (n >= maxBuffers) throw CliError("the generator did not finish sending");
+        if (n >= maxBuffers) throw BatchError("the generator did not finish sending");
         while (next < cp1252.size() && gen->PutChar(cp1252[next])) ++next;
         gen->FillTextSamples(buf.data(), static_cast<uint32_t>(buf.size() * 2));
         if (!sink(buf.data(), buf.size())) return false;
@@ -132,4 +132,4 @@ std::vector<int16_t> SynthesizeMorse(const std::string& utf8, const SendOptions&
     return out;
 }
 
-}  // namespace orvo::cli
+}  // namespace orvo
