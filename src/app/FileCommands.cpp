@@ -61,7 +61,7 @@ bool TFileCommands::LoadTextFile(const std::function<void(const std::string&)>& 
     }
     Remember(path, settings_.InFile, settings_.InDir);
     std::string text = textfiles::NormaliseText(loaded.text, gen_, settings_.DisplayPros);
-    if (text.empty()) {
+    if (text.find_first_not_of(" \r") == std::string::npos) {
         // Nothing sendable: the lower panel stays as it is.
         boxes_.Message(Local("Warning: no text to send in file " + path));
         return false;
