@@ -1,5 +1,6 @@
 #include "app/SampleSources.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -12,11 +13,15 @@ bool TSoundInSource::Open(std::string& error) {
     sink_ = nullptr;
     in_.Stop();
     in_.Close();
+    // In this order: the channel count recomputes the size from the time,
+    // so the time must already match the samples (800 at 8000 Hz: 100 ms),
+    // or every buffer would hold more than the block the analyser takes.
     in_.SetBufferSamples(kBufferSamples);
+    in_.SetBufferTime(kBufferSamples * 1000 / 8000);
     in_.SetChannels(1);
     in_.SetDevice(InputDeviceIdFor(rxDevice_, in_.DeviceCount()));
-    in_.OnBufferRecorded = [this](const int16_t* pb, uint32_t samples, uint32_t) {
-        if (sink_) sink_->SamplesReady(pb, samples);
+    in_.OnBufferRecorded = [this](const int16_t* pb, uint32_t samples, uint32_t bytes) {
+        if (sink_) sink_->SamplesReady(pb, std::min(samples, bytes / 2));
     };
     if (!in_.Start()) {
         error = "Error: cannot start Sound Input: " + in_.LastError();

@@ -483,6 +483,7 @@ private slots:
         QCOMPARE(in.device, device);
         QCOMPARE(src.BlockSamples(), 800);
         QCOMPARE(in.Channels(), 1);
+        QCOMPARE(int(in.BufferBytes()), 1600);  // one block, no more
         Sink sink;
         in.Record(5);  // before Start: not delivered
         QVERIFY(sink.blocks.empty());
