@@ -40,6 +40,9 @@ class TAboutBox;
 class TCWHighlightLabel;
 class TShortCuts;
 class TShowForm;
+class TScopeForm;
+class TWindowCommands;
+class IFileDialogs;
 
 class TLogoAppForm : public QMainWindow, public ICalcOwner {
 public:
@@ -47,10 +50,11 @@ public:
     enum { KeybdMouse = ::KeybdMouse, SoundInput = ::SoundInput, ComPort = ::ComPort, WavFile = ::WavFile };
 
     // Null arguments give the real clock, Qt timers, message boxes and sound
-    // devices. settingsFolder: empty = the user's settings folder.
+    // devices and file dialogs. settingsFolder: empty = the user's settings folder.
     explicit TLogoAppForm(IClock* clock = nullptr, ITimerFactory* timers = nullptr,
                           IMessageBoxes* boxes = nullptr, const QString& settingsFolder = QString(),
-                          ISoundOut* soundOut = nullptr, ISoundIn* soundIn = nullptr);
+                          ISoundOut* soundOut = nullptr, ISoundIn* soundIn = nullptr,
+                          IFileDialogs* fileDialogs = nullptr);
     ~TLogoAppForm() override;
 
     // The window has closed for good (settings saved, devices stopped).
@@ -64,6 +68,9 @@ public:
     TShowForm* ShowForm() const { return showForm_; }
     TAboutBox* AboutBox() const { return aboutBox_; }
     TShortCuts* ShortCuts() const { return shortCuts_; }
+    TScopeForm* ScopeForm() const;
+    // Sample input modes, scope window, File and Help commands.
+    TWindowCommands& Commands() { return *commands_; }
     TCWHighlightLabel* UpperPanel() const { return CWLabel2; }
     TCWHighlightLabel* LowerPanel() const { return CWLabel1; }
     TPatternStrip* PatternStrip() const { return PaintBox1; }
@@ -155,6 +162,7 @@ private:
     void ShowSpeed();                          // CWSpeed and the up-down from the generator
 
     void Calculat1NewPatternFound(uint32_t data, bool bl, bool en);
+    void LoadTextFile();
     void SoundStatusChanged(const QString& message);
     void WaitEvents(int ms);
 
@@ -169,6 +177,7 @@ private:
     IClock* clock_;
     ITimerFactory* timers_;
     IMessageBoxes* boxes_;
+    IFileDialogs* fileDialogs_;
     QString settingsFolder_;
 
     TCWout cwout_;
@@ -180,6 +189,7 @@ private:
     std::unique_ptr<TSending> sending_;
     std::unique_ptr<TKeyInput> keyInput_;
     std::unique_ptr<IKeySource> comPortSource_;
+    std::unique_ptr<TWindowCommands> commands_;
 
     // Main-window fields.
     bool decodedHidden_ = false;
