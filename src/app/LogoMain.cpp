@@ -733,6 +733,11 @@ void TLogoAppForm::LoadTextFile()
     // Loaded text counts as sent: the green zone covers it, Delete cannot
     // take it back, and Ctrl+F9 sends it.
     commands_->LoadTextFile([this](const std::string& text) {
+        // Typed text not yet sent would shift the sent marks: it goes, as
+        // with Ctrl+Delete, and what is still on its way counts as sent.
+        DropTypeAhead();
+        if (CWLabel1->SentEnd() < CWLabel1->Length())
+            CWLabel1->MarkSent(CWLabel1->Text().substr(size_t(CWLabel1->SentEnd())));
         CWLabel1->AddTypedText(text);
         CWLabel1->MarkSent(text);
         PaintBox1->update();

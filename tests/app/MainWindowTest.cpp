@@ -2,6 +2,7 @@
 // timestamps, on a hand-driven clock, and checks what the operator sees.
 
 #include "AppHarness.h"
+#include "devices/NullSound.h"
 
 #include "app/KeyTiming.h"
 #include "app/SingleInstance.h"
@@ -361,15 +362,25 @@ private slots:
         QCOMPARE(w_->Calculat1().HistCount(), 0);
     }
 
+    // No serial port, no sound input device, the WAV choice cancelled:
+    // each ends in Keybd/Mouse, with a message where something failed.
     void unavailableInputModesFallBackToKeyboard() {
-        Create("[RX]\r\nRXInput=2\r\nRXComPort=7\r\n");
+        TNullSoundIn noInput;
+        Create("[RX]\r\nRXInput=2\r\nRXComPort=7\r\n", nullptr, &noInput);
         QCOMPARE(boxes_->messages, QStringList{"Error: cannot open ComPort COM7"});
         QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
-        for (int mode : {TLogoAppForm::SoundInput, TLogoAppForm::WavFile}) {
-            QVERIFY(!w_->SetInputMode(mode));
-            QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
-        }
+        boxes_->messages.clear();
+        QVERIFY(!w_->SetInputMode(TLogoAppForm::SoundInput));
+        QCOMPARE(boxes_->messages.size(), 1);
+        QVERIFY(boxes_->messages[0].startsWith("Error: cannot start Sound Input: "));
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        boxes_->messages.clear();
+        QVERIFY(!w_->SetInputMode(TLogoAppForm::WavFile));
+        QCOMPARE(dialogs_->asked.size(), size_t(1));
+        QVERIFY(boxes_->messages.isEmpty());
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
         QVERIFY(Tap(100));
+        w_.reset();
     }
 
     void keyTimingUsesStampsAndFallsBack() {
