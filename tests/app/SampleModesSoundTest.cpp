@@ -62,6 +62,43 @@ class SampleModesSoundTest : public QObject {
     QTemporaryDir dir_;
     std::string wav_;
 
+    // The program as a user starts it: its settings file, real clock,
+    // timers and sound devices; only the dialogs and message boxes are fakes.
+    struct Program {
+        QTemporaryDir dir;
+        FakeBoxes boxes;
+        FakeFileDialogs dialogs;
+        std::unique_ptr<TLogoAppForm> w;
+        explicit Program(const QByteArray& ini, const std::string& wavAnswer = {}) {
+            QFile f(dir.filePath("OrvoTapmeter.ini"));
+            f.open(QIODevice::WriteOnly);
+            f.write(ini);
+            f.close();
+            dialogs.answer = wavAnswer;
+            w = std::make_unique<TLogoAppForm>(nullptr, nullptr, &boxes, dir.path(), nullptr, nullptr, &dialogs);
+            w->show();
+            QTest::qWaitForWindowExposed(w.get());
+        }
+        QString Upper() const { return QString::fromLatin1(w->UpperPanel()->Text().c_str()).trimmed(); }
+        std::vector<int> Elements() {
+            std::vector<int> ms;
+            TCalculat& c = w->Calculat1();
+            for (int i = c.HistCount() - 1; i >= 0; --i) {
+                const CharRecord& rec = c.HistoryRecord(c.HistHead() - i);
+                for (uint32_t k = 0; k < rec[1]; ++k) ms.push_back(int(rec[2 + k]));
+            }
+            return ms;
+        }
+        // Ctrl+S into the program's folder; what was written.
+        QByteArray Save() {
+            dialogs.answer = dir.filePath("decoded.txt").toStdString();
+            QKeyEvent p(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+            QApplication::sendEvent(w.get(), &p);
+            QFile f(dir.filePath("decoded.txt"));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }
+    };
+
 private slots:
     void initTestCase() {
         // kParis is hand keying at about 60 CpM; a second of silence after it.
@@ -109,6 +146,68 @@ private slots:
         QCOMPARE(QString::fromStdString(sink.text).trimmed(), QString("paris"));
         const QString off = TimingOff(sink.Elements(), kParis);
         QVERIFY2(off.isEmpty(), qPrintable(off));
+    }
+
+    // The whole program in each sample mode, started from its settings.
+    void programDecodesSoundInputAndTheWavFileAlike() {
+        ORVO_NEED_SOUND_SERVER();
+        QByteArray sound, wav;
+        std::vector<int> soundMs;
+        {
+            Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=1\r\nRXDevice=0\r\n");
+            QCOMPARE(p.w->InputMode(), int(TLogoAppForm::SoundInput));
+            QCOMPARE(p.w->Calculat1().CalcSize(), 800);
+            Pump(300);
+            QProcess player;
+            player.start("paplay", {"--device=orvo_sink", QString::fromStdString(wav_)});
+            QVERIFY(player.waitForStarted(5000));
+            QVERIFY(WaitFor([&] { return player.state() == QProcess::NotRunning; }, 15000));
+            QVERIFY(WaitFor([&] { return p.Upper() == "paris"; }, 3000));
+            soundMs = p.Elements();
+            const QString off = TimingOff(soundMs, kParis);
+            QVERIFY2(off.isEmpty(), qPrintable(off));
+            sound = p.Save();
+            QCOMPARE(p.w->InputMode(), int(TLogoAppForm::SoundInput));
+            QVERIFY(p.boxes.messages.isEmpty());
+        }
+        {
+            Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=3\r\n", wav_);
+            QCOMPARE(p.w->InputMode(), int(TLogoAppForm::WavFile));
+            QVERIFY(WaitFor([&] { return p.w->InputMode() == TLogoAppForm::KeybdMouse; }, 15000));
+            QCOMPARE(p.Upper(), QString("paris"));
+            const QString off = TimingOff(p.Elements(), kParis);
+            QVERIFY2(off.isEmpty(), qPrintable(off));
+            wav = p.Save();
+            QVERIFY(p.boxes.messages.isEmpty());
+        }
+        QCOMPARE(sound, QByteArray("paris\r\n"));
+        QCOMPARE(wav, sound);
+    }
+
+    // Ctrl+L loads a text, Ctrl+F9 sends it: what the sink hears decodes
+    // back to the normalised text.
+    void loadedTextIsSentThroughTheSoundServer() {
+        ORVO_NEED_SOUND_SERVER();
+        Program p("[Main]\r\nTargetSpeed=100\r\n");
+        QFile f(p.dir.filePath("send.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("test\t  <xx>de\r\n");
+        f.close();
+        p.dialogs.answer = f.fileName().toStdString();
+        QVERIFY(QTest::qWaitForWindowExposed(p.w.get()));
+        QKeyEvent load(QEvent::KeyPress, Qt::Key_L, Qt::ControlModifier);
+        QApplication::sendEvent(p.w.get(), &load);
+        QCOMPARE(p.boxes.messages, QStringList{});
+        QCOMPARE(QString::fromLatin1(p.w->LowerPanel()->GreenText().c_str()), QString("test de"));
+        Recorder rec(1, 100);
+        QVERIFY(rec.Start());
+        QKeyEvent send(QEvent::KeyPress, Qt::Key_F9, Qt::ControlModifier);
+        QApplication::sendEvent(p.w.get(), &send);
+        QVERIFY(WaitFor([&] { return p.w->SendingTyped(); }, 3000));
+        QVERIFY(WaitFor([&] { return !p.w->SendingTyped() && !p.w->PttActive(); }, 20000));
+        Pump(300);
+        rec.in.Stop();
+        QCOMPARE(Decode(rec.samples, 100), QString("test de"));
     }
 };
 
