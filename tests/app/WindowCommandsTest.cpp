@@ -230,6 +230,28 @@ private slots:
         QCOMPARE(QString::fromStdString(opener.opened[1]), "file://" + dir_->path() + "/help/helporvotapmtr.htm#about");
     }
 
+    // Pictures for the README: the main window decoding sound input, and the
+    // scope while a tone is decoded.
+    void screenshots() {
+        const QString dir = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
+        if (dir.isEmpty()) QSKIP("ORVO_SCREENSHOT_DIR is not set");
+        FakeIn& in = *in_;
+        Create("[RX]\r\nRXInput=1\r\n[Main]\r\nTargetSpeed=60\r\n", nullptr, &in);
+        Press(Qt::Key_F12, Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier);
+        // "cq de paris" by hand at about 60 CpM, then the start of a "k".
+        std::vector<int> ms = keyed_tone::IdealTiming("cq de ", 60);
+        ms.insert(ms.end(), kParis.begin(), kParis.end());
+        ms.push_back(900);
+        for (int v : {300, 95, 105, 110, 290}) ms.push_back(v);
+        in.Record(keyed_tone::Samples(ms, 200, 120));
+        QCoreApplication::processEvents();
+        QDir().mkpath(dir);
+        Scope()->move(0, 0);
+        QVERIFY(QTest::qWaitForWindowExposed(Scope()));
+        QVERIFY(Scope()->grab().save(dir + "/scope-window.png"));
+        QVERIFY(w_->grab().save(dir + "/sound-input.png"));
+    }
+
     // The build puts the page beside the program, so F1 works from there.
     void buildCopiesTheHelpPage() {
         QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + "/help/helporvotapmtr.htm"));
