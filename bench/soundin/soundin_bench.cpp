@@ -99,9 +99,19 @@ int Cpu(int seconds) {
     const double secs = double(wall.elapsed()) / 1000.0;
     player.waitForFinished(10000);
     const std::string text = prog.w->UpperPanel()->Text();
+    // For comparison: the same window idle in Keybd/Mouse mode (the sound
+    // output and the event loop alone).
+    const int idleSecs = std::max(5, seconds / 3);
+    prog.w->SetInputMode(TLogoAppForm::KeybdMouse);
+    const double idle0 = CpuSeconds();
+    QElapsedTimer idleWall;
+    idleWall.start();
+    Idle(idleSecs * 1000);
+    const double idleShare = 100.0 * (CpuSeconds() - idle0) / (double(idleWall.elapsed()) / 1000.0);
     std::printf("decoding live sound input for %.1f s: CPU %.2f s = %.2f %% of one core (target < 5 %%)\n", secs, cpu,
                 100.0 * cpu / secs);
     std::printf("characters decoded: %zu (first: \"%s\")\n", text.size(), text.substr(0, 30).c_str());
+    std::printf("for comparison, idle in Keybd/Mouse mode for %d s: %.2f %% of one core\n", idleSecs, idleShare);
     return 0;
 }
 

@@ -214,7 +214,10 @@ void TLogoAppForm::BuildMenus()
     item(file, "&Save decoded text", "Save decoded text to a file", "Sa1", QKeySequence("Ctrl+S"),
          [this] { commands_->SaveDecodedText(CWLabel2->Text()); });
     item(file, "&Load text from file", "Load text from a file to the lower panel", "FileLoadItem",
-         QKeySequence("Ctrl+L"), [this] { LoadTextFile(); });
+         QKeySequence("Ctrl+L"), [this] {
+             commands_->LoadTextFile(*CWLabel1, [this] { DropTypeAhead(); });
+             PaintBox1->update();
+         });
     file->addSeparator();
     QAction* exit = item(file, "E&xit", "Exit application", "FileExit1", QKeySequence(),
                          [this] { close(); });
@@ -726,22 +729,6 @@ void TLogoAppForm::ZoneMove(int which, int32_t delta)
         CWLabel1->MoveGreenStart(delta);
         PaintBox1->update();
     }
-}
-
-void TLogoAppForm::LoadTextFile()
-{
-    // Loaded text counts as sent: the green zone covers it, Delete cannot
-    // take it back, and Ctrl+F9 sends it.
-    commands_->LoadTextFile([this](const std::string& text) {
-        // Typed text not yet sent would shift the sent marks: it goes, as
-        // with Ctrl+Delete, and what is still on its way counts as sent.
-        DropTypeAhead();
-        if (CWLabel1->SentEnd() < CWLabel1->Length())
-            CWLabel1->MarkSent(CWLabel1->Text().substr(size_t(CWLabel1->SentEnd())));
-        CWLabel1->AddTypedText(text);
-        CWLabel1->MarkSent(text);
-        PaintBox1->update();
-    });
 }
 
 void TLogoAppForm::ShowHideDecodedChars()

@@ -162,7 +162,6 @@ private:
     void ShowSpeed();                          // CWSpeed and the up-down from the generator
 
     void Calculat1NewPatternFound(uint32_t data, bool bl, bool en);
-    void LoadTextFile();
     void SoundStatusChanged(const QString& message);
     void WaitEvents(int ms);
 

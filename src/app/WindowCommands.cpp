@@ -2,6 +2,7 @@
 
 #include "analysis/Calculat.h"
 #include "app/KeyInput.h"
+#include "controls/CWHighlightLabel.h"
 #include "settings/Settings.h"
 
 #include <QCoreApplication>
@@ -57,8 +58,15 @@ void TWindowCommands::SetPaused(bool paused) {
 
 void TWindowCommands::SaveDecodedText(const std::string& panelText) { files_.SaveDecodedText(panelText); }
 
-void TWindowCommands::LoadTextFile(const std::function<void(const std::string&)>& addToPanel) {
-    files_.LoadTextFile(addToPanel);
+void TWindowCommands::LoadTextFile(TCWHighlightLabel& lower, const std::function<void()>& dropTypeAhead) {
+    files_.LoadTextFile([&](const std::string& text) {
+        // Typed text not yet sent would shift the sent marks: it goes, as
+        // with Ctrl+Delete, and what is still on its way counts as sent.
+        if (dropTypeAhead) dropTypeAhead();
+        if (lower.SentEnd() < lower.Length()) lower.MarkSent(lower.Text().substr(static_cast<size_t>(lower.SentEnd())));
+        lower.AddTypedText(text);
+        lower.MarkSent(text);
+    });
 }
 
 void TWindowCommands::ShowHelp() { ShowHelpPage(*opener_, boxes_, programFolder_); }

@@ -18,6 +18,7 @@
 
 class QWidget;
 class TCalculat;
+class TCWHighlightLabel;
 class TCWout;
 class TKeyInput;
 struct TSettings;
@@ -41,8 +42,10 @@ public:
 
     // Ctrl+S: the upper panel's text.
     void SaveDecodedText(const std::string& panelText);
-    // Ctrl+L: addToPanel puts the loaded text into the lower panel, sent.
-    void LoadTextFile(const std::function<void(const std::string&)>& addToPanel);
+    // Ctrl+L: the loaded text goes into the lower panel, marked as sent, so
+    // the green zone covers it, Delete cannot take it back and Ctrl+F9
+    // sends it. dropTypeAhead drops typed text not yet sent.
+    void LoadTextFile(TCWHighlightLabel& lower, const std::function<void()>& dropTypeAhead);
     // F1 and the homepage item.
     void ShowHelp();
     void ShowHomepage();
