@@ -8,7 +8,10 @@
 #include "morse/CWout.h"
 #include "settings/Settings.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -335,6 +338,41 @@ private slots:
         QCOMPARE(wav, (std::vector<std::string>{"WAV sound files (*.wav *.WAV)", "all files (*)"}));
     }
 
+    // The Qt dialog gets the title, folder, file name and filters asked for,
+    // and hands back the chosen path; a rejected dialog is a cancel.
+    void qtDialogShowsWhatWasAsked() {
+        WriteFile(Path("send.txt"), "x");
+        WriteFile(Path("other.TXT"), "y");
+        TQtFileDialogs dialogs;
+        TFileDialogSpec spec;
+        spec.title = "Load text from file:";
+        spec.folder = dir_->path().toStdString();
+        spec.fileName = "send.txt";
+        spec.filter = TFileCommands::kTextFilter;
+        spec.defaultSuffix = "txt";
+        spec.mustExist = true;
+        for (bool accept : {true, false}) {
+            QStringList seen;
+            QTimer::singleShot(0, [&] {
+                auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!dlg) return;
+                seen << dlg->windowTitle() << dlg->directory().absolutePath() << dlg->nameFilters().join(";;")
+                     << dlg->defaultSuffix();
+                if (accept) {
+                    dlg->selectFile(Path("other.TXT"));
+                    QMetaObject::invokeMethod(dlg, "accept");
+                } else {
+                    dlg->reject();
+                }
+            });
+            std::string path;
+            QCOMPARE(dialogs.Execute(spec, path), accept);
+            QCOMPARE(seen, (QStringList{"Load text from file:", dir_->path(),
+                                        "Text files (*.txt *.TXT);;all files (*)", "txt"}));
+            if (accept) QCOMPARE(QString::fromStdString(path), Path("other.TXT"));
+        }
+    }
+
     void helpPageIsFoundBesideTheProgramOrInShare() {
         const QString bin = Path("usr/bin"), share = Path("usr/share/orvo-tapmeter/help");
         QVERIFY(QDir().mkpath(bin) && QDir().mkpath(share));
@@ -373,5 +411,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(FilesTest)
+QTEST_MAIN(FilesTest)
 #include "FilesTest.moc"
