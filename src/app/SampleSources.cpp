@@ -11,6 +11,7 @@ int InputDeviceIdFor(int rxDevice, int deviceCount) {
 
 bool TSoundInSource::Open(std::string& error) {
     sink_ = nullptr;
+    if (rxDeviceFn_) rxDevice_ = rxDeviceFn_();
     in_.Stop();
     in_.Close();
     // In this order: the channel count recomputes the size from the time,

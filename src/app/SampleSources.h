@@ -23,7 +23,9 @@ class TSoundInSource : public IKeySource {
 public:
     static constexpr int kBufferSamples = 800;
 
-    explicit TSoundInSource(ISoundIn& in) : in_(in) {}
+    // rxDevice, when given, reads the stored input choice at each Open.
+    explicit TSoundInSource(ISoundIn& in, std::function<int()> rxDevice = nullptr)
+        : in_(in), rxDeviceFn_(std::move(rxDevice)) {}
     // The stored input choice (0 = default device), applied at the next Open.
     void SetRXDevice(int rxDevice) { rxDevice_ = rxDevice; }
     int RXDevice() const { return rxDevice_; }
@@ -37,6 +39,7 @@ public:
 
 private:
     ISoundIn& in_;
+    std::function<int()> rxDeviceFn_;
     IKeySink* sink_ = nullptr;
     int rxDevice_ = 0;
 };

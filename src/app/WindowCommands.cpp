@@ -28,7 +28,7 @@ TWindowCommands::TWindowCommands(QWidget* window, TKeyInput& keyInput, TCalculat
     });
     keyInput.SetSource(WavFile, wavSource_.get());
     if (soundIn) {
-        soundSource_ = std::make_unique<TSoundInSource>(*soundIn);
+        soundSource_ = std::make_unique<TSoundInSource>(*soundIn, [this] { return settings_.RXDevice; });
         keyInput.SetSource(SoundInput, soundSource_.get());
     }
 }

@@ -25,6 +25,12 @@ struct FakeOpener : IUrlOpener {
 // A sound input that records whatever the test hands it.
 struct FakeIn : TNullSoundIn {
     bool active = false;
+    int device = -99;
+    int DeviceCount() const override { return 3; }
+    bool SetDevice(int id) override {
+        device = id;
+        return true;
+    }
     bool Start() override { return active = true; }
     bool Stop() override {
         active = false;
@@ -124,6 +130,7 @@ private slots:
         Create("[RX]\r\nRXInput=1\r\n[Main]\r\nTargetSpeed=60\r\n", nullptr, &in);
         QCOMPARE(w_->InputMode(), int(TLogoAppForm::SoundInput));
         QVERIFY(in.active);
+        QCOMPARE(in.device, -1);  // RXDevice 0: the system's default input
         QCOMPARE(w_->Calculat1().CalcSize(), 800);
         QVERIFY(!w_->CWout1().KeyTone);
         QLabel* notice = Child<QLabel>("SoundPausedText");
@@ -150,6 +157,21 @@ private slots:
         QVERIFY(!in.active && !w_->Calculat1().Paused());
         Press(Qt::Key_F7);  // only Sound Input pauses
         QVERIFY(!w_->Calculat1().Paused());
+    }
+
+    // RXDevice n records from device n-1; one beyond the list from the default.
+    void soundInputUsesTheStoredDevice_data() {
+        QTest::addColumn<int>("rxDevice");
+        QTest::addColumn<int>("device");
+        QTest::newRow("third") << 3 << 2;
+        QTest::newRow("gone") << 4 << -1;
+    }
+    void soundInputUsesTheStoredDevice() {
+        QFETCH(int, rxDevice);
+        QFETCH(int, device);
+        Create(QString("[RX]\r\nRXInput=1\r\nRXDevice=%1\r\n").arg(rxDevice).toLatin1(), nullptr, in_.get());
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::SoundInput));
+        QCOMPARE(in_->device, device);
     }
 
     // Shift+Alt+Ctrl+F12 shows and hides the scope; while shown it gets the
