@@ -24,16 +24,16 @@ void TFileCommands::Remember(const std::string& path, std::string& file, std::st
 }
 
 bool TFileCommands::SaveDecodedText(const std::string& panelText) {
-    TFileDialogSpec spec;
-    spec.save = true;
-    spec.title = "Save decoded text to file:";
-    spec.fileName = settings_.OutFile;
-    spec.folder = settings_.OutDir;
-    spec.defaultSuffix = "txt";
-    spec.filter = kTextFilter;
-    spec.confirmOverwrite = true;
+    TFileDialogRequest request;
+    request.save = true;
+    request.title = "Save decoded text to file:";
+    request.fileName = settings_.OutFile;
+    request.folder = settings_.OutDir;
+    request.defaultSuffix = "txt";
+    request.filter = kTextFilter;
+    request.confirmOverwrite = true;
     std::string path;
-    if (!dialogs_.Execute(spec, path)) return false;
+    if (!dialogs_.Execute(request, path)) return false;
     std::string error;
     if (!textfiles::SaveTextFile(path, textfiles::DecodedTextForSave(panelText, settings_.AllCaps), error)) {
         boxes_.Message(Local(error));
@@ -44,15 +44,15 @@ bool TFileCommands::SaveDecodedText(const std::string& panelText) {
 }
 
 bool TFileCommands::LoadTextFile(const std::function<void(const std::string&)>& addToPanel) {
-    TFileDialogSpec spec;
-    spec.title = "Load text from file:";
-    spec.fileName = settings_.InFile;
-    spec.folder = settings_.InDir;
-    spec.defaultSuffix = "txt";
-    spec.filter = kTextFilter;
-    spec.mustExist = true;
+    TFileDialogRequest request;
+    request.title = "Load text from file:";
+    request.fileName = settings_.InFile;
+    request.folder = settings_.InDir;
+    request.defaultSuffix = "txt";
+    request.filter = kTextFilter;
+    request.mustExist = true;
     std::string path;
-    if (!dialogs_.Execute(spec, path)) return false;
+    if (!dialogs_.Execute(request, path)) return false;
     textfiles::LoadedText loaded;
     std::string error;
     if (!textfiles::ReadTextFile(path, loaded, error)) {
@@ -74,14 +74,14 @@ bool TFileCommands::LoadTextFile(const std::function<void(const std::string&)>& 
 }
 
 bool TFileCommands::FileOpenInExecute(const std::string& currentWav, std::string& path) {
-    TFileDialogSpec spec;
-    spec.title = "Load from file";
-    spec.fileName = currentWav;
-    spec.folder = settings_.InDir;
-    spec.defaultSuffix = "wav";
-    spec.filter = kWavFilter;
-    spec.mustExist = true;
-    if (!dialogs_.Execute(spec, path)) return false;
+    TFileDialogRequest request;
+    request.title = "Load from file";
+    request.fileName = currentWav;
+    request.folder = settings_.InDir;
+    request.defaultSuffix = "wav";
+    request.filter = kWavFilter;
+    request.mustExist = true;
+    if (!dialogs_.Execute(request, path)) return false;
     std::string file;
     Remember(path, file, settings_.InDir);
     return true;

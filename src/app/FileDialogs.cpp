@@ -41,19 +41,19 @@ std::vector<std::string> QtNameFilters(const std::string& filter) {
     return result;
 }
 
-bool TQtFileDialogs::Execute(const TFileDialogSpec& spec, std::string& path) {
-    QFileDialog dlg(parent_, QString::fromStdString(spec.title));
-    dlg.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dlg.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (spec.save && !spec.confirmOverwrite) dlg.setOption(QFileDialog::DontConfirmOverwrite);
+bool TQtFileDialogs::Execute(const TFileDialogRequest& request, std::string& path) {
+    QFileDialog dlg(parent_, QString::fromStdString(request.title));
+    dlg.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dlg.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (request.save && !request.confirmOverwrite) dlg.setOption(QFileDialog::DontConfirmOverwrite);
     QStringList filters;
-    for (const std::string& f : QtNameFilters(spec.filter)) filters << QString::fromStdString(f);
+    for (const std::string& f : QtNameFilters(request.filter)) filters << QString::fromStdString(f);
     if (!filters.isEmpty()) dlg.setNameFilters(filters);
-    dlg.setDefaultSuffix(QString::fromStdString(spec.defaultSuffix));
-    const QString folder = QString::fromStdString(spec.folder);
+    dlg.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
+    const QString folder = QString::fromStdString(request.folder);
     if (!folder.isEmpty() && QDir(folder).exists()) dlg.setDirectory(folder);
-    if (!spec.fileName.empty()) {
-        const QFileInfo fi(QString::fromStdString(spec.fileName));
+    if (!request.fileName.empty()) {
+        const QFileInfo fi(QString::fromStdString(request.fileName));
         if (fi.isAbsolute() && QDir(fi.absolutePath()).exists()) dlg.setDirectory(fi.absolutePath());
         dlg.selectFile(fi.fileName());
     }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-struct TFileDialogSpec {
+struct TFileDialogRequest {
     bool save = false;             // a save dialog, else an open dialog
     std::string title;
     std::string folder;            // initial folder
@@ -22,7 +22,7 @@ class IFileDialogs {
 public:
     virtual ~IFileDialogs() = default;
     // Shows the dialog; false when cancelled, else path is the chosen file.
-    virtual bool Execute(const TFileDialogSpec& spec, std::string& path) = 0;
+    virtual bool Execute(const TFileDialogRequest& request, std::string& path) = 0;
 };
 
 // A "desc|pat|desc|pat" filter as Qt name filters: the patterns of each
@@ -37,7 +37,7 @@ class TQtFileDialogs : public IFileDialogs {
 public:
     explicit TQtFileDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
-    bool Execute(const TFileDialogSpec& spec, std::string& path) override;
+    bool Execute(const TFileDialogRequest& request, std::string& path) override;
 
 private:
     QWidget* parent_;

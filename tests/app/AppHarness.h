@@ -34,9 +34,9 @@ struct FakeBoxes : IMessageBoxes {
 // File dialogs that answer with a set path, or cancel when it is empty.
 struct FakeFileDialogs : IFileDialogs {
     std::string answer;
-    std::vector<TFileDialogSpec> asked;
-    bool Execute(const TFileDialogSpec& spec, std::string& path) override {
-        asked.push_back(spec);
+    std::vector<TFileDialogRequest> asked;
+    bool Execute(const TFileDialogRequest& request, std::string& path) override {
+        asked.push_back(request);
         if (answer.empty()) return false;
         path = answer;
         return true;

@@ -25,9 +25,9 @@ namespace {
 
 struct FakeDialogs : IFileDialogs {
     std::string answer;  // empty = cancel
-    std::vector<TFileDialogSpec> asked;
-    bool Execute(const TFileDialogSpec& spec, std::string& path) override {
-        asked.push_back(spec);
+    std::vector<TFileDialogRequest> asked;
+    bool Execute(const TFileDialogRequest& request, std::string& path) override {
+        asked.push_back(request);
         if (answer.empty()) return false;
         path = answer;
         return true;
@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(ReadAll(Path("sub decoded.txt")), file);
         QCOMPARE(QString::fromStdString(settings_.OutFile), QString("sub decoded.txt"));
         QCOMPARE(QString::fromStdString(settings_.OutDir), dir_->path() + "/");
-        const TFileDialogSpec& s = dialogs_.asked.at(0);
+        const TFileDialogRequest& s = dialogs_.asked.at(0);
         QVERIFY(s.save && s.confirmOverwrite);
         QCOMPARE(QString::fromStdString(s.title), QString("Save decoded text to file:"));
         QCOMPARE(QString::fromStdString(s.defaultSuffix), QString("txt"));
@@ -236,7 +236,7 @@ private slots:
         QVERIFY(boxes_.messages.isEmpty());
         QCOMPARE(QString::fromStdString(settings_.InFile), QString("in.txt"));
         QCOMPARE(QString::fromStdString(settings_.InDir), dir_->path() + "/");
-        const TFileDialogSpec& s = dialogs_.asked.at(0);
+        const TFileDialogRequest& s = dialogs_.asked.at(0);
         QVERIFY(!s.save && s.mustExist);
         QCOMPARE(QString::fromStdString(s.title), QString("Load text from file:"));
     }
@@ -324,7 +324,7 @@ private slots:
         QVERIFY(cmd_->FileOpenInExecute("/old/test.wav", path));
         QCOMPARE(QString::fromStdString(path), QString("/data/rec/keying.wav"));
         QCOMPARE(QString::fromStdString(settings_.InDir), QString("/data/rec/"));
-        const TFileDialogSpec& s = dialogs_.asked.at(0);
+        const TFileDialogRequest& s = dialogs_.asked.at(0);
         QCOMPARE(QString::fromStdString(s.title), QString("Load from file"));
         QCOMPARE(QString::fromStdString(s.fileName), QString("/old/test.wav"));
         QCOMPARE(QString::fromStdString(s.folder), QString("/somewhere/"));
@@ -344,13 +344,13 @@ private slots:
         WriteFile(Path("send.txt"), "x");
         WriteFile(Path("other.TXT"), "y");
         TQtFileDialogs dialogs;
-        TFileDialogSpec spec;
-        spec.title = "Load text from file:";
-        spec.folder = dir_->path().toStdString();
-        spec.fileName = "send.txt";
-        spec.filter = TFileCommands::kTextFilter;
-        spec.defaultSuffix = "txt";
-        spec.mustExist = true;
+        TFileDialogRequest request;
+        request.title = "Load text from file:";
+        request.folder = dir_->path().toStdString();
+        request.fileName = "send.txt";
+        request.filter = TFileCommands::kTextFilter;
+        request.defaultSuffix = "txt";
+        request.mustExist = true;
         for (bool accept : {true, false}) {
             QStringList seen;
             QTimer::singleShot(0, [&] {
@@ -366,7 +366,7 @@ private slots:
                 }
             });
             std::string path;
-            QCOMPARE(dialogs.Execute(spec, path), accept);
+            QCOMPARE(dialogs.Execute(request, path), accept);
             QCOMPARE(seen, (QStringList{"Load text from file:", dir_->path(),
                                         "Text files (*.txt *.TXT);;all files (*)", "txt"}));
             if (accept) QCOMPARE(QString::fromStdString(path), Path("other.TXT"));
