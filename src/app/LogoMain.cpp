@@ -1,18 +1,19 @@
 #include "app/LogoMain.h"
 #include "app/ParamLink.h"
 
+#include "app/WindowCommands.h"
 #include "controls/CWHighlightLabel.h"
 #include "devices/QtClock.h"
 #include "devices/SoundIn.h"
 #include "devices/SoundOut.h"
 #include "windows/About.h"
 #include "windows/ParamUnit.h"
+#include "windows/ScopeUnit.h"
 #include "windows/Shorts.h"
 #include "windows/ShowUnit.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -21,7 +22,6 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -57,7 +57,7 @@ std::unique_ptr<ISoundIn> CreateDefaultSoundIn() { return std::make_unique<TSoun
 
 TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* boxes,
                            const QString& settingsFolder, ISoundOut* soundOut, ISoundIn* soundIn,
-                           ISerialLines* serialLines)
+                           ISerialLines* serialLines, IFileDialogs* fileDialogs)
     : ownClock_(clock ? nullptr : std::make_unique<QtClock>()),
       ownTimers_(timers ? nullptr : std::make_unique<QtTimerFactory>()),
       ownBoxes_(boxes ? nullptr : std::make_unique<TQtMessageBoxes>(this)),
@@ -68,6 +68,7 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
       clock_(clock ? clock : ownClock_.get()),
       timers_(timers ? timers : ownTimers_.get()),
       boxes_(boxes ? boxes : ownBoxes_.get()),
+      fileDialogs_(fileDialogs),
       settingsFolder_(settingsFolder),
       serialPorts_(std::make_unique<TSerialPorts>()),
       ownComPort_(serialLines ? nullptr : std::make_unique<TComRTSDTRX>(serialPorts_->Poster())),
@@ -112,7 +113,10 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
     shortCuts_ = new TShortCuts();
     shortCuts_->setObjectName(QStringLiteral("ShortCuts"));
     shortCuts_->LoadFromSettings(settings_);
+    commands_->CreateScope();
 }
+
+TScopeForm* TLogoAppForm::ScopeForm() const { return commands_->Scope() ? commands_->Scope()->Form() : nullptr; }
 
 TLogoAppForm::~TLogoAppForm()
 {
@@ -220,9 +224,12 @@ void TLogoAppForm::BuildMenus()
 
     QMenu* file = menu("&File", "File related commands", "File1");
     item(file, "&Save decoded text", "Save decoded text to a file", "Sa1", QKeySequence("Ctrl+S"),
-         [] {});
+         [this] { commands_->SaveDecodedText(CWLabel2->Text()); });
     item(file, "&Load text from file", "Load text from a file to the lower panel", "FileLoadItem",
-         QKeySequence("Ctrl+L"), [] {});
+         QKeySequence("Ctrl+L"), [this] {
+             commands_->LoadTextFile(*CWLabel1, [this] { DropTypeAhead(); });
+             PaintBox1->update();
+         });
     file->addSeparator();
     QAction* exit = item(file, "E&xit", "Exit application", "FileExit1", QKeySequence(),
                          [this] { close(); });
@@ -249,12 +256,12 @@ void TLogoAppForm::BuildMenus()
     QMenu* help = menu("&Help", "Help topics", "Help1");
     item(help, "&Help", "Show Help in Browser", "Help2", QKeySequence("F1"), [this] {
         ClearFocus();
-        const QString page = QCoreApplication::applicationDirPath() + QStringLiteral("/help/helporvotapmtr.htm");
-        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+        commands_->ShowHelp();
     });
     item(help, "Short&Cuts", "Show page with shortcuts", "ShortCuts1", QKeySequence("Ctrl+F1"),
          [this] { ShortCuts1Click(); });
-    item(help, "&Show Orvo homepage", "Show Orvo homepage in browser", "ShowHomepage", QKeySequence(), [] {});
+    item(help, "&Show Orvo homepage", "Show Orvo homepage in browser", "ShowHomepage", QKeySequence(),
+         [this] { commands_->ShowHomepage(); });
     item(help, "&About...", "Show program information and version number", "HelpAbout1",
          QKeySequence(), [this] { HelpAbout1Execute(); });
 
@@ -290,12 +297,20 @@ void TLogoAppForm::FormCreate()
     keyInput_ = std::make_unique<TKeyInput>(*calculat_, cwout_, *sending_, settings_, *clock_);
     sending_->InputMode = [this] { return keyInput_->InputMode(); };
     keyInput_->OnMessage = [this](const std::string& m) { boxes_->Message(QString::fromStdString(m)); };
-    keyInput_->OnPausedChanged = [this](bool paused) { panels_->SetPausedNotice(paused); };
+    keyInput_->OnPausedChanged = [this](bool paused) {
+        panels_->SetPausedNotice(paused);
+        commands_->SetPaused(paused);
+    };
     comPortSource_ = std::make_unique<TSerialKeySource>(*comPort_);
     comPortSource_->ReadConfig = [this] {
         return TSerialKeyConfig{settings_.RXComPort, settings_.Event, settings_.Invert, settings_.RTS, settings_.DTR};
     };
     keyInput_->SetSource(ComPort, comPortSource_.get());
+    commands_ = std::make_unique<TWindowCommands>(this, *keyInput_, *calculat_, cwout_, settings_, *boxes_,
+                                                  *timers_, soundIn_, fileDialogs_);
+    calculat_->OnDataProcessed = [this](int l, const int32_t* e, const int32_t* t, const int32_t* k) {
+        commands_->BlockProcessed(l, e, t, k);
+    };
 
     // Settings.
     if (settingsFolder_.isEmpty())
@@ -448,6 +463,8 @@ void TLogoAppForm::FormClose()
     showForm_->hide();
     aboutBox_->hide();
     shortCuts_->hide();
+    if (ScopeForm())
+        ScopeForm()->ShowScope(false);
     calculat_->OnNewPattern = nullptr;
     calculat_->OnNewTempo = nullptr;
     calculat_->OnNewAvgTempo = nullptr;
@@ -551,6 +568,10 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
     case Qt::Key_F7:
     case Qt::Key_Pause:
         keyInput_->TogglePause();
+        break;
+    case Qt::Key_F12:
+        if (mods == (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier))
+            commands_->ToggleScope();
         break;
     case Qt::Key_F8:
         if (none)
@@ -680,6 +701,7 @@ void TLogoAppForm::Calculat1NewPatternFound(uint32_t data, bool bl, bool en)
         text += wordSpaceChar_;
     CWLabel2->AddDecodedText(text);
     RedrawRedStrip();
+    commands_->UpdateScopeStatus();
     if (showForm_ && showForm_->AutoReset()) {
         ShowTimer->Stop();
         ShowTimer->SetInterval(uint32_t(showForm_->AutoResetSeconds()) * 1000u);
@@ -734,6 +756,7 @@ void TLogoAppForm::ZoneMove(int which, int32_t delta)
             calculat_->MoveCursor(delta);
         if (!jump || after != before)
             RedrawRedStrip();
+        commands_->UpdateScopeStatus();
     }
     if (which & 2) {
         CWLabel1->MoveGreenStart(delta);

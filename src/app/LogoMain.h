@@ -45,6 +45,9 @@ class TParamForm;
 class TParamLink;
 class TShortCuts;
 class TShowForm;
+class TScopeForm;
+class TWindowCommands;
+class IFileDialogs;
 
 class TLogoAppForm : public QMainWindow, public ICalcOwner {
 public:
@@ -52,11 +55,12 @@ public:
     enum { KeybdMouse = ::KeybdMouse, SoundInput = ::SoundInput, ComPort = ::ComPort, WavFile = ::WavFile };
 
     // Null arguments give the real clock, Qt timers, message boxes, sound
-    // devices and serial port. settingsFolder: empty = the user's settings folder.
+    // devices, serial port and file dialogs. settingsFolder: empty = the
+    // user's settings folder.
     explicit TLogoAppForm(IClock* clock = nullptr, ITimerFactory* timers = nullptr,
                           IMessageBoxes* boxes = nullptr, const QString& settingsFolder = QString(),
                           ISoundOut* soundOut = nullptr, ISoundIn* soundIn = nullptr,
-                          ISerialLines* serialLines = nullptr);
+                          ISerialLines* serialLines = nullptr, IFileDialogs* fileDialogs = nullptr);
     ~TLogoAppForm() override;
 
     // The window has closed for good (settings saved, devices stopped).
@@ -71,6 +75,9 @@ public:
     TParamForm* ParamForm() const { return paramForm_; }
     TAboutBox* AboutBox() const { return aboutBox_; }
     TShortCuts* ShortCuts() const { return shortCuts_; }
+    TScopeForm* ScopeForm() const;
+    // Sample input modes, scope window, File and Help commands.
+    TWindowCommands& Commands() { return *commands_; }
     TCWHighlightLabel* UpperPanel() const { return CWLabel2; }
     TCWHighlightLabel* LowerPanel() const { return CWLabel1; }
     TPatternStrip* PatternStrip() const { return PaintBox1; }
@@ -183,6 +190,7 @@ private:
     IClock* clock_;
     ITimerFactory* timers_;
     IMessageBoxes* boxes_;
+    IFileDialogs* fileDialogs_;
     QString settingsFolder_;
 
     TCWout cwout_;
@@ -200,6 +208,7 @@ private:
     std::unique_ptr<TComRTSDTRX> ownComPort_;
     ISerialLines* comPort_ = nullptr;
     std::unique_ptr<TSerialKeySource> comPortSource_;
+    std::unique_ptr<TWindowCommands> commands_;
 
     // Main-window fields.
     bool decodedHidden_ = false;

@@ -1,6 +1,7 @@
 #include "app/ParamLink.h"
 
 #include "app/LogoMain.h"
+#include "app/WindowCommands.h"
 #include "controls/CWHighlightLabel.h"
 #include "controls/RadioGroup.h"
 #include "devices/Mixer.h"
@@ -52,6 +53,7 @@ void TParamLink::Attach(TParamForm* form) {
     w_.keyInput_->OnModeChanged = [form](int mode) { form->RXInputGroup()->SetItemIndex(mode); };
     w_.keyInput_->OnPausedChanged = [this, form](bool paused) {
         w_.panels_->SetPausedNotice(paused);
+        w_.commands_->SetPaused(paused);
         form->SetPaused(paused);
     };
 }

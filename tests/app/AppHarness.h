@@ -4,6 +4,7 @@
 // events carrying chosen timestamps, and the helpers that key, type and
 // check what was played.
 
+#include "app/FileDialogs.h"
 #include "app/LogoMain.h"
 #include "analysis/BatchAnalysis.h"
 #include "controls/CWHighlightLabel.h"
@@ -28,6 +29,18 @@ struct FakeBoxes : IMessageBoxes {
     void Message(const QString& t) override { messages << t; }
     bool AskYesNo(const QString& t) override { questions << t; return answer; }
     bool AskOkCancel(const QString& t) override { questions << t; return answer; }
+};
+
+// File dialogs that answer with a set path, or cancel when it is empty.
+struct FakeFileDialogs : IFileDialogs {
+    std::string answer;
+    std::vector<TFileDialogRequest> asked;
+    bool Execute(const TFileDialogRequest& request, std::string& path) override {
+        asked.push_back(request);
+        if (answer.empty()) return false;
+        path = answer;
+        return true;
+    }
 };
 
 // "paris" keyed by hand at about 60 CpM: mark, space, mark ... in ms; the
@@ -94,6 +107,7 @@ protected:
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<ManualClock> clock_;
     std::unique_ptr<FakeBoxes> boxes_;
+    std::unique_ptr<FakeFileDialogs> dialogs_ = std::make_unique<FakeFileDialogs>();
     std::unique_ptr<TLogoAppForm> w_;
     uint64_t t_ = 50000;  // timestamp of the next key event, ms
     ISerialLines* serial_ = nullptr;  // the serial port the window gets; null = the real one
@@ -106,6 +120,7 @@ protected:
         clock_ = std::make_unique<ManualClock>();
         clock_->AdvanceTo(100000);
         boxes_ = std::make_unique<FakeBoxes>();
+        dialogs_ = std::make_unique<FakeFileDialogs>();
         t_ = 50000;
     }
     QString IniPath() const { return dir_->path() + "/OrvoTapmeter.ini"; }
@@ -115,7 +130,8 @@ protected:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(ini);
         }
-        w_ = std::make_unique<TLogoAppForm>(clock_.get(), clock_.get(), boxes_.get(), dir_->path(), out, in, serial_);
+        w_ = std::make_unique<TLogoAppForm>(clock_.get(), clock_.get(), boxes_.get(), dir_->path(), out, in, serial_,
+                                            dialogs_.get());
         w_->show();
         QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
     }

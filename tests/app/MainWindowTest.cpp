@@ -5,6 +5,7 @@
 #include "controls/RadioGroup.h"
 #include "windows/ParamUnit.h"
 #include <QRadioButton>
+#include "devices/NullSound.h"
 
 #include "app/KeyTiming.h"
 #include "app/SingleInstance.h"
@@ -364,21 +365,31 @@ private slots:
         QCOMPARE(w_->Calculat1().HistCount(), 0);
     }
 
+    // No serial port, no sound input device, the WAV choice cancelled:
+    // each ends in Keybd/Mouse, with a message where something failed.
     void unavailableInputModesFallBackToKeyboard() {
         // COM7 pinned to a device that does not exist: no real port is touched.
+        TNullSoundIn noInput;
         qputenv("ORVO_TAPMETER_PORTS", "COM7=/nonexistent/orvo-test-port");
-        Create("[RX]\r\nRXInput=2\r\nRXComPort=7\r\n");
+        Create("[RX]\r\nRXInput=2\r\nRXComPort=7\r\n", nullptr, &noInput);
         qunsetenv("ORVO_TAPMETER_PORTS");
         // The port's number, then why.
         QCOMPARE(boxes_->messages.size(), 1);
         QVERIFY2(boxes_->messages[0].startsWith("Error: cannot open ComPort COM7\n"), qPrintable(boxes_->messages[0]));
         QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
         QCOMPARE(w_->ParamForm()->RXInputGroup()->ItemIndex(), int(TLogoAppForm::KeybdMouse));
-        for (int mode : {TLogoAppForm::SoundInput, TLogoAppForm::WavFile}) {
-            QVERIFY(!w_->SetInputMode(mode));
-            QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
-        }
+        boxes_->messages.clear();
+        QVERIFY(!w_->SetInputMode(TLogoAppForm::SoundInput));
+        QCOMPARE(boxes_->messages.size(), 1);
+        QVERIFY(boxes_->messages[0].startsWith("Error: cannot start Sound Input: "));
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        boxes_->messages.clear();
+        QVERIFY(!w_->SetInputMode(TLogoAppForm::WavFile));
+        QCOMPARE(dialogs_->asked.size(), size_t(1));
+        QVERIFY(boxes_->messages.isEmpty());
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
         QVERIFY(Tap(100));
+        w_.reset();
     }
 
     void keyTimingUsesStampsAndFallsBack() {

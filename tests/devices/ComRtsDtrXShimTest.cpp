@@ -119,7 +119,9 @@ TEST_F(ShimTest, ChangesCarryTheMomentTheyHappened) {
     ASSERT_EQ(changes.size(), edges.size());
     for (size_t i = 0; i < edges.size(); ++i) {
         EXPECT_EQ(changes[i].on, i % 2 == 0);
-        EXPECT_LE(changes[i].stamp - edges[i], 1u) << "edge " << i;
+        // Taken at the monitor's wake-up: a loaded machine may wake it a few
+        // ms late, but never as late as the queue ran (50 ms and more).
+        EXPECT_LE(changes[i].stamp - edges[i], 15u) << "edge " << i;
     }
 }
 

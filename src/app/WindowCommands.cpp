@@ -1,0 +1,74 @@
+#include "app/WindowCommands.h"
+
+#include "analysis/Calculat.h"
+#include "app/KeyInput.h"
+#include "controls/CWHighlightLabel.h"
+#include "settings/Settings.h"
+
+#include <QCoreApplication>
+
+TWindowCommands::TWindowCommands(QWidget* window, TKeyInput& keyInput, TCalculat& calc, const TCWout& gen,
+                                 TSettings& settings, IMessageBoxes& boxes, ITimerFactory& timers,
+                                 ISoundIn* soundIn, IFileDialogs* dialogs)
+    : window_(window),
+      calc_(calc),
+      settings_(settings),
+      boxes_(boxes),
+      qtDialogs_(window),
+      dialogs_(dialogs ? dialogs : &qtDialogs_),
+      files_(*dialogs_, boxes, settings, gen),
+      programFolder_(QCoreApplication::applicationDirPath().toStdString()),
+      fileIn_(timers) {
+    // The file plays at the pace of the sound input's buffers: 50 ms blocks.
+    fileIn_.SetTimerInterval(50);
+    wavSource_ = std::make_unique<TWavFileSource>(fileIn_, timers, [this](const std::string& current, std::string& path) {
+        // Play on after the end until the analyser has closed the last character.
+        wavSource_->SetEndTailMs(static_cast<uint32_t>(calc_.WordTimeout()) + 2 * fileIn_.TimerInterval());
+        return files_.FileOpenInExecute(current, path);
+    });
+    keyInput.SetSource(WavFile, wavSource_.get());
+    if (soundIn) {
+        soundSource_ = std::make_unique<TSoundInSource>(*soundIn, [this] { return settings_.RXDevice; });
+        keyInput.SetSource(SoundInput, soundSource_.get());
+    }
+}
+
+TWindowCommands::~TWindowCommands() = default;
+
+void TWindowCommands::CreateScope() {
+    if (!scope_) scope_ = std::make_unique<TScopeLink>(calc_, window_);
+}
+
+void TWindowCommands::ToggleScope() {
+    CreateScope();
+    scope_->Toggle();
+}
+
+void TWindowCommands::BlockProcessed(int l, const int32_t* env, const int32_t* thr, const int32_t* key) {
+    if (scope_) scope_->BlockProcessed(l, env, thr, key);
+}
+
+void TWindowCommands::UpdateScopeStatus() {
+    if (scope_) scope_->UpdateStatus();
+}
+
+void TWindowCommands::SetPaused(bool paused) {
+    if (scope_) scope_->SetFrozen(paused);
+}
+
+void TWindowCommands::SaveDecodedText(const std::string& panelText) { files_.SaveDecodedText(panelText); }
+
+void TWindowCommands::LoadTextFile(TCWHighlightLabel& lower, const std::function<void()>& dropTypeAhead) {
+    files_.LoadTextFile([&](const std::string& text) {
+        // Typed text not yet sent would shift the sent marks: it goes, as
+        // with Ctrl+Delete, and what is still on its way counts as sent.
+        if (dropTypeAhead) dropTypeAhead();
+        if (lower.SentEnd() < lower.Length()) lower.MarkSent(lower.Text().substr(static_cast<size_t>(lower.SentEnd())));
+        lower.AddTypedText(text);
+        lower.MarkSent(text);
+    });
+}
+
+void TWindowCommands::ShowHelp() { ShowHelpPage(*opener_, boxes_, programFolder_); }
+
+void TWindowCommands::ShowHomepage() { ShowHelpPage(*opener_, boxes_, programFolder_, kHomepageAnchor); }

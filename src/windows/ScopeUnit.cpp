@@ -1,0 +1,82 @@
+#include "windows/ScopeUnit.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+TScopeForm::TScopeForm(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName("ScopeForm");
+    setWindowTitle("Orvo Scope");
+    resize(812, 185);
+    setMinimumWidth(812);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    scope_ = new TCWScope(this);
+    scope_->setObjectName("CWScope1");
+    scope_->SetBuffersize(1000);
+    scope_->SetDisplay(tDisplay::Linewriter);
+    scope_->SetDisplayMode(tDisplayMode::three);
+    scope_->SetLine1Color(Qt::red);
+    scope_->SetLine2Color(QColor(0, 255, 0));  // lime
+    scope_->SetLine3Color(Qt::black);
+    layout->addWidget(scope_, 1);
+    status_ = new QStatusBar(this);
+    status_->setObjectName("ScopeStatusBar");
+    status_->setFixedHeight(30);
+    status_->setSizeGripEnabled(false);
+    layout->addWidget(status_);
+}
+
+QString TScopeForm::StatusText() const { return status_->currentMessage(); }
+
+void TScopeForm::SetStatusText(const QString& text) {
+    if (text.isEmpty())
+        status_->clearMessage();
+    else
+        status_->showMessage(text);
+}
+
+QString TScopeForm::RecordText(const CharRecord& rec) {
+    const uint32_t n = std::min<uint32_t>(rec[1], kMaxRecordElements);
+    QString s = QStringLiteral(" / ") + QString::number(n);
+    for (uint32_t i = 0; i < n; ++i) s += QStringLiteral(" / ") + QString::number(rec[2 + i]);
+    return s;
+}
+
+void TScopeForm::ShowScope(bool show) {
+    if (show) {
+        this->show();
+        // Keying continues in the main window.
+        if (keyTarget_) {
+            keyTarget_->activateWindow();
+            keyTarget_->setFocus();
+        }
+    } else {
+        hide();
+        SetStatusText(QString());
+    }
+}
+
+void TScopeForm::Forward(QKeyEvent* e) {
+    QKeyEvent copy(e->type(), e->key(), e->modifiers(), e->nativeScanCode(), e->nativeVirtualKey(),
+                   e->nativeModifiers(), e->text(), e->isAutoRepeat(), static_cast<quint16>(e->count()));
+    copy.setTimestamp(e->timestamp());
+    QApplication::sendEvent(keyTarget_, &copy);
+    e->setAccepted(copy.isAccepted());
+}
+
+void TScopeForm::keyPressEvent(QKeyEvent* e) {
+    if (keyTarget_)
+        Forward(e);
+    else
+        QWidget::keyPressEvent(e);
+}
+
+void TScopeForm::keyReleaseEvent(QKeyEvent* e) {
+    if (keyTarget_)
+        Forward(e);
+    else
+        QWidget::keyReleaseEvent(e);
+}

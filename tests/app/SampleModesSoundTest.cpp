@@ -1,0 +1,216 @@
+// The sample input modes end to end through the private sound server of
+// scripts/pulse.sh: keyed Morse in a WAV file played into the null sink
+// (paplay) is recorded from the sink's monitor and decoded, and the same
+// file is played by the WAV reader; both must give the keyed text with the
+// keyed timing. Skips without the server (fails when ORVO_REQUIRE_SOUND is set).
+
+#include "../devices/SoundHarness.h"
+#include "AppHarness.h"
+#include "KeyedTone.h"
+
+#include "analysis/CWDecode.h"
+#include "analysis/Calculat.h"
+#include "app/SampleSources.h"
+#include "devices/QtClock.h"
+
+#include <QProcess>
+
+using namespace sound_harness;
+
+namespace {
+
+// The analyser fed by a source, as the key-input unit feeds it.
+struct AnalyserSink : IKeySink {
+    QtTimerFactory timers;
+    TCalculat calc{timers, nullptr, nullptr};
+    TCWDecode decode;
+    std::string text;
+    bool ended = false;
+    AnalyserSink(int cpm) {
+        calc.SetTempo(cpm);
+        calc.OnNewPattern = [this](uint32_t d, bool bl, bool) { text += decode.Decode(d, bl); };
+    }
+    void KeyChanged(bool, uint64_t) override {}
+    void SamplesReady(const int16_t* s, uint32_t n) override { calc.ProcessSamples(s, n); }
+    void SourceEnded(const std::string&) override { ended = true; }
+    // Every element of the history, oldest first.
+    std::vector<int> Elements() const {
+        std::vector<int> ms;
+        for (int i = calc.HistCount() - 1; i >= 0; --i) {
+            const CharRecord& rec = calc.HistoryRecord(calc.HistHead() - i);
+            for (uint32_t k = 0; k < rec[1]; ++k) ms.push_back(int(rec[2 + k]));
+        }
+        return ms;
+    }
+};
+
+// Empty when every mark and space but the last (which ends by timeout)
+// is within 3 % of the keyed one.
+QString TimingOff(const std::vector<int>& got, const std::vector<int>& keyed) {
+    // The last keyed element is a mark; the record adds the timeout after it.
+    if (got.size() != keyed.size() + keyed.size() % 2) return QString("%1 elements for %2 keyed").arg(got.size()).arg(keyed.size());
+    for (size_t k = 0; k < keyed.size(); ++k)
+        if (std::abs(got[k] - keyed[k]) > 0.03 * keyed[k])
+            return QString("element %1: %2 ms, keyed %3 ms").arg(k).arg(got[k]).arg(keyed[k]);
+    return QString();
+}
+
+}  // namespace
+
+class SampleModesSoundTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    std::string wav_;
+
+    // The program as a user starts it: its settings file, real clock,
+    // timers and sound devices; only the dialogs and message boxes are fakes.
+    struct Program {
+        QTemporaryDir dir;
+        FakeBoxes boxes;
+        FakeFileDialogs dialogs;
+        std::unique_ptr<TLogoAppForm> w;
+        explicit Program(const QByteArray& ini, const std::string& wavAnswer = {}) {
+            QFile f(dir.filePath("OrvoTapmeter.ini"));
+            f.open(QIODevice::WriteOnly);
+            f.write(ini);
+            f.close();
+            dialogs.answer = wavAnswer;
+            w = std::make_unique<TLogoAppForm>(nullptr, nullptr, &boxes, dir.path(), nullptr, nullptr, nullptr,
+                                               &dialogs);
+            w->show();
+            QTest::qWaitForWindowExposed(w.get());
+        }
+        QString Upper() const { return QString::fromLatin1(w->UpperPanel()->Text().c_str()).trimmed(); }
+        std::vector<int> Elements() {
+            std::vector<int> ms;
+            TCalculat& c = w->Calculat1();
+            for (int i = c.HistCount() - 1; i >= 0; --i) {
+                const CharRecord& rec = c.HistoryRecord(c.HistHead() - i);
+                for (uint32_t k = 0; k < rec[1]; ++k) ms.push_back(int(rec[2 + k]));
+            }
+            return ms;
+        }
+        // Ctrl+S into the program's folder; what was written.
+        QByteArray Save() {
+            dialogs.answer = dir.filePath("decoded.txt").toStdString();
+            QKeyEvent p(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+            QApplication::sendEvent(w.get(), &p);
+            QFile f(dir.filePath("decoded.txt"));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }
+    };
+
+private slots:
+    void initTestCase() {
+        // kParis is hand keying at about 60 CpM; a second of silence after it.
+        wav_ = dir_.filePath("paris.wav").toStdString();
+        QVERIFY(keyed_tone::WriteWav(wav_, keyed_tone::Samples(kParis, 400, 1200)));
+    }
+
+    void soundInputDecodesWhatIsPlayedIntoTheSink() {
+        ORVO_NEED_SOUND_SERVER();
+        TSoundIn in;
+        TSoundInSource src(in);
+        src.SetRXDevice(RecorderNumber() + 1);
+        AnalyserSink sink(60);
+        std::string error;
+        QVERIFY2(src.Open(error), error.c_str());
+        sink.calc.SetCalcSize(src.BlockSamples());
+        src.Start(sink);
+        Pump(300);
+        QProcess player;
+        player.start("paplay", {"--device=orvo_sink", QString::fromStdString(wav_)});
+        QVERIFY(player.waitForStarted(5000));
+        QVERIFY(WaitFor([&] { return player.state() == QProcess::NotRunning; }, 15000));
+        QVERIFY(WaitFor([&] { return sink.text.size() >= 5; }, 3000));
+        src.Close();
+        QCOMPARE(QString::fromStdString(sink.text).trimmed(), QString("paris"));
+        const QString off = TimingOff(sink.Elements(), kParis);
+        QVERIFY2(off.isEmpty(), qPrintable(off));
+    }
+
+    void wavFileDecodesTheSame() {
+        QtTimerFactory timers;
+        TfileIn reader(timers);
+        reader.SetTimerInterval(50);
+        TWavFileSource src(reader, timers, [&](const std::string&, std::string& p) {
+            p = wav_;
+            return true;
+        });
+        AnalyserSink sink(60);
+        src.SetEndTailMs(uint32_t(sink.calc.WordTimeout()) + 100);
+        std::string error;
+        QVERIFY2(src.Open(error), error.c_str());
+        sink.calc.SetCalcSize(src.BlockSamples());
+        src.Start(sink);
+        QVERIFY(WaitFor([&] { return sink.ended; }, 15000));
+        QCOMPARE(QString::fromStdString(sink.text).trimmed(), QString("paris"));
+        const QString off = TimingOff(sink.Elements(), kParis);
+        QVERIFY2(off.isEmpty(), qPrintable(off));
+    }
+
+    // The whole program in each sample mode, started from its settings.
+    void programDecodesSoundInputAndTheWavFileAlike() {
+        ORVO_NEED_SOUND_SERVER();
+        QByteArray sound, wav;
+        std::vector<int> soundMs;
+        {
+            Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=1\r\nRXDevice=0\r\n");
+            QCOMPARE(p.w->InputMode(), int(TLogoAppForm::SoundInput));
+            QCOMPARE(p.w->Calculat1().CalcSize(), 800);
+            Pump(300);
+            QProcess player;
+            player.start("paplay", {"--device=orvo_sink", QString::fromStdString(wav_)});
+            QVERIFY(player.waitForStarted(5000));
+            QVERIFY(WaitFor([&] { return player.state() == QProcess::NotRunning; }, 15000));
+            QVERIFY(WaitFor([&] { return p.Upper() == "paris"; }, 3000));
+            soundMs = p.Elements();
+            const QString off = TimingOff(soundMs, kParis);
+            QVERIFY2(off.isEmpty(), qPrintable(off));
+            sound = p.Save();
+            QCOMPARE(p.w->InputMode(), int(TLogoAppForm::SoundInput));
+            QVERIFY(p.boxes.messages.isEmpty());
+        }
+        {
+            Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=3\r\n", wav_);
+            QCOMPARE(p.w->InputMode(), int(TLogoAppForm::WavFile));
+            QVERIFY(WaitFor([&] { return p.w->InputMode() == TLogoAppForm::KeybdMouse; }, 15000));
+            QCOMPARE(p.Upper(), QString("paris"));
+            const QString off = TimingOff(p.Elements(), kParis);
+            QVERIFY2(off.isEmpty(), qPrintable(off));
+            wav = p.Save();
+            QVERIFY(p.boxes.messages.isEmpty());
+        }
+        QCOMPARE(sound, QByteArray("paris\r\n"));
+        QCOMPARE(wav, sound);
+    }
+
+    // Ctrl+L loads a text, Ctrl+F9 sends it: what the sink hears decodes
+    // back to the normalised text.
+    void loadedTextIsSentThroughTheSoundServer() {
+        ORVO_NEED_SOUND_SERVER();
+        Program p("[Main]\r\nTargetSpeed=100\r\n");
+        QFile f(p.dir.filePath("send.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("test\t  <xx>de\r\n");
+        f.close();
+        p.dialogs.answer = f.fileName().toStdString();
+        QVERIFY(QTest::qWaitForWindowExposed(p.w.get()));
+        QKeyEvent load(QEvent::KeyPress, Qt::Key_L, Qt::ControlModifier);
+        QApplication::sendEvent(p.w.get(), &load);
+        QCOMPARE(p.boxes.messages, QStringList{});
+        QCOMPARE(QString::fromLatin1(p.w->LowerPanel()->GreenText().c_str()), QString("test de"));
+        Recorder rec(1, 100);
+        QVERIFY(rec.Start());
+        QKeyEvent send(QEvent::KeyPress, Qt::Key_F9, Qt::ControlModifier);
+        QApplication::sendEvent(p.w.get(), &send);
+        QVERIFY(WaitFor([&] { return p.w->SendingTyped(); }, 3000));
+        QVERIFY(WaitFor([&] { return !p.w->SendingTyped() && !p.w->PttActive(); }, 20000));
+        Pump(300);
+        rec.in.Stop();
+        QCOMPARE(Decode(rec.samples, 100), QString("test de"));
+    }
+};
+
+QTEST_MAIN(SampleModesSoundTest)
+#include "SampleModesSoundTest.moc"
