@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool
+  dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin man-db
   pulseaudio pulseaudio-utils
   time
 )
