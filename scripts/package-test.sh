@@ -64,8 +64,10 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 echo "== Installing it"
-if dpkg-query -W -f='${Status}' orvo-tapmeter 2>/dev/null | grep -q 'install ok installed'; then
-  fail "orvo-tapmeter is installed already; remove it before testing the package"
+if dpkg-query -W -f='${Status}' orvo-tapmeter 2>/dev/null | grep -q 'installed'; then
+  # Left by a run that was killed before it could clean up.
+  echo "NOTE: purging an orvo-tapmeter installed before this test"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq orvo-tapmeter >/dev/null
 fi
 mapfile -t files < <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print substr($6, 2)}')
 [ "${#files[@]}" -gt 0 ] || fail "the package holds no files"
