@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <string>
 
+// The input modes, as the settings store them.
+enum TInputMode : int { KeybdMouse = 0, SoundInput = 1, ComPort = 2, WavFile = 3 };
+
 class IKeySink {
 public:
     virtual ~IKeySink() = default;

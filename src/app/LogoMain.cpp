@@ -9,54 +9,31 @@
 #include "windows/ShowUnit.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QEventLoop>
-#include <QFontDatabase>
-#include <QGridLayout>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
-constexpr int kStripHeight = 136;
 constexpr int kTopBarHeight = 41;
-constexpr int kBottomHeight = 166;
-constexpr int kTypedShownHeight = 164;
-constexpr int kPixelsPerDot = 30;
 constexpr int32_t kZoneToLast = 0x7FFFFFFF;
 constexpr int32_t kZoneToFirst = -0x7FFFFFFF;
-const QColor kDarkGreen(0, 128, 0);
 
 const char* const kSpeedWarning =
     "You are about to change your selected Target Speed.\r\n"
     "This may render all timing statistics and graphic displays invalid.\r"
     "Do you want to proceed?";
-
-QFont FixedFont(int pixels, bool bold)
-{
-    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
 
 // Windows-1252 bytes to text for display (the characters the decoder and
 // the generator use lie in the Latin-1 range).
@@ -72,37 +49,7 @@ Qt::KeyboardModifiers Mods(const QKeyEvent* e)
 std::unique_ptr<ISoundOut> CreateDefaultSoundOut() { return std::make_unique<TSoundOut>(); }
 std::unique_ptr<ISoundIn> CreateDefaultSoundIn() { return std::make_unique<TSoundIn>(); }
 
-constexpr const char* kTypeAheadFull = "Warning: Type-ahead buffer is full: ";
-
 }  // namespace
-
-// ---------------------------------------------------------------------------
-
-void TPatternStrip::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    if (OnPaint)
-        OnPaint(p);
-}
-
-TSpeedUpDown::TSpeedUpDown(QWidget* parent) : QWidget(parent)
-{
-    auto* lay = new QVBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(0);
-    up_ = new QToolButton(this);
-    down_ = new QToolButton(this);
-    up_->setArrowType(Qt::UpArrow);
-    down_->setArrowType(Qt::DownArrow);
-    for (QToolButton* b : {up_, down_}) {
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setFixedSize(17, 13);
-        b->setAutoRepeat(true);
-        lay->addWidget(b);
-    }
-    connect(up_, &QToolButton::clicked, this, [this] { if (OnClick) OnClick(+1); });
-    connect(down_, &QToolButton::clicked, this, [this] { if (OnClick) OnClick(-1); });
-}
 
 // ---------------------------------------------------------------------------
 
@@ -118,8 +65,7 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
       clock_(clock ? clock : ownClock_.get()),
       timers_(timers ? timers : ownTimers_.get()),
       boxes_(boxes ? boxes : ownBoxes_.get()),
-      settingsFolder_(settingsFolder),
-      keyTiming_(*clock_)
+      settingsFolder_(settingsFolder)
 {
     setObjectName(QStringLiteral("LogoAppForm"));
     setWindowTitle(QStringLiteral("Vantor CW Tapmeter"));
@@ -133,13 +79,7 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
     ShowTimer = timers_->CreateTimer();
     ShowTimer->SetInterval(10000);
     ShowTimer->OnTimer = [this] { ShowTimerTimer(); };
-    flashTimer_ = timers_->CreateTimer();
-    flashTimer_->SetInterval(50);
-    flashTimer_->OnTimer = [this] {
-        flashTimer_->Stop();
-        flashing_ = false;
-        PaintBox1->update();
-    };
+    PaintBox1->SetFlashTimer(timers_->CreateTimer());
 
     FormCreate();
 
@@ -148,7 +88,8 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
     showForm_ = new TShowForm();
     showForm_->setObjectName(QStringLiteral("ShowForm"));
     showForm_->ReferenceText = [this](bool average) {
-        return (average ? AvgSpeed->text() : CWSpeed->text()) + QLatin1Char(' ') + WpMCpMText->text();
+        return (average ? speedBar_->AverageText() : speedBar_->TargetText()) + QLatin1Char(' ') +
+               speedBar_->UnitText();
     };
     showForm_->OnAutoResetOff = [this] { ShowTimer->Stop(); };
     showForm_->OnAverageLengthChanged = [this](int) { calculat_->ResetAvgTempo(); };
@@ -178,13 +119,6 @@ TLogoAppForm::~TLogoAppForm()
         soundIn_->OnBufferRecorded = nullptr;
         soundIn_->OnStatus = nullptr;
     }
-    cwout_.OnCharStart = nullptr;
-    cwout_.OnCharSent = nullptr;
-    cwout_.OnLastChar = nullptr;
-    cwout_.OnPttChanged = nullptr;
-    cwout_.OnPatternStart = nullptr;
-    cwout_.OnPatternLastSpace = nullptr;
-    cwout_.OnPatternEnd = nullptr;
     cwout_.OnSpeedChanged = nullptr;
     delete showForm_;
     delete aboutBox_;
@@ -199,121 +133,47 @@ void TLogoAppForm::BuildLayout()
     col->setContentsMargins(0, 0, 0, 0);
     col->setSpacing(0);
 
-    // Top bar.
-    auto* top = new QWidget(central);
-    top->setObjectName(QStringLiteral("TopBar"));
-    top->setFixedHeight(kTopBarHeight);
-    auto* row = new QHBoxLayout(top);
-    row->setContentsMargins(8, 0, 8, 0);
-    row->setSpacing(6);
-
-    DecCharLabel = new QLabel(top);
-    DecCharLabel->setObjectName(QStringLiteral("DecCharLabel"));
-    DecCharLabel->setFont(FixedFont(36, true));
-    DecCharLabel->setStyleSheet(QStringLiteral("color: red;"));
-    DecCharLabel->setMinimumWidth(170);
-    QSizePolicy keep = DecCharLabel->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    DecCharLabel->setSizePolicy(keep);
-    row->addWidget(DecCharLabel);
-    row->addStretch(1);
-
-    auto addCaption = [&](const char* text, const char* name) {
-        auto* l = new QLabel(QString::fromLatin1(text), top);
-        if (name)
-            l->setObjectName(QString::fromLatin1(name));
-        row->addWidget(l);
-        return l;
+    // Top bar: the large letter and the speeds.
+    speedBar_ = new TSpeedBar(central);
+    speedBar_->setObjectName(QStringLiteral("TopBar"));
+    speedBar_->setFixedHeight(kTopBarHeight);
+    speedBar_->OnStep = [this](int delta, bool button) {
+        ChangeTargetSpeed(delta);
+        if (button)
+            ClearFocus();
     };
-    auto addSpeedBox = [&](const char* name, bool readOnly) {
-        auto* e = new QLineEdit(top);
-        e->setObjectName(QString::fromLatin1(name));
-        e->setFixedWidth(52);
-        e->setAlignment(Qt::AlignRight);
-        e->setReadOnly(readOnly);
-        e->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::ClickFocus);
-        row->addWidget(e);
-        return e;
+    speedBar_->OnEntered = [this](int cpm) { TargetEntered(cpm); };
+    speedBar_->OnForwardKey = [this](QKeyEvent* k) {
+        ClearFocus();
+        FormKeyDown(k);
     };
+    DecCharLabel = speedBar_->DecCharLabel();
+    SpeedUpDown = speedBar_->UpDown();
+    col->addWidget(speedBar_);
 
-    addCaption("Target Speed", nullptr);
-    CWSpeed = addSpeedBox("CWSpeed", false);
-    CWSpeed->setMaxLength(4);
-    CWSpeed->setText(QStringLiteral("60"));
-    CWSpeed->installEventFilter(this);
-    SpeedUpDown = new TSpeedUpDown(top);
-    SpeedUpDown->setObjectName(QStringLiteral("SpeedUpDown"));
-    SpeedUpDown->SetRange(20, 300);
-    SpeedUpDown->SetPosition(60);
-    SpeedUpDown->setToolTip(QStringLiteral("Change target speed"));
-    SpeedUpDown->setStatusTip(QStringLiteral("Change target speed"));
-    SpeedUpDown->OnClick = [this](int d) { SpeedUpDownClick(d); };
-    row->addWidget(SpeedUpDown);
-    WpMCpMText = addCaption("CpM", "WpMCpMText");
-    row->addSpacing(16);
-    addCaption("Actual Speed", nullptr);
-    RecSpeed = addSpeedBox("RecSpeed", true);
-    WpMCpMText2 = addCaption("CpM", "WpMCpMText2");
-    row->addSpacing(16);
-    addCaption("Avg Speed", nullptr);
-    AvgSpeed = addSpeedBox("AvgSpeed", true);
-    WpmCpmText3 = addCaption("CpM", "WpmCpmText3");
-    col->addWidget(top);
-
-    // Pattern strip with its two notices over it.
-    auto* strip = new QWidget(central);
-    strip->setObjectName(QStringLiteral("StripArea"));
-    strip->setFixedHeight(kStripHeight);
-    auto* grid = new QGridLayout(strip);
-    grid->setContentsMargins(0, 0, 0, 0);
-    PaintBox1 = new TPatternStrip(strip);
-    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-    PaintBox1->OnPaint = [this](QPainter& p) { PaintPatternStrip(p); };
-    PaintBox1->installEventFilter(this);
-    grid->addWidget(PaintBox1, 0, 0);
-    auto notice = [&](const char* text, const char* name) {
-        auto* l = new QLabel(QString::fromLatin1(text), strip);
-        l->setObjectName(QString::fromLatin1(name));
-        QFont f = l->font();
-        f.setBold(true);
-        f.setPixelSize(16);
-        l->setFont(f);
-        l->setStyleSheet(QStringLiteral("color: red;"));
-        l->setAttribute(Qt::WA_TransparentForMouseEvents);
-        l->hide();
-        grid->addWidget(l, 0, 0, Qt::AlignCenter);
-        return l;
+    // The pattern strip and the two panels.
+    panels_ = new TKeyingPanels(central);
+    panels_->setObjectName(QStringLiteral("KeyingPanels"));
+    panels_->OnMouseKey = [this](bool down, uint64_t ts) { keyInput_->KeyboardMouse().Key(down, ts); };
+    panels_->OnRedrawRed = [this] { RedrawRedStrip(); };
+    panels_->OnResetReplayStats = [this] {
+        if (showForm_)
+            showForm_->ResetValues(TTimingStats::kLastReplay);
+        else
+            stats_.ResetValues(TTimingStats::kLastReplay);
     };
-    SoundPausedText = notice("Sound Input Paused (F7)", "SoundPausedText");
-    HiddenText = notice("All Decoded Characters Are Hidden (F4)", "HiddenText");
-    col->addWidget(strip);
-
-    // A text panel in its own container; both route their mouse buttons here.
-    auto panel = [this, central](QWidget*& box, const char* boxName, const char* name, int fontPx,
-                                 const QColor& bold, int topMargin) {
-        box = new QWidget(central);
-        box->setObjectName(QLatin1String(boxName));
-        auto* lay = new QVBoxLayout(box);
-        lay->setContentsMargins(0, topMargin, 0, 0);
-        auto* label = new TCWHighlightLabel(box);
-        label->setObjectName(QLatin1String(name));
-        label->setFont(FixedFont(fontPx, false));
-        label->SetColorRxText(Qt::black);
-        label->SetColorRxBold(bold);
-        label->installEventFilter(this);
-        lay->addWidget(label);
-        return label;
+    panels_->OnMessage = [this](const std::string& m) { boxes_->Message(QString::fromStdString(m)); };
+    PaintBox1 = panels_->Strip();
+    CWLabel2 = panels_->Upper();
+    CWLabel1 = panels_->Lower();
+    PaintBox1->GreenPatterns = [this] {
+        std::vector<uint16_t> codes;
+        const std::string text = CWLabel1->GreenText();
+        for (size_t i = 0; i < text.size(); ++i)
+            codes.push_back(cwout_.PatternOf(sending_->PanelChar(text, i)));
+        return codes;
     };
-    // Decoded characters.
-    CWLabel2 = panel(middle_, "Middle", "CWLabel2", 60, Qt::red, 0);
-    middle_->installEventFilter(this);
-    col->addWidget(middle_, 1);
-
-    // Typed characters.
-    CWLabel1 = panel(bottom_, "Bottom", "CWLabel1", 16, kDarkGreen, 2);
-    bottom_->setFixedHeight(kBottomHeight);
-    CWLabel1->setMaximumHeight(160);
-    col->addWidget(bottom_);
+    col->addWidget(panels_, 1);
 
     setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
@@ -388,24 +248,18 @@ void TLogoAppForm::BuildMenus()
         a->setShortcutContext(Qt::WindowShortcut);
 }
 
-QAction* TLogoAppForm::Action(const char* objectName) const
-{
-    return findChild<QAction*>(QString::fromLatin1(objectName));
-}
-
 // ---------------------------------------------------------------------------
 // Create and close
 
 void TLogoAppForm::FormCreate()
 {
-    CWSpeed->setReadOnly(false);
     versionText_ = ::VersionText();
     DecCharLabel->clear();
 
     calculat_ = std::make_unique<TCalculat>(*timers_, this, &stats_);
     calculat_->OnNewPattern = [this](uint32_t d, bool bl, bool en) { Calculat1NewPatternFound(d, bl, en); };
-    calculat_->OnNewTempo = [this](uint32_t t) { DisplayNewTempo(t); };
-    calculat_->OnNewAvgTempo = [this](uint32_t t) { DisplayNewAvgTempo(t); };
+    calculat_->OnNewTempo = [this](uint32_t t) { speedBar_->ShowActual(t); };
+    calculat_->OnNewAvgTempo = [this](uint32_t t) { speedBar_->ShowAverage(t); };
     calculat_->SetBandwidthIndex(2);
     stats_.DotSamples = [this] { return double(cwout_.DotSamples()); };
     stats_.WordTimeout = [this] { return calculat_->WordTimeout(); };
@@ -414,14 +268,17 @@ void TLogoAppForm::FormCreate()
     cwout_.SetMinSpeed(20);
     cwout_.SetTimePttHold(100);
     cwout_.SetLogAmplitude(-10);
-    cwout_.OnSpeedChanged = [this](int32_t s) { CWout1SpeedChanged(s); };
-    cwout_.OnPttChanged = [this](bool on) { CWout1PttChanged(on); };
-    cwout_.OnCharStart = [this](char ch) { CWout1CharStart(ch); };
-    cwout_.OnCharSent = [this](char ch) { CWout1CharSent(ch); };
-    cwout_.OnLastChar = [this] { CWout1LastChar(); };
-    cwout_.OnPatternStart = [this](char) { CWout1PatternStart(); };
-    cwout_.OnPatternLastSpace = [this] { CWout1PatternLastSpace(); };
-    cwout_.OnPatternEnd = [this] { CWout1PatternEnd(); };
+    cwout_.OnSpeedChanged = [this](int32_t) { ShowSpeed(); };
+
+    sending_ = std::make_unique<TSending>(cwout_, *calculat_, soundOut_, settings_, *panels_);
+    sending_->Wait = [this](int ms) { WaitEvents(ms); };
+    keyInput_ = std::make_unique<TKeyInput>(*calculat_, cwout_, *sending_, settings_, *clock_);
+    sending_->InputMode = [this] { return keyInput_->InputMode(); };
+    keyInput_->OnMessage = [this](const std::string& m) { boxes_->Message(QString::fromStdString(m)); };
+    keyInput_->OnPausedChanged = [this](bool paused) { panels_->SetPausedNotice(paused); };
+    comPortSource_ = std::make_unique<TUnavailableSource>(
+        [this] { return "Error: cannot open ComPort COM" + std::to_string(settings_.RXComPort); });
+    keyInput_->SetSource(ComPort, comPortSource_.get());
 
     // Settings.
     if (settingsFolder_.isEmpty())
@@ -436,43 +293,23 @@ void TLogoAppForm::FormCreate()
         boxes_->Message(QString::fromStdString(error));
     ApplySettings();
 
-    keyVolume_ = settings_.Muted ? 0 : 65535;
-    keyTiming_.Reset();
+    sending_->SetKeyVolume(settings_.Muted ? 0 : 65535);
 
-    // Output to the sound card: two buffers of 100 ms at 8000 Hz, one
-    // channel, or two for binaural output. The generator refills each
-    // played buffer, so it must run before the output starts.
-    if (soundOut_) {
-        soundOut_->OnBufferPlayed = [this](int16_t* pb, uint32_t bytes) { SoundOut1BufferPlayed(pb, bytes); };
+    if (soundOut_)
         soundOut_->OnStatus = [this](const std::string& m) { SoundStatusChanged(QString::fromStdString(m)); };
-        soundOut_->SetSampleRate(8000);
-        soundOut_->SetBufferTime(100);
-        soundOut_->SetChannels(settings_.Binaural ? 2 : 1);
-        // Gate closed before the first buffers: in stereo the left channel
-        // carries the steady sidetone from the first sample on.
-        soundOut_->SetVolume(0);
-    }
     if (soundIn_) {
         soundIn_->OnStatus = [this](const std::string& m) { SoundStatusChanged(QString::fromStdString(m)); };
         soundIn_->SetBufferSamples(800);
         soundIn_->SetBufferTime(100);
         soundIn_->SetChannels(1);
     }
-    cwout_.SetStereo(soundOut_ ? soundOut_->Channels() == 2 : settings_.Binaural);
-    cwout_.Start();
     // Without sound the program still keys and decodes; the status bar says why.
-    if (!soundOut_)
-        SoundStatusChanged(QStringLiteral("Sound output is off: no sound output device"));
-    else if (!soundOut_->Start())
-        SoundStatusChanged(QStringLiteral("Sound output is off: ") + QString::fromStdString(soundOut_->LastError()));
+    const std::string soundOff = sending_->StartOutput();
+    if (!soundOff.empty())
+        SoundStatusChanged(QString::fromStdString(soundOff));
 
-    inputMode_ = -1;
-    keyIsDown_ = false;
-    replaying_ = sendingTyped_ = firstOnly_ = false;
-    replayPending_ = sendingBusy_ = false;
-    prosignState_ = 0;
     speedChangeConfirmed_ = false;
-    SetVolume(1);
+    sending_->SetVolume(1);
     cwout_.SetBuffersize(10000);
     // Without a parameters window the stored mode is applied here; modes
     // this build cannot run end in Keybd/Mouse.
@@ -488,7 +325,6 @@ void TLogoAppForm::ApplySettings()
 {
     const TSettings& s = settings_;
     SpeedUpDown->SetPosition(s.TargetSpeed);
-    CWSpeed->setText(QString::number(SpeedUpDown->Position()));
     cwout_.SetSpeed(SpeedUpDown->Position());
     calculat_->SetTempo(cwout_.Speed());
     ShowSpeed();
@@ -511,7 +347,7 @@ void TLogoAppForm::ApplySettings()
 
     CWLabel1->SetAllCaps(s.AllCaps);
     CWLabel2->SetAllCaps(s.AllCaps);
-    UpdateUnitCaptions();
+    speedBar_->SetWpM(s.WpM);
 
 
     resize(std::max(s.Width, minimumWidth()), std::max(s.Height, minimumHeight()));
@@ -533,7 +369,7 @@ void TLogoAppForm::CollectSettings()
     s.RxExtended = cwdecode_.SpecialChars();
     s.Aring = cwdecode_.Aring();
     s.ErrQM = cwdecode_.ErrQm();
-    s.RXInput = inputMode_ < 0 ? 0 : inputMode_;
+    s.RXInput = std::max(0, keyInput_->InputMode());
     s.InitMax = isMaximized();
     if (!s.InitMax) {
         s.Top = y();
@@ -557,6 +393,7 @@ bool TLogoAppForm::FormCloseQuery()
         soundOut_->Stop();
     if (soundIn_)
         soundIn_->Stop();
+    keyInput_->CloseSource();
     return true;
 }
 
@@ -602,85 +439,6 @@ void TLogoAppForm::closeEvent(QCloseEvent* e)
 // ---------------------------------------------------------------------------
 // Input mode and key input
 
-bool TLogoAppForm::SetInputMode(int newMode)
-{
-    keyIsDown_ = false;
-    bool result = true;
-    if (newMode < 0 || newMode > 3)
-        newMode = KeybdMouse;
-    if (newMode == inputMode_)
-        return true;
-
-    switch (inputMode_) {
-    case KeybdMouse:
-    case ComPort:
-        // The buffers already queued still hold the sidetone: let them
-        // play behind the closed gate before opening it.
-        cwout_.KeyTone = false;
-        WaitOutput(2 * (soundOut_ ? soundOut_->BufferTime() : 0));
-        SetVolume(keyVolume_);
-        break;
-    default:
-        break;
-    }
-
-    int mode = newMode;
-    switch (newMode) {
-    case SoundInput:
-        // No sound input device in this build: it does not start.
-        result = false;
-        break;
-    case ComPort:
-        boxes_->Message(QStringLiteral("Error: cannot open ComPort COM") + QString::number(settings_.RXComPort));
-        result = false;
-        break;
-    case WavFile:
-        // No WAV reader in this build: as if the file choice was cancelled.
-        result = false;
-        break;
-    default:
-        break;
-    }
-    if (!result || newMode == KeybdMouse) {
-        mode = KeybdMouse;
-        SetVolume(0);
-        cwout_.KeyTone = true;
-    }
-
-    inputMode_ = mode;
-    calculat_->ResetElements();
-    calculat_->SetPaused(false);
-    SoundPausedText->hide();
-    return result;
-}
-
-void TLogoAppForm::MorseKey(bool down, uint64_t timestamp)
-{
-    if (replaying_ || replayPending_ || (pttActive_ && !settings_.Binaural))
-        return;
-    if (down) {
-        if (!settings_.KeyMuted) {
-            if (settings_.Binaural)
-                SetVolumeLeft(keyVolume_);
-            else
-                SetVolume(keyVolume_);
-        }
-        if (!keyIsDown_) {
-            calculat_->KeyTransition(keyTiming_.Transition(timestamp), true);
-            keyIsDown_ = true;
-        }
-    } else {
-        if (settings_.Binaural)
-            SetVolumeLeft(0);
-        else
-            SetVolume(0);
-        if (keyIsDown_) {
-            calculat_->KeyTransition(keyTiming_.Transition(timestamp), false);
-            keyIsDown_ = false;
-        }
-    }
-}
-
 void TLogoAppForm::keyPressEvent(QKeyEvent* e)
 {
     FormKeyDown(e);
@@ -721,8 +479,8 @@ void TLogoAppForm::keyReleaseEvent(QKeyEvent* e)
     if (e->key() == Qt::Key_Right) {
         // The window system repeats a held key as release/press pairs
         // marked auto-repeat; only the real release ends the mark.
-        if (inputMode_ == KeybdMouse && !e->isAutoRepeat())
-            MorseKey(false, e->timestamp());
+        if (!e->isAutoRepeat())
+            keyInput_->KeyboardMouse().Key(false, e->timestamp());
         return;
     }
     QMainWindow::keyReleaseEvent(e);
@@ -738,11 +496,10 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
     const bool shiftCtrl = mods == (Qt::ShiftModifier | Qt::ControlModifier);
 
     if (key == Qt::Key_Right) {
-        if (inputMode_ == KeybdMouse)
-            MorseKey(true, e->timestamp());
+        keyInput_->KeyboardMouse().Key(true, e->timestamp());
         return;
     }
-    if (replaying_ || replayPending_ || sendingTyped_)
+    if (sending_->Busy())
         return;
 
     switch (key) {
@@ -759,7 +516,7 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
         break;
     case Qt::Key_F7:
     case Qt::Key_Pause:
-        // Pausing applies to Sound Input only, which this build cannot run.
+        keyInput_->TogglePause();
         break;
     case Qt::Key_F8:
         if (none)
@@ -820,82 +577,6 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
     }
 }
 
-bool TLogoAppForm::eventFilter(QObject* watched, QEvent* e)
-{
-    if (watched == CWSpeed) {
-        if (e->type() == QEvent::KeyPress) {
-            auto* k = static_cast<QKeyEvent*>(e);
-            const Qt::KeyboardModifiers mods = Mods(k);
-            switch (k->key()) {
-            case Qt::Key_Return:
-            case Qt::Key_Enter:
-            case Qt::Key_Escape:
-                CWSpeedKeyPress(k->key());
-                return true;
-            case Qt::Key_Up:
-            case Qt::Key_Down: {
-                int step = 1;
-                if (mods == (Qt::ShiftModifier | Qt::ControlModifier))
-                    step = 100;
-                else if (mods == Qt::ShiftModifier)
-                    step = 10;
-                ChangeTargetSpeed(k->key() == Qt::Key_Up ? step : -step);
-                return true;
-            }
-            case Qt::Key_F2:
-            case Qt::Key_F3:
-            case Qt::Key_F5:
-            case Qt::Key_F8:
-                ClearFocus();
-                FormKeyDown(k);
-                return true;
-            case Qt::Key_Delete:
-                if (CWSpeed->cursorPosition() == CWSpeed->text().size()) {
-                    ClearFocus();
-                    FormKeyDown(k);
-                    return true;
-                }
-                break;
-            default:
-                break;
-            }
-        } else if (e->type() == QEvent::FocusIn) {
-            CWSpeed->end(false);
-        } else if (e->type() == QEvent::FocusOut) {
-            if (CWSpeed->isModified())
-                CWSpeedKeyPress(Qt::Key_Return);
-        }
-        return false;
-    }
-
-    if (watched == PaintBox1 || watched == CWLabel1 || watched == CWLabel2 || watched == middle_) {
-        switch (e->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick: {  // a quick second press arrives as a double click
-            auto* m = static_cast<QMouseEvent*>(e);
-            if (m->button() == Qt::LeftButton) {
-                if (inputMode_ == KeybdMouse)
-                    MorseKey(true, m->timestamp());
-                return true;
-            }
-            break;
-        }
-        case QEvent::MouseButtonRelease: {
-            auto* m = static_cast<QMouseEvent*>(e);
-            if (m->button() == Qt::LeftButton) {
-                if (inputMode_ == KeybdMouse)
-                    MorseKey(false, m->timestamp());
-                return true;
-            }
-            break;
-        }
-        default:
-            break;
-        }
-    }
-    return QMainWindow::eventFilter(watched, e);
-}
-
 void TLogoAppForm::ClearFocus()
 {
     if (QWidget* f = focusWidget())
@@ -920,33 +601,8 @@ void TLogoAppForm::ChangeTargetSpeed(int delta)
     RedrawRedStrip();
 }
 
-void TLogoAppForm::SpeedUpDownClick(int direction)
+void TLogoAppForm::TargetEntered(int speed)
 {
-    const Qt::KeyboardModifiers mods =
-        QGuiApplication::queryKeyboardModifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
-    int step = direction;
-    if (mods == (Qt::ShiftModifier | Qt::ControlModifier))
-        step *= 100;
-    else if (mods == Qt::ShiftModifier)
-        step *= 10;
-    ChangeTargetSpeed(step);
-    ClearFocus();
-}
-
-void TLogoAppForm::CWSpeedKeyPress(int /*key*/)
-{
-    const QString text = CWSpeed->text().trimmed();
-    int speed = cwout_.Speed();
-    bool ok = false;
-    if (settings_.WpM) {
-        const double wpm = QLocale::c().toDouble(text, &ok);
-        if (ok && std::isfinite(wpm) && std::fabs(wpm) < 1e6)
-            speed = int(std::lround(wpm * 5.0));
-    } else {
-        const int v = QLocale::c().toInt(text, &ok);
-        if (ok)
-            speed = v;
-    }
     // Only a real change can invalidate what was keyed, so only then ask.
     if (speed != cwout_.Speed() && CWLabel2->Length() > 0 && !speedChangeConfirmed_) {
         if (!boxes_->AskYesNo(QString::fromLatin1(kSpeedWarning))) {
@@ -957,57 +613,14 @@ void TLogoAppForm::CWSpeedKeyPress(int /*key*/)
         speedChangeConfirmed_ = true;
     }
     cwout_.SetSpeed(speed);
-    SpeedUpDown->SetPosition(cwout_.Speed());
     calculat_->SetTempo(cwout_.Speed());
     ShowSpeed();
     stats_.UpdateDisplay();
     RedrawRedStrip();
-    CWSpeed->setModified(false);
     ClearFocus();
 }
 
-void TLogoAppForm::ShowSpeed()
-{
-    const int speed = cwout_.Speed();
-    SpeedUpDown->SetPosition(speed);
-    CWSpeed->setText(settings_.WpM ? QString::number(speed / 5.0, 'f', 1) : QString::number(speed));
-    CWSpeed->end(false);
-    CWSpeed->setModified(false);
-}
-
-void TLogoAppForm::CWout1SpeedChanged(int /*speed*/) { ShowSpeed(); }
-
-QString TLogoAppForm::FormatSpeed(uint32_t cpm) const
-{
-    // QString::number never uses the locale: the decimal point is always ".".
-    return settings_.WpM ? QString::number(cpm / 5.0, 'f', 1) : QString::number(cpm);
-}
-
-void TLogoAppForm::UpdateUnitCaptions()
-{
-    const QString unit = settings_.WpM ? QStringLiteral("WpM") : QStringLiteral("CpM");
-    WpMCpMText->setText(unit);
-    WpMCpMText2->setText(unit);
-    WpmCpmText3->setText(unit);
-}
-
-void TLogoAppForm::DisplayNewTempo(uint32_t cpm)
-{
-    if (cpm == 0) {
-        RecSpeed->clear();
-        AvgSpeed->clear();
-        return;
-    }
-    RecSpeed->setText(FormatSpeed(cpm));
-}
-
-void TLogoAppForm::DisplayNewAvgTempo(uint32_t cpm)
-{
-    if (cpm == 0)
-        AvgSpeed->clear();
-    else
-        AvgSpeed->setText(FormatSpeed(cpm));
-}
+void TLogoAppForm::ShowSpeed() { speedBar_->ShowTarget(cwout_.Speed()); }
 
 int TLogoAppForm::AverageLength() const
 {
@@ -1052,12 +665,9 @@ void TLogoAppForm::ClearPanel2Click()
 {
     CWLabel2->Clear();
     calculat_->ClearHistory();
-    redBars_.clear();
-    timeoutMarks_.clear();
-    PaintBox1->update();
-    RecSpeed->clear();
+    PaintBox1->ClearRed();
     calculat_->ResetAvgTempo();
-    AvgSpeed->clear();
+    speedBar_->ShowActual(0);
     stats_.ResetValues(2);
     DecCharLabel->clear();
     speedChangeConfirmed_ = false;
@@ -1074,16 +684,6 @@ void TLogoAppForm::ClearPanels1Click()
     DropTypeAhead();
     ClearPanel1Click();
     ClearPanel2Click();
-}
-
-void TLogoAppForm::DropTypeAhead()
-{
-    for (;;) {
-        const char c = cwout_.DeleteLastChar();
-        if (c == '\0')
-            break;
-        CWLabel1->DeleteLast(int(PanelText(c).size()));
-    }
 }
 
 void TLogoAppForm::ZoneMove(int which, int32_t delta)
@@ -1110,16 +710,14 @@ void TLogoAppForm::ZoneMove(int which, int32_t delta)
 void TLogoAppForm::ShowHideDecodedChars()
 {
     decodedHidden_ = !decodedHidden_;
-    PaintBox1->setVisible(!decodedHidden_);
     DecCharLabel->setVisible(!decodedHidden_);
-    CWLabel2->SetTextHidden(decodedHidden_);
-    HiddenText->setVisible(decodedHidden_);
+    panels_->SetDecodedHidden(decodedHidden_);
 }
 
 void TLogoAppForm::ShowTyped(bool on)
 {
     settings_.ShTyped = on;
-    bottom_->setFixedHeight(on ? kTypedShownHeight : 1);
+    panels_->SetTypedShown(on);
 }
 
 void TLogoAppForm::ShowTimingClick()
@@ -1155,563 +753,40 @@ void TLogoAppForm::SetParameters1Click()
 
 void TLogoAppForm::RedrawRedStrip()
 {
-    redBars_.clear();
-    timeoutMarks_.clear();
     TCalculat& calc = *calculat_;
     calc.ClearTimingSums();
-    if (calc.HistCount() > 0) {
-        const int w = PaintBox1->width();
-        const double dotMs = std::max(1, cwout_.DotSamples()) / 8.0;
-        const int32_t wordSpace = calc.NominalWordSpace();
-        double total = 0;
-        int x = kPixelsPerDot;
-        auto advance = [&](double ms) {
-            total += ms;
-            x = std::max(x + 1, kPixelsPerDot + int(std::lround(total * kPixelsPerDot / dotMs)));
-        };
-        const int32_t oldest = calc.Browsing() ? calc.CursorBack() : 0;
-        CharRecord rec{};
-        for (int32_t back = oldest; back >= 0 && x < w; --back) {
-            calc.GetCharRecord(uint32_t(back), rec);
-            if (back == oldest) {
-                calc.AccumulateRecord(rec);
-                const QString t = FromBytes(cwdecode_.Decode(rec[0], false));
-                DecCharLabel->setText(settings_.AllCaps ? t.toUpper() : t);
-            }
-            const uint32_t n = std::min<uint32_t>(rec[1], kMaxRecordElements);
-            for (uint32_t k = 1; k <= n && x < w; ++k) {
-                const uint32_t v = rec[1 + k];
-                if (k & 1) {
-                    const int x0 = x;
-                    advance(v);
-                    redBars_.emplace_back(x0, std::min(x, w));
-                } else if (v >= kTimeoutMarker) {
-                    advance(wordSpace / 2);
-                    timeoutMarks_.push_back(x);
-                    advance(wordSpace - wordSpace / 2);
-                } else {
-                    advance(v);
-                }
-            }
+    const int32_t oldest = calc.HistCount() > 0 && calc.Browsing() ? calc.CursorBack() : 0;
+    const int count = calc.HistCount() > 0 ? oldest + 1 : 0;
+    PaintBox1->LayoutRed(count, [&](int i, CharRecord& rec) {
+        calc.GetCharRecord(uint32_t(oldest - i), rec);
+        if (i == 0) {
+            // The zone's first character is the one the timing window and
+            // the large letter describe.
+            calc.AccumulateRecord(rec);
+            const QString t = FromBytes(cwdecode_.Decode(rec[0], false));
+            DecCharLabel->setText(settings_.AllCaps ? t.toUpper() : t);
         }
-    }
-    PaintBox1->update();
+    }, std::max(1, cwout_.DotSamples()) / 8.0, calc.NominalWordSpace());
 }
 
-void TLogoAppForm::FlashKeyingDisplay()
-{
-    flashing_ = true;
-    PaintBox1->repaint();
-    flashTimer_->Start();
-}
+void TLogoAppForm::FlashKeyingDisplay() { PaintBox1->Flash(); }
 
-void TLogoAppForm::PaintPatternStrip(QPainter& p)
-{
-    const int w = PaintBox1->width();
-    const int h = PaintBox1->height();
-    p.fillRect(0, 0, w, h, Qt::white);
-    DrawGrid(p, w, h);
-    DrawGreenStrip(p, w, h);
-    DrawRedStrip(p, w, h);
-}
-
-void TLogoAppForm::DrawGrid(QPainter& p, int w, int h)
-{
-    p.setPen(QPen(Qt::red, 1));
-    p.drawLine(kPixelsPerDot, h - 1, w, h - 1);
-    p.drawLine(0, h / 2, w, h / 2);
-    for (int x = kPixelsPerDot; x < w; x += kPixelsPerDot)
-        p.drawLine(x, h * 9 / 10, x, h);
-}
-
-void TLogoAppForm::DrawRedStrip(QPainter& p, int w, int h)
-{
-    const int top = h / 2 - 3 * h / 10;
-    const int bottom = h / 2 + 3 * h / 10;
-    if (flashing_) {
-        p.fillRect(0, top, w, bottom - top + 1, Qt::black);
-        return;
-    }
-    p.fillRect(0, top, w, bottom - top + 1, Qt::white);
-    p.setPen(QPen(Qt::red, 1));
-    p.drawLine(0, h / 2, w, h / 2);
-    for (const auto& [x0, x1] : redBars_)
-        p.fillRect(x0, top, x1 - x0, bottom - top + 1, Qt::red);
-    for (int x : timeoutMarks_) {
-        p.drawLine(x - 2, h / 2 - 7, x - 2, h / 2 + 7);
-        p.drawLine(x + 2, h / 2 - 7, x + 2, h / 2 + 7);
-    }
-}
-
-std::vector<std::pair<int, int>> TLogoAppForm::GreenBars() const
-{
-    std::vector<std::pair<int, int>> bars;
-    if (!settings_.ShPatt)
-        return bars;
-    const int w = PaintBox1->width();
-    const std::string text = CWLabel1->GreenText();
-    int x = kPixelsPerDot;
-    for (size_t i = 0; i < text.size() && x < w; ++i) {
-        const char ch = PanelChar(text, i);
-        const uint16_t code = cwout_.PatternOf(ch);
-        if (code == 0)
-            break;  // nothing the generator could send: the strip ends here
-        if (code == 1) {
-            x += 4 * kPixelsPerDot;
-            continue;
-        }
-        int top = 15;
-        while (top > 0 && !(code & (1u << top)))
-            --top;
-        for (int b = top - 1; b >= 0 && x < w; --b) {
-            const int len = (code & (1u << b)) ? 3 * kPixelsPerDot : kPixelsPerDot;
-            bars.emplace_back(x, std::min(x + len, w));
-            x += len + kPixelsPerDot;
-        }
-        x += 2 * kPixelsPerDot;
-    }
-    return bars;
-}
-
-void TLogoAppForm::DrawGreenStrip(QPainter& p, int w, int h)
-{
-    if (!settings_.ShPatt)
-        return;
-    const int top = 2;
-    const int bottom = h * 2 / 10 - 1;
-    p.fillRect(0, top, w, bottom - top + 1, Qt::white);
-    for (const auto& [x0, x1] : GreenBars())
-        p.fillRect(x0, top, x1 - x0, bottom - top + 1, kDarkGreen);
-}
+void TLogoAppForm::MuteOutput() { sending_->SetVolume(0); }
 
 // ---------------------------------------------------------------------------
-// Output volume. There is no sound device yet; the value is kept so that the
-// gate can be applied once one exists.
-
-void TLogoAppForm::SetVolume(uint16_t v)
-{
-    outputVolume_ = uint32_t(v) | (uint32_t(v) << 16);
-    if (soundOut_)
-        soundOut_->SetVolume(outputVolume_);
-}
-
-void TLogoAppForm::SetVolumeLeft(uint16_t v)
-{
-    // The device's own value is the current one: read it first.
-    if (soundOut_)
-        outputVolume_ = soundOut_->Volume();
-    outputVolume_ = (outputVolume_ & 0xFFFF0000u) | v;
-    if (soundOut_)
-        soundOut_->SetVolume(outputVolume_);
-}
-
-void TLogoAppForm::SetVolumeRight(uint16_t v)
-{
-    if (soundOut_)
-        outputVolume_ = soundOut_->Volume();
-    outputVolume_ = (outputVolume_ & 0xFFFFu) | (uint32_t(v) << 16);
-    if (soundOut_)
-        soundOut_->SetVolume(outputVolume_);
-}
-
-void TLogoAppForm::MuteOutput() { SetVolume(0); }
-
-// ---------------------------------------------------------------------------
-// Typing into the lower panel
-
-std::string TLogoAppForm::PanelText(char ch) const
-{
-    const int32_t idx = TCWout::ProsignIndexOfChar(ch);
-    if (idx > 0 && !(settings_.DisplayPros && idx < 3))
-        return TCWout::ProsignText(idx);
-    return std::string(1, ch);
-}
-
-void TLogoAppForm::FormKeyPress(unsigned char ch)
-{
-    if (ch == 27) {
-        if (replaying_) {
-            cwout_.AbortPattern();
-            // Without a running output no buffer would ever end the replay.
-            if (!SoundRunning())
-                CWout1PatternEnd();
-        } else if (replayPending_) {
-            replayPending_ = false;
-            firstOnly_ = false;
-        } else if (sendingTyped_) {
-            cwout_.ClearBuffer();
-            cwout_.AbortPattern();
-            CWout1LastChar();
-            sendingTyped_ = false;
-        } else {
-            DropTypeAhead();
-        }
-        return;
-    }
-    if (replaying_ || replayPending_ || sendingTyped_)
-        return;
-    if (ch == 8) {
-        TypeBackspace();
-        return;
-    }
-    if (ch == 223)  // sharp s: the "?" key on German keyboards
-        ch = '?';
-    if (settings_.EqKeyOpt) {
-        if (ch == '-')
-            ch = '=';
-        else if (ch == '_')
-            ch = '-';
-    }
-    TypeChar(ch);
-}
-
-void TLogoAppForm::TypeChar(unsigned char uch)
-{
-    const char ch = char(uch);
-    const QString full = QString::fromLatin1(kTypeAheadFull) + QString::number(cwout_.Buffersize());
-    switch (prosignState_) {
-    case 0:
-        if (ch == '<') {
-            CWLabel1->AddTypedText("<");
-            prosignBuf_ = "<";
-            prosignState_ = 1;
-            return;
-        }
-        if (!cwout_.IsSendable(ch))
-            return;
-        if (cwout_.PutChar(ch))
-            CWLabel1->AddTypedText(PanelText(ch));
-        else
-            boxes_->Message(full);
-        return;
-    case 1:
-        CWLabel1->AddTypedText(std::string(1, ch));
-        prosignBuf_ += ch;
-        prosignState_ = 2;
-        if (ch == '?' || ch == '>' || ch == '<') {
-            CWLabel1->DeleteLast(2);
-            prosignState_ = 0;
-            prosignBuf_.clear();
-        }
-        return;
-    default: {
-        if ((prosignBuf_ == "<s" || prosignBuf_ == "<S") && (ch == 'o' || ch == 'O'))
-            prosignBuf_ += ch == 'o' ? "os>" : "OS>";
-        else
-            prosignBuf_ += std::string(1, ch) + ">";
-        const int32_t idx = cwout_.ProsignIndexOfText(prosignBuf_);
-        if (!(settings_.DisplayPros && idx < 3)) {
-            // The bracket is completed even when it names no prosign.
-            CWLabel1->AddTypedText(prosignBuf_.substr(2));
-            if (idx > 0 && !cwout_.PutChar(TCWout::ProsignChar(idx))) {
-                // Neither queued nor shown.
-                CWLabel1->DeleteLast(int(prosignBuf_.size()));
-                boxes_->Message(full);
-            }
-        } else {
-            CWLabel1->DeleteLast(2);
-            if (idx > 0) {
-                const char p = TCWout::ProsignChar(idx);
-                if (cwout_.PutChar(p))
-                    CWLabel1->AddTypedText(std::string(1, p));
-                else
-                    boxes_->Message(full);
-            }
-        }
-        prosignState_ = 0;
-        prosignBuf_.clear();
-        return;
-    }
-    }
-}
-
-void TLogoAppForm::TypeBackspace()
-{
-    if (prosignState_ != 0) {
-        // The unfinished bracket: "<" or "<" and one letter.
-        CWLabel1->DeleteLast(prosignState_);
-        prosignState_ = 0;
-        prosignBuf_.clear();
-        return;
-    }
-    const char c = cwout_.DeleteLastChar();
-    if (c == '\0')
-        return;  // everything typed is sent already
-    if (c == '\r') {
-        cwout_.PutChar('\r');  // a line break stays
-        return;
-    }
-    if (c == ' ') {
-        const std::string t = CWLabel1->Text();
-        if (!t.empty() && t.back() == ' ') {
-            CWLabel1->DeleteLast(1);
-        } else if (!t.empty() && t.back() == '>') {
-            CWLabel1->DeleteLast(1);
-            if (t.size() >= 2 && t[t.size() - 2] == '?') {
-                CWLabel1->DeleteLast(2);
-                cwout_.DeleteLastChar();
-                cwout_.DeleteLastChar();
-            }
-        }
-        return;
-    }
-    CWLabel1->DeleteLast(int(PanelText(c).size()));
-}
-
-// ---------------------------------------------------------------------------
-// Sound output loop and the generator's events
-
-bool TLogoAppForm::SoundRunning() const { return soundOut_ && soundOut_->IsActive(); }
+// Sound
 
 QString TLogoAppForm::SoundStatus() const { return soundStatus_->text(); }
-
-void TLogoAppForm::SoundOut1BufferPlayed(int16_t* pb, uint32_t bytes)
-{
-    if (replaying_)
-        cwout_.FillPatternSamples(pb, bytes);
-    else
-        cwout_.FillTextSamples(pb, bytes);
-    // F9 waits for the character on the air to finish.
-    if (replayPending_ && !sendingBusy_)
-        StartRedReplay();
-}
 
 void TLogoAppForm::SoundStatusChanged(const QString& message)
 {
     soundStatus_->setText(message);
-    if (SoundRunning())
-        return;
-    // No more buffers will come: nothing may wait for one.
-    sendingBusy_ = false;
-    if (replayPending_)
-        StartRedReplay();
-    if (replaying_)
-        CWout1PatternEnd();
-    if (sendingTyped_) {
-        cwout_.ClearBuffer();
-        CWout1LastChar();
-    }
+    sending_->SoundStateChanged();
 }
 
-void TLogoAppForm::WaitOutput(int ms)
+void TLogoAppForm::WaitEvents(int ms)
 {
-    if (!SoundRunning() || ms <= 0)
-        return;
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-void TLogoAppForm::RestoreKeyTone()
-{
-    // The steady idle tone is the sidetone of the key modes only; in the
-    // sample modes it would sound whenever the gate is open for sending.
-    cwout_.KeyTone = inputMode_ == KeybdMouse || inputMode_ == ComPort;
-}
-
-void TLogoAppForm::SetBinaural(bool on)
-{
-    SetVolume(0);
-    settings_.Binaural = on;
-    // The generator's layout first: changing the channels refills the buffers.
-    cwout_.SetStereo(on);
-    if (soundOut_)
-        soundOut_->SetChannels(on ? 2 : 1);
-    cwout_.SetFrequency(on ? settings_.TxFrequency : settings_.TxFrequency2);
-    cwout_.SetFrequency2(settings_.TxFrequency2);
-}
-
-void TLogoAppForm::CWout1CharStart(char ch)
-{
-    if (settings_.Binaural)
-        SetVolumeRight(keyVolume_);
-    else
-        SetVolume(keyVolume_);
-    if (!replaying_ && !sendingTyped_) {
-        sendingBusy_ = true;
-        CWLabel1->MarkSent(PanelText(ch));
-        PaintBox1->update();
-    }
-}
-
-void TLogoAppForm::CWout1CharSent(char ch)
-{
-    sendingBusy_ = false;
-    if (sendingTyped_ && ch != ' ' && ch != '\r' && ch != '\0') {
-        CWLabel1->MoveGreenStart(1);
-        PaintBox1->update();
-    }
-}
-
-void TLogoAppForm::CWout1LastChar()
-{
-    if (!sendingTyped_)
-        return;
-    // Back to the zone as it was before the replay.
-    for (int guard = 0; guard < 100000 && CWLabel1->GreenStart() > greenStartSaved_; ++guard) {
-        const int32_t before = CWLabel1->GreenStart();
-        if (CWLabel1->MoveGreenStart(-1) == before)
-            break;
-    }
-    PaintBox1->update();
-    CWLabel1->update();
-    sendingTyped_ = false;
-    firstOnly_ = false;
-    calculat_->SetPaused(false);
-}
-
-void TLogoAppForm::CWout1PttChanged(bool on)
-{
-    if (on) {
-        if (!cwout_.Stereo())
-            pttActive_ = true;
-        cwout_.KeyTone = false;
-    } else {
-        if (inputMode_ != SoundInput) {
-            if (settings_.Binaural)
-                SetVolumeRight(0);
-            else
-                SetVolume(0);
-            RestoreKeyTone();
-        }
-        pttActive_ = false;
-    }
-}
-
-void TLogoAppForm::ReplayRed(bool firstOnly)
-{
-    if (replaying_ || replayPending_ || sendingTyped_)
-        return;
-    DropTypeAhead();
-    firstOnly_ = firstOnly;
-    if (sendingBusy_ && SoundRunning()) {
-        // Starts from the buffer loop once the character has been sent.
-        replayPending_ = true;
-        return;
-    }
-    sendingBusy_ = false;
-    StartRedReplay();
-}
-
-void TLogoAppForm::StartRedReplay()
-{
-    replayPending_ = false;
-    cwout_.KeyTone = false;
-    if (showForm_)
-        showForm_->ResetValues(TTimingStats::kLastReplay);
-    else
-        stats_.ResetValues(TTimingStats::kLastReplay);
-    redStartSaved_ = CWLabel2->RedStart();
-    TCalculat& calc = *calculat_;
-    replayCount_ = replayTotal_ = calc.Browsing() ? calc.CursorBack() % TCalculat::kHistorySize : 0;
-    // Without a running output nothing would play or end the replay.
-    if (!SoundRunning() || !LoadReplayRecord()) {
-        RestoreKeyTone();
-        firstOnly_ = false;
-    }
-}
-
-bool TLogoAppForm::LoadReplayRecord()
-{
-    calculat_->GetReplayRecord(uint32_t(replayCount_), replayRec_);
-    if (replayRec_[1] == 0)
-        return false;
-    cwout_.LoadPattern(replayRec_);
-    replaying_ = true;
-    calculat_->ClearTimingSums();
-    calculat_->AccumulateRecord(replayRec_);
-    calculat_->SetPaused(true);
-    return true;
-}
-
-void TLogoAppForm::CWout1PatternStart()
-{
-    if (settings_.Binaural)
-        SetVolumeLeft(keyVolume_);
-    else
-        SetVolume(keyVolume_);
-}
-
-void TLogoAppForm::CWout1PatternLastSpace()
-{
-    CharRecord rec{};
-    calculat_->GetCharRecord(uint32_t(replayCount_), rec);
-    calculat_->ShowRecordTiming(rec);
-    if (firstOnly_)
-        return;
-    if (--replayCount_ >= 0) {
-        // The next character follows with exactly the space that was keyed.
-        LoadReplayRecord();
-        CWLabel2->MoveRedStart(1);
-        calculat_->MoveCursor(1);
-        RedrawRedStrip();
-    }
-}
-
-void TLogoAppForm::RestoreRedStart()
-{
-    for (int guard = 0; guard < 100000 && CWLabel2->RedStart() > redStartSaved_; ++guard) {
-        const int32_t before = CWLabel2->RedStart();
-        if (CWLabel2->MoveRedStart(-1) == before)
-            break;
-    }
-    CWLabel2->update();
-}
-
-void TLogoAppForm::CWout1PatternEnd()
-{
-    replaying_ = false;
-    SetVolume(0);
-    RestoreKeyTone();
-    calculat_->SetPaused(false);
-    RestoreRedStart();
-    if (!firstOnly_) {
-        calculat_->MoveCursor(TCalculat::kToNewest);
-        if (replayTotal_ > 0)
-            calculat_->MoveCursor(-replayTotal_);
-        RedrawRedStrip();
-    }
-    firstOnly_ = false;
-}
-
-void TLogoAppForm::ReplayGreen(bool firstOnly)
-{
-    if (replaying_ || replayPending_ || sendingTyped_)
-        return;
-    // Typed text still going out would be sent unmarked among the replay.
-    if (sendingBusy_ || cwout_.HasChars() || !SoundRunning())
-        return;
-    const std::string text = CWLabel1->GreenText();
-    if (text.empty())
-        return;
-    greenStartSaved_ = CWLabel1->GreenStart();
-    bool queued = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char ch = PanelChar(text, i);
-        queued = cwout_.PutChar(ch) || queued;
-        if (firstOnly)
-            break;
-    }
-    if (!queued)
-        return;
-    firstOnly_ = firstOnly;
-    sendingTyped_ = true;
-    calculat_->SetPaused(true);
-}
-
-// The character at text[i] as the generator takes it: a bracketed prosign
-// ("<sos>") becomes its prosign character and i moves to its ">".
-char TLogoAppForm::PanelChar(const std::string& text, size_t& i) const
-{
-    if (text[i] == '<') {
-        const size_t close = text.find('>', i + 1);
-        if (close != std::string::npos && close - i <= 5) {
-            const int32_t idx = cwout_.ProsignIndexOfText(text.substr(i, close - i + 1));
-            if (idx > 0) {
-                i = close;
-                return TCWout::ProsignChar(idx);
-            }
-        }
-    }
-    return text[i];
 }

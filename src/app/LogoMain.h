@@ -1,21 +1,27 @@
 #pragma once
 // The main window: owns every working component (analyser, decoder,
-// generator, timing statistics), shows the decoded and typed text panels,
-// the pattern strip and the speeds, and routes keys, mouse buttons and the
-// components' events.
+// generator, timing statistics, key input, sending) and is where their
+// events meet. It lays out the panels, the pattern strip and the speed
+// displays, holds the menus, applies and collects the settings, and routes
+// keys and mouse buttons to the unit that handles them.
 
 #include "analysis/CWDecode.h"
 #include "analysis/CalcOwner.h"
 #include "analysis/Calculat.h"
 #include "analysis/CharRecord.h"
 #include "analysis/TimingStats.h"
-#include "app/KeyTiming.h"
+#include "app/KeyInput.h"
+#include "app/KeyingPanels.h"
+#include "app/Sending.h"
 #include "app/MessageBoxes.h"
 #include "devices/SoundDevices.h"
 #include "devices/Timer.h"
+#include "controls/PatternStrip.h"
+#include "controls/SpeedBar.h"
 #include "morse/CWout.h"
 #include "settings/Settings.h"
 
+#include <QAction>
 #include <QMainWindow>
 #include <QWidget>
 
@@ -35,40 +41,10 @@ class TCWHighlightLabel;
 class TShortCuts;
 class TShowForm;
 
-// The pattern strip: paints through its owner and reports its mouse buttons.
-class TPatternStrip : public QWidget {
-public:
-    explicit TPatternStrip(QWidget* parent = nullptr) : QWidget(parent) {}
-    std::function<void(QPainter&)> OnPaint;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-};
-
-// Two arrow buttons that step the target speed; the owner applies the step.
-class TSpeedUpDown : public QWidget {
-public:
-    explicit TSpeedUpDown(QWidget* parent = nullptr);
-    int Min() const { return min_; }
-    int Max() const { return max_; }
-    int Position() const { return position_; }
-    void SetRange(int min, int max) { min_ = min; max_ = max; }
-    void SetPosition(int p) { position_ = p < min_ ? min_ : (p > max_ ? max_ : p); }
-    QToolButton* UpButton() const { return up_; }
-    QToolButton* DownButton() const { return down_; }
-    // +1 for the upper button, -1 for the lower one.
-    std::function<void(int direction)> OnClick;
-
-private:
-    QToolButton* up_;
-    QToolButton* down_;
-    int min_ = 20, max_ = 300, position_ = 60;
-};
-
 class TLogoAppForm : public QMainWindow, public ICalcOwner {
 public:
     // Input modes.
-    enum { KeybdMouse = 0, SoundInput = 1, ComPort = 2, WavFile = 3 };
+    enum { KeybdMouse = ::KeybdMouse, SoundInput = ::SoundInput, ComPort = ::ComPort, WavFile = ::WavFile };
 
     // Null arguments give the real clock, Qt timers, message boxes and sound
     // devices. settingsFolder: empty = the user's settings folder.
@@ -94,36 +70,35 @@ public:
     ITimer& AutoResetTimer() { return *ShowTimer; }
     const TSettings& Settings() const { return settings_; }
     TSettings& Settings() { return settings_; }
-    int InputMode() const { return inputMode_; }
-    bool KeyIsDown() const { return keyIsDown_; }
+    TKeyInput& KeyInput() { return *keyInput_; }
+    TSending& Sending() { return *sending_; }
+    int InputMode() const { return keyInput_->InputMode(); }
+    bool KeyIsDown() const { return keyInput_->KeyIsDown(); }
     bool DecodedHidden() const { return decodedHidden_; }
     bool TypedPanelShown() const { return settings_.ShTyped; }
-    uint32_t OutputVolume() const { return outputVolume_; }
+    uint32_t OutputVolume() const { return sending_->OutputVolume(); }
     ISoundOut* SoundOut1() const { return soundOut_; }
     ISoundIn* SoundIn1() const { return soundIn_; }
-    bool Replaying() const { return replaying_; }
-    bool ReplayPending() const { return replayPending_; }
-    bool SendingTyped() const { return sendingTyped_; }
-    bool SendingBusy() const { return sendingBusy_; }
-    bool PttActive() const { return pttActive_; }
+    bool Replaying() const { return sending_->Replaying(); }
+    bool ReplayPending() const { return sending_->ReplayPending(); }
+    bool SendingTyped() const { return sending_->SendingTyped(); }
+    bool SendingBusy() const { return sending_->SendingBusy(); }
+    bool PttActive() const { return sending_->PttActive(); }
     bool Binaural() const { return settings_.Binaural; }
-    int ProsignState() const { return prosignState_; }
+    int ProsignState() const { return sending_->ProsignState(); }
     // The sound line of the status bar: empty while sound works.
     QString SoundStatus() const;
     QString VersionText() const { return versionText_; }
-    // Geometry of the red strip as last drawn: one entry per mark, [x0, x1).
-    const std::vector<std::pair<int, int>>& RedBars() const { return redBars_; }
-    // x of each timeout mark pair's centre.
-    const std::vector<int>& TimeoutMarks() const { return timeoutMarks_; }
-    // x ranges of the green strip's bars.
-    std::vector<std::pair<int, int>> GreenBars() const;
-    // True while the word-space flash paints the red band black.
-    bool Flashing() const { return flashing_; }
+    // The pattern strip's geometry as last drawn.
+    const TPatternStrip::Bars& RedBars() const { return PaintBox1->RedBars(); }
+    const std::vector<int>& TimeoutMarks() const { return PaintBox1->TimeoutMarks(); }
+    TPatternStrip::Bars GreenBars() const { return PaintBox1->GreenBars(); }
+    bool Flashing() const { return PaintBox1->Flashing(); }
 
     // --- Operations ----------------------------------------------------------
     // Switches the Morse input mode; false when the requested mode could not
     // be entered (Keybd/Mouse is then in force).
-    bool SetInputMode(int newMode);
+    bool SetInputMode(int newMode) { return keyInput_->SetInputMode(newMode); }
     // Raises or lowers the target speed, asking first when decoded text would
     // be judged against a different speed.
     void ChangeTargetSpeed(int delta);
@@ -138,19 +113,19 @@ public:
     void SetParameters1Click();   // F2 / menu (no parameters window yet)
     void ShowTimerTimer();        // auto-reset timer expired
     // Drops the unsent type-ahead and its characters from the lower panel.
-    void DropTypeAhead();
+    void DropTypeAhead() { sending_->DropTypeAhead(); }
     // Redraws the operator's keying of the red zone.
     void RedrawRedStrip();
     // Monaural or binaural (stereo) output: sidetone and replay on the left,
     // sent text on the right. Closes the sidetone gate.
-    void SetBinaural(bool on);
+    void SetBinaural(bool on) { sending_->SetBinaural(on); }
     // F9 / Shift+F9: replays the red zone (or its first character) with the
     // operator's own timing. Ctrl+F9 / Shift+Ctrl+F9: sends the green zone
     // (or its first character) again at the target speed.
-    void ReplayRed(bool firstOnly);
-    void ReplayGreen(bool firstOnly);
+    void ReplayRed(bool firstOnly) { sending_->ReplayRed(firstOnly); }
+    void ReplayGreen(bool firstOnly) { sending_->ReplayGreen(firstOnly); }
 
-    QAction* Action(const char* objectName) const;
+    QAction* Action(const char* objectName) const { return findChild<QAction*>(QString::fromLatin1(objectName)); }
 
     // ICalcOwner
     int AverageLength() const override;
@@ -162,10 +137,8 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    char PanelChar(const std::string& text, size_t& i) const;
     void BuildLayout();
     void BuildMenus();
     void FormCreate();
@@ -175,50 +148,15 @@ private:
     void CollectSettings();
 
     void FormKeyDown(QKeyEvent* e);
-    void FormKeyPress(unsigned char ch);
-    void TypeChar(unsigned char ch);
-    void TypeBackspace();
-    // What the lower panel shows for a queued character, and its length.
-    std::string PanelText(char ch) const;
-    void MorseKey(bool down, uint64_t timestamp);
+    void FormKeyPress(unsigned char ch) { sending_->KeyPress(ch); }
     void ZoneMove(int which, int32_t delta);  // which: 1 red, 2 green, 3 both
     void ClearFocus();
-    void CWSpeedKeyPress(int key);            // Enter or Escape in the speed edit
-    void SpeedUpDownClick(int direction);
+    void TargetEntered(int speed);             // a target typed into the speed edit
     void ShowSpeed();                          // CWSpeed and the up-down from the generator
-    QString FormatSpeed(uint32_t cpm) const;   // CpM, or WpM with one decimal
-    void UpdateUnitCaptions();
 
     void Calculat1NewPatternFound(uint32_t data, bool bl, bool en);
-    void DisplayNewTempo(uint32_t cpm);
-    void DisplayNewAvgTempo(uint32_t cpm);
-    void CWout1SpeedChanged(int speed);
-
-    void PaintPatternStrip(QPainter& p);
-    void DrawGrid(QPainter& p, int w, int h);
-    void DrawRedStrip(QPainter& p, int w, int h);
-    void DrawGreenStrip(QPainter& p, int w, int h);
-
-    // Sound output loop and generator events.
-    void SoundOut1BufferPlayed(int16_t* pb, uint32_t bytes);
     void SoundStatusChanged(const QString& message);
-    void CWout1CharStart(char ch);
-    void CWout1CharSent(char ch);
-    void CWout1LastChar();
-    void CWout1PttChanged(bool on);
-    void CWout1PatternStart();
-    void CWout1PatternLastSpace();
-    void CWout1PatternEnd();
-    void StartRedReplay();
-    bool LoadReplayRecord();
-    void RestoreRedStart();
-    bool SoundRunning() const;
-    void WaitOutput(int ms);
-    void RestoreKeyTone();
-
-    void SetVolume(uint16_t v);       // both channels
-    void SetVolumeLeft(uint16_t v);
-    void SetVolumeRight(uint16_t v);
+    void WaitEvents(int ms);
 
     // Real backends when none were injected.
     std::unique_ptr<IClock> ownClock_;
@@ -238,53 +176,24 @@ private:
     TTimingStats stats_;
     std::unique_ptr<TCalculat> calculat_;
     std::unique_ptr<ITimer> ShowTimer;
-    std::unique_ptr<ITimer> flashTimer_;
-    TKeyTiming keyTiming_;
     TSettings settings_;
+    std::unique_ptr<TSending> sending_;
+    std::unique_ptr<TKeyInput> keyInput_;
+    std::unique_ptr<IKeySource> comPortSource_;
 
     // Main-window fields.
-    int inputMode_ = -1;
-    bool keyIsDown_ = false;
-    bool replaying_ = false;
-    bool sendingTyped_ = false;
-    bool firstOnly_ = false;
-    bool pttActive_ = false;
     bool decodedHidden_ = false;
     bool speedChangeConfirmed_ = false;
-    // Typing and replay.
-    int prosignState_ = 0;
-    std::string prosignBuf_;
-    bool sendingBusy_ = false;
-    bool replayPending_ = false;  // F9 waits for the character being sent
-    CharRecord replayRec_{};
-    int32_t replayCount_ = 0;
-    int32_t replayTotal_ = 0;
-    int32_t redStartSaved_ = 0;
-    int32_t greenStartSaved_ = 0;
-    uint16_t keyVolume_ = 65535;
-    uint32_t outputVolume_ = 0;  // low half left, high half right
     QString versionText_;
     char wordSpaceChar_ = 13;
-    bool flashing_ = false;
     bool closed_ = false;
-
-    std::vector<std::pair<int, int>> redBars_;
-    std::vector<int> timeoutMarks_;
 
     // Widgets.
     QLabel* DecCharLabel = nullptr;
-    QLineEdit* CWSpeed = nullptr;
     TSpeedUpDown* SpeedUpDown = nullptr;
-    QLabel* WpMCpMText = nullptr;
-    QLabel* WpMCpMText2 = nullptr;
-    QLabel* WpmCpmText3 = nullptr;
-    QLineEdit* RecSpeed = nullptr;
-    QLineEdit* AvgSpeed = nullptr;
+    TSpeedBar* speedBar_ = nullptr;
+    TKeyingPanels* panels_ = nullptr;
     TPatternStrip* PaintBox1 = nullptr;
-    QLabel* SoundPausedText = nullptr;
-    QLabel* HiddenText = nullptr;
-    QWidget* middle_ = nullptr;
-    QWidget* bottom_ = nullptr;
     TCWHighlightLabel* CWLabel2 = nullptr;
     TCWHighlightLabel* CWLabel1 = nullptr;
     QAction* InputMixer1 = nullptr;

@@ -1,0 +1,143 @@
+#include "app/KeyInput.h"
+
+#include "analysis/Calculat.h"
+#include "app/Sending.h"
+#include "morse/CWout.h"
+#include "settings/Settings.h"
+
+TKeyInput::TKeyInput(TCalculat& calculat, TCWout& cwout, TSending& sending, const TSettings& settings,
+                     const IClock& clock)
+    : calculat_(calculat), cwout_(cwout), sending_(sending), settings_(settings), keyTiming_(clock)
+{
+    sources_[KeybdMouse] = &keyboardMouse_;
+}
+
+void TKeyInput::SetSource(int mode, IKeySource* source)
+{
+    // Keybd/Mouse is always there: it is where every failure ends.
+    if (mode > KeybdMouse && mode <= WavFile)
+        sources_[size_t(mode)] = source;
+}
+
+IKeySource* TKeyInput::Source(int mode) const
+{
+    return mode >= KeybdMouse && mode <= WavFile ? sources_[size_t(mode)] : nullptr;
+}
+
+bool TKeyInput::SetInputMode(int newMode)
+{
+    keyIsDown_ = false;
+    bool result = true;
+    if (newMode < KeybdMouse || newMode > WavFile)
+        newMode = KeybdMouse;
+    if (newMode == inputMode_)
+        return true;
+    switching_ = true;
+
+    // Leave the old mode.
+    if (IKeySource* old = Source(inputMode_)) {
+        if (old->KeyedSidetone()) {
+            // The buffers already queued still hold the sidetone: let them
+            // play behind the closed gate before opening it.
+            cwout_.KeyTone = false;
+            sending_.WaitOutput(2 * sending_.BufferTime());
+            sending_.SetVolume(sending_.KeyVolume());
+        }
+        old->Close();
+    }
+
+    // Enter the new one.
+    int mode = newMode;
+    IKeySource* source = Source(newMode);
+    if (newMode != KeybdMouse) {
+        std::string error;
+        if (!source) {
+            result = false;
+        } else if (!source->Open(error)) {
+            result = false;
+            if (!error.empty() && OnMessage)
+                OnMessage(error);
+        } else {
+            sending_.SetVolume(0);
+            if (source->KeyedSidetone()) {
+                sending_.WaitOutput(sending_.BufferTime());
+                cwout_.KeyTone = true;
+                sending_.WaitOutput(sending_.BufferTime());
+            } else if (source->BlockSamples() > 0) {
+                calculat_.SetCalcSize(source->BlockSamples());
+            }
+        }
+    }
+    if (!result || newMode == KeybdMouse) {
+        mode = KeybdMouse;
+        source = &keyboardMouse_;
+        sending_.SetVolume(0);
+        cwout_.KeyTone = true;
+    }
+
+    inputMode_ = mode;
+    keyTiming_.Reset();
+    calculat_.ResetElements();
+    SetPaused(false);
+    switching_ = false;
+    source->Start(*this);
+    return result;
+}
+
+void TKeyInput::KeyChanged(bool down, uint64_t timestampMs)
+{
+    if (sending_.KeyBlocked())
+        return;
+    if (down) {
+        if (!settings_.KeyMuted)
+            sending_.KeyGate(true);
+        if (!keyIsDown_) {
+            calculat_.KeyTransition(keyTiming_.Transition(timestampMs), true);
+            keyIsDown_ = true;
+        }
+    } else {
+        sending_.KeyGate(false);
+        if (keyIsDown_) {
+            calculat_.KeyTransition(keyTiming_.Transition(timestampMs), false);
+            keyIsDown_ = false;
+        }
+    }
+}
+
+void TKeyInput::SamplesReady(const int16_t* samples, uint32_t count)
+{
+    calculat_.ProcessSamples(samples, count);
+}
+
+void TKeyInput::SourceEnded(const std::string& message)
+{
+    if (switching_ || inputMode_ == KeybdMouse)
+        return;
+    // What was keyed so far stays: only the source is gone.
+    SetInputMode(KeybdMouse);
+    if (!message.empty() && OnMessage)
+        OnMessage(message);
+    if (OnModeChanged)
+        OnModeChanged(inputMode_);
+}
+
+void TKeyInput::CloseSource()
+{
+    if (IKeySource* source = Source(inputMode_))
+        source->Close();
+}
+
+void TKeyInput::TogglePause()
+{
+    if (inputMode_ == SoundInput)
+        SetPaused(!paused_);
+}
+
+void TKeyInput::SetPaused(bool paused)
+{
+    const bool changed = paused != paused_;
+    paused_ = paused;
+    calculat_.SetPaused(paused);
+    if (changed && OnPausedChanged)
+        OnPausedChanged(paused);
+}

@@ -1,0 +1,293 @@
+// Key input and sending without a window: input-mode switching through
+// fake sources, the side-tone gate and the held-key rule, typing with
+// prosign brackets into a recorded view, and re-sending the green zone
+// through a device the test plays by hand.
+
+#include "analysis/Calculat.h"
+#include "app/KeyInput.h"
+#include "app/Sending.h"
+#include "devices/ManualClock.h"
+#include "devices/NullSound.h"
+#include "morse/CWout.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Owner : ICalcOwner {
+    int AverageLength() const override { return 10; }
+    bool FlashForWordSpace() const override { return false; }
+    void FlashKeyingDisplay() override {}
+    void MuteOutput() override {}
+};
+
+// What the panels would show, kept as plain text.
+struct View : ISendingView {
+    std::string typed, sent;
+    int32_t green = 0, red = 0;
+    std::vector<std::string> messages;
+    int redraws = 0;
+    void AddTypedText(const std::string& s) override { typed += s; }
+    void DeleteTyped(int n) override { typed.erase(typed.size() - std::min<size_t>(typed.size(), size_t(n))); }
+    std::string TypedText() const override { return typed; }
+    void MarkSent(const std::string& s) override { sent += s; }
+    std::string GreenText() const override { return typed.substr(size_t(green)); }
+    int32_t GreenStart() const override { return green; }
+    int32_t MoveGreenStart(int32_t d) override { return green = std::clamp<int32_t>(green + d, 0, int32_t(typed.size())); }
+    int32_t RedStart() const override { return red; }
+    int32_t MoveRedStart(int32_t d) override { return red = std::max(0, red + d); }
+    void UpdateStrip() override {}
+    void RedrawRedStrip() override { ++redraws; }
+    void ResetReplayStats() override {}
+    void Message(const std::string& t) override { messages.push_back(t); }
+};
+
+// An output device that plays a buffer when the test says so.
+struct FakeOut : TNullSoundOut {
+    bool active = false;
+    bool Open() override { return true; }
+    bool Start() override { return active = true; }
+    bool Stop() override { active = false; return true; }
+    bool IsOpen() const override { return active; }
+    bool IsActive() const override { return active; }
+    void Play(int buffers) {
+        std::vector<int16_t> buf(BufferBytes() / 2);
+        for (int i = 0; i < buffers && active; ++i) OnBufferPlayed(buf.data(), BufferBytes());
+    }
+};
+
+// A source that records what the key-input unit asks of it.
+struct FakeSource : IKeySource {
+    bool keyed = true, openOk = true;
+    int block = 0;
+    std::string error;
+    IKeySink* sink = nullptr;
+    int opens = 0, closes = 0;
+    bool Open(std::string& e) override { ++opens; e = error; return openOk; }
+    void Start(IKeySink& s) override { sink = &s; }
+    void Close() override { ++closes; sink = nullptr; }
+    bool KeyedSidetone() const override { return keyed; }
+    int BlockSamples() const override { return block; }
+};
+
+struct Rig {
+    ManualClock clock;
+    Owner owner;
+    TCWout cwout;
+    TCalculat calc{clock, &owner, nullptr};
+    TSettings settings;
+    View view;
+    FakeOut out;
+    TSending sending{cwout, calc, &out, settings, view};
+    TKeyInput input{calc, cwout, sending, settings, clock};
+    std::vector<std::string> messages;
+    std::vector<uint32_t> patterns;
+
+    Rig() {
+        sending.InputMode = [this] { return input.InputMode(); };
+        input.OnMessage = [this](const std::string& m) { messages.push_back(m); };
+        calc.OnNewPattern = [this](uint32_t d, bool, bool) { patterns.push_back(d); };
+        calc.SetTempo(60);
+        cwout.SetSpeed(60);
+        out.SetSampleRate(8000);
+        out.SetBufferTime(100);
+        out.SetChannels(1);
+        out.OnBufferPlayed = [this](int16_t* pb, uint32_t n) { sending.BufferPlayed(pb, n); };
+        cwout.Start();
+        input.SetInputMode(KeybdMouse);
+    }
+    // Keys marks and spaces (ms) on the keyboard source with event stamps.
+    void Key(const std::vector<int>& ms, uint64_t t0 = 1000) {
+        uint64_t t = t0;
+        for (size_t i = 0; i < ms.size(); ++i) {
+            input.KeyboardMouse().Key(i % 2 == 0, t);
+            t += uint64_t(ms[i]);
+        }
+        input.KeyboardMouse().Key(ms.size() % 2 == 0, t);
+    }
+};
+
+}  // namespace
+
+TEST(KeyInput, ModeSwitchOpensStartsAndClosesSources)
+{
+    struct Case {
+        const char* name;
+        bool keyed, openOk;
+        std::string error;
+        int block;
+        int expectMode;
+        bool expectKeyTone;
+        size_t expectMessages;
+    };
+    const Case cases[] = {
+        {"serial key", true, true, "", 0, ComPort, true, 0},
+        {"sound input", false, true, "", 800, SoundInput, false, 0},
+        {"absent port", true, false, "Error: cannot open ComPort COM3", 0, KeybdMouse, true, 1},
+        {"cancelled file", false, false, "", 0, KeybdMouse, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        FakeSource src;
+        src.keyed = c.keyed, src.openOk = c.openOk, src.error = c.error, src.block = c.block;
+        r.input.SetSource(c.expectMode == KeybdMouse ? ComPort : c.expectMode, &src);
+        const int asked = c.expectMode == KeybdMouse ? ComPort : c.expectMode;
+        EXPECT_EQ(r.input.SetInputMode(asked), c.expectMode != KeybdMouse);
+        EXPECT_EQ(r.input.InputMode(), c.expectMode);
+        EXPECT_EQ(r.cwout.KeyTone, c.expectKeyTone);
+        EXPECT_EQ(r.messages.size(), c.expectMessages);
+        EXPECT_EQ(src.sink != nullptr, c.openOk);
+        if (c.block) {
+            EXPECT_EQ(r.calc.CalcSize(), c.block);
+        }
+        // Leaving closes the source and brings the keyboard back.
+        r.input.SetInputMode(KeybdMouse);
+        EXPECT_EQ(src.sink, nullptr);
+        EXPECT_EQ(src.closes, c.openOk ? 1 : 0);
+        EXPECT_TRUE(r.cwout.KeyTone);
+    }
+}
+
+TEST(KeyInput, KeyboardOnlyInItsModeAndTimedFromStamps)
+{
+    Rig r;
+    FakeSource serial;
+    r.input.SetSource(ComPort, &serial);
+    // "e" then "t": durations come from the stamps, whatever the clock says.
+    r.Key({60, 400}, 5000);
+    r.Key({290}, 5460);
+    r.clock.Advance(10000);
+    ASSERT_EQ(r.patterns, (std::vector<uint32_t>{2, 3}));
+
+    ASSERT_TRUE(r.input.SetInputMode(ComPort));
+    r.Key({60, 400});  // the keyboard is not the key in this mode
+    serial.sink->KeyChanged(true, 100);
+    serial.sink->KeyChanged(false, 390);
+    r.clock.Advance(10000);
+    EXPECT_EQ(r.patterns, (std::vector<uint32_t>{2, 3, 3}));
+}
+
+TEST(KeyInput, SidetoneGateAndHeldKey)
+{
+    Rig r;
+    auto left = [&] { return r.sending.OutputVolume() & 0xFFFF; };
+    auto right = [&] { return r.sending.OutputVolume() >> 16; };
+    r.input.KeyboardMouse().Key(true, 100);
+    EXPECT_EQ(left(), 65535u);
+    EXPECT_EQ(right(), 65535u);
+    r.input.KeyboardMouse().Key(true, 130);  // auto-repeat: no second transition
+    r.input.KeyboardMouse().Key(false, 160);
+    EXPECT_EQ(r.sending.OutputVolume(), 0u);
+    EXPECT_FALSE(r.input.KeyIsDown());
+
+    r.settings.Binaural = true;  // the operator's channel only
+    r.sending.SetVolumeRight(1234);
+    r.input.KeyboardMouse().Key(true, 600);
+    EXPECT_EQ(left(), 65535u);
+    EXPECT_EQ(right(), 1234u);
+
+    r.settings.KeyMuted = true;
+    r.input.KeyboardMouse().Key(false, 700);
+    r.input.KeyboardMouse().Key(true, 800);
+    EXPECT_EQ(left(), 0u);
+    EXPECT_TRUE(r.input.KeyIsDown());  // muted, but still keyed
+}
+
+TEST(KeyInput, SourceEndingOrPauseReturnsCleanly)
+{
+    Rig r;
+    FakeSource file;
+    file.keyed = false;
+    file.block = 400;
+    r.input.SetSource(WavFile, &file);
+    std::vector<int> modes;
+    r.input.OnModeChanged = [&](int m) { modes.push_back(m); };
+    std::vector<bool> pauses;
+    r.input.OnPausedChanged = [&](bool p) { pauses.push_back(p); };
+
+    ASSERT_TRUE(r.input.SetInputMode(WavFile));
+    r.input.TogglePause();  // only Sound Input pauses
+    EXPECT_FALSE(r.input.Paused());
+    file.sink->SourceEnded("");
+    EXPECT_EQ(r.input.InputMode(), KeybdMouse);
+    EXPECT_EQ(modes, std::vector<int>{KeybdMouse});
+    EXPECT_TRUE(r.messages.empty());
+
+    FakeSource mic;
+    mic.keyed = false;
+    mic.block = 800;
+    r.input.SetSource(SoundInput, &mic);
+    ASSERT_TRUE(r.input.SetInputMode(SoundInput));
+    r.input.TogglePause();
+    EXPECT_TRUE(r.input.Paused());
+    mic.sink->SourceEnded("Sound input device removed");
+    EXPECT_FALSE(r.input.Paused());  // a mode change always resumes
+    EXPECT_EQ(pauses, (std::vector<bool>{true, false}));
+    EXPECT_EQ(r.messages, std::vector<std::string>{"Sound input device removed"});
+}
+
+TEST(Sending, TypingWithProsignBracketsAndBackspace)
+{
+    struct Case {
+        std::string keys;  // \b = backspace
+        std::string shown;
+        bool displayPros;
+    };
+    const Case cases[] = {
+        {"cq", "cq", false},
+        {"<ar>", "<ar>", false},
+        {"<ar", "<ar>", false},          // the bracket closes itself after two letters
+        {"<so", "<sos>", false},          // "<so" completes to the three-letter prosign
+        {"<xy", "<xy>", false},          // names no prosign: shown, nothing queued
+        {"a<\b", "a", false},
+        {"a<k\b", "a", false},
+        {"ab\b", "a", false},
+        {"<ar", "+", true},              // shown as its character
+        {"<?", "", false},               // not a bracket
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        Rig r;
+        r.settings.DisplayPros = c.displayPros;
+        for (char k : c.keys) r.sending.KeyPress(k == '\b' ? 8 : static_cast<unsigned char>(k));
+        EXPECT_EQ(r.view.typed, c.shown);
+        EXPECT_EQ(r.sending.ProsignState(), 0);
+    }
+    Rig r;
+    for (char k : std::string("abc")) r.sending.KeyPress(static_cast<unsigned char>(k));
+    r.sending.KeyPress(27);  // ESC drops what is not yet sent
+    EXPECT_EQ(r.view.typed, "");
+    EXPECT_FALSE(r.cwout.HasChars());
+}
+
+TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
+{
+    Rig r;
+    r.view.typed = "ee";
+    r.sending.ReplayGreen(false);
+    EXPECT_FALSE(r.sending.SendingTyped());  // no running output: nothing to send into
+
+    ASSERT_TRUE(r.out.Start());
+    r.sending.ReplayGreen(false);
+    EXPECT_TRUE(r.sending.SendingTyped());
+    EXPECT_TRUE(r.sending.Busy());
+    r.sending.KeyPress('x');  // typing waits while the zone is sent
+    EXPECT_EQ(r.view.typed, "ee");
+    r.out.Play(60);
+    EXPECT_FALSE(r.sending.SendingTyped());
+    EXPECT_EQ(r.view.green, 0);  // the zone is back where it was
+    EXPECT_TRUE(r.view.sent.empty());  // a re-send does not mark typed text as sent
+
+    // Losing the device mid-send ends it rather than waiting forever.
+    r.sending.ReplayGreen(false);
+    r.out.active = false;
+    r.sending.SoundStateChanged();
+    EXPECT_FALSE(r.sending.SendingTyped());
+    EXPECT_FALSE(r.cwout.HasChars());
+}
