@@ -18,10 +18,15 @@ pulse_env="$(scripts/pulse.sh start "$pulse_dir")"
 eval "$pulse_env"
 export ORVO_REQUIRE_SOUND=1
 
-# GUI tests run offscreen; the X server test starts Xvfb itself.
+# GUI tests run offscreen; the X server tests start Xvfb themselves.
 export QT_QPA_PLATFORM=offscreen
 (cd build-test && ctest --output-on-failure -j"$jobs" --timeout 600)
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DORVO_BUILD_GUI=OFF -DORVO_BUILD_BENCH=OFF >/dev/null
 cmake --build build-sanitize -j"$jobs"
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$jobs" --timeout 900)
+
+# The Debian package from the tested build: linted, and in CI installed,
+# run and removed again.
+unset QT_QPA_PLATFORM
+scripts/package-test.sh build-test
