@@ -29,8 +29,6 @@
 namespace {
 
 constexpr int kTopBarHeight = 41;
-constexpr int32_t kZoneToLast = 0x7FFFFFFF;
-constexpr int32_t kZoneToFirst = -0x7FFFFFFF;
 
 const char* const kSpeedWarning =
     "You are about to change your selected Target Speed.\r\n"
@@ -40,11 +38,6 @@ const char* const kSpeedWarning =
 // Windows-1252 bytes to text for display (the characters the decoder and
 // the generator use lie in the Latin-1 range).
 QString FromBytes(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-
-Qt::KeyboardModifiers Mods(const QKeyEvent* e)
-{
-    return e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-}
 
 // The sound devices used when none are injected: the system's default
 // output and input.
@@ -70,9 +63,7 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
       boxes_(boxes ? boxes : ownBoxes_.get()),
       fileDialogs_(fileDialogs),
       settingsFolder_(settingsFolder),
-      serialPorts_(std::make_unique<TSerialPorts>()),
-      ownComPort_(serialLines ? nullptr : std::make_unique<TComRTSDTRX>(serialPorts_->Poster())),
-      comPort_(serialLines ? serialLines : ownComPort_.get())
+      injectedLines_(serialLines)
 {
     setObjectName(QStringLiteral("LogoAppForm"));
     setWindowTitle(QStringLiteral("Vantor CW Tapmeter"));
@@ -301,11 +292,6 @@ void TLogoAppForm::FormCreate()
         panels_->SetPausedNotice(paused);
         commands_->SetPaused(paused);
     };
-    comPortSource_ = std::make_unique<TSerialKeySource>(*comPort_);
-    comPortSource_->ReadConfig = [this] {
-        return TSerialKeyConfig{settings_.RXComPort, settings_.Event, settings_.Invert, settings_.RTS, settings_.DTR};
-    };
-    keyInput_->SetSource(ComPort, comPortSource_.get());
     commands_ = std::make_unique<TWindowCommands>(this, *keyInput_, *calculat_, cwout_, settings_, *boxes_,
                                                   *timers_, soundIn_, fileDialogs_);
     calculat_->OnDataProcessed = [this](int l, const int32_t* e, const int32_t* t, const int32_t* k) {
@@ -340,13 +326,7 @@ void TLogoAppForm::FormCreate()
     if (!soundOff.empty())
         SoundStatusChanged(QString::fromStdString(soundOff));
 
-    // Serial ports: the table of 256, detected again when devices come or go.
-    if (ownComPort_)
-        ownComPort_->ResolvePort = [this](int n) { return serialPorts_->DevicePath(n); };
-    serialPorts_->Detect(255);
-    serialPorts_->OnPortsChanged = [this] { SerialPortsChanged(); };
-    comPort_->SetMonitorEvents(CommEvent(evCts));
-    comPort_->SetPortNumber(settings_.RXComPort);
+    serialInput_ = std::make_unique<TSerialInput>(injectedLines_, settings_, *keyInput_);
 
     speedChangeConfirmed_ = false;
     sending_->SetVolume(1);
@@ -358,14 +338,6 @@ void TLogoAppForm::FormCreate()
     if (!settings_.ShTyped)
         ShowTyped(false);
     decodedHidden_ = false;
-}
-
-void TLogoAppForm::SerialPortsChanged()
-{
-    // What the system's device-change message does: the port lists follow
-    // the new table, and a port gone while COM Port mode runs ends the mode
-    // (the source says so and Keybd/Mouse takes over).
-    comPortSource_->PortsChanged();
 }
 
 void TLogoAppForm::ApplySettings()
@@ -488,158 +460,6 @@ void TLogoAppForm::closeEvent(QCloseEvent* e)
 }
 
 // ---------------------------------------------------------------------------
-// Input mode and key input
-
-void TLogoAppForm::keyPressEvent(QKeyEvent* e)
-{
-    FormKeyDown(e);
-    // Then the character the key types, as the window system delivers it.
-    switch (e->key()) {
-    case Qt::Key_Escape:
-        FormKeyPress(27);
-        return;
-    case Qt::Key_Backspace:
-        FormKeyPress(8);
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        FormKeyPress(13);
-        return;
-    case Qt::Key_Delete:
-    case Qt::Key_Tab:
-        return;
-    default:
-        break;
-    }
-    // Alt combinations are menu accelerators, not text.
-    if (Mods(e) & Qt::AltModifier && !(Mods(e) & Qt::ControlModifier))
-        return;
-    const QString text = e->text();
-    if (text.size() != 1)
-        return;
-    const char16_t u = text.at(0).unicode();
-    // The generator's character set is Windows-1252; Latin-1 covers every
-    // character it can send.
-    if (u == 0 || u > 0xFF || u == 0x7F)
-        return;
-    FormKeyPress(static_cast<unsigned char>(u));
-}
-
-void TLogoAppForm::keyReleaseEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_Right) {
-        // The window system repeats a held key as release/press pairs
-        // marked auto-repeat; only the real release ends the mark.
-        if (!e->isAutoRepeat())
-            keyInput_->KeyboardMouse().Key(false, e->timestamp());
-        return;
-    }
-    QMainWindow::keyReleaseEvent(e);
-}
-
-void TLogoAppForm::FormKeyDown(QKeyEvent* e)
-{
-    const int key = e->key();
-    const Qt::KeyboardModifiers mods = Mods(e);
-    const bool none = mods == Qt::NoModifier;
-    const bool ctrl = mods == Qt::ControlModifier;
-    const bool shift = mods == Qt::ShiftModifier;
-    const bool shiftCtrl = mods == (Qt::ShiftModifier | Qt::ControlModifier);
-
-    if (key == Qt::Key_Right) {
-        keyInput_->KeyboardMouse().Key(true, e->timestamp());
-        return;
-    }
-    if (sending_->Busy())
-        return;
-
-    switch (key) {
-    case Qt::Key_F3:
-        if (none)
-            ShowTimingClick();
-        break;
-    case Qt::Key_F4:
-        ShowHideDecodedChars();
-        break;
-    case Qt::Key_F5:
-        if (none && showForm_->isVisible())
-            showForm_->ResetValues(showForm_->ShownSet());
-        break;
-    case Qt::Key_F7:
-    case Qt::Key_Pause:
-        keyInput_->TogglePause();
-        break;
-    case Qt::Key_F12:
-        if (mods == (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier))
-            commands_->ToggleScope();
-        break;
-    case Qt::Key_F8:
-        if (none)
-            ShowTyped(!settings_.ShTyped);
-        break;
-    case Qt::Key_Delete:
-        if (none)
-            ClearPanel2Click();
-        else if (ctrl) {
-            DropTypeAhead();
-            ClearPanel1Click();
-        }
-        break;
-    case Qt::Key_Up:
-    case Qt::Key_Down: {
-        int step = 0;
-        if (none || ctrl)
-            step = 1;
-        else if (shift)
-            step = 10;
-        else if (shiftCtrl)
-            step = 100;
-        if (step)
-            ChangeTargetSpeed(key == Qt::Key_Up ? step : -step);
-        ClearFocus();
-        e->accept();
-        break;
-    }
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown: {
-        const int32_t d = key == Qt::Key_PageUp ? -1 : 1;
-        if (none)
-            ZoneMove(1, d);
-        else if (ctrl)
-            ZoneMove(2, d);
-        else if (shift)
-            ZoneMove(3, d);
-        break;
-    }
-    case Qt::Key_Home:
-    case Qt::Key_End: {
-        const int32_t d = key == Qt::Key_Home ? kZoneToFirst : kZoneToLast;
-        if (none)
-            ZoneMove(1, d);
-        else if (ctrl)
-            ZoneMove(2, d);
-        break;
-    }
-    case Qt::Key_F9:
-        if (none || shift)
-            ReplayRed(shift);
-        else if (ctrl || shiftCtrl)
-            ReplayGreen(shiftCtrl);
-        break;
-    default:
-        QMainWindow::keyPressEvent(e);
-        break;
-    }
-}
-
-void TLogoAppForm::ClearFocus()
-{
-    if (QWidget* f = focusWidget())
-        f->clearFocus();
-    setFocus(Qt::OtherFocusReason);
-}
-
-// ---------------------------------------------------------------------------
 // Target speed and speed displays
 
 void TLogoAppForm::ChangeTargetSpeed(int delta)
@@ -744,13 +564,13 @@ void TLogoAppForm::ClearPanels1Click()
 
 void TLogoAppForm::ZoneMove(int which, int32_t delta)
 {
-    const bool jump = delta == kZoneToFirst || delta == kZoneToLast;
+    const bool jump = delta == TCalculat::kToOldest || delta == TCalculat::kToNewest;
     if (which & 1) {
         const int32_t before = CWLabel2->RedStart();
         const int32_t after = CWLabel2->MoveRedStart(delta);
-        if (delta == kZoneToFirst)
+        if (delta == TCalculat::kToOldest)
             calculat_->MoveCursor(TCalculat::kToOldest);
-        else if (delta == kZoneToLast)
+        else if (delta == TCalculat::kToNewest)
             calculat_->MoveCursor(TCalculat::kToNewest);
         else if (after != before)
             calculat_->MoveCursor(delta);

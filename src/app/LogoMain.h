@@ -14,9 +14,8 @@
 #include "app/KeyingPanels.h"
 #include "app/Sending.h"
 #include "app/MessageBoxes.h"
-#include "app/SerialKeySource.h"
+#include "app/SerialInput.h"
 #include "devices/ComRtsDtrX.h"
-#include "devices/SerialPorts.h"
 #include "devices/SoundDevices.h"
 #include "devices/Timer.h"
 #include "controls/PatternStrip.h"
@@ -85,9 +84,9 @@ public:
     const TSettings& Settings() const { return settings_; }
     TSettings& Settings() { return settings_; }
     TKeyInput& KeyInput() { return *keyInput_; }
-    TSerialPorts& SerialPorts() { return *serialPorts_; }
-    ISerialLines& ComRTSDTRX1() { return *comPort_; }
-    TSerialKeySource& ComPortSource() { return *comPortSource_; }
+    TSerialPorts& SerialPorts() { return serialInput_->Ports(); }
+    ISerialLines& ComRTSDTRX1() { return serialInput_->Lines(); }
+    TSerialKeySource& ComPortSource() { return serialInput_->Source(); }
     TSending& Sending() { return *sending_; }
     int InputMode() const { return keyInput_->InputMode(); }
     bool KeyIsDown() const { return keyInput_->KeyIsDown(); }
@@ -163,8 +162,6 @@ private:
     void FormCreate();
     bool FormCloseQuery();
     void FormClose();
-    // Serial devices came or went and the port table changed.
-    void SerialPortsChanged();
     void ApplySettings();
     void CollectSettings();
 
@@ -201,13 +198,8 @@ private:
     TSettings settings_;
     std::unique_ptr<TSending> sending_;
     std::unique_ptr<TKeyInput> keyInput_;
-    // The serial ports (the table of 256 and its hot-plug watch), the
-    // serial component ComRTSDTRX1 and the COM Port key source on it. The
-    // source closes the port before the port and the table go.
-    std::unique_ptr<TSerialPorts> serialPorts_;
-    std::unique_ptr<TComRTSDTRX> ownComPort_;
-    ISerialLines* comPort_ = nullptr;
-    std::unique_ptr<TSerialKeySource> comPortSource_;
+    ISerialLines* injectedLines_ = nullptr;
+    std::unique_ptr<TSerialInput> serialInput_;
     std::unique_ptr<TWindowCommands> commands_;
 
     // Main-window fields.

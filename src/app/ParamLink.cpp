@@ -25,7 +25,7 @@ TParamLink::TParamLink(TLogoAppForm& w) : w_(w) {}
 
 TParamLink::~TParamLink() {
     // The port watch may outlive this link by a moment: back to the window alone.
-    if (form_) w_.serialPorts_->OnPortsChanged = [&w = w_] { w.SerialPortsChanged(); };
+    if (form_) w_.SerialPorts().OnPortsChanged = [&w = w_] { w.serialInput_->PortsChanged(); };
     delete devices_;
 }
 
@@ -44,8 +44,8 @@ void TParamLink::Attach(TParamForm* form) {
     poll->start();
     // Serial ports detected again: a vanished port in use ends COM mode,
     // then the list follows.
-    w_.serialPorts_->OnPortsChanged = [this] {
-        w_.SerialPortsChanged();
+    w_.SerialPorts().OnPortsChanged = [this] {
+        w_.serialInput_->PortsChanged();
         form_->RefillComPorts();
     };
     // A source that ended by itself (end of a WAV file, a vanished port)
@@ -144,12 +144,12 @@ std::vector<std::string> TParamLink::OutputDeviceChoices() {
 
 std::vector<std::string> TParamLink::DetectedPorts() {
     std::vector<std::string> names;
-    for (const TDetectedPort& p : w_.serialPorts_->Ports()) names.push_back(p.Name);
+    for (const TDetectedPort& p : w_.SerialPorts().Ports()) names.push_back(p.Name);
     return names;
 }
 
-std::string TParamLink::PortCaption(int n) { return w_.serialPorts_->Caption(n); }
-int TParamLink::PortNumber() const { return w_.comPort_->PortNumber(); }
+std::string TParamLink::PortCaption(int n) { return w_.SerialPorts().Caption(n); }
+int TParamLink::PortNumber() const { return w_.ComRTSDTRX1().PortNumber(); }
 // A port that fails under a call is closed; whoever asked sees it closed
 // (COM mode then falls back with its message).
 template <class F> bool TParamLink::Guarded(F f) {
@@ -157,28 +157,28 @@ template <class F> bool TParamLink::Guarded(F f) {
         f();
         return true;
     } catch (const ECommError&) {
-        w_.comPort_->Close();
+        w_.ComRTSDTRX1().Close();
         return false;
     }
 }
 
-void TParamLink::SetPortNumber(int n) { Guarded([&] { w_.comPort_->SetPortNumber(n); }); }
-bool TParamLink::ComIsOpen() const { return w_.comPort_->IsOpen(); }
+void TParamLink::SetPortNumber(int n) { Guarded([&] { w_.ComRTSDTRX1().SetPortNumber(n); }); }
+bool TParamLink::ComIsOpen() const { return w_.ComRTSDTRX1().IsOpen(); }
 bool TParamLink::ComOpen() {
     bool ok = false;
-    return Guarded([&] { ok = w_.comPort_->Open(); }) && ok;
+    return Guarded([&] { ok = w_.ComRTSDTRX1().Open(); }) && ok;
 }
 void TParamLink::ComClose() {
     Guarded([&] {
-        w_.comPort_->StopMonitor();
-        w_.comPort_->Close();
+        w_.ComRTSDTRX1().StopMonitor();
+        w_.ComRTSDTRX1().Close();
     });
 }
-void TParamLink::SetDtr(bool high) { Guarded([&] { w_.comPort_->SetDtr(high); }); }
-void TParamLink::SetRts(bool high) { Guarded([&] { w_.comPort_->SetRts(high); }); }
-void TParamLink::StartMonitor() { Guarded([&] { w_.comPort_->StartMonitor(); }); }
+void TParamLink::SetDtr(bool high) { Guarded([&] { w_.ComRTSDTRX1().SetDtr(high); }); }
+void TParamLink::SetRts(bool high) { Guarded([&] { w_.ComRTSDTRX1().SetRts(high); }); }
+void TParamLink::StartMonitor() { Guarded([&] { w_.ComRTSDTRX1().StartMonitor(); }); }
 void TParamLink::SetMonitorEvents(int events) {
-    Guarded([&] { w_.comPort_->SetMonitorEvents(TCommEventTypes(events)); });
+    Guarded([&] { w_.ComRTSDTRX1().SetMonitorEvents(TCommEventTypes(events)); });
 }
 
 void TParamLink::ClearHistory() {
