@@ -7,6 +7,8 @@
 #include "KeyedTone.h"
 
 #include "app/WindowCommands.h"
+#include "controls/RadioGroup.h"
+#include "windows/ParamUnit.h"
 #include "devices/NullSound.h"
 #include "windows/ScopeUnit.h"
 
@@ -74,6 +76,19 @@ private slots:
     void cleanup() {
         w_.reset();
         in_.reset();
+    }
+
+    // Stored WAV file mode whose file choice is cancelled at start: the
+    // parameters window offers "File", asks once, and Keybd/Mouse keys.
+    void wavModeCancelledAtStartLeavesTheKeyboard() {
+        dialogs_->answer.clear();
+        Create("[RX]\r\nRXInput=3\r\n");
+        QCOMPARE(dialogs_->asked.size(), size_t(1));
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QCOMPARE(w_->ParamForm()->RXInputGroup()->Count(), 4);
+        QCOMPARE(w_->ParamForm()->RXInputGroup()->ItemIndex(), int(TLogoAppForm::KeybdMouse));
+        QVERIFY(boxes_->messages.isEmpty());
+        QVERIFY(Tap(100));
     }
 
     // Started from the settings with the WAV file mode: the file is asked
