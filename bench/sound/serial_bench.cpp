@@ -17,6 +17,8 @@
 #include "devices/SoundOut.h"
 #include "morse/CWout.h"
 
+#include "BenchLoop.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -31,33 +33,6 @@
 #include <vector>
 
 namespace {
-
-int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-template <typename Pred>
-bool Run(Pred done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        QThread::usleep(100);
-    }
-    return true;
-}
-
-void Pause(int ms) {
-    Run([] { return false; }, ms);
-}
-
-double Percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * double(v.size() - 1) + 0.5));
-    return v[i];
-}
 
 void Report(const char* what, const std::vector<double>& v) {
     std::printf("  %-28s median %5.1f ms, 90th percentile %5.1f ms, worst %5.1f ms, best %5.1f ms\n", what,
@@ -149,7 +124,7 @@ int main(int argc, char** argv) {
         if (!Run([&] {
                 std::lock_guard<std::mutex> lock(m);
                 return rises.size() > before;
-            }, 1000)) {
+            }, 1000, 100)) {
             std::fprintf(stderr, "key-down %d: the tone never reached the device\n", k);
             return 1;
         }

@@ -22,6 +22,8 @@
 #include "devices/SoundOut.h"
 #include "morse/CWout.h"
 
+#include "BenchLoop.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -38,37 +40,10 @@
 
 namespace {
 
-int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-template <typename Pred>
-bool Run(Pred done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        QThread::usleep(200);
-    }
-    return true;
-}
-
-void Pause(int ms) {
-    Run([] { return false; }, ms);
-}
-
 int DeviceNumber(const QList<QAudioDevice>& list, const char* id) {
     for (int i = 0; i < list.size(); ++i)
         if (list[i].id() == id) return i;
     return -1;
-}
-
-double Percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * double(v.size() - 1) + 0.5));
-    return v[i];
 }
 
 // The key path of the desktop program without its window: key input opens

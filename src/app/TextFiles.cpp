@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include "morse/Cp1252.h"
+
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -14,20 +16,6 @@
 
 namespace textfiles {
 namespace {
-
-// Unicode of Windows-1252 0x80..0x9F (0 where the code page has no character).
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// Windows-1252 byte of a code point, or -1.
-int Cp1252Of(char32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] != 0 && kHigh[i] == cp) return 0x80 + i;
-    return -1;
-}
 
 // Length of the valid UTF-8 sequence at s[i] and its code point; 0 if invalid.
 size_t Utf8Seq(const std::string& s, size_t i, char32_t& cp) {
@@ -86,7 +74,7 @@ std::string Utf8ToCp1252(const std::string& utf8) {
             ++i;
             continue;
         }
-        const int c = Cp1252Of(cp);
+        const int c = cp1252::FromUnicode(cp);
         if (c >= 0) out += static_cast<char>(c);
         i += n;
     }

@@ -1,5 +1,7 @@
 #include "cli/Json.h"
 
+#include "morse/Cp1252.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -7,13 +9,7 @@ namespace orvo::cli {
 
 namespace {
 
-// Code points of 0x80..0x9F; the five unassigned bytes keep their own value.
-constexpr uint16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-uint32_t CodePoint(unsigned char c) { return (c >= 0x80 && c < 0xA0) ? kHigh[c - 0x80] : c; }
+uint32_t CodePoint(unsigned char c) { return cp1252::ToUnicode(c); }
 
 void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {

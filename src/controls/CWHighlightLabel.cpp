@@ -1,5 +1,7 @@
 #include "controls/CWHighlightLabel.h"
 
+#include "morse/Cp1252.h"
+
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -21,16 +23,7 @@ TCWHighlightLabel::TCWHighlightLabel(QWidget* parent) : QWidget(parent) {
     QWidget::setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 }
 
-QChar TCWHighlightLabel::ToUnicode(unsigned char c) {
-    // 0x80..0x9F differ from Latin-1; the five unassigned codes map to themselves.
-    static const char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    if (c >= 0x80 && c <= 0x9F) return QChar(high[c - 0x80]);
-    return QChar(static_cast<char16_t>(c));
-}
+QChar TCWHighlightLabel::ToUnicode(unsigned char c) { return QChar(cp1252::ToUnicode(c)); }
 
 void TCWHighlightLabel::SetZeroSlash(bool v) { zeroSlash_ = v; update(); }
 void TCWHighlightLabel::SetColorRxText(const QColor& c) { colorText_ = c; update(); }

@@ -2,6 +2,7 @@
 
 #include "morse/BatchError.h"
 #include "morse/CWout.h"
+#include "morse/Cp1252.h"
 
 #include <algorithm>
 #include <memory>
@@ -11,20 +12,6 @@ namespace orvo {
 namespace {
 
 constexpr uint32_t kFramesPerBuffer = 800;  // 100 ms at 8000 Hz
-
-// Code points of Windows-1252 bytes 0x80..0x9F (0 = unassigned).
-constexpr uint16_t kHigh[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-
-// The Windows-1252 byte of a code point, or -1 when there is none.
-int ToCp1252(uint32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] != 0 && kHigh[i] == cp) return 0x80 + i;
-    return -1;
-}
 
 // The Windows-1252 byte of the UTF-8 sequence at s[i] (-1 when there is
 // none); len receives its length. Bytes that are not valid UTF-8 are taken
@@ -41,7 +28,7 @@ int NextChar(const std::string& s, size_t i, size_t& len) {
         cp = (cp << 6) | (static_cast<unsigned char>(s[at]) & 0x3F);
     }
     len = static_cast<size_t>(n) + 1;
-    return ToCp1252(cp);
+    return cp1252::FromUnicode(cp);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 // events carrying chosen timestamps, and the helpers that key, type and
 // check what was played.
 
-#include "app/FileDialogs.h"
+#include "FakeFileDialogs.h"
 #include "app/LogoMain.h"
 #include "analysis/BatchAnalysis.h"
 #include "controls/CWHighlightLabel.h"
@@ -32,17 +32,6 @@ struct FakeBoxes : IMessageBoxes {
 };
 
 // File dialogs that answer with a set path, or cancel when it is empty.
-struct FakeFileDialogs : IFileDialogs {
-    std::string answer;
-    std::vector<TFileDialogRequest> asked;
-    bool Execute(const TFileDialogRequest& request, std::string& path) override {
-        asked.push_back(request);
-        if (answer.empty()) return false;
-        path = answer;
-        return true;
-    }
-};
-
 // "paris" keyed by hand at about 60 CpM: mark, space, mark ... in ms; the
 // last space of a character is its character space, "s" ends by the timeout.
 inline const std::vector<int> kParis = {

@@ -2,6 +2,8 @@
 // normalisation, character sets, bad files), the dialogs' filters and the
 // help page lookup. Dialogs and message boxes are answered by fakes.
 
+#include "FakeFileDialogs.h"
+
 #include "app/FileCommands.h"
 #include "app/HelpPage.h"
 #include "app/TextFiles.h"
@@ -22,17 +24,6 @@
 #include <csignal>
 
 namespace {
-
-struct FakeDialogs : IFileDialogs {
-    std::string answer;  // empty = cancel
-    std::vector<TFileDialogRequest> asked;
-    bool Execute(const TFileDialogRequest& request, std::string& path) override {
-        asked.push_back(request);
-        if (answer.empty()) return false;
-        path = answer;
-        return true;
-    }
-};
 
 struct Boxes : IMessageBoxes {
     QStringList messages;
@@ -69,7 +60,7 @@ class FilesTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
     TSettings settings_;
     TCWout gen_;
-    FakeDialogs dialogs_;
+    FakeFileDialogs dialogs_;
     Boxes boxes_;
     std::unique_ptr<TFileCommands> cmd_;
 
@@ -88,7 +79,7 @@ private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
         settings_ = TSettings{};
-        dialogs_ = FakeDialogs{};
+        dialogs_ = FakeFileDialogs{};
         boxes_.messages.clear();
         cmd_ = std::make_unique<TFileCommands>(dialogs_, boxes_, settings_, gen_);
     }
@@ -290,7 +281,7 @@ private slots:
         const QString p = Path("bad");
         if (kind == "empty") WriteFile(p, "");
         if (kind == "junk") WriteFile(p, "~~~ ^^^ \t\r\n");
-        if (kind == "binary") WriteFile(p, QByteArray("\x7F" "ELF\x02\x01\x01\x00\x00\x00abc", 13));
+        if (kind == "binary") WriteFile(p, QByteArray("\x7F" "ELF\x02\x01\x01\x00\x00\x00" "abc", 13));
         if (kind == "folder") QVERIFY(QDir(dir_->path()).mkdir("bad"));
         if (kind == "fifo") QCOMPARE(mkfifo(p.toLocal8Bit().constData(), 0600), 0);
         dialogs_.answer = p.toStdString();

@@ -1,0 +1,31 @@
+#pragma once
+// Windows-1252, the code page of the generator's and the decoder's
+// characters, the settings file and the text files, against Unicode.
+
+#include <cstdint>
+
+namespace cp1252 {
+
+// Code points of 0x80..0x9F; the five bytes the code page leaves unassigned
+// keep their own value (the C1 controls).
+inline constexpr char16_t kHigh[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The code point of a byte.
+constexpr char16_t ToUnicode(unsigned char b) { return (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : b; }
+
+// The byte of a code point, or -1 where the code page has none (the C1
+// controls included).
+constexpr int FromUnicode(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+        return static_cast<int>(cp);
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] == cp && kHigh[i] != char32_t(0x80 + i))
+            return 0x80 + i;
+    return -1;
+}
+
+}  // namespace cp1252
