@@ -76,6 +76,7 @@ bool TKeyInput::SetInputMode(int newMode)
     }
 
     inputMode_ = mode;
+    sending_.SetLowLatency(source->KeyedSidetone());
     keyTiming_.Reset();
     calculat_.ResetElements();
     SetPaused(false);

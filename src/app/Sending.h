@@ -71,6 +71,12 @@ public:
     void SoundStateChanged();
     bool SoundRunning() const;
     void WaitOutput(int ms);
+    // The side tone needs the shortest delay (key modes) or not (sample modes).
+    void SetLowLatency(bool on)
+    {
+        if (soundOut_)
+            soundOut_->SetLowLatency(on);
+    }
     // Length of one output buffer in ms (0 without a device).
     int BufferTime() const { return soundOut_ ? soundOut_->BufferTime() : 0; }
     // The steady side tone of the key modes, on or off as the mode wants.

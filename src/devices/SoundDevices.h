@@ -39,6 +39,10 @@ public:
     // Applied to the samples as late as possible, so key-down to tone is short.
     virtual uint32_t Volume() const = 0;
     virtual void SetVolume(uint32_t leftRight) = 0;
+    // Whether the gate must act within a few ms (a key's side tone). Without
+    // it the device may be fed in longer steps, which costs less processor
+    // time; sent text is not affected either way.
+    virtual void SetLowLatency(bool on) { (void)on; }
 
     // A played buffer the owner must fill now (length in bytes).
     std::function<void(int16_t* pb, uint32_t bytes)> OnBufferPlayed;

@@ -89,7 +89,7 @@ public:
         if (!timer_) {
             timer_ = new QTimer(&ctx);
             timer_->setTimerType(Qt::PreciseTimer);
-            timer_->setInterval(1);
+            timer_->setInterval(owner_.pumpMs_.load());
             QObject::connect(timer_, &QTimer::timeout, &ctx, [this] { Pump(); });
         }
         started_ = true;
@@ -97,6 +97,11 @@ public:
         Pump();
         timer_->start();
         return {};
+    }
+
+    // How often Pump runs (changes a running timer's interval at once).
+    void SetPumpInterval(int ms) {
+        if (timer_) timer_->setInterval(ms);
     }
 
     void StopSink() {
@@ -459,6 +464,13 @@ bool TSoundOut::Reopen() {
         return false;
     }
     return wasActive ? Start() : true;
+}
+
+void TSoundOut::SetLowLatency(bool on) {
+    const int ms = on ? 1 : kChunkMs;
+    if (pumpMs_.exchange(ms) == ms || !pump_) return;
+    QMetaObject::invokeMethod(
+        &pump_->ctx, [this, ms] { pump_->SetPumpInterval(ms); }, Qt::QueuedConnection);
 }
 
 TSoundOut::Stats TSoundOut::GetStats() const {

@@ -65,6 +65,7 @@ public:
 
     uint32_t Volume() const override { return volume_.load(std::memory_order_relaxed); }
     void SetVolume(uint32_t leftRight) override { volume_.store(leftRight, std::memory_order_relaxed); }
+    void SetLowLatency(bool on) override;
     // Both channels to v; left only (right kept); right only (left kept).
     // Mono output uses the left (low) half.
     void SetVolumeBoth(uint16_t v) { SetVolume(uint32_t(v) | (uint32_t(v) << 16)); }
@@ -113,6 +114,9 @@ private:
     QString openedDeviceName_;
 
     std::atomic<uint32_t> volume_{0xFFFFFFFFu};
+    // How often the audio thread feeds the device: every ms while a side
+    // tone may be keyed, else every kChunkMs (a full chunk frees by then).
+    std::atomic<int> pumpMs_{1};
     std::vector<int16_t> buf_[2];
     std::atomic<bool> ready_[2];
     uint64_t session_ = 0;

@@ -108,26 +108,33 @@ private slots:
         QVERIFY(keyed_tone::WriteWav(wav_, keyed_tone::Samples(kParis, 400, 1200)));
     }
 
+    // Up to three passes: a loaded machine now and then drops or clicks a
+    // few ms of a recording; a real fault fails every pass.
     void soundInputDecodesWhatIsPlayedIntoTheSink() {
         ORVO_NEED_SOUND_SERVER();
-        TSoundIn in;
-        TSoundInSource src(in);
-        src.SetRXDevice(RecorderNumber() + 1);
-        AnalyserSink sink(60);
-        std::string error;
-        QVERIFY2(src.Open(error), error.c_str());
-        sink.calc.SetCalcSize(src.BlockSamples());
-        src.Start(sink);
-        Pump(300);
-        QProcess player;
-        player.start("paplay", {"--device=orvo_sink", QString::fromStdString(wav_)});
-        QVERIFY(player.waitForStarted(5000));
-        QVERIFY(WaitFor([&] { return player.state() == QProcess::NotRunning; }, 15000));
-        QVERIFY(WaitFor([&] { return sink.text.size() >= 5; }, 3000));
-        src.Close();
-        QCOMPARE(QString::fromStdString(sink.text).trimmed(), QString("paris"));
-        const QString off = TimingOff(sink.Elements(), kParis);
-        QVERIFY2(off.isEmpty(), qPrintable(off));
+        QString problem;
+        for (int pass = 0; pass < 3; ++pass) {
+            TSoundIn in;
+            TSoundInSource src(in);
+            src.SetRXDevice(RecorderNumber() + 1);
+            AnalyserSink sink(60);
+            std::string error;
+            QVERIFY2(src.Open(error), error.c_str());
+            sink.calc.SetCalcSize(src.BlockSamples());
+            src.Start(sink);
+            Pump(300);
+            QProcess player;
+            player.start("paplay", {"--device=orvo_sink", QString::fromStdString(wav_)});
+            QVERIFY(player.waitForStarted(5000));
+            QVERIFY(WaitFor([&] { return player.state() == QProcess::NotRunning; }, 15000));
+            WaitFor([&] { return sink.text.size() >= 5; }, 3000);
+            src.Close();
+            const QString text = QString::fromStdString(sink.text).trimmed();
+            problem = text != "paris" ? "decoded \"" + text + "\"" : TimingOff(sink.Elements(), kParis);
+            if (problem.isEmpty()) break;
+            qWarning("pass %d: %s", pass + 1, qPrintable(problem));
+        }
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     void wavFileDecodesTheSame() {
