@@ -162,7 +162,9 @@ private slots:
         ORVO_NEED_SOUND_SERVER();
         QByteArray sound, wav;
         std::vector<int> soundMs;
-        {
+        // Up to three passes through the sound server, as above.
+        QString problem;
+        for (int pass = 0; pass < 3; ++pass) {
             Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=1\r\nRXDevice=0\r\n");
             QCOMPARE(p.w->InputMode(), int(TLogoAppForm::SoundInput));
             QCOMPARE(p.w->Calculat1().CalcSize(), 800);
@@ -171,14 +173,19 @@ private slots:
             player.start("paplay", {"--device=orvo_sink", QString::fromStdString(wav_)});
             QVERIFY(player.waitForStarted(5000));
             QVERIFY(WaitFor([&] { return player.state() == QProcess::NotRunning; }, 15000));
-            QVERIFY(WaitFor([&] { return p.Upper() == "paris"; }, 3000));
+            WaitFor([&] { return p.Upper() == "paris"; }, 3000);
             soundMs = p.Elements();
-            const QString off = TimingOff(soundMs, kParis);
-            QVERIFY2(off.isEmpty(), qPrintable(off));
+            problem = p.Upper() != "paris" ? "decoded \"" + p.Upper() + "\"" : TimingOff(soundMs, kParis);
+            if (!problem.isEmpty()) {
+                qWarning("pass %d: %s", pass + 1, qPrintable(problem));
+                continue;
+            }
             sound = p.Save();
             QCOMPARE(p.w->InputMode(), int(TLogoAppForm::SoundInput));
             QVERIFY(p.boxes.messages.isEmpty());
+            break;
         }
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
         {
             Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=3\r\n", wav_);
             QCOMPARE(p.w->InputMode(), int(TLogoAppForm::WavFile));
