@@ -31,7 +31,8 @@ const char* const kToolUsage =
     "  keys FILE|-        decode timed key transitions and report their timing\n"
     "  send TEXT -o OUT.wav  write TEXT as Morse to a WAV file\n"
     "\n"
-    "Run 'orvo-tapmeter-cli COMMAND --help' for the options of a command.\n"
+    "Run 'orvo-tapmeter-cli COMMAND --help' for the options of a command,\n"
+    "'orvo-tapmeter-cli --version' for the version.\n"
     "Exit status: 0 on success, 2 on any error (reported on one line on stderr).\n";
 
 const char* const kAnalyzeUsage =
