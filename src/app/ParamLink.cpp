@@ -134,12 +134,17 @@ ISoundIn* TParamLink::SoundIn1() { return w_.soundIn_; }
 ISoundOut* TParamLink::SoundOut1() { return w_.soundOut_; }
 
 // The default device heads the list only when there is any device at all.
+static std::vector<std::string> WithDefault(std::vector<std::string> names, const char* defaultName) {
+    if (!names.empty()) names.insert(names.begin(), defaultName);
+    return names;
+}
+
 std::vector<std::string> TParamLink::InputDeviceChoices() {
-    return EnumInputDeviceNames().empty() ? std::vector<std::string>() : ::InputDeviceChoices();
+    return WithDefault(EnumInputDeviceNames(), kDefaultInputDeviceName);
 }
 
 std::vector<std::string> TParamLink::OutputDeviceChoices() {
-    return EnumOutputDeviceNames().empty() ? std::vector<std::string>() : ::OutputDeviceChoices();
+    return WithDefault(EnumOutputDeviceNames(), kDefaultOutputDeviceName);
 }
 
 std::vector<std::string> TParamLink::DetectedPorts() {

@@ -17,37 +17,6 @@
 namespace textfiles {
 namespace {
 
-// Length of the valid UTF-8 sequence at s[i] and its code point; 0 if invalid.
-size_t Utf8Seq(const std::string& s, size_t i, char32_t& cp) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = b(i);
-    size_t n;
-    if (c < 0x80) {
-        cp = c;
-        return 1;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k) {
-        if ((b(i + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b(i + k) & 0x3F);
-    }
-    // Overlong forms, surrogates and code points beyond Unicode are invalid.
-    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return n;
-}
-
 std::string ErrnoText(int err) { return std::strerror(err); }
 
 }  // namespace
@@ -56,7 +25,7 @@ bool LooksUtf8(const std::string& bytes) {
     bool multi = false;
     char32_t cp;
     for (size_t i = 0; i < bytes.size();) {
-        const size_t n = Utf8Seq(bytes, i, cp);
+        const size_t n = cp1252::Utf8Sequence(bytes, i, cp);
         if (n == 0) return false;
         multi = multi || n > 1;
         i += n;
@@ -69,7 +38,7 @@ std::string Utf8ToCp1252(const std::string& utf8) {
     out.reserve(utf8.size());
     char32_t cp;
     for (size_t i = 0; i < utf8.size();) {
-        size_t n = Utf8Seq(utf8, i, cp);
+        size_t n = cp1252::Utf8Sequence(utf8, i, cp);
         if (n == 0) {  // not expected after LooksUtf8; skip the byte
             ++i;
             continue;

@@ -1,8 +1,11 @@
 #pragma once
 // Windows-1252, the code page of the generator's and the decoder's
-// characters, the settings file and the text files, against Unicode.
+// characters, the settings file and the text files, against Unicode, and
+// the UTF-8 that a Linux user's text arrives in.
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace cp1252 {
 
@@ -26,6 +29,41 @@ constexpr int FromUnicode(char32_t cp)
         if (kHigh[i] == cp && kHigh[i] != char32_t(0x80 + i))
             return 0x80 + i;
     return -1;
+}
+
+// Length of the valid UTF-8 sequence at s[i] and its code point; 0 when
+// the bytes there are not valid UTF-8 (overlong forms, surrogates and code
+// points beyond Unicode included).
+inline size_t Utf8Sequence(const std::string& s, size_t i, char32_t& cp)
+{
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(i);
+    size_t n;
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size())
+        return 0;
+    for (size_t k = 1; k < n; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return n;
 }
 
 }  // namespace cp1252

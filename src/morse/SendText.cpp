@@ -17,17 +17,12 @@ constexpr uint32_t kFramesPerBuffer = 800;  // 100 ms at 8000 Hz
 // none); len receives its length. Bytes that are not valid UTF-8 are taken
 // as Windows-1252 bytes themselves.
 int NextChar(const std::string& s, size_t i, size_t& len) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    len = 1;
-    const int n = (c >= 0xC2 && c <= 0xDF) ? 1 : (c >= 0xE0 && c <= 0xEF) ? 2 : (c >= 0xF0 && c <= 0xF4) ? 3 : 0;
-    if (n == 0) return c;
-    uint32_t cp = c & (0x3F >> n);
-    for (int k = 1; k <= n; ++k) {
-        const size_t at = i + static_cast<size_t>(k);
-        if (at >= s.size() || (static_cast<unsigned char>(s[at]) & 0xC0) != 0x80) return c;
-        cp = (cp << 6) | (static_cast<unsigned char>(s[at]) & 0x3F);
+    char32_t cp;
+    len = cp1252::Utf8Sequence(s, i, cp);
+    if (len == 0) {
+        len = 1;
+        return static_cast<unsigned char>(s[i]);
     }
-    len = static_cast<size_t>(n) + 1;
     return cp1252::FromUnicode(cp);
 }
 
