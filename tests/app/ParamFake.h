@@ -39,7 +39,6 @@ struct FakeTarget : IParamTarget {
     std::vector<int> modeCalls;
     std::set<int> failModes;
     bool binaural = false;
-    int binauralCalls = 0;
     uint32_t volume = 1;
     int keyVolume = 65535;
     int freq = 800, freq2 = 800, slope = 40, logAmp = -10, center = 800, processMode = 1, scaledB = -10;
@@ -54,8 +53,8 @@ struct FakeTarget : IParamTarget {
     std::vector<std::string> ports;
     std::set<int> openable;
     int port = 0;
-    bool open = false, dtr = false, rts = false;
-    int monitorStarts = 0, events = 0, historyClears = 0;
+    bool open = false;
+    int monitorStarts = 0, events = 0;
     QStringList messages, status, forwarded;
 
     FakeTarget() { out.active = true; }
@@ -69,7 +68,7 @@ struct FakeTarget : IParamTarget {
         if (ok && m == 2) open = openable.count(port) > 0;
         return ok;
     }
-    void SetBinaural(bool on) override { binaural = on; ++binauralCalls; }
+    void SetBinaural(bool on) override { binaural = on; }
     void SetOutputVolume(uint16_t v) override { volume = v | (uint32_t(v) << 16); }
     void SetKeyVolume(uint16_t v) override { keyVolume = v; }
     int Frequency() const override { return freq; }
@@ -112,11 +111,11 @@ struct FakeTarget : IParamTarget {
     bool ComIsOpen() const override { return open; }
     bool ComOpen() override { return open = openable.count(port) > 0; }
     void ComClose() override { open = false; }
-    void SetDtr(bool h) override { dtr = h; }
-    void SetRts(bool h) override { rts = h; }
+    void SetDtr(bool) override {}
+    void SetRts(bool) override {}
     void StartMonitor() override { ++monitorStarts; }
     void SetMonitorEvents(int e) override { events = e; }
-    void ClearHistory() override { ++historyClears; }
+    void ClearHistory() override {}
     void Message(const std::string& t) override { messages << QString::fromStdString(t); }
     void StatusMessage(const std::string& t) override { status << QString::fromStdString(t); }
     void ForwardKeyDown(int key, bool shift) override {

@@ -26,13 +26,6 @@ QString Pactl(const QStringList& args) {
     return out.isNull() ? QStringLiteral("") : out;  // succeeded, even when silent
 }
 
-// Peak of one channel of a recording, without its first 50 ms.
-int Peak(const Recorder& rec, int channel) {
-    int top = 0;
-    for (int16_t v : Channel(rec.samples, channel, rec.in.Channels(), 400)) top = std::max(top, std::abs(int(v)));
-    return top;
-}
-
 }  // namespace
 
 class ParamSoundTest : public QObject, public WindowHarness {
@@ -47,14 +40,17 @@ class ParamSoundTest : public QObject, public WindowHarness {
         modules_.clear();
     }
 
-    // Peak of `ms` recorded from the recorder with this id.
+    // Peak of `ms` recorded from the recorder with this id, without its
+    // first 50 ms.
     int PeakWhile(const char* recorder, int ms) {
         Recorder rec(1, 50);
         rec.in.SetDevice(Find(OrderedInputDevices(), recorder));
         if (!rec.Start()) return -1;
         Pump(ms);
         rec.in.Stop();
-        return Peak(rec, 0);
+        int top = 0;
+        for (int16_t v : Channel(rec.samples, 0, rec.in.Channels(), 400)) top = std::max(top, std::abs(int(v)));
+        return top;
     }
 
 private slots:
