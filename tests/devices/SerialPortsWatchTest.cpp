@@ -1,6 +1,5 @@
-// The port table and its hot-plug watch: detection with the extra ports of
-// ORVO_TAPMETER_PORTS, re-detection when a watched folder changes, and
-// reports only when the table really changed.
+// The port table and its hot-plug watch: detection with ORVO_TAPMETER_PORTS,
+// re-detection when a watched folder changes, reports only on real changes.
 
 #include "devices/SerialPorts.h"
 
@@ -8,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -15,10 +15,7 @@ namespace {
 struct FakeEnumerator : IPortEnumerator {
     std::vector<TSerialDevice> devices;
     int calls = 0;
-    std::vector<TSerialDevice> Enumerate() override {
-        ++calls;
-        return devices;
-    }
+    std::vector<TSerialDevice> Enumerate() override { ++calls; return devices; }
 };
 
 const TSerialDevice kFtdi{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A5", "usb-FTDI_FT232R_USB_UART_A5-if00-port0"};
@@ -73,9 +70,7 @@ private slots:
         e.devices.clear();
         QFile::remove(dir.path() + "/ttyUSB0");
         QTRY_COMPARE(reports, 2);
-        bool any = false;
-        for (const auto& p : ports.Ports()) any |= !p.Name.empty();
-        QVERIFY(!any);
+        QVERIFY(std::all_of(ports.Ports().begin(), ports.Ports().end(), [](const auto& p) { return p.Name.empty(); }));
     }
 
     void posterRunsOnTheOwnersThread() {
