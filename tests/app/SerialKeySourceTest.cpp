@@ -30,10 +30,7 @@ protected:
     RecordingSink sink;
     std::string error;
 
-    void SetUp() override {
-        source.Config.Port = 7;
-        source.NowMs = [] { return uint64_t(99999); };
-    }
+    void SetUp() override { source.Config.Port = 7; source.NowMs = [] { return uint64_t(99999); }; }
     void Begin() {
         ASSERT_TRUE(source.Open(error)) << error;
         source.Start(sink);

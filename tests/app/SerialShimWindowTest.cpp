@@ -56,12 +56,7 @@ class SerialShimWindowTest : public QObject, public WindowHarness {
 private slots:
     void initTestCase() { QVERIFY2(shim_.Loaded(), "the modem-line test library is not preloaded"); }
     void init() { Reset(); }
-    void cleanup() {
-        w_.reset();
-        out_.reset();
-        shim_.detach();
-        pty_.reset();
-    }
+    void cleanup() { w_.reset(); out_.reset(); shim_.detach(); pty_.reset(); }
 
     void parisDecodesWithTheEdgesTiming() {
         Start(std::make_unique<TNullSoundOut>());

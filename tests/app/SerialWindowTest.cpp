@@ -49,10 +49,7 @@ class SerialWindowTest : public QObject, public WindowHarness {
 
 private slots:
     void init() { Reset(); }
-    void cleanup() {
-        w_.reset();
-        serial_ = nullptr;
-    }
+    void cleanup() { w_.reset(); serial_ = nullptr; }
 
     // The stored mode and lines are applied at start, as the parameters window will.
     void startsFromTheSettings_data() {

@@ -37,7 +37,7 @@ protected:
         port->SetPortNumber(7);
     }
     void TearDown() override {
-        port.reset();
+        port.reset();  // the monitor stops before the queue is emptied
         queue.Drain();
         if (shim.Loaded()) shim.detach();
     }

@@ -26,7 +26,8 @@ class SerialPortsWatchTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void detectsWithExtraPorts() {
+    // Detection, and the poster that brings the monitor's reports to the owner's thread.
+    void detectsWithExtraPortsAndPostsToItsThread() {
         qputenv("ORVO_TAPMETER_PORTS", "COM7=/dev/pts/9,COMX=/dev/bad");
         FakeEnumerator e;
         e.devices = {kFtdi};
@@ -43,6 +44,12 @@ private slots:
         QCOMPARE(ports.Caption(ftdi), "COM" + std::to_string(ftdi) + "  ttyUSB0  FT232R USB UART (FTDI)");
         QCOMPARE(ports.DevicePath(0), std::string());
         QCOMPARE(ports.DevicePath(300), std::string());
+
+        auto post = ports.Poster();
+        QThread* ran = nullptr;
+        std::thread([&] { post([&] { ran = QThread::currentThread(); }); }).join();
+        QTRY_VERIFY(ran != nullptr);
+        QCOMPARE(ran, QThread::currentThread());
     }
 
     void watchedFolderChangeDetectsAgain() {
@@ -71,17 +78,6 @@ private slots:
         QFile::remove(dir.path() + "/ttyUSB0");
         QTRY_COMPARE(reports, 2);
         QVERIFY(std::all_of(ports.Ports().begin(), ports.Ports().end(), [](const auto& p) { return p.Name.empty(); }));
-    }
-
-    void posterRunsOnTheOwnersThread() {
-        FakeEnumerator e;
-        TSerialPorts ports(&e, {});
-        auto post = ports.Poster();
-        QThread* ran = nullptr;
-        std::thread t([&] { post([&] { ran = QThread::currentThread(); }); });
-        t.join();
-        QTRY_VERIFY(ran != nullptr);
-        QCOMPARE(ran, QThread::currentThread());
     }
 };
 

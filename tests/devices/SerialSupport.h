@@ -89,10 +89,7 @@ inline void EnsureShimPreloaded(char** argv, const char* shimPath) {
 class PostQueue {
 public:
     void Post(std::function<void()> f) {
-        {
-            std::lock_guard<std::mutex> l(m_);
-            q_.push_back(std::move(f));
-        }
+        { std::lock_guard<std::mutex> l(m_); q_.push_back(std::move(f)); }
         cv_.notify_all();
     }
     // Runs posted functions until done() holds or timeoutMs pass; done() false = wait for one.
