@@ -24,31 +24,20 @@ public:
     bool IsOpen() const override { return open_; }
     bool Open() override {
         if (open_) return true;
-        if (port_ == 0 || !present.count(port_)) {
-            error_ = "COM" + std::to_string(port_) + " is not present.";
-            return false;
-        }
-        if (refuseOpen) {
-            error_ = "COM" + std::to_string(port_) + " (/dev/fake) is in use by another program.";
-            return false;
-        }
+        if (port_ == 0 || !present.count(port_)) return Fail(Com() + " is not present.");
+        if (refuseOpen) return Fail(Com() + " (/dev/fake) is in use by another program.");
         log.push_back("open " + std::to_string(port_));
-        open_ = true;
         dtr = rts = true;  // on while open, until set otherwise
-        return true;
+        return open_ = true;
     }
     void Close() override {
-        if (!open_) return;
-        log.push_back("close");
-        open_ = false;
-        monitoring = false;
+        if (open_) log.push_back("close");
+        open_ = monitoring = false;
     }
     bool SetDtr(bool on) override { return Drive("dtr", dtr, on); }
     bool SetRts(bool on) override { return Drive("rts", rts, on); }
     void StartMonitor() override {
-        if (!open_) return;
-        log.push_back("start");
-        monitoring = true;
+        if (open_) { log.push_back("start"); monitoring = true; }
     }
     void StopMonitor() override {
         if (monitoring) log.push_back("stop");
@@ -70,13 +59,14 @@ public:
     void Unplug() {
         present.erase(port_);
         if (!open_) return;
-        open_ = false;
-        monitoring = false;
+        open_ = monitoring = false;
         log.push_back("lost");
-        if (OnLost) OnLost("COM" + std::to_string(port_) + " (/dev/fake) stopped working: Input/output error (Error: 5) ");
+        if (OnLost) OnLost(Com() + " (/dev/fake) stopped working: Input/output error (Error: 5) ");
     }
 
 private:
+    std::string Com() const { return "COM" + std::to_string(port_); }
+    bool Fail(std::string error) { error_ = std::move(error); return false; }
     bool Drive(const char* name, bool& level, bool on) {
         if (!open_) return false;
         if (failLines) throw ECommError("EscapeCommFunction failure", 5);

@@ -1,6 +1,5 @@
-// The COM Port key source on a fake port: polarity and line choice, the
-// timestamps it passes on, RTS/DTR on entering and leaving, and a port that
-// fails or vanishes while the key is held.
+// The COM Port key source on a fake port: line choice, polarity, stamps,
+// RTS/DTR on entering and leaving, a port that fails or vanishes mid-key.
 
 #include "FakeSerialLines.h"
 #include "app/SerialKeySource.h"
@@ -14,9 +13,7 @@ namespace {
 
 struct RecordingSink : IKeySink {
     std::vector<std::string> events;  // "down@100", "up@140", "ended:<message>"
-    void KeyChanged(bool down, uint64_t t) override {
-        events.push_back(std::string(down ? "down@" : "up@") + std::to_string(t));
-    }
+    void KeyChanged(bool down, uint64_t t) override { events.push_back((down ? "down@" : "up@") + std::to_string(t)); }
     void SamplesReady(const int16_t*, uint32_t) override { events.push_back("samples"); }
     void SourceEnded(const std::string& m) override { events.push_back("ended:" + m); }
     std::string Joined() const {
@@ -33,10 +30,7 @@ protected:
     RecordingSink sink;
     std::string error;
 
-    void SetUp() override {
-        source.Config.Port = 7;
-        source.NowMs = [] { return uint64_t(99999); };
-    }
+    void SetUp() override { source.Config.Port = 7; source.NowMs = [] { return uint64_t(99999); }; }
     void Begin() {
         ASSERT_TRUE(source.Open(error)) << error;
         source.Start(sink);
@@ -92,9 +86,8 @@ TEST_F(SerialSource, RtsAndDtrOnEnteringAndLeaving) {
         lines.Cts(false, 6);
         EXPECT_EQ(sink.Joined(), "down@6");
         source.Close();
-        const std::vector<std::string> want = {"open 7", std::string("dtr ") + (c.dtr ? "1" : "0"),
-                                               std::string("rts ") + (c.rts ? "1" : "0"), "start", "stop",
-                                               "dtr 0", "rts 0", "close"};
+        const std::vector<std::string> want = {"open 7", c.dtr ? "dtr 1" : "dtr 0", c.rts ? "rts 1" : "rts 0",
+                                               "start", "stop", "dtr 0", "rts 0", "close"};
         EXPECT_EQ(lines.log, want);
         lines.Cts(true, 7);
         EXPECT_EQ(sink.events.size(), 1u);
@@ -136,12 +129,8 @@ TEST_F(SerialSource, PortVanishingEndsTheMode) {
         // Re-detection with the device still there changes nothing.
         source.PortsChanged();
         EXPECT_TRUE(source.IsOpen());
-        if (c.byRedetection) {
-            lines.present.erase(7);
-            source.PortsChanged();
-        } else {
-            lines.Unplug();
-        }
+        if (c.byRedetection) { lines.present.erase(7); source.PortsChanged(); }
+        else lines.Unplug();
         EXPECT_FALSE(source.IsOpen());
         EXPECT_FALSE(lines.IsOpen());
         ASSERT_EQ(sink.events.size(), 3u);

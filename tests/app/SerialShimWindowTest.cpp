@@ -1,9 +1,7 @@
 // The whole COM Port path with the real serial backend: a pseudo-terminal
-// named through ORVO_TAPMETER_PORTS, given modem lines by the test library
-// (the program preloads it into itself), the window started from settings
-// with RXInput 2. "paris" keyed through CTS edges decodes with every
-// element timed from the edges, and the side tone heard through the sound
-// server follows them.
+// named through ORVO_TAPMETER_PORTS and given modem lines by the preloaded
+// test library. "paris" keyed on CTS decodes with every element timed from
+// the edges, and the side tone heard through the sound server follows them.
 
 #include "../devices/SerialSupport.h"
 #include "../devices/SoundHarness.h"
@@ -43,12 +41,11 @@ class SerialShimWindowTest : public QObject, public WindowHarness {
     // edges' moments (ns) as the test library stamped them.
     std::vector<uint64_t> KeyCts(const std::vector<int>& ms) {
         std::vector<uint64_t> edges;
-        uint64_t next = 0;
         for (size_t i = 0; i <= ms.size(); ++i) {
             const bool down = i % 2 == 0;
             edges.push_back(shim_.setLines(down ? 0 : TIOCM_CTS, down ? TIOCM_CTS : 0));
             if (i == ms.size()) break;
-            next = edges.back() + uint64_t(ms[i]) * 1000000u;
+            const uint64_t next = edges.back() + uint64_t(ms[i]) * 1000000u;
             WaitFor([&] { return uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) >= next; },
                     ms[i] + 1000);
         }
@@ -59,12 +56,7 @@ class SerialShimWindowTest : public QObject, public WindowHarness {
 private slots:
     void initTestCase() { QVERIFY2(shim_.Loaded(), "the modem-line test library is not preloaded"); }
     void init() { Reset(); }
-    void cleanup() {
-        w_.reset();
-        out_.reset();
-        shim_.detach();
-        pty_.reset();
-    }
+    void cleanup() { w_.reset(); out_.reset(); shim_.detach(); pty_.reset(); }
 
     void parisDecodesWithTheEdgesTiming() {
         Start(std::make_unique<TNullSoundOut>());

@@ -1,7 +1,6 @@
-// The main window in COM Port mode on a fake serial port: the mode started
-// from the settings, keying through CTS/DSR with the lines' timestamps, the
-// side tone gate, leaving the mode, a port that is absent, and a port that
-// vanishes (re-detection or unplugging) while the operator keys.
+// The main window in COM Port mode on a fake serial port: started from the
+// settings, keyed with the lines' stamps, the side tone gate, leaving, and a
+// port that is absent or vanishes while the operator keys.
 
 #include "AppHarness.h"
 #include "FakeSerialLines.h"
@@ -28,14 +27,14 @@ class SerialWindowTest : public QObject, public WindowHarness {
         qunsetenv("ORVO_TAPMETER_PORTS");
         w_->ComPortSource().NowMs = [this] { return t_; };
     }
-    // Keys marks and spaces (ms) on CTS from t_ (Invert off: line off = down);
-    // ends with the key up.
-    void KeyCts(const std::vector<int>& ms) {
+    // Keys marks and spaces (ms) on CTS from t_ (line off = down unless
+    // inverted); ends with the key up.
+    void KeyCts(const std::vector<int>& ms, bool invert = false) {
         for (size_t i = 0; i < ms.size(); ++i) {
-            lines_->Cts(i % 2 != 0, t_);
+            lines_->Cts((i % 2 == 0) == invert, t_);
             t_ += uint64_t(ms[i]);
         }
-        if (ms.size() % 2) lines_->Cts(true, t_);
+        if (ms.size() % 2) lines_->Cts(!invert, t_);
     }
     std::vector<int> Exact(const QString& text) {
         static const std::map<QChar, QString> morse = {{'a', ".-"}, {'i', ".."}, {'p', ".--."}, {'r', ".-."}, {'s', "..."}};
@@ -50,10 +49,7 @@ class SerialWindowTest : public QObject, public WindowHarness {
 
 private slots:
     void init() { Reset(); }
-    void cleanup() {
-        w_.reset();
-        serial_ = nullptr;
-    }
+    void cleanup() { w_.reset(); serial_ = nullptr; }
 
     // The stored mode and lines are applied at start, as the parameters window will.
     void startsFromTheSettings_data() {
@@ -91,14 +87,7 @@ private slots:
     void keyingDecodesWithTheLinesTiming() {
         QFETCH(QByteArray, rx);
         Start(rx);
-        const bool invert = rx.contains("Invert=1");
-        const auto ms = Exact("paris");
-        for (size_t i = 0; i < ms.size(); ++i) {
-            const bool down = i % 2 == 0;
-            lines_->Cts(invert ? down : !down, t_);
-            t_ += uint64_t(ms[i]);
-        }
-        lines_->Cts(invert ? false : true, t_);
+        KeyCts(Exact("paris"), rx.contains("Invert=1"));
         clock_->Advance(3000);
         QCOMPARE(Upper(), QString("paris\r"));
         const TTimingStats::Display& d = w_->TimingStats().Shown();
@@ -199,12 +188,8 @@ private slots:
         w_->SerialPorts().OnPortsChanged();
         QCOMPARE(w_->InputMode(), int(TLogoAppForm::ComPort));
         t_ += 100;
-        if (byRedetection) {
-            lines_->present.clear();
-            w_->SerialPorts().OnPortsChanged();
-        } else {
-            lines_->Unplug();
-        }
+        if (byRedetection) { lines_->present.clear(); w_->SerialPorts().OnPortsChanged(); }
+        else lines_->Unplug();
         QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
         QVERIFY(!lines_->IsOpen());
         QCOMPARE(boxes_->messages.size(), 1);

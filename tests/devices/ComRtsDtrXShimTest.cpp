@@ -1,7 +1,6 @@
-// The real serial backend on a pseudo-terminal that the modem-line test
-// library gives CTS, DSR, RTS and DTR: line levels, change reports with
-// their timestamps, waking the monitor on Close, and an adapter unplugged
-// while it waits.
+// The real serial backend on a pseudo-terminal given CTS, DSR, RTS and DTR by
+// the modem-line test library: levels, stamped change reports, Close waking
+// the monitor, and an adapter unplugged while it waits.
 
 #include "devices/ComRtsDtrX.h"
 #include "devices/SerialSupport.h"
@@ -15,11 +14,7 @@
 
 namespace {
 
-struct Change {
-    char line;  // 'C' or 'D'
-    bool on;
-    uint64_t stamp;
-};
+struct Change { char line; bool on; uint64_t stamp; };  // line 'C' or 'D'
 
 class ShimTest : public ::testing::Test {
 protected:
@@ -42,7 +37,7 @@ protected:
         port->SetPortNumber(7);
     }
     void TearDown() override {
-        port.reset();
+        port.reset();  // the monitor stops before the queue is emptied
         queue.Drain();
         if (shim.Loaded()) shim.detach();
     }
@@ -187,14 +182,12 @@ TEST_F(ShimTest, AnUnpluggedAdapterEndsThePortWithAMessage) {
     shim.unplug();
     ASSERT_TRUE(queue.RunUntil([&] { return !lost.empty(); }));
     EXPECT_FALSE(port->IsOpen());
-    EXPECT_NE(lost[0].find("COM7"), std::string::npos) << lost[0];
-    EXPECT_NE(lost[0].find("unplugged"), std::string::npos) << lost[0];
-    EXPECT_NE(lost[0].find("(Error: 5) "), std::string::npos) << lost[0];
+    for (const char* part : {"COM7", "unplugged", "(Error: 5) "}) EXPECT_NE(lost[0].find(part), std::string::npos) << lost[0];
     EXPECT_EQ(shim.waiters(), 0);
     EXPECT_FALSE(port->SetDtr(true));
 }
 
-TEST_F(ShimTest, ChangingPortOrLinesWhileOpenReopens) {
+TEST_F(ShimTest, ChangingPortOrLinesWhileOpenReopensAndOtherPortsAreRefused) {
     OpenMonitoring(CommEvent(evCts));
     port->SetDtr(false);  // the key fed from RTS
     port->SetMonitorEvents(CommEvent(evDsr));
@@ -208,16 +201,14 @@ TEST_F(ShimTest, ChangingPortOrLinesWhileOpenReopens) {
     port->SetPortNumber(8);
     EXPECT_FALSE(port->IsOpen());
     EXPECT_NE(port->LastError().find("COM8 is not present"), std::string::npos);
-}
 
-// Another pseudo-terminal, without the library's lines: refused, no hang.
-TEST_F(ShimTest, APseudoTerminalWithoutLinesIsRefused) {
+    // Another pseudo-terminal, without the library's lines: refused, no hang.
     Pty other;
     port->ResolvePort = [&](int) { return other.Path(); };
     EXPECT_FALSE(port->Open());
     EXPECT_FALSE(port->IsOpen());
-    EXPECT_NE(port->LastError().find("no modem control lines"), std::string::npos) << port->LastError();
-    EXPECT_NE(port->LastError().find("(Error: 25) "), std::string::npos) << port->LastError();
+    for (const char* part : {"no modem control lines", "(Error: 25) "})
+        EXPECT_NE(port->LastError().find(part), std::string::npos) << port->LastError();
 }
 
 }  // namespace

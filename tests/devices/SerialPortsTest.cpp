@@ -1,7 +1,5 @@
-// Serial ports without serial hardware: port names, ORVO_TAPMETER_PORTS,
-// stable numbering, detection from a scratch sysfs tree, and the real
-// backend's refusals (absent port, no modem lines, no permission, not a
-// character device).
+// Serial ports without serial hardware: names, ORVO_TAPMETER_PORTS, stable
+// numbers, detection from a scratch sysfs tree, and the real backend's refusals.
 
 #include "devices/ComRtsDtrX.h"
 #include "devices/SerialSupport.h"
@@ -66,7 +64,7 @@ int NumberOf(const std::vector<TSerialPort>& ports, const std::string& path) {
     return -1;
 }
 
-TEST(PortNumbers, StayWithTheAdapter) {
+TEST(PortNumbers, StayWithTheAdapterAndGiveWayToExtraPorts) {
     const TSerialDevice s0{"/dev/ttyS0", "Serial port", "", "", ""};
     const TSerialDevice a = Usb("/dev/ttyUSB0", "usb-FTDI_FT232R_USB_UART_A5-if00-port0");
     const TSerialDevice b = Usb("/dev/ttyUSB1", "usb-FTDI_FT232R_USB_UART_B7-if00-port0", "B7");
@@ -95,12 +93,8 @@ TEST(PortNumbers, StayWithTheAdapter) {
 
     for (const auto& ports : {first, later})
         for (size_t i = 1; i < ports.size(); ++i) EXPECT_LT(ports[i - 1].Number, ports[i].Number);
-}
 
-TEST(PortNumbers, ExtraPortsKeepTheirNumberAndComeLast) {
-    const TSerialDevice s0{"/dev/ttyS0", "Serial port", "", "", ""};
-    const TSerialDevice a = Usb("/dev/ttyUSB0", "usb-FTDI_A5");
-    const int na = NumberOf(portdetect::NumberPorts({a}, {}), "/dev/ttyUSB0");
+    // Extra ports keep their number and come last.
     std::vector<TSerialPort> extras = {{1, "/dev/pts/3", "Extra port /dev/pts/3", true},
                                       {na, "/dev/rfcomm9", "Extra port /dev/rfcomm9", true}};
     const auto ports = portdetect::NumberPorts({s0, a}, extras);
@@ -165,17 +159,12 @@ TEST(PortList, SysfsEnumerationNamesTheDevices) {
     t.Tty("ttyS1", "platform/serial8250");
     t.Write("sys/class/tty/ttyS1/type", "0");  // no UART behind it
     t.Tty("ttyUSB0", "pci0/usb1/1-2/1-2:1.0/ttyUSB0");
-    t.Write("sys/devices/pci0/usb1/1-2/idVendor", "0403");
-    t.Write("sys/devices/pci0/usb1/1-2/idProduct", "6001");
-    t.Write("sys/devices/pci0/usb1/1-2/product", "FT232R USB UART");
-    t.Write("sys/devices/pci0/usb1/1-2/manufacturer", "FTDI");
-    t.Write("sys/devices/pci0/usb1/1-2/serial", "A50285BI");
     t.Tty("ttyACM0", "pci0/usb1/1-3/1-3:1.0");
-    t.Write("sys/devices/pci0/usb1/1-3/idVendor", "2341");
-    t.Write("sys/devices/pci0/usb1/1-3/idProduct", "0043");
-    t.Tty("rfcomm0", "");
-    t.Tty("tty0", "");
-    t.Tty("console", "");
+    for (const auto& [file, text] : std::vector<std::pair<std::string, std::string>>{
+             {"1-2/idVendor", "0403"}, {"1-2/idProduct", "6001"}, {"1-2/product", "FT232R USB UART"},
+             {"1-2/manufacturer", "FTDI"}, {"1-2/serial", "A50285BI"}, {"1-3/idVendor", "2341"}, {"1-3/idProduct", "0043"}})
+        t.Write("sys/devices/pci0/usb1/" + file, text);
+    for (const char* name : {"rfcomm0", "tty0", "console"}) t.Tty(name, "");
     fs::create_directories(t.Root() / "dev/serial/by-id");
     fs::create_symlink("../../ttyUSB0", t.Root() / "dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
 
@@ -196,10 +185,8 @@ TEST(PortList, SysfsEnumerationNamesTheDevices) {
     std::vector<TDetectedPort> list;
     ASSERT_TRUE(DetectPorts(portdetect::NumberPorts(devices, {}), list, 255));
     EXPECT_EQ(list[0].Name, "Serial port");
-}
 
-TEST(PortList, NoSysfsMeansNoPorts) {
-    TempDir empty;
+    TempDir empty;  // no sysfs, no ports
     EXPECT_TRUE(TSysfsPortEnumerator(empty.Path()).Enumerate().empty());
 }
 
@@ -227,7 +214,7 @@ TEST_F(Backend, PortNumberIsClampedAndZeroNeverOpens) {
     EXPECT_FALSE(port.IsOpen());
 }
 
-TEST_F(Backend, RefusedOpensSayWhy) {
+TEST_F(Backend, RefusedOpensSayWhyAndANonDeviceRaises) {
     Pty pty;
     TempDir dir;
     struct Case { std::string path; const char* says; } cases[] = {
@@ -254,10 +241,7 @@ TEST_F(Backend, RefusedOpensSayWhy) {
         EXPECT_STREQ(e.what(), "Port not open, unable to complete operation (Error: -1) ");
         EXPECT_EQ(e.ErrorCode, -1);
     }
-}
 
-TEST_F(Backend, AFileThatIsNotADeviceRaises) {
-    TempDir dir;
     TempDir::WriteBytes(dir.File("plain"), "x");
     port.ResolvePort = [&](int) { return dir.File("plain"); };
     try {
@@ -290,16 +274,14 @@ TEST_F(Backend, NoPermissionNamesTheDialoutGroup) {
     close(pipefd[1]);
     std::string text;
     char buf[256];
-    ssize_t n;
-    while ((n = read(pipefd[0], buf, sizeof buf)) > 0) text.append(buf, size_t(n));
+    for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) > 0;) text.append(buf, size_t(n));
     close(pipefd[0]);
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "opened without permission";
-    EXPECT_NE(text.find("Permission denied"), std::string::npos) << text;
-    EXPECT_NE(text.find("dialout"), std::string::npos) << text;
-    EXPECT_NE(text.find(pty.Path()), std::string::npos) << text;
+    for (const std::string& part : {std::string("Permission denied"), std::string("dialout"), pty.Path()})
+        EXPECT_NE(text.find(part), std::string::npos) << text;
 }
 
 }  // namespace

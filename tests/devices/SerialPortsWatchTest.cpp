@@ -1,6 +1,5 @@
-// The port table and its hot-plug watch: detection with the extra ports of
-// ORVO_TAPMETER_PORTS, re-detection when a watched folder changes, and
-// reports only when the table really changed.
+// The port table and its hot-plug watch: detection with ORVO_TAPMETER_PORTS,
+// re-detection when a watched folder changes, reports only on real changes.
 
 #include "devices/SerialPorts.h"
 
@@ -8,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -15,10 +15,7 @@ namespace {
 struct FakeEnumerator : IPortEnumerator {
     std::vector<TSerialDevice> devices;
     int calls = 0;
-    std::vector<TSerialDevice> Enumerate() override {
-        ++calls;
-        return devices;
-    }
+    std::vector<TSerialDevice> Enumerate() override { ++calls; return devices; }
 };
 
 const TSerialDevice kFtdi{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A5", "usb-FTDI_FT232R_USB_UART_A5-if00-port0"};
@@ -29,7 +26,8 @@ class SerialPortsWatchTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void detectsWithExtraPorts() {
+    // Detection, and the poster that brings the monitor's reports to the owner's thread.
+    void detectsWithExtraPortsAndPostsToItsThread() {
         qputenv("ORVO_TAPMETER_PORTS", "COM7=/dev/pts/9,COMX=/dev/bad");
         FakeEnumerator e;
         e.devices = {kFtdi};
@@ -46,6 +44,12 @@ private slots:
         QCOMPARE(ports.Caption(ftdi), "COM" + std::to_string(ftdi) + "  ttyUSB0  FT232R USB UART (FTDI)");
         QCOMPARE(ports.DevicePath(0), std::string());
         QCOMPARE(ports.DevicePath(300), std::string());
+
+        auto post = ports.Poster();
+        QThread* ran = nullptr;
+        std::thread([&] { post([&] { ran = QThread::currentThread(); }); }).join();
+        QTRY_VERIFY(ran != nullptr);
+        QCOMPARE(ran, QThread::currentThread());
     }
 
     void watchedFolderChangeDetectsAgain() {
@@ -73,20 +77,7 @@ private slots:
         e.devices.clear();
         QFile::remove(dir.path() + "/ttyUSB0");
         QTRY_COMPARE(reports, 2);
-        bool any = false;
-        for (const auto& p : ports.Ports()) any |= !p.Name.empty();
-        QVERIFY(!any);
-    }
-
-    void posterRunsOnTheOwnersThread() {
-        FakeEnumerator e;
-        TSerialPorts ports(&e, {});
-        auto post = ports.Poster();
-        QThread* ran = nullptr;
-        std::thread t([&] { post([&] { ran = QThread::currentThread(); }); });
-        t.join();
-        QTRY_VERIFY(ran != nullptr);
-        QCOMPARE(ran, QThread::currentThread());
+        QVERIFY(std::all_of(ports.Ports().begin(), ports.Ports().end(), [](const auto& p) { return p.Name.empty(); }));
     }
 };
 

@@ -11,10 +11,10 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <type_traits>
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 // A pseudo-terminal pair; the slave path stands in for a serial device.
@@ -22,10 +22,9 @@ class Pty {
 public:
     Pty() {
         master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
-            char buf[128];
-            if (ptsname_r(master_, buf, sizeof buf) == 0) path_ = buf;
-        }
+        char buf[128];
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0 && ptsname_r(master_, buf, sizeof buf) == 0)
+            path_ = buf;
     }
     ~Pty() { if (master_ >= 0) close(master_); }
     Pty(const Pty&) = delete;
@@ -51,24 +50,25 @@ struct ModemShim {
 
     static ModemShim Find() {
         ModemShim s;
-        s.attach = reinterpret_cast<int (*)(const char*)>(dlsym(RTLD_DEFAULT, "orvo_shim_attach"));
-        s.detach = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "orvo_shim_detach"));
-        s.lines = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "orvo_shim_lines"));
-        s.waiters = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "orvo_shim_waiters"));
-        s.setLines = reinterpret_cast<uint64_t (*)(int, int)>(dlsym(RTLD_DEFAULT, "orvo_shim_set_lines"));
-        s.unplug = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "orvo_shim_unplug"));
-        s.changeAfterGet = reinterpret_cast<void (*)(int, int)>(dlsym(RTLD_DEFAULT, "orvo_shim_change_after_get"));
-        s.counters = reinterpret_cast<void (*)(int)>(dlsym(RTLD_DEFAULT, "orvo_shim_counters"));
+        const auto get = [](auto& f, const char* name) {
+            f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(dlsym(RTLD_DEFAULT, name));
+        };
+        get(s.attach, "orvo_shim_attach");
+        get(s.detach, "orvo_shim_detach");
+        get(s.lines, "orvo_shim_lines");
+        get(s.waiters, "orvo_shim_waiters");
+        get(s.setLines, "orvo_shim_set_lines");
+        get(s.unplug, "orvo_shim_unplug");
+        get(s.changeAfterGet, "orvo_shim_change_after_get");
+        get(s.counters, "orvo_shim_counters");
         return s;
     }
     bool Loaded() const { return attach && detach && lines && waiters && setLines && unplug && changeAfterGet && counters; }
     // Waits until a thread sits in TIOCMIWAIT (the monitor is listening).
     bool WaitForWaiter(int timeoutMs = 2000) const {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (waiters() == 0) {
+        for (; waiters() == 0; usleep(200))
             if (std::chrono::steady_clock::now() > end) return false;
-            usleep(200);
-        }
         return true;
     }
 };
@@ -77,12 +77,11 @@ struct ModemShim {
 // already. Call first thing in main.
 inline void EnsureShimPreloaded(char** argv, const char* shimPath) {
     if (ModemShim::Find().Loaded()) return;
-    std::string preload = shimPath;
-    if (const char* old = std::getenv("LD_PRELOAD")) preload += std::string(":") + old;
-    setenv("LD_PRELOAD", preload.c_str(), 1);
+    const auto env = [](const char* name) { const char* v = std::getenv(name); return std::string(v ? v : ""); };
+    const std::string old = env("LD_PRELOAD");
+    setenv("LD_PRELOAD", (shimPath + (old.empty() ? "" : ":" + old)).c_str(), 1);
     // Sanitizer runtimes want to come first; the library does not mind.
-    setenv("ASAN_OPTIONS", (std::string(std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "") +
-                            ":verify_asan_link_order=0").c_str(), 1);
+    setenv("ASAN_OPTIONS", (env("ASAN_OPTIONS") + ":verify_asan_link_order=0").c_str(), 1);
     execv("/proc/self/exe", argv);
 }
 
@@ -90,42 +89,32 @@ inline void EnsureShimPreloaded(char** argv, const char* shimPath) {
 class PostQueue {
 public:
     void Post(std::function<void()> f) {
-        {
-            std::lock_guard<std::mutex> l(m_);
-            q_.push_back(std::move(f));
-        }
+        { std::lock_guard<std::mutex> l(m_); q_.push_back(std::move(f)); }
         cv_.notify_all();
     }
     // Runs posted functions until done() holds or timeoutMs pass; done() false = wait for one.
     bool RunUntil(const std::function<bool()>& done, int timeoutMs = 2000) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!done()) {
-            std::function<void()> f;
-            {
-                std::unique_lock<std::mutex> l(m_);
-                if (!cv_.wait_until(l, end, [&] { return !q_.empty(); })) return done();
-                f = std::move(q_.front());
-                q_.pop_front();
-            }
-            f();
-        }
+        while (!done())
+            if (!RunOne(end)) return done();
         return true;
     }
     // Runs what is queued now.
-    void Drain() {
-        for (;;) {
-            std::function<void()> f;
-            {
-                std::lock_guard<std::mutex> l(m_);
-                if (q_.empty()) return;
-                f = std::move(q_.front());
-                q_.pop_front();
-            }
-            f();
-        }
-    }
+    void Drain() { while (RunOne(std::chrono::steady_clock::time_point{})) {} }
 
 private:
+    // Runs the next function, waiting for one until `end`; false when none came.
+    bool RunOne(std::chrono::steady_clock::time_point end) {
+        std::function<void()> f;
+        {
+            std::unique_lock<std::mutex> l(m_);
+            if (!cv_.wait_until(l, end, [&] { return !q_.empty(); })) return false;
+            f = std::move(q_.front());
+            q_.pop_front();
+        }
+        f();
+        return true;
+    }
     std::mutex m_;
     std::condition_variable cv_;
     std::deque<std::function<void()>> q_;
