@@ -178,6 +178,22 @@ size_t TAudioFileReader::ReadBytes(void* dst, size_t n) {
     return got;
 }
 
+bool TAudioFileReader::WalkToDataChunk(long long fileSize) {
+    for (int guard = 0; guard < 64; ++guard) {
+        uint8_t head[8];
+        if (ReadBytes(head, 8) < 8) return false;
+        // A chunk id is four printable characters; anything else means a
+        // size before it was wrong.
+        for (int i = 0; i < 4; ++i)
+            if (head[i] < 0x20 || head[i] > 0x7E) return false;
+        if (std::memcmp(head, "data", 4) == 0) return fseeko(file_, -4, SEEK_CUR) == 0;
+        const uint32_t size = Le32(head + 4);
+        const long long next = static_cast<long long>(ftello(file_)) + size + (size & 1);
+        if (next >= fileSize || fseeko(file_, static_cast<off_t>(next), SEEK_SET) != 0) return false;
+    }
+    return false;
+}
+
 bool TAudioFileReader::ParseRiff(bool& isRiff, std::string& why, bool& declaresNative, std::string& declared) {
     isRiff = false;
     declaresNative = false;
@@ -221,11 +237,14 @@ bool TAudioFileReader::ParseRiff(bool& isRiff, std::string& why, bool& declaresN
         why = "the file ends inside its WAV header";
         return false;
     }
-    // Look for the data chunk one byte at a time, so chunks in between (LIST
-    // and the like) are passed over whatever their sizes say.
+    // The chunks' own sizes lead to the data chunk, so text such as
+    // "metadata" in a LIST chunk is not taken for it. Where the sizes lead
+    // nowhere, look for "data" one byte at a time: files with wrong chunk
+    // sizes play as they always did.
     uint8_t win[4];
-    bool found = false;
-    if (ReadBytes(win, 4) == 4) {
+    bool found = WalkToDataChunk(fileSize);
+    if (!found && fseeko(file_, static_cast<off_t>(20 + static_cast<long long>(fmtSize)), SEEK_SET) == 0 &&
+        ReadBytes(win, 4) == 4) {
         for (;;) {
             if (std::memcmp(win, "data", 4) == 0) {
                 found = true;

@@ -61,6 +61,10 @@ private:
     bool OpenConverted(const std::string& riffWhy, const std::string& declared);
     size_t ReadNative(int16_t* dst, size_t n);
     size_t ReadBytes(void* dst, size_t n);
+    // From the chunk after the format chunk, steps chunk by chunk to the
+    // data chunk and leaves the file right after its id; false when the
+    // chunk sizes lead nowhere.
+    bool WalkToDataChunk(long long fileSize);
 
     std::string path_;
     std::FILE* file_ = nullptr;
