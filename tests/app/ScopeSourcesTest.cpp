@@ -32,6 +32,7 @@ QImage Render(TCWScope& s) {
     return img;
 }
 
+// A scope 116 pixels high.
 void SetUp(TCWScope& s, int width, tDisplay display, tDisplayMode mode, int buffer) {
     s.resize(width, 116);
     s.SetDisplay(display);

@@ -225,9 +225,7 @@ private slots:
         QCOMPARE(boxes_->messages, QStringList{"Error: cannot find the help page " + dir_->path() +
                                                "/help/helporvotapmtr.htm"});
         QVERIFY(QDir(dir_->path()).mkpath("help"));
-        QFile page(dir_->filePath("help/helporvotapmtr.htm"));
-        QVERIFY(page.open(QIODevice::WriteOnly));
-        page.close();
+        QVERIFY(QFile(dir_->filePath("help/helporvotapmtr.htm")).open(QIODevice::WriteOnly));
         Press(Qt::Key_F1);
         w_->Action("ShowHomepage")->trigger();
         QCOMPARE(opener.opened.size(), size_t(2));
@@ -246,8 +244,7 @@ private slots:
         // "cq de paris" by hand at about 60 CpM, then the start of a "k".
         std::vector<int> ms = keyed_tone::IdealTiming("cq de ", 60);
         ms.insert(ms.end(), kParis.begin(), kParis.end());
-        ms.push_back(900);
-        for (int v : {300, 95, 105, 110, 290}) ms.push_back(v);
+        ms.insert(ms.end(), {900, 300, 95, 105, 110, 290});
         in.Record(keyed_tone::Samples(ms, 200, 120));
         QCoreApplication::processEvents();
         QDir().mkpath(dir);
