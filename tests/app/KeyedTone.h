@@ -36,26 +36,27 @@ inline std::vector<int16_t> Samples(const std::vector<int>& ms, int leadMs, int 
     return out;
 }
 
+// A 16-bit PCM WAV file's bytes; `list` puts a LIST chunk before the data.
+inline std::string WavBytes(const std::vector<int16_t>& s, uint16_t channels = 1, uint32_t rate = 8000,
+                            bool list = false) {
+    std::string b;
+    const auto u16 = [&](uint32_t v) { b += char(v & 0xFF), b += char((v >> 8) & 0xFF); };
+    const auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const uint32_t bytes = uint32_t(s.size() * 2);
+    b += "RIFF", u32(36 + bytes + (list ? 18 : 0));
+    b += "WAVEfmt ", u32(16), u16(1), u16(channels), u32(rate), u32(rate * channels * 2), u16(channels * 2u), u16(16);
+    if (list) b += "LIST", u32(10), b += std::string("INFOISFT\x02\x00", 10);
+    b += "data", u32(bytes);
+    for (int16_t v : s) u16(uint16_t(v));
+    return b;
+}
+
 inline bool WriteWav(const std::string& path, const std::vector<int16_t>& s) {
+    const std::string b = WavBytes(s);
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) std::fputc(int((v >> (8 * i)) & 0xFF), f); };
-    const auto u16 = [&](uint16_t v) { std::fputc(v & 0xFF, f); std::fputc(v >> 8, f); };
-    const uint32_t bytes = uint32_t(s.size() * 2);
-    std::fputs("RIFF", f);
-    u32(36 + bytes);
-    std::fputs("WAVEfmt ", f);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(8000);
-    u32(16000);
-    u16(2);
-    u16(16);
-    std::fputs("data", f);
-    u32(bytes);
-    for (int16_t v : s) u16(uint16_t(v));
-    return std::fclose(f) == 0;
+    const bool written = std::fwrite(b.data(), 1, b.size(), f) == b.size();
+    return std::fclose(f) == 0 && written;
 }
 
 // Mark/space lengths of text at exact timing for `cpm` (letters a-z only,

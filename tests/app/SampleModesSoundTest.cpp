@@ -19,6 +19,16 @@ using namespace sound_harness;
 
 namespace {
 
+// Every element of the analyser's history, oldest first.
+std::vector<int> Elements(const TCalculat& c) {
+    std::vector<int> ms;
+    for (int i = c.HistCount() - 1; i >= 0; --i) {
+        const CharRecord& rec = c.HistoryRecord(c.HistHead() - i);
+        for (uint32_t k = 0; k < rec[1]; ++k) ms.push_back(int(rec[2 + k]));
+    }
+    return ms;
+}
+
 // The analyser fed by a source, as the key-input unit feeds it.
 struct AnalyserSink : IKeySink {
     QtTimerFactory timers;
@@ -33,15 +43,6 @@ struct AnalyserSink : IKeySink {
     void KeyChanged(bool, uint64_t) override {}
     void SamplesReady(const int16_t* s, uint32_t n) override { calc.ProcessSamples(s, n); }
     void SourceEnded(const std::string&) override { ended = true; }
-    // Every element of the history, oldest first.
-    std::vector<int> Elements() const {
-        std::vector<int> ms;
-        for (int i = calc.HistCount() - 1; i >= 0; --i) {
-            const CharRecord& rec = calc.HistoryRecord(calc.HistHead() - i);
-            for (uint32_t k = 0; k < rec[1]; ++k) ms.push_back(int(rec[2 + k]));
-        }
-        return ms;
-    }
 };
 
 // Empty when every mark and space but the last (which ends by timeout)
@@ -70,10 +71,7 @@ class SampleModesSoundTest : public QObject {
         FakeFileDialogs dialogs;
         std::unique_ptr<TLogoAppForm> w;
         explicit Program(const QByteArray& ini, const std::string& wavAnswer = {}) {
-            QFile f(dir.filePath("OrvoTapmeter.ini"));
-            f.open(QIODevice::WriteOnly);
-            f.write(ini);
-            f.close();
+            if (QFile f(dir.filePath("OrvoTapmeter.ini")); f.open(QIODevice::WriteOnly)) f.write(ini);
             dialogs.answer = wavAnswer;
             w = std::make_unique<TLogoAppForm>(nullptr, nullptr, &boxes, dir.path(), nullptr, nullptr, nullptr,
                                                &dialogs);
@@ -82,15 +80,6 @@ class SampleModesSoundTest : public QObject {
             (void)QTest::qWaitForWindowExposed(w.get());
         }
         QString Upper() const { return QString::fromLatin1(w->UpperPanel()->Text().c_str()).trimmed(); }
-        std::vector<int> Elements() {
-            std::vector<int> ms;
-            TCalculat& c = w->Calculat1();
-            for (int i = c.HistCount() - 1; i >= 0; --i) {
-                const CharRecord& rec = c.HistoryRecord(c.HistHead() - i);
-                for (uint32_t k = 0; k < rec[1]; ++k) ms.push_back(int(rec[2 + k]));
-            }
-            return ms;
-        }
         // Ctrl+S into the program's folder; what was written.
         QByteArray Save() {
             dialogs.answer = dir.filePath("decoded.txt").toStdString();
@@ -100,6 +89,16 @@ class SampleModesSoundTest : public QObject {
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         }
     };
+
+    // Once the recording has begun, paplay plays the keyed file into the
+    // null sink, and ends.
+    void PlayIntoTheSink() {
+        Pump(300);
+        QProcess player;
+        player.start("paplay", {"--device=orvo_sink", QString::fromStdString(wav_)});
+        QVERIFY(player.waitForStarted(5000));
+        QVERIFY(WaitFor([&] { return player.state() == QProcess::NotRunning; }, 15000));
+    }
 
 private slots:
     void initTestCase() {
@@ -122,15 +121,12 @@ private slots:
             QVERIFY2(src.Open(error), error.c_str());
             sink.calc.SetCalcSize(src.BlockSamples());
             src.Start(sink);
-            Pump(300);
-            QProcess player;
-            player.start("paplay", {"--device=orvo_sink", QString::fromStdString(wav_)});
-            QVERIFY(player.waitForStarted(5000));
-            QVERIFY(WaitFor([&] { return player.state() == QProcess::NotRunning; }, 15000));
+            PlayIntoTheSink();
+            if (QTest::currentTestFailed()) return;
             WaitFor([&] { return sink.text.size() >= 5; }, 3000);
             src.Close();
             const QString text = QString::fromStdString(sink.text).trimmed();
-            problem = text != "paris" ? "decoded \"" + text + "\"" : TimingOff(sink.Elements(), kParis);
+            problem = text != "paris" ? "decoded \"" + text + "\"" : TimingOff(Elements(sink.calc), kParis);
             if (problem.isEmpty()) break;
             qWarning("pass %d: %s", pass + 1, qPrintable(problem));
         }
@@ -153,7 +149,7 @@ private slots:
         src.Start(sink);
         QVERIFY(WaitFor([&] { return sink.ended; }, 15000));
         QCOMPARE(QString::fromStdString(sink.text).trimmed(), QString("paris"));
-        const QString off = TimingOff(sink.Elements(), kParis);
+        const QString off = TimingOff(Elements(sink.calc), kParis);
         QVERIFY2(off.isEmpty(), qPrintable(off));
     }
 
@@ -161,21 +157,17 @@ private slots:
     void programDecodesSoundInputAndTheWavFileAlike() {
         ORVO_NEED_SOUND_SERVER();
         QByteArray sound, wav;
-        std::vector<int> soundMs;
         // Up to three passes through the sound server, as above.
         QString problem;
         for (int pass = 0; pass < 3; ++pass) {
             Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=1\r\nRXDevice=0\r\n");
             QCOMPARE(p.w->InputMode(), int(TLogoAppForm::SoundInput));
             QCOMPARE(p.w->Calculat1().CalcSize(), 800);
-            Pump(300);
-            QProcess player;
-            player.start("paplay", {"--device=orvo_sink", QString::fromStdString(wav_)});
-            QVERIFY(player.waitForStarted(5000));
-            QVERIFY(WaitFor([&] { return player.state() == QProcess::NotRunning; }, 15000));
+            PlayIntoTheSink();
+            if (QTest::currentTestFailed()) return;
             WaitFor([&] { return p.Upper() == "paris"; }, 3000);
-            soundMs = p.Elements();
-            problem = p.Upper() != "paris" ? "decoded \"" + p.Upper() + "\"" : TimingOff(soundMs, kParis);
+            problem = p.Upper() != "paris" ? "decoded \"" + p.Upper() + "\""
+                                           : TimingOff(Elements(p.w->Calculat1()), kParis);
             if (!problem.isEmpty()) {
                 qWarning("pass %d: %s", pass + 1, qPrintable(problem));
                 continue;
@@ -191,7 +183,7 @@ private slots:
             QCOMPARE(p.w->InputMode(), int(TLogoAppForm::WavFile));
             QVERIFY(WaitFor([&] { return p.w->InputMode() == TLogoAppForm::KeybdMouse; }, 15000));
             QCOMPARE(p.Upper(), QString("paris"));
-            const QString off = TimingOff(p.Elements(), kParis);
+            const QString off = TimingOff(Elements(p.w->Calculat1()), kParis);
             QVERIFY2(off.isEmpty(), qPrintable(off));
             wav = p.Save();
             QVERIFY(p.boxes.messages.isEmpty());

@@ -1,13 +1,14 @@
 // The scope display and window, and the two sample sources of the input
 // modes (sound input and WAV file) driven through a hand clock and fakes.
 
+#include "FakeSoundIn.h"
+#include "KeyedTone.h"
+
 #include "app/SampleSources.h"
 #include "devices/ManualClock.h"
-#include "devices/NullSound.h"
 #include "windows/ScopeUnit.h"
 
 #include <QApplication>
-#include <cmath>
 #include <QFile>
 #include <QImage>
 #include <QKeyEvent>
@@ -31,6 +32,14 @@ QImage Render(TCWScope& s) {
     return img;
 }
 
+// A scope 116 pixels high.
+void SetUp(TCWScope& s, int width, tDisplay display, tDisplayMode mode, int buffer) {
+    s.resize(width, 116);
+    s.SetDisplay(display);
+    s.SetDisplayMode(mode);
+    s.SetBuffersize(buffer);
+}
+
 // Rows of column x drawn in colour c.
 int CountInColumn(const QImage& img, int x, QColor c) {
     int n = 0;
@@ -38,32 +47,7 @@ int CountInColumn(const QImage& img, int x, QColor c) {
     return n;
 }
 
-// A WAV file: header with the given format, optional LIST chunk, samples.
-QByteArray Wav(const std::vector<int16_t>& samples, bool list = false, uint16_t tag = 1, uint16_t channels = 1,
-               uint32_t rate = 8000, uint16_t bits = 16) {
-    QByteArray b;
-    const auto u16 = [&](uint16_t v) { b.append(char(v & 0xFF)).append(char(v >> 8)); };
-    const auto u32 = [&](uint32_t v) { u16(uint16_t(v & 0xFFFF)); u16(uint16_t(v >> 16)); };
-    b += "RIFF";
-    u32(0);
-    b += "WAVEfmt ";
-    u32(16);
-    u16(tag);
-    u16(channels);
-    u32(rate);
-    u32(rate * channels * bits / 8);
-    u16(uint16_t(channels * bits / 8));
-    u16(bits);
-    if (list) {
-        b += "LIST";
-        u32(10);
-        b += "INFOISFT\x02\x00";
-    }
-    b += "data";
-    u32(uint32_t(samples.size() * 2));
-    for (int16_t s : samples) u16(uint16_t(s));
-    return b;
-}
+using Points = std::vector<std::pair<int, int>>;
 
 struct Sink : IKeySink {
     std::vector<std::vector<int16_t>> blocks;
@@ -80,26 +64,23 @@ struct Sink : IKeySink {
     }
 };
 
-// A sound input that records on command.
-struct FakeIn : TNullSoundIn {
-    bool startOk = true;
-    bool active = false;
-    int devices = 2;
-    int device = -99;
-    int DeviceCount() const override { return devices; }
-    bool SetDevice(int id) override {
-        device = id;
-        return true;
+// The WAV source on the hand clock, offered `path` whenever it asks.
+struct WavRig {
+    TfileIn reader;
+    Sink sink;
+    TWavFileSource src;
+    std::string error;
+    WavRig(ManualClock& clock, const std::string& path, uint32_t intervalMs = 50)
+        : reader(clock), src(reader, clock, [path](const std::string&, std::string& p) {
+              p = path;
+              return true;
+          }) {
+        reader.SetTimerInterval(intervalMs);
     }
-    bool Start() override { return active = startOk; }
-    bool Stop() override {
-        active = false;
+    bool Start() {
+        if (!src.Open(error)) return false;
+        src.Start(sink);
         return true;
-    }
-    bool IsActive() const override { return active; }
-    void Record(int16_t value) {
-        std::vector<int16_t> b(static_cast<size_t>(BufferSamples()), value);
-        if (active && OnBufferRecorded) OnBufferRecorded(b.data(), uint32_t(b.size()), uint32_t(b.size() * 2));
     }
 };
 
@@ -111,32 +92,26 @@ class ScopeSourcesTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
     ManualClock clock_;
 
-    QString File(const QByteArray& bytes, const QString& name = "rec.wav") {
-        QFile f(dir_->filePath(name));
+    QString File(const QByteArray& bytes) {
+        QFile f(dir_->filePath("rec.wav"));
         f.open(QIODevice::WriteOnly);
         f.write(bytes);
         return f.fileName();
+    }
+    std::string WavFile(const std::vector<int16_t>& s, uint16_t channels = 1, uint32_t rate = 8000, bool list = false) {
+        return File(QByteArray::fromStdString(keyed_tone::WavBytes(s, channels, rate, list))).toStdString();
     }
 
 private slots:
     void init() { dir_ = std::make_unique<QTemporaryDir>(); }
 
-    // ---------------------------------------------------------------- scope
-
     void linewriterShiftsAndKeepsTheNewestFirst() {
         TCWScope s;
-        s.SetBuffersize(300);
-        s.resize(300, 116);
-        s.SetDisplayMode(tDisplayMode::three);
+        SetUp(s, 300, tDisplay::Linewriter, tDisplayMode::three, 300);
         const auto a = Ramp(1, 100), b = Ramp(101, 100);
         s.AddData(100, a.data(), a.data(), a.data());
         s.AddData(100, b.data(), b.data(), nullptr);
-        const auto& l1 = s.Line(1);
-        QCOMPARE(l1[0], 200);
-        QCOMPARE(l1[99], 101);
-        QCOMPARE(l1[100], 100);
-        QCOMPARE(l1[199], 1);
-        QCOMPARE(l1[200], 0);
+        for (auto [i, v] : Points{{0, 200}, {99, 101}, {100, 100}, {199, 1}, {200, 0}}) QCOMPARE(s.Line(1)[i], v);
         // A missing trace zeroes its newest points; the older ones moved on.
         QCOMPARE(s.Line(3)[0], 0);
         QCOMPARE(s.Line(3)[100], 100);
@@ -145,8 +120,7 @@ private slots:
 
     void linewriterPictureMovesLeftByABlock() {
         TCWScope s;
-        s.resize(400, 116);
-        s.SetDisplayMode(tDisplayMode::three);
+        SetUp(s, 400, tDisplay::Linewriter, tDisplayMode::three, 1000);
         std::vector<int32_t> key(100, 0), zero(100, 0);
         key[0] = 10000;  // oldest point of the block: index 99, drawn at width - 99
         s.AddData(100, zero.data(), zero.data(), key.data());
@@ -167,37 +141,20 @@ private slots:
     void keyTraceStrokeHeight() {
         QFETCH(int, display);
         TCWScope s;
-        s.resize(200, 116);
-        s.SetDisplay(tDisplay(display));
-        s.SetDisplayMode(tDisplayMode::three);
-        s.SetBuffersize(200);
+        SetUp(s, 200, tDisplay(display), tDisplayMode::three, 200);
         std::vector<int32_t> low(200, -15000), key(200, 10000);
         s.AddData(200, low.data(), low.data(), key.data());
         const QImage img = Render(s);
-        const int x = 100;
-        int top = -1;
-        for (int y = 0; y < 116; ++y)
-            if (img.pixelColor(x, y) == Qt::black) {
-                top = y;
-                break;
-            }
+        int top = 0;
+        while (top < 116 && img.pixelColor(100, top) != Qt::black) ++top;
         QCOMPARE(top, 116 - 17);
         QCOMPARE(TCWScope::KeyY(10000, 116), 116 - 17);
     }
 
-    void valuesBeyondFullScaleAreClamped_data() {
-        QTest::addColumn<int>("value");
-        QTest::addColumn<int>("y");
-        QTest::newRow("zero in the middle") << 0 << 58;
-        QTest::newRow("full scale") << 32767 << 1;
-        QTest::newRow("beyond") << 100000 << 1;
-        QTest::newRow("far below") << -2000000000 << 115;
-        QTest::newRow("envelope floor") << -15000 << 58 + 15000 * 58 / 32768;
-    }
+    // Zero in the middle; full scale, beyond and far below at the edges; the envelope floor.
     void valuesBeyondFullScaleAreClamped() {
-        QFETCH(int, value);
-        QFETCH(int, y);
-        QCOMPARE(TCWScope::TraceY(value, 116), y);
+        const Points cases = {{0, 58}, {32767, 1}, {100000, 1}, {-2000000000, 115}, {-15000, 58 + 15000 * 58 / 32768}};
+        for (auto [value, y] : cases) QCOMPARE(TCWScope::TraceY(value, 116), y);
     }
 
     void oscilloscopeWrapsAround() {
@@ -209,11 +166,9 @@ private slots:
             s.AddData(100, v.data(), v.data(), v.data());
         }
         QCOMPARE(s.WritePos(), 50);
-        QCOMPARE(s.Line(2)[0], 3050);    // third block wrapped to the start
-        QCOMPARE(s.Line(2)[49], 3099);
-        QCOMPARE(s.Line(2)[50], 1050);   // first block's tail still there
-        QCOMPARE(s.Line(2)[200], 3000);
-        QCOMPARE(s.Line(2)[199], 2099);
+        // The third block wrapped to the start; the first block's tail still there.
+        for (auto [i, v] : Points{{0, 3050}, {49, 3099}, {50, 1050}, {200, 3000}, {199, 2099}})
+            QCOMPARE(s.Line(2)[i], v);
     }
 
     void modeChangeBlanksFreezeIgnoresSizeRestarts() {
@@ -242,10 +197,7 @@ private slots:
 
     void minmaxDrawsStrokesBetweenTheTwoTraces() {
         TCWScope s;
-        s.resize(100, 116);
-        s.SetDisplay(tDisplay::Oscilloscope);
-        s.SetBuffersize(100);
-        s.SetDisplayMode(tDisplayMode::minmax);
+        SetUp(s, 100, tDisplay::Oscilloscope, tDisplayMode::minmax, 100);
         std::vector<int32_t> hi(100, 16384), lo(100, -16384);
         s.AddData(100, hi.data(), lo.data(), nullptr);
         const QImage img = Render(s);
@@ -253,8 +205,6 @@ private slots:
         QVERIFY(CountInColumn(img, 50, s.Line1Color()) >= 58);
         QCOMPARE(CountInColumn(img, 50, s.Line2Color()), 0);
     }
-
-    // ---------------------------------------------------------- scope window
 
     void scopeWindowDesignAndStatusLine() {
         TScopeForm f;
@@ -265,14 +215,13 @@ private slots:
         QCOMPARE(f.CWScope1()->Buffersize(), 1000);
         QCOMPARE(f.ScopeStatusBar()->height(), 30);
         CharRecord rec{};
-        rec[0] = 5;
-        rec[1] = 4;
-        rec[2] = 60, rec[3] = 65, rec[4] = 180, rec[5] = 70;
-        QCOMPARE(TScopeForm::RecordText(rec), QString(" / 4 / 60 / 65 / 180 / 70"));
+        rec[0] = 5, rec[1] = 4, rec[2] = 60, rec[3] = 65, rec[4] = 180, rec[5] = 70;
+        const QString text(" / 4 / 60 / 65 / 180 / 70");
+        QCOMPARE(TScopeForm::RecordText(rec), text);
         f.SetStatusText(TScopeForm::RecordText(rec));
         f.ShowScope(true);
         QVERIFY(f.isVisible());
-        QCOMPARE(f.StatusText(), QString(" / 4 / 60 / 65 / 180 / 70"));
+        QCOMPARE(f.StatusText(), text);
         f.ShowScope(false);
         QVERIFY(!f.isVisible());
         QCOMPARE(f.StatusText(), QString());
@@ -309,24 +258,11 @@ private slots:
         QCOMPARE(std::get<2>(target.got[3]), Qt::ShiftModifier | Qt::ControlModifier);
     }
 
-    // ---------------------------------------------------------- WAV source
-
     // The reader's pace and block size: 50 ms gives blocks of 400 samples;
     // the interval is clamped to 10..500 ms.
-    void wavBlockSizeFollowsTheInterval_data() {
-        QTest::addColumn<int>("interval");
-        QTest::addColumn<int>("block");
-        QTest::newRow("main window") << 50 << 400;
-        QTest::newRow("below") << 5 << 80;
-        QTest::newRow("above") << 1000 << 4000;
-    }
     void wavBlockSizeFollowsTheInterval() {
-        QFETCH(int, interval);
-        QFETCH(int, block);
-        TfileIn reader(clock_);
-        reader.SetTimerInterval(uint32_t(interval));
-        TWavFileSource src(reader, clock_, nullptr);
-        QCOMPARE(src.BlockSamples(), block);
+        for (auto [interval, block] : Points{{50, 400}, {5, 80}, {1000, 4000}})
+            QCOMPARE(WavRig(clock_, "", uint32_t(interval)).src.BlockSamples(), block);
     }
 
     // Files of 10 and of 1000 samples, with and without a LIST chunk, read
@@ -347,17 +283,9 @@ private slots:
         QFETCH(int, blocks);
         std::vector<int16_t> data(static_cast<size_t>(samples));
         std::iota(data.begin(), data.end(), int16_t(1));
-        const std::string path = File(Wav(data, list)).toStdString();
-        TfileIn reader(clock_);
-        reader.SetTimerInterval(50);
-        TWavFileSource src(reader, clock_, [&](const std::string&, std::string& p) {
-            p = path;
-            return true;
-        });
-        std::string error;
-        QVERIFY(src.Open(error));
-        Sink sink;
-        src.Start(sink);
+        WavRig rig(clock_, WavFile(data, 1, 8000, list));
+        QVERIFY2(rig.Start(), rig.error.c_str());
+        Sink& sink = rig.sink;
         for (int i = 0; i < 20 && sink.ended.empty(); ++i) clock_.Advance(50);
         QCOMPARE(int(sink.blocks.size()), blocks);
         QCOMPARE(sink.events.back(), std::string("ended"));
@@ -375,18 +303,10 @@ private slots:
     }
 
     void wavTailPlaysSilenceBeforeTheEnd() {
-        const std::string path = File(Wav(std::vector<int16_t>(10, 7))).toStdString();
-        TfileIn reader(clock_);
-        reader.SetTimerInterval(50);
-        TWavFileSource src(reader, clock_, [&](const std::string&, std::string& p) {
-            p = path;
-            return true;
-        });
-        src.SetEndTailMs(200);
-        std::string error;
-        QVERIFY(src.Open(error));
-        Sink sink;
-        src.Start(sink);
+        WavRig rig(clock_, WavFile(std::vector<int16_t>(10, 7)));
+        rig.src.SetEndTailMs(200);
+        QVERIFY2(rig.Start(), rig.error.c_str());
+        Sink& sink = rig.sink;
         QCOMPARE(sink.blocks.size(), size_t(1));
         clock_.Advance(150);
         QVERIFY(sink.ended.empty());
@@ -397,18 +317,10 @@ private slots:
     }
 
     void wavRepeatPlaysOnAndCloseStopsIt() {
-        const std::string path = File(Wav(std::vector<int16_t>(600, 3))).toStdString();
-        TfileIn reader(clock_);
-        reader.SetTimerInterval(50);
-        reader.SetRepeatFile(true);
-        TWavFileSource src(reader, clock_, [&](const std::string&, std::string& p) {
-            p = path;
-            return true;
-        });
-        std::string error;
-        QVERIFY(src.Open(error));
-        Sink sink;
-        src.Start(sink);
+        WavRig rig(clock_, WavFile(std::vector<int16_t>(600, 3)));
+        rig.reader.SetRepeatFile(true);
+        QVERIFY2(rig.Start(), rig.error.c_str());
+        Sink& sink = rig.sink;
         clock_.Advance(50 * 9);
         QCOMPARE(sink.blocks.size(), size_t(10));
         QVERIFY(sink.ended.empty());
@@ -416,8 +328,8 @@ private slots:
         QCOMPARE(sink.blocks[1][199], int16_t(3));
         QCOMPARE(sink.blocks[1][200], int16_t(0));
         QCOMPARE(sink.blocks[2][0], int16_t(3));
-        src.Close();
-        QVERIFY(!reader.IsOpen());
+        rig.src.Close();
+        QVERIFY(!rig.reader.IsOpen());
         clock_.Advance(500);
         QCOMPARE(sink.blocks.size(), size_t(10));
     }
@@ -471,18 +383,10 @@ private slots:
             const auto v = int16_t(8000 * std::sin(2 * M_PI * 500 * i / 16000.0));
             stereo.push_back(v), stereo.push_back(v);
         }
-        const std::string path = File(Wav(stereo, false, 1, 2, 16000, 16)).toStdString();
-        TfileIn reader(clock_);
-        reader.SetTimerInterval(50);
-        TWavFileSource src(reader, clock_, [&](const std::string&, std::string& p) {
-            p = path;
-            return true;
-        });
-        src.SetEndTailMs(0);
-        std::string error;
-        QVERIFY2(src.Open(error), error.c_str());
-        Sink sink;
-        src.Start(sink);
+        WavRig rig(clock_, WavFile(stereo, 2, 16000));
+        rig.src.SetEndTailMs(0);
+        QVERIFY2(rig.Start(), rig.error.c_str());
+        const Sink& sink = rig.sink;
         clock_.Advance(50 * 25);
         QCOMPARE(sink.ended.size(), size_t(1));
         size_t loud = 0;
@@ -495,8 +399,6 @@ private slots:
         QVERIFY2(sink.blocks.size() >= 20 && sink.blocks.size() <= 21, qPrintable(QString::number(sink.blocks.size())));
     }
 
-    // ------------------------------------------------------ sound source
-
     void soundSourceRecordsFromTheChosenDevice_data() {
         QTest::addColumn<int>("rxDevice");
         QTest::addColumn<int>("device");
@@ -508,7 +410,7 @@ private slots:
     void soundSourceRecordsFromTheChosenDevice() {
         QFETCH(int, rxDevice);
         QFETCH(int, device);
-        FakeIn in;
+        FakeSoundIn in;
         in.SetBufferSamples(1600);
         TSoundInSource src(in);
         src.SetRXDevice(rxDevice);
