@@ -2,7 +2,7 @@
 // normalisation, character sets, bad files), the dialogs' filters and the
 // help page lookup. Dialogs and message boxes are answered by fakes.
 
-#include "FakeFileDialogs.h"
+#include "AppHarness.h"
 
 #include "app/FileCommands.h"
 #include "app/HelpPage.h"
@@ -10,22 +10,13 @@
 #include "morse/CWout.h"
 #include "settings/Settings.h"
 
-#include <QApplication>
 #include <QFileDialog>
-#include <QtTest>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <csignal>
 
 namespace {
-
-struct Boxes : IMessageBoxes {
-    QStringList messages;
-    void Message(const QString& t) override { messages << t; }
-    bool AskYesNo(const QString&) override { return true; }
-    bool AskOkCancel(const QString&) override { return true; }
-};
 
 struct FakeOpener : IUrlOpener {
     bool works = true;
@@ -58,7 +49,7 @@ class FilesTest : public QObject {
     TSettings settings_;
     TCWout gen_;
     FakeFileDialogs dialogs_;
-    Boxes boxes_;
+    FakeBoxes boxes_;
     std::unique_ptr<TFileCommands> cmd_;
 
     QString Path(const QString& name) const { return dir_->filePath(name); }
@@ -77,7 +68,7 @@ private slots:
         dir_ = std::make_unique<QTemporaryDir>();
         settings_ = TSettings{};
         dialogs_ = FakeFileDialogs{};
-        boxes_.messages.clear();
+        boxes_ = FakeBoxes{};
         cmd_ = std::make_unique<TFileCommands>(dialogs_, boxes_, settings_, gen_);
     }
 

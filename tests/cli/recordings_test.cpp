@@ -2,19 +2,18 @@
 // formats, unknown speed and pitch, drifting speed, bad files.
 
 #include "Corpus.h"
-#include "analysis/BatchAnalysis.h"
 #include "analysis/SpeedFollower.h"
 #include "cli/Cli.h"
 #include "cli/Json.h"
 #include "devices/TempDir.h"
 #include "devices/WavWriter.h"
-#include "morse/BatchError.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 namespace orvo {
 namespace {
@@ -212,19 +211,15 @@ TEST(RobustDetector, NoiseAloneSilenceAndACarrierKeyNothing) {
     std::mt19937 rng(99);
     std::normal_distribution<double> g(0.0, 1.0);
     const size_t n = 30 * 8000;
-    struct Case {
-        const char* what;
-        double noise, carrier;
-    };
-    for (const Case& c : {Case{"silence", 0, 0}, Case{"quiet noise", 30, 0}, Case{"loud noise", 5000, 0},
-                          Case{"carrier", 200, 8000}, Case{"faint carrier", 300, 600}}) {
+    for (auto [what, noise, carrier] : {std::tuple{"silence", 0.0, 0.0}, {"quiet noise", 30.0, 0.0},
+                                        {"loud noise", 5000.0, 0.0}, {"carrier", 200.0, 8000.0}, {"faint carrier", 300.0, 600.0}}) {
         std::vector<int16_t> s(n);
         for (size_t i = 0; i < n; ++i)
             s[i] = static_cast<int16_t>(std::clamp(
-                std::lround(c.carrier * std::sin(2 * 3.14159265358979 * 800 * static_cast<double>(i) / 8000) + c.noise * g(rng)),
+                std::lround(carrier * std::sin(2 * 3.14159265358979 * 800 * static_cast<double>(i) / 8000) + noise * g(rng)),
                 -32768L, 32767L));
         for (bool autoSpeed : {false, true})
-            EXPECT_EQ(AnalyzeSamples(s, Robust(60, autoSpeed)).characters.size(), 0u) << c.what << (autoSpeed ? " auto" : "");
+            EXPECT_EQ(AnalyzeSamples(s, Robust(60, autoSpeed)).characters.size(), 0u) << what << (autoSpeed ? " auto" : "");
     }
 }
 
