@@ -114,7 +114,7 @@ TEST_F(FileInTest, FilesEndingInsideTheHeaderAreRefusedWithAReason) {
     EXPECT_EQ(Head(0, 3), (std::vector<int16_t>{5, 6, 0}));
 }
 
-TEST_F(FileInTest, LastPartialBufferIsZeroPaddedAndFollowsEof) {
+TEST_F(FileInTest, LastPartialBufferIsZeroPaddedFollowsEofAndMayClose) {
     std::vector<int16_t> ten = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     Load(Wav(ten));
     reader.SetTimerInterval(50);  // 400 samples
@@ -124,6 +124,12 @@ TEST_F(FileInTest, LastPartialBufferIsZeroPaddedAndFollowsEof) {
     EXPECT_EQ(buffers[0], ten);
     clock.Advance(1000);  // stopped: no more ticks
     EXPECT_EQ(events.size(), 2u);
+    // Closing in the EOF handler is safe.
+    Load(Wav({1, 2}));
+    reader.OnEOFReached = [this] { reader.Close(); };
+    reader.Start();
+    EXPECT_FALSE(reader.IsOpen());
+    clock.Advance(1000);
 }
 
 TEST_F(FileInTest, TimerPacesBuffersAndRepeatFileStartsAgain) {
@@ -159,14 +165,6 @@ TEST_F(FileInTest, OddDataLengthAndIntervalClamps) {
     reader.Tick();
     ASSERT_EQ(buffers.size(), 1u);
     EXPECT_EQ(Head(0, 3), (std::vector<int16_t>{0x1234, 0x7f, 0}));
-}
-
-TEST_F(FileInTest, ClosingInTheEofHandlerIsSafe) {
-    Load(Wav({1, 2}));
-    reader.OnEOFReached = [this] { reader.Close(); };
-    reader.Start();
-    EXPECT_FALSE(reader.IsOpen());
-    clock.Advance(1000);
 }
 
 }  // namespace
