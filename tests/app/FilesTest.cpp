@@ -165,16 +165,15 @@ private slots:
     void loadLimitCountsCrLf_data() {
         QTest::addColumn<int>("extra");
         QTest::addColumn<QByteArray>("eol");
-        QTest::addColumn<bool>("warned");
-        QTest::newRow("exactly 10000, LF file") << 0 << QByteArray("\n") << false;
-        QTest::newRow("exactly 10000, CR LF file") << 0 << QByteArray("\r\n") << false;
-        QTest::newRow("one more, LF file") << 1 << QByteArray("\n") << true;
-        QTest::newRow("one more, CR LF file") << 1 << QByteArray("\r\n") << true;
+        for (int extra : {0, 1})
+            for (const char* eol : {"\n", "\r\n"})
+                QTest::addRow("%s, %s file", extra ? "one more" : "exactly 10000", eol[0] == '\n' ? "LF" : "CR LF")
+                    << extra << QByteArray(eol);
     }
     void loadLimitCountsCrLf() {
         QFETCH(int, extra);
         QFETCH(QByteArray, eol);
-        QFETCH(bool, warned);
+        const bool warned = extra > 0;
         // 100 lines of 98 letters + CR LF = 10000 characters.
         QByteArray file;
         for (int i = 0; i < 100; ++i) file += QByteArray(98, char('a' + i % 26)) + eol;
@@ -334,8 +333,7 @@ private slots:
         // The package's place.
         WriteFile(share + "/helporvotapmtr.htm", "<html></html>");
         QVERIFY(ShowHelpPage(opener, boxes_, bin.toStdString()));
-        QCOMPARE(Q(opener.opened.back()),
-                 "file://" + bin + "/../share/orvo-tapmeter/help/helporvotapmtr.htm");
+        QCOMPARE(Q(opener.opened.back()), "file://" + bin + "/../share/orvo-tapmeter/help/helporvotapmtr.htm");
         // Beside the program wins; the homepage item opens the last section.
         QVERIFY(QDir().mkpath(bin + "/help"));
         WriteFile(bin + "/help/helporvotapmtr.htm", "<html></html>");
