@@ -2,7 +2,7 @@
 // normalisation, character sets, bad files), the dialogs' filters and the
 // help page lookup. Dialogs and message boxes are answered by fakes.
 
-#include "FakeFileDialogs.h"
+#include "AppHarness.h"
 
 #include "app/FileCommands.h"
 #include "app/HelpPage.h"
@@ -10,27 +10,13 @@
 #include "morse/CWout.h"
 #include "settings/Settings.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QFileDialog>
-#include <QTimer>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QtTest>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <csignal>
 
 namespace {
-
-struct Boxes : IMessageBoxes {
-    QStringList messages;
-    void Message(const QString& t) override { messages << t; }
-    bool AskYesNo(const QString&) override { return true; }
-    bool AskOkCancel(const QString&) override { return true; }
-};
 
 struct FakeOpener : IUrlOpener {
     bool works = true;
@@ -40,6 +26,8 @@ struct FakeOpener : IUrlOpener {
         return works;
     }
 };
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
@@ -61,7 +49,7 @@ class FilesTest : public QObject {
     TSettings settings_;
     TCWout gen_;
     FakeFileDialogs dialogs_;
-    Boxes boxes_;
+    FakeBoxes boxes_;
     std::unique_ptr<TFileCommands> cmd_;
 
     QString Path(const QString& name) const { return dir_->filePath(name); }
@@ -80,7 +68,7 @@ private slots:
         dir_ = std::make_unique<QTemporaryDir>();
         settings_ = TSettings{};
         dialogs_ = FakeFileDialogs{};
-        boxes_.messages.clear();
+        boxes_ = FakeBoxes{};
         cmd_ = std::make_unique<TFileCommands>(dialogs_, boxes_, settings_, gen_);
     }
 
@@ -103,26 +91,21 @@ private slots:
         dialogs_.answer = Path("sub decoded.txt").toStdString();
         QVERIFY(cmd_->SaveDecodedText(panel.toStdString()));
         QCOMPARE(ReadAll(Path("sub decoded.txt")), file);
-        QCOMPARE(QString::fromStdString(settings_.OutFile), QString("sub decoded.txt"));
-        QCOMPARE(QString::fromStdString(settings_.OutDir), dir_->path() + "/");
+        QCOMPARE((QStringList{Q(settings_.OutFile), Q(settings_.OutDir)}), (QStringList{"sub decoded.txt", dir_->path() + "/"}));
         const TFileDialogRequest& s = dialogs_.asked.at(0);
         QVERIFY(s.save && s.confirmOverwrite);
-        QCOMPARE(QString::fromStdString(s.title), QString("Save decoded text to file:"));
-        QCOMPARE(QString::fromStdString(s.defaultSuffix), QString("txt"));
-        QCOMPARE(QString::fromStdString(s.folder), dir_->path());
+        QCOMPARE((QStringList{Q(s.title), Q(s.defaultSuffix), Q(s.folder)}),
+                 (QStringList{"Save decoded text to file:", "txt", dir_->path()}));
         QVERIFY(boxes_.messages.isEmpty());
     }
 
     void cancelledDialogsChangeNothing() {
         const TSettings before = settings_;
         QVERIFY(!cmd_->SaveDecodedText("abc"));
-        bool loaded = true;
-        dialogs_.answer.clear();
-        std::string panel;
+        std::string panel, wav;
         QVERIFY(!cmd_->LoadTextFile([&](const std::string& t) { panel = t; }));
-        std::string wav;
         QVERIFY(!cmd_->FileOpenInExecute("old.wav", wav));
-        QVERIFY(panel.empty() && loaded);
+        QVERIFY(panel.empty());
         QCOMPARE(settings_.OutFile, before.OutFile);
         QCOMPARE(settings_.InDir, before.InDir);
         QVERIFY(boxes_.messages.isEmpty());
@@ -164,7 +147,7 @@ private slots:
         QCOMPARE(ReadAll(Path("decoded.txt")), QByteArray("old decoded text\r\n"));
         QCOMPARE(ReadAll(Path("plain.txt")), QByteArray("keep me"));
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), 2);
-        QCOMPARE(QString::fromStdString(settings_.OutFile), QString("decoded.txt"));
+        QCOMPARE(Q(settings_.OutFile), QString("decoded.txt"));
     }
 
     void saveReplacesAnExistingFileKeepingItsMode() {
@@ -182,16 +165,15 @@ private slots:
     void loadLimitCountsCrLf_data() {
         QTest::addColumn<int>("extra");
         QTest::addColumn<QByteArray>("eol");
-        QTest::addColumn<bool>("warned");
-        QTest::newRow("exactly 10000, LF file") << 0 << QByteArray("\n") << false;
-        QTest::newRow("exactly 10000, CR LF file") << 0 << QByteArray("\r\n") << false;
-        QTest::newRow("one more, LF file") << 1 << QByteArray("\n") << true;
-        QTest::newRow("one more, CR LF file") << 1 << QByteArray("\r\n") << true;
+        for (int extra : {0, 1})
+            for (const char* eol : {"\n", "\r\n"})
+                QTest::addRow("%s, %s file", extra ? "one more" : "exactly 10000", eol[0] == '\n' ? "LF" : "CR LF")
+                    << extra << QByteArray(eol);
     }
     void loadLimitCountsCrLf() {
         QFETCH(int, extra);
         QFETCH(QByteArray, eol);
-        QFETCH(bool, warned);
+        const bool warned = extra > 0;
         // 100 lines of 98 letters + CR LF = 10000 characters.
         QByteArray file;
         for (int i = 0; i < 100; ++i) file += QByteArray(98, char('a' + i % 26)) + eol;
@@ -217,42 +199,28 @@ private slots:
         QTest::newRow("+ and = spelled out") << QByteArray("a+b=c*d#e") << false << QByteArray("a<ar>b<bt>cde");
         QTest::newRow("+ and = kept") << QByteArray("a+b=c*d") << true << QByteArray("a+b=cd");
         QTest::newRow("unsendable dropped") << QByteArray("a~b|c^d\x01") << false << QByteArray("abcd");
+        QTest::newRow("prepend comes first") << QByteArray("test\n") << false << QByteArray("vvv<ka>\rtest");
+        // A file is UTF-8 when it is valid UTF-8 with a multi-byte character;
+        // the generator sends no sharp s: it is dropped either way.
+        QTest::newRow("UTF-8") << QByteArray("gr\xC3\xBC\xC3\x9F dich \xC3\xA4") << false << QByteArray("gr\xFC dich \xE4");
+        QTest::newRow("Windows-1252") << QByteArray("gr\xFC\xDF dich \xE4") << false << QByteArray("gr\xFC dich \xE4");
+        QTest::newRow("UTF-8 with BOM and a character 1252 lacks")
+            << QByteArray("\xEF\xBB\xBFu\xE2\x82\xAC\xE2\x86\x92\xC3\xBC") << false << QByteArray("u\xFC");
+        QTest::newRow("invalid UTF-8 reads as 1252") << QByteArray("\xC3\xBC\xFC") << false << QByteArray("\xFC");
     }
     void loadNormalisesTheText() {
         QFETCH(QByteArray, file);
         QFETCH(bool, displayPros);
         QFETCH(QByteArray, panel);
         settings_.DisplayPros = displayPros;
+        settings_.Prepend = QByteArray(QTest::currentDataTag()) == "prepend comes first";
         QCOMPARE(QByteArray::fromStdString(Load(file)), panel);
         QVERIFY(boxes_.messages.isEmpty());
-        QCOMPARE(QString::fromStdString(settings_.InFile), QString("in.txt"));
-        QCOMPARE(QString::fromStdString(settings_.InDir), dir_->path() + "/");
+        QCOMPARE(Q(settings_.InFile), QString("in.txt"));
+        QCOMPARE(Q(settings_.InDir), dir_->path() + "/");
         const TFileDialogRequest& s = dialogs_.asked.at(0);
         QVERIFY(!s.save && s.mustExist);
-        QCOMPARE(QString::fromStdString(s.title), QString("Load text from file:"));
-    }
-
-    void prependComesFirst() {
-        settings_.Prepend = true;
-        QCOMPARE(QByteArray::fromStdString(Load("test\n")), QByteArray("vvv<ka>\rtest"));
-    }
-
-    // A file is UTF-8 when it is valid UTF-8 with a multi-byte character.
-    void charactersetsLoadAlike_data() {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QByteArray>("panel");
-        QTest::newRow("UTF-8") << QByteArray("gr\xC3\xBC\xC3\x9F dich \xC3\xA4") << QByteArray("gr\xFC dich \xE4");
-        QTest::newRow("Windows-1252") << QByteArray("gr\xFC\xDF dich \xE4") << QByteArray("gr\xFC dich \xE4");
-        QTest::newRow("UTF-8 with BOM and a character 1252 lacks")
-            << QByteArray("\xEF\xBB\xBFu\xE2\x82\xAC\xE2\x86\x92\xC3\xBC") << QByteArray("u\xFC");
-        QTest::newRow("invalid UTF-8 reads as 1252") << QByteArray("\xC3\xBC\xFC") << QByteArray("\xFC");
-    }
-    void charactersetsLoadAlike() {
-        QFETCH(QByteArray, file);
-        QFETCH(QByteArray, panel);
-        // The generator sends no sharp s: it is dropped either way.
-        std::string got = Load(file);
-        QCOMPARE(QByteArray::fromStdString(got), panel);
+        QCOMPARE(Q(s.title), QString("Load text from file:"));
     }
 
     void encodingHelpers() {
@@ -292,17 +260,11 @@ private slots:
         QVERIFY2(boxes_.messages[0].startsWith(message + p), qPrintable(boxes_.messages[0]));
     }
 
-    void hugeFileLoadsItsStartQuickly() {
-        QFile f(Path("huge.txt"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        const QByteArray line = "cq cq cq de dl1abc dl1abc pse k\n";
-        QByteArray chunk;
-        while (chunk.size() < 1 << 20) chunk += line;
-        for (int i = 0; i < 50; ++i) f.write(chunk);
-        f.close();
-        dialogs_.answer = Path("huge.txt").toStdString();
-        std::string panel;
-        QVERIFY(cmd_->LoadTextFile([&](const std::string& t) { panel = t; }));
+    void hugeFileLoadsItsStart() {
+        const QByteArray chunk = QByteArray("cq cq cq de dl1abc dl1abc pse k\n").repeated(32768);  // 1 MiB
+        bool loaded = false;
+        const std::string panel = Load(chunk.repeated(50), &loaded);
+        QVERIFY(loaded);
         QCOMPARE(boxes_.messages, QStringList{"Warning: max characters loaded: 10000"});
         QVERIFY(panel.size() > 9000 && panel.size() <= 10000);
         QVERIFY(panel.rfind("cq cq cq de dl1abc", 0) == 0);
@@ -313,39 +275,29 @@ private slots:
         dialogs_.answer = "/data/rec/keying.wav";
         std::string path;
         QVERIFY(cmd_->FileOpenInExecute("/old/test.wav", path));
-        QCOMPARE(QString::fromStdString(path), QString("/data/rec/keying.wav"));
-        QCOMPARE(QString::fromStdString(settings_.InDir), QString("/data/rec/"));
+        QCOMPARE(Q(path), QString("/data/rec/keying.wav"));
+        QCOMPARE(Q(settings_.InDir), QString("/data/rec/"));
         const TFileDialogRequest& s = dialogs_.asked.at(0);
-        QCOMPARE(QString::fromStdString(s.title), QString("Load from file"));
-        QCOMPARE(QString::fromStdString(s.fileName), QString("/old/test.wav"));
-        QCOMPARE(QString::fromStdString(s.folder), QString("/somewhere/"));
-        QCOMPARE(QString::fromStdString(s.defaultSuffix), QString("wav"));
+        QCOMPARE((QStringList{Q(s.title), Q(s.fileName), Q(s.folder), Q(s.defaultSuffix)}),
+                 (QStringList{"Load from file", "/old/test.wav", "/somewhere/", "wav"}));
     }
 
-    void filtersForQt() {
-        const auto text = QtNameFilters(TFileCommands::kTextFilter);
-        QCOMPARE(text, (std::vector<std::string>{"Text files (*.txt *.TXT)", "all files (*)"}));
-        const auto wav = QtNameFilters(TFileCommands::kWavFilter);
-        QCOMPARE(wav, (std::vector<std::string>{
-                          "WAV sound files (*.wav *.WAV)",
-                          "other sound files (*.flac *.FLAC *.ogg *.OGG *.oga *.OGA *.opus *.OPUS *.mp3 *.MP3 *.aiff "
-                          "*.AIFF *.aif *.AIF *.au *.AU)",
-                          "all files (*)"}));
-    }
-
-    // The Qt dialog gets the title, folder, file name and filters asked for,
-    // and hands back the chosen path; a rejected dialog is a cancel.
+    // The filters in Qt's form; the Qt dialog gets the title, folder, file
+    // name and filters asked for, and hands back the chosen path; a
+    // rejected dialog is a cancel.
     void qtDialogShowsWhatWasAsked() {
+        QCOMPARE(QtNameFilters(TFileCommands::kTextFilter), (std::vector<std::string>{"Text files (*.txt *.TXT)", "all files (*)"}));
+        QCOMPARE(QtNameFilters(TFileCommands::kWavFilter),
+                 (std::vector<std::string>{"WAV sound files (*.wav *.WAV)",
+                                           "other sound files (*.flac *.FLAC *.ogg *.OGG *.oga *.OGA *.opus *.OPUS *.mp3 "
+                                           "*.MP3 *.aiff *.AIFF *.aif *.AIF *.au *.AU)",
+                                           "all files (*)"}));
         WriteFile(Path("send.txt"), "x");
         WriteFile(Path("other.TXT"), "y");
         TQtFileDialogs dialogs;
-        TFileDialogRequest request;
-        request.title = "Load text from file:";
-        request.folder = dir_->path().toStdString();
-        request.fileName = "send.txt";
-        request.filter = TFileCommands::kTextFilter;
-        request.defaultSuffix = "txt";
-        request.mustExist = true;
+        const TFileDialogRequest request{.title = "Load text from file:", .folder = dir_->path().toStdString(),
+                                         .fileName = "send.txt", .defaultSuffix = "txt",
+                                         .filter = TFileCommands::kTextFilter, .mustExist = true};
         for (bool accept : {true, false}) {
             QStringList seen;
             QTimer::singleShot(0, [&] {
@@ -364,7 +316,7 @@ private slots:
             QCOMPARE(dialogs.Execute(request, path), accept);
             QCOMPARE(seen, (QStringList{"Load text from file:", dir_->path(),
                                         "Text files (*.txt *.TXT);;all files (*)", "txt"}));
-            if (accept) QCOMPARE(QString::fromStdString(path), Path("other.TXT"));
+            if (accept) QCOMPARE(Q(path), Path("other.TXT"));
         }
     }
 
@@ -379,13 +331,12 @@ private slots:
         // The package's place.
         WriteFile(share + "/helporvotapmtr.htm", "<html></html>");
         QVERIFY(ShowHelpPage(opener, boxes_, bin.toStdString()));
-        QCOMPARE(QString::fromStdString(opener.opened.back()),
-                 "file://" + bin + "/../share/orvo-tapmeter/help/helporvotapmtr.htm");
+        QCOMPARE(Q(opener.opened.back()), "file://" + bin + "/../share/orvo-tapmeter/help/helporvotapmtr.htm");
         // Beside the program wins; the homepage item opens the last section.
         QVERIFY(QDir().mkpath(bin + "/help"));
         WriteFile(bin + "/help/helporvotapmtr.htm", "<html></html>");
         QVERIFY(ShowHelpPage(opener, boxes_, bin.toStdString(), kHomepageAnchor));
-        QCOMPARE(QString::fromStdString(opener.opened.back()), "file://" + bin + "/help/helporvotapmtr.htm#about");
+        QCOMPARE(Q(opener.opened.back()), "file://" + bin + "/help/helporvotapmtr.htm#about");
         // No browser.
         opener.works = false;
         boxes_.messages.clear();

@@ -20,10 +20,7 @@ namespace corpus {
 
 // Generated Morse at 8000 Hz.
 inline std::vector<int16_t> Morse(const std::string& text, int32_t cpm, int32_t freq = 800) {
-    orvo::SendOptions o;
-    o.speed = cpm;
-    o.freq = freq;
-    return orvo::SynthesizeMorse(text, o);
+    return orvo::SynthesizeMorse(text, {.speed = cpm, .freq = freq});
 }
 
 // Samples scaled to -1..1 and resampled from 8000 Hz to `rate`.
@@ -39,13 +36,9 @@ inline std::vector<float> Resampled(const std::vector<int16_t>& s, int rate) {
     return out;
 }
 
-// Writes mono float samples with `channels` copies of each frame; the
-// extra channels carry only quiet noise so that a mix-down is still tested.
+// Writes mono float samples as `channels` equal copies of each frame.
 inline bool Write(const std::string& path, const std::vector<float>& mono, int rate, int channels, int format) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
+    SF_INFO info{0, rate, channels, format, 0, 0};  // frames, rate, channels, format, sections, seekable
     SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!f) return false;
     std::vector<float> frames(mono.size() * static_cast<size_t>(channels));
