@@ -58,7 +58,11 @@ protected:
 
 TEST_F(FileInTest, AcceptsPlainListChunkAndOddLengthFilesAndFindsTheSamples) {
     const std::vector<int16_t> s = {1, -1, 32767, -32768, 256};
+    // The LIST chunk's text holds "data": its size leads past it. The one
+    // with a wrong size is still found byte by byte.
     for (auto [bytes, head] : {std::pair{Wav(s), s}, {Wav(s, "LIST" + Le32(10) + "INFOabcdef"), s},
+                               {Wav(s, "LIST" + Le32(16) + "INFOICMTmetadata"), s},
+                               {Wav(s, "LIST" + Le32(99) + "INFOabcdef"), s},
                                {Wav({0x1234}) + "\x7f", {0x1234, 0x7f, 0}}}) {  // a stray trailing byte
         Load(bytes);
         reader.SetTimerInterval(10);
