@@ -1,7 +1,7 @@
 // Key input and sending without a window: input-mode switching through
-// fake sources, the side-tone gate and the held-key rule, typing with
-// prosign brackets into a recorded view, and re-sending the green zone
-// through a device the test plays by hand.
+// fake sources, the side-tone gate and the held-key rule, and re-sending
+// the green zone through a device the test plays by hand. (Typing with
+// prosign brackets is checked through the window's keys.)
 
 #include "analysis/Calculat.h"
 #include "app/KeyInput.h"
@@ -230,40 +230,6 @@ TEST(KeyInput, SourceEndingOrPauseReturnsCleanly)
     EXPECT_FALSE(r.input.Paused());  // a mode change always resumes
     EXPECT_EQ(pauses, (std::vector<bool>{true, false}));
     EXPECT_EQ(r.messages, std::vector<std::string>{"Sound input device removed"});
-}
-
-TEST(Sending, TypingWithProsignBracketsAndBackspace)
-{
-    struct Case {
-        std::string keys;  // \b = backspace
-        std::string shown;
-        bool displayPros;
-    };
-    const Case cases[] = {
-        {"cq", "cq", false},
-        {"<ar>", "<ar>", false},
-        {"<ar", "<ar>", false},          // the bracket closes itself after two letters
-        {"<so", "<sos>", false},          // "<so" completes to the three-letter prosign
-        {"<xy", "<xy>", false},          // names no prosign: shown, nothing queued
-        {"a<\b", "a", false},
-        {"a<k\b", "a", false},
-        {"ab\b", "a", false},
-        {"<ar", "+", true},              // shown as its character
-        {"<?", "", false},               // not a bracket
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.keys);
-        Rig r;
-        r.settings.DisplayPros = c.displayPros;
-        for (char k : c.keys) r.sending.KeyPress(k == '\b' ? 8 : static_cast<unsigned char>(k));
-        EXPECT_EQ(r.view.typed, c.shown);
-        EXPECT_EQ(r.sending.ProsignState(), 0);
-    }
-    Rig r;
-    for (char k : std::string("abc")) r.sending.KeyPress(static_cast<unsigned char>(k));
-    r.sending.KeyPress(27);  // ESC drops what is not yet sent
-    EXPECT_EQ(r.view.typed, "");
-    EXPECT_FALSE(r.cwout.HasChars());
 }
 
 TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)

@@ -25,15 +25,8 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Xvfb picks a free display itself and writes its number to the given fd.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$tmp/display" ] && break
-  sleep 0.05
-done
-[ -s "$tmp/display" ] || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
-export DISPLAY=":$(head -n1 "$tmp/display")"
+. "$(dirname "$0")/../xvfb.sh"
+start_xvfb
 
 mkdir -p "$tmp/home" "$tmp/config" "$tmp/run"
 chmod 700 "$tmp/run"

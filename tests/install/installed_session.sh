@@ -35,14 +35,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$tmp/display" ] && break
-  sleep 0.05
-done
-[ -s "$tmp/display" ] || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
-export DISPLAY=":$(head -n1 "$tmp/display")"
+. "$(dirname "$0")/../xvfb.sh"
+start_xvfb
 
 # A stand-in browser: records what the program asks the desktop to open.
 mkdir -p "$tmp/home" "$tmp/run" "$tmp/fakebin"
