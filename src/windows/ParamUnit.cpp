@@ -455,10 +455,11 @@ void TParamForm::RXInputGroupClick() {
     int mode = RXInputGroup_->ItemIndex();
     if (mode < 0) return;
     if (!target_.SetInputMode(mode)) {
-        mode = 0;
         RXInputGroup_->SetItemIndex(0);
         if (isVisible()) RXInputGroup_->Button(0)->setFocus();
     }
+    // Another choice made while the switch waited may have followed it.
+    mode = target_.InputMode();
     const bool samples = mode == 1 || mode == 3;
     if (samples) {
         Timer1_->start();

@@ -1,7 +1,8 @@
 // Key input and sending without a window: input-mode switching through
-// fake sources, the side-tone gate and the held-key rule, and re-sending
-// the green zone through a device the test plays by hand. (Typing with
-// prosign brackets is checked through the window's keys.)
+// fake sources (also with a change arriving during a switch), the side-tone
+// gate and the held-key rule, and re-sending the green zone through a device
+// the test plays by hand. (Typing with prosign brackets is checked through
+// the window's keys.)
 
 #include "analysis/Calculat.h"
 #include "app/KeyInput.h"
@@ -64,13 +65,20 @@ struct FakeOut : TNullSoundOut {
 // A source that records what the key-input unit asks of it.
 struct FakeSource : IKeySource {
     bool keyed = true, openOk = true;
+    bool endOnStart = false;  // gone before it could start
     int block = 0;
-    std::string error;
+    std::string error, name;
+    std::vector<std::string>* log = nullptr;  // "<name> open", "... start", "... close"
     IKeySink* sink = nullptr;
     int opens = 0, closes = 0;
-    bool Open(std::string& e) override { ++opens; e = error; return openOk; }
-    void Start(IKeySink& s) override { sink = &s; }
-    void Close() override { ++closes; sink = nullptr; }
+    void Log(const char* what) { if (log) log->push_back(name + " " + what); }
+    bool Open(std::string& e) override { ++opens; Log("open"); e = error; return openOk; }
+    void Start(IKeySink& s) override {
+        Log("start");
+        sink = &s;
+        if (endOnStart) s.SourceEnded("gone");
+    }
+    void Close() override { ++closes; Log("close"); sink = nullptr; }
     bool KeyedSidetone() const override { return keyed; }
     int BlockSamples() const override { return block; }
 };
@@ -151,6 +159,57 @@ TEST(KeyInput, ModeSwitchOpensStartsAndClosesSources)
         EXPECT_EQ(src.sink, nullptr);
         EXPECT_EQ(src.closes, c.openOk ? 1 : 0);
         EXPECT_TRUE(r.cwout.KeyTone);
+    }
+}
+
+// A change asked for while a switch waits for the output to drain (a click,
+// a source that went) is made after that switch, never inside it.
+TEST(KeyInput, ChangeDuringTheWaitFollowsTheRunningOne)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> asked;  // during the first wait
+        bool comEnds, wavOpens;
+        bool expectResult;
+        int expectMode;
+        std::vector<std::string> expectLog;
+    };
+    const Case cases[] = {
+        {"click during the wait", {SoundInput}, false, true, true, SoundInput,
+         {"com open", "com start", "com close", "mic open", "mic start"}},
+        {"the last one asked wins", {WavFile, KeybdMouse}, false, true, true, KeybdMouse,
+         {"com open", "com start", "com close"}},
+        {"the later change fails", {WavFile}, false, false, false, KeybdMouse,
+         {"com open", "com start", "com close", "wav open"}},
+        {"port gone before it started", {}, true, true, false, KeybdMouse,
+         {"com open", "com start", "com close"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        ASSERT_TRUE(r.out.Start());  // the switch waits only while sound runs
+        std::vector<std::string> log;
+        FakeSource com, mic, wav;
+        com.name = "com", mic.name = "mic", wav.name = "wav";
+        mic.keyed = wav.keyed = false;
+        mic.block = wav.block = 800;
+        com.endOnStart = c.comEnds;
+        wav.openOk = c.wavOpens;
+        for (FakeSource* f : {&com, &mic, &wav}) f->log = &log;
+        r.input.SetSource(ComPort, &com);
+        r.input.SetSource(SoundInput, &mic);
+        r.input.SetSource(WavFile, &wav);
+        int waits = 0;
+        r.sending.Wait = [&](int) {
+            if (waits++ == 0)
+                for (int m : c.asked) EXPECT_TRUE(r.input.SetInputMode(m));
+        };
+        EXPECT_EQ(r.input.SetInputMode(ComPort), c.expectResult);
+        EXPECT_EQ(r.input.InputMode(), c.expectMode);
+        EXPECT_EQ(log, c.expectLog);
+        EXPECT_EQ(r.cwout.KeyTone, c.expectMode != SoundInput);
+        EXPECT_EQ(com.sink, nullptr);
+        EXPECT_EQ(mic.sink != nullptr, c.expectMode == SoundInput);
     }
 }
 
