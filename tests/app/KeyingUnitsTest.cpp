@@ -247,7 +247,8 @@ TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
     r.sending.KeyPress('t');
     r.sending.ReplayGreen(false);
     EXPECT_FALSE(r.sending.SendingTyped());
-    EXPECT_EQ(r.view.status.back(), "Green zone not sent: typed text is still being sent");
+    EXPECT_EQ(r.view.status, (std::vector<std::string>{"Green zone not sent: sound output is off",
+                                                       "Green zone not sent: typed text is still being sent"}));
     r.sending.DropTypeAhead();
 
     r.sending.ReplayGreen(false);
