@@ -159,7 +159,8 @@ void TKeyInput::SetPaused(bool paused)
 {
     const bool changed = paused != paused_;
     paused_ = paused;
-    calculat_.SetPaused(paused);
+    // A running replay holds the analyser paused until it ends.
+    calculat_.SetPaused(paused || sending_.HoldsAnalyser());
     if (changed && OnPausedChanged)
         OnPausedChanged(paused);
 }

@@ -171,6 +171,7 @@ void TLogoAppForm::BuildLayout()
             stats_.ResetValues(TTimingStats::kLastReplay);
     };
     panels_->OnMessage = [this](const std::string& m) { boxes_->Message(QString::fromStdString(m)); };
+    panels_->OnStatus = [this](const std::string& m) { ShowStatus(m); };
     PaintBox1 = panels_->Strip();
     CWLabel2 = panels_->Upper();
     CWLabel1 = panels_->Lower();
@@ -190,6 +191,9 @@ void TLogoAppForm::BuildLayout()
     soundStatus_ = new QLabel(statusBar());
     soundStatus_->setObjectName(QStringLiteral("SoundStatus"));
     statusBar()->addWidget(soundStatus_, 1);
+    statusMessage_ = new QLabel(statusBar());
+    statusMessage_->setObjectName(QStringLiteral("StatusMessage"));
+    statusBar()->addWidget(statusMessage_, 1);
 }
 
 void TLogoAppForm::BuildMenus()
@@ -218,7 +222,15 @@ void TLogoAppForm::BuildMenus()
          [this] { commands_->SaveDecodedText(CWLabel2->Text()); });
     item(file, "&Load text from file", "Load text from a file to the lower panel", "FileLoadItem",
          QKeySequence("Ctrl+L"), [this] {
-             commands_->LoadTextFile(*CWLabel1, [this] { DropTypeAhead(); });
+             commands_->LoadTextFile(*CWLabel1, [this] {
+                 std::string dropped = sending_->DropTypeAhead();
+                 if (dropped.empty())
+                     return;
+                 if (dropped.size() > 40)
+                     dropped = dropped.substr(0, 40) + "...";
+                 std::replace(dropped.begin(), dropped.end(), '\r', ' ');
+                 ShowStatus("Typed text not yet sent was dropped: " + dropped);
+             });
              PaintBox1->update();
          });
     file->addSeparator();
@@ -287,6 +299,7 @@ void TLogoAppForm::FormCreate()
     sending_->Wait = [this](int ms) { WaitEvents(ms); };
     keyInput_ = std::make_unique<TKeyInput>(*calculat_, cwout_, *sending_, settings_, *clock_);
     sending_->InputMode = [this] { return keyInput_->InputMode(); };
+    sending_->InputPaused = [this] { return keyInput_->Paused(); };
     keyInput_->OnMessage = [this](const std::string& m) { boxes_->Message(QString::fromStdString(m)); };
     keyInput_->OnPausedChanged = [this](bool paused) {
         panels_->SetPausedNotice(paused);
@@ -656,6 +669,13 @@ void TLogoAppForm::SoundStatusChanged(const QString& message)
 {
     soundStatus_->setText(message);
     sending_->SoundStateChanged();
+}
+
+QString TLogoAppForm::StatusMessage() const { return statusMessage_->text(); }
+
+void TLogoAppForm::ShowStatus(const std::string& message)
+{
+    statusMessage_->setText(QString::fromStdString(message));
 }
 
 void TLogoAppForm::WaitEvents(int ms)

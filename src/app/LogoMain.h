@@ -104,6 +104,9 @@ public:
     int ProsignState() const { return sending_->ProsignState(); }
     // The sound line of the status bar: empty while sound works.
     QString SoundStatus() const;
+    // The status bar's line for what the last command did instead of what
+    // was asked (a refusal, dropped text).
+    QString StatusMessage() const;
     QString VersionText() const { return versionText_; }
     // The pattern strip's geometry as last drawn.
     const TPatternStrip::Bars& RedBars() const { return PaintBox1->RedBars(); }
@@ -174,6 +177,7 @@ private:
 
     void Calculat1NewPatternFound(uint32_t data, bool bl, bool en);
     void SoundStatusChanged(const QString& message);
+    void ShowStatus(const std::string& message);
     void WaitEvents(int ms);
 
     // Real backends when none were injected.
@@ -219,6 +223,7 @@ private:
     TCWHighlightLabel* CWLabel1 = nullptr;
     QAction* InputMixer1 = nullptr;
     QLabel* soundStatus_ = nullptr;
+    QLabel* statusMessage_ = nullptr;
 
     std::unique_ptr<TParamLink> paramLink_;
     TParamForm* paramForm_ = nullptr;

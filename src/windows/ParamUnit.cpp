@@ -622,7 +622,9 @@ void TParamForm::WavInBoxChange() {
     in->SetDevice(device);
     // Sound Input mode needs the input running even when the old device
     // went away under it.
-    if ((wasActive || target_.InputMode() == 1) && !in->IsActive()) in->Start();
+    const bool wanted = wasActive || target_.InputMode() == 1;
+    if (wanted && !in->IsActive()) in->Start();
+    if (wanted) ReportSwitch(WavInBox_, "input", in->IsActive(), in->LastError(), inputOffShown_);
 }
 
 void TParamForm::WavOutBoxChange() {
@@ -636,6 +638,20 @@ void TParamForm::WavOutBoxChange() {
     // The output always runs (sidetone and sending); a device that went
     // away under it must not leave it silent.
     if (!out->IsActive()) out->Start();
+    ReportSwitch(WavOutBox_, "output", out->IsActive(), out->LastError(), outputOffShown_);
+}
+
+void TParamForm::ReportSwitch(QComboBox* box, const char* what, bool running, const std::string& error,
+                              bool& reported) {
+    if (!running) {
+        target_.StatusMessage(std::string("Sound ") + what + " is off: " +
+                              (error.empty() ? std::string("the device did not start") : error));
+        reported = true;
+    } else if (reported) {
+        // The reason shown is out of date.
+        target_.StatusMessage(std::string("Sound ") + what + " is on: " + box->currentText().toStdString());
+        reported = false;
+    }
 }
 
 // ---------------------------------------------------------------------------

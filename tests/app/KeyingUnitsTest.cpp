@@ -31,7 +31,7 @@ struct Owner : ICalcOwner {
 struct View : ISendingView {
     std::string typed, sent;
     int32_t green = 0, red = 0;
-    std::vector<std::string> messages;
+    std::vector<std::string> messages, status;
     int redraws = 0;
     void AddTypedText(const std::string& s) override { typed += s; }
     void DeleteTyped(int n) override { typed.erase(typed.size() - std::min<size_t>(typed.size(), size_t(n))); }
@@ -46,6 +46,7 @@ struct View : ISendingView {
     void RedrawRedStrip() override { ++redraws; }
     void ResetReplayStats() override {}
     void Message(const std::string& t) override { messages.push_back(t); }
+    void Status(const std::string& t) override { status.push_back(t); }
 };
 
 // An output device that plays a buffer when the test says so.
@@ -98,6 +99,7 @@ struct Rig {
 
     Rig() {
         sending.InputMode = [this] { return input.InputMode(); };
+        sending.InputPaused = [this] { return input.Paused(); };
         input.OnMessage = [this](const std::string& m) { messages.push_back(m); };
         calc.OnNewPattern = [this](uint32_t d, bool, bool) { patterns.push_back(d); };
         calc.SetTempo(60);
@@ -297,8 +299,17 @@ TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
     r.view.typed = "ee";
     r.sending.ReplayGreen(false);
     EXPECT_FALSE(r.sending.SendingTyped());  // no running output: nothing to send into
+    EXPECT_EQ(r.view.status, std::vector<std::string>{"Green zone not sent: sound output is off"});
 
+    // Typed text still queued would go out unmarked among the zone: refused, and said.
     ASSERT_TRUE(r.out.Start());
+    r.sending.KeyPress('t');
+    r.sending.ReplayGreen(false);
+    EXPECT_FALSE(r.sending.SendingTyped());
+    EXPECT_EQ(r.view.status, (std::vector<std::string>{"Green zone not sent: sound output is off",
+                                                       "Green zone not sent: typed text is still being sent"}));
+    r.sending.DropTypeAhead();
+
     r.sending.ReplayGreen(false);
     EXPECT_TRUE(r.sending.SendingTyped());
     EXPECT_TRUE(r.sending.Busy());
@@ -315,4 +326,39 @@ TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
     r.sending.SoundStateChanged();
     EXPECT_FALSE(r.sending.SendingTyped());
     EXPECT_FALSE(r.cwout.HasChars());
+}
+
+TEST(Sending, ReplayLeavesTheSoundInputPauseAsFound)
+{
+    Rig r;
+    FakeSource mic;
+    mic.keyed = false;
+    mic.block = 800;
+    r.input.SetSource(SoundInput, &mic);
+    ASSERT_TRUE(r.input.SetInputMode(SoundInput));
+    ASSERT_TRUE(r.out.Start());
+    r.view.typed = "ee";
+
+    // Paused by the operator: still paused after the zone has been sent.
+    r.input.TogglePause();
+    r.sending.ReplayGreen(false);
+    ASSERT_TRUE(r.sending.SendingTyped());
+    r.out.Play(60);
+    ASSERT_FALSE(r.sending.SendingTyped());
+    EXPECT_TRUE(r.input.Paused());
+    EXPECT_TRUE(r.calc.Paused());
+
+    // Not paused: the replay pauses the analyser while it plays, even when
+    // the mode changes under it, and lets it go at its end.
+    r.input.TogglePause();
+    ASSERT_FALSE(r.calc.Paused());
+    r.sending.ReplayGreen(false);
+    EXPECT_TRUE(r.calc.Paused());
+    r.input.SetInputMode(KeybdMouse);
+    r.input.SetInputMode(SoundInput);
+    EXPECT_TRUE(r.calc.Paused());
+    r.out.Play(60);
+    ASSERT_FALSE(r.sending.SendingTyped());
+    EXPECT_FALSE(r.calc.Paused());
+    EXPECT_FALSE(r.input.Paused());
 }
