@@ -86,10 +86,6 @@ void AnalysisSession::NewPattern(uint32_t data, bool bl, bool en) {
     e.elements.assign(rec.begin() + 2, rec.begin() + 2 + n);
     result_.characters.push_back(std::move(e));
 
-    // As the main window: the speed shown is the newest character's own.
-    calc_.ClearTimingSums();
-    calc_.AccumulateRecord(rec);
-
     // The next character is judged against the speed this one shows.
     if (follow_ && follower_.Update(rec)) {
         calc_.FollowDot(static_cast<int32_t>(std::lround(follower_.Dot())));
