@@ -95,9 +95,15 @@ void AnalysisSession::NewPattern(uint32_t data, bool bl, bool en) {
 
 void AnalysisSession::UseRobustDetector(double dotMs) {
     robust_ = std::make_unique<TRobustDetector>(center_, dotMs);
-    // Its transitions take the key path, timed in ms of the samples; the
-    // clock then stands for the sample time.
-    robust_->OnEdge = [this](double ms, bool down) { KeyAt(static_cast<uint64_t>(std::llround(ms)), down); };
+    robust_->SetSink(&keyPath_);
+}
+
+void AnalysisSession::KeyPath::KeyEdge(double ms, bool down) {
+    session.KeyAt(static_cast<uint64_t>(std::llround(ms)), down);
+}
+
+void AnalysisSession::KeyPath::KeyTime(double ms) {
+    if (ms > 0) session.clock_.AdvanceTo(static_cast<uint64_t>(ms));
 }
 
 void AnalysisSession::StartSpeed(double dotMs) {
@@ -112,8 +118,6 @@ void AnalysisSession::StartSpeed(double dotMs) {
 void AnalysisSession::FeedBlock(const int16_t* samples) {
     if (robust_) {
         robust_->Process(samples, kBlock);
-        const double settled = robust_->SettledMs();
-        if (settled > 0) clock_.AdvanceTo(static_cast<uint64_t>(settled));
         return;
     }
     calc_.ProcessSamples(samples, kBlock);
