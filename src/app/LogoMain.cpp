@@ -640,16 +640,17 @@ void TLogoAppForm::SetParameters1Click() { paramForm_->ToggleVisible(); }
 
 void TLogoAppForm::RedrawRedStrip()
 {
-    TCalculat& calc = *calculat_;
-    calc.ClearTimingSums();
+    const TCalculat& calc = *calculat_;
     const int32_t oldest = calc.HistCount() > 0 && calc.Browsing() ? calc.CursorBack() : 0;
     const int count = calc.HistCount() > 0 ? oldest + 1 : 0;
     PaintBox1->LayoutRed(count, [&](int i, CharRecord& rec) {
         calc.GetCharRecord(uint32_t(oldest - i), rec);
         if (i == 0) {
-            // The zone's first character is the one the timing window and
-            // the large letter describe.
-            calc.AccumulateRecord(rec);
+            // The zone's first character is the one the speed and the large
+            // letter describe; measuring it leaves the analyser as it is.
+            const CharSpeed speed = calc.MeasureRecord(rec);
+            if (speed.timed)
+                speedBar_->ShowActual(speed.cpm);
             const QString t = FromBytes(cwdecode_.Decode(rec[0], false));
             DecCharLabel->setText(settings_.AllCaps ? t.toUpper() : t);
         }

@@ -34,6 +34,23 @@ private slots:
     void init() { Reset(); }
     void cleanup() { w_.reset(); }
 
+    void zoneStartShowsItsOwnSpeedWithoutTouchingTheAnalyser() {
+        Create("[Main]\r\nTargetSpeed=60\r\n");
+        // "e" at 60 CpM ended by a character space, then "e" with a 60 ms dot
+        // ended by the timeout: (60 + 700) div 8 = 95 ms -> 63 CpM.
+        KeyMarks({100, 300, 60, 180});
+        QCOMPARE(Upper(), QString("ee\r"));
+        QCOMPARE(LineText("RecSpeed"), QString("63"));
+        TCalculat& c = w_->Calculat1();
+        // The zone moved to the first "e": the bar shows its speed, drawn
+        // from its record; the analyser's own last speed stays the newest's.
+        Press(Qt::Key_Home);
+        QCOMPARE(LineText("RecSpeed"), QString("60"));
+        QCOMPARE(LineText("AvgSpeed"), QString("61"));
+        QCOMPARE(c.NewRecTempo(), 63);
+        QCOMPARE(c.DotEstimate(), 95);
+    }
+
     void parisAtExactTiming_data() {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QString>("speed");
