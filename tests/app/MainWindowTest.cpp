@@ -14,12 +14,14 @@
 #include "windows/ShowUnit.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QMouseEvent>
 #include <QToolButton>
 
 class MainWindowTest : public QObject, public WindowHarness {
     Q_OBJECT
+    TNullSoundOut nullOut_;  // outlives the window, also when a check fails
 
     void Mouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, uint64_t stamp) {
         const QPointF pos(10, 10);
@@ -300,6 +302,38 @@ private slots:
         QCOMPARE(green[2], std::make_pair(270, 360));  // after 90 px of character space
         QCOMPARE(green[5], std::make_pair(510, 540));
         for (const auto& bar : green) QVERIFY(bar.second <= w_->PatternStrip()->width());
+    }
+
+    // "Show Morse Pattern" switches the green band of the strip, from the
+    // settings at start and when ticked; unticked the band stays white.
+    void morsePatternFollowsItsOption() {
+        Create("[Form]\r\nShPatt=0\r\n", &nullOut_);
+        auto* box = w_->ParamForm()->findChild<QCheckBox*>("CheckBoxPattern");
+        QVERIFY(box && !box->isChecked());
+        // "paris" typed and played, then the whole word made the green zone.
+        Type("paris");
+        std::vector<int16_t> buf(nullOut_.BufferBytes() / 2);
+        for (int i = 0; i < 100 && w_->LowerPanel()->GreenText() != "s"; ++i)
+            nullOut_.OnBufferPlayed(buf.data(), nullOut_.BufferBytes());
+        Press(Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(Green(), QString("paris"));
+        TPatternStrip* strip = w_->PatternStrip();
+        const int bandY = strip->height() / 10;  // inside the green band
+        auto greenAt = [&](int x) {
+            return strip->grab().toImage().pixelColor(x, bandY) == QColor(0, 128, 0);
+        };
+        const QString shots = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) QDir().mkpath(shots);
+        for (bool on : {false, true, false}) {
+            if (on != box->isChecked()) box->click();
+            QCOMPARE(w_->Settings().ShPatt, on);
+            QCOMPARE(w_->GreenBars().empty(), !on);
+            QCOMPARE(greenAt(45), on);   // the first dot of "p"
+            QCOMPARE(greenAt(135), on);  // its first dash
+            QVERIFY(!greenAt(75));       // the space between them
+            if (!shots.isEmpty())
+                QVERIFY(w_->grab().save(shots + (on ? "/pattern-shown.png" : "/pattern-hidden.png")));
+        }
     }
 
     void shortcutsAndAuxiliaryWindows() {
