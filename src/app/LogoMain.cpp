@@ -1,6 +1,7 @@
 #include "app/LogoMain.h"
 #include "app/ParamLink.h"
 
+#include "app/MenuBarKey.h"
 #include "app/WindowCommands.h"
 #include "controls/CWHighlightLabel.h"
 #include "devices/QtClock.h"
@@ -259,6 +260,7 @@ void TLogoAppForm::BuildMenus()
     // Menu shortcuts work whether or not the bar has the focus.
     for (QAction* a : findChildren<QAction*>())
         a->setShortcutContext(Qt::WindowShortcut);
+    new TMenuBarKey(this);
 }
 
 // ---------------------------------------------------------------------------

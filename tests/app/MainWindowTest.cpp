@@ -16,6 +16,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QToolButton>
 
@@ -356,6 +358,22 @@ private slots:
         QVERIFY(w_->AboutBox()->isVisible());
         QTest::keyClick(w_.get(), Qt::Key_F2);  // opens nothing yet
         QVERIFY(w_->isVisible());
+        // F10 opens the first menu; Escape closes it and leaves the keys to
+        // the window, so Right arrow keys again.
+        w_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w_.get()));
+        QTest::keyClick(w_.get(), Qt::Key_F10);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->objectName(), QString("File1"));
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QVERIFY(!QApplication::activePopupWidget());
+        QVERIFY(!w_->menuBar()->activeAction());
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus && focus != w_->menuBar());
+        QTest::keyPress(focus, Qt::Key_Right);
+        QVERIFY(w_->KeyIsDown());
+        QTest::keyRelease(focus, Qt::Key_Right);
     }
 
     void closeSavesSettingsAndAsksWhenWanted() {
