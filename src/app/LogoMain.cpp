@@ -534,7 +534,8 @@ void TLogoAppForm::Calculat1NewPatternFound(uint32_t data, bool bl, bool en)
 void TLogoAppForm::ShowTimerTimer()
 {
     stats_.ResetValues(0);
-    if (showForm_->AutoClose())
+    // "Last Replay" shows "Close on Auto-Reset" off: its figures stay up.
+    if (showForm_->AutoClose() && showForm_->ShownSet() == TTimingStats::kCurrentInput)
         showForm_->hide();
     ShowTimer->Stop();
 }

@@ -118,6 +118,26 @@ private slots:
         QCOMPARE(DotCount(), 0);
         QVERIFY(!w_->ShowForm()->isVisible());
         QVERIFY(!w_->AutoResetTimer().IsActive());
+
+        // "Last Replay" shows the two boxes off: the timer still resets the
+        // Current Input set but leaves the window open for the replay's figures.
+        Press(Qt::Key_F3);
+        w_->ShowForm()->ReplayButton()->click();
+        QVERIFY(!w_->ShowForm()->CheckBox2()->isChecked());
+        t_ = 12000;
+        Tap(100);
+        clock_->Advance(900);
+        QVERIFY(DotCount() > 0);
+        clock_->Advance(3000);
+        QCOMPARE(DotCount(), 0);
+        QVERIFY(w_->ShowForm()->isVisible());
+        // Back on "Current Input" the stored choice closes it again.
+        w_->ShowForm()->CurrentButton()->click();
+        QVERIFY(w_->ShowForm()->CheckBox2()->isChecked());
+        t_ = 20000;
+        Tap(100);
+        clock_->Advance(3900);
+        QVERIFY(!w_->ShowForm()->isVisible());
     }
 
     void autoRepeatMouseAndLateEvents() {
