@@ -1,6 +1,7 @@
 #include "app/LogoMain.h"
 #include "app/ParamLink.h"
 
+#include "app/MenuBarKey.h"
 #include "app/WindowCommands.h"
 #include "controls/CWHighlightLabel.h"
 #include "devices/QtClock.h"
@@ -271,6 +272,7 @@ void TLogoAppForm::BuildMenus()
     // Menu shortcuts work whether or not the bar has the focus.
     for (QAction* a : findChildren<QAction*>())
         a->setShortcutContext(Qt::WindowShortcut);
+    new TMenuBarKey(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -545,7 +547,8 @@ void TLogoAppForm::Calculat1NewPatternFound(uint32_t data, bool bl, bool en)
 void TLogoAppForm::ShowTimerTimer()
 {
     stats_.ResetValues(0);
-    if (showForm_->AutoClose())
+    // "Last Replay" shows "Close on Auto-Reset" off: its figures stay up.
+    if (showForm_->AutoClose() && showForm_->ShownSet() == TTimingStats::kCurrentInput)
         showForm_->hide();
     ShowTimer->Stop();
 }

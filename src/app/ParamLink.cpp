@@ -120,7 +120,7 @@ void TParamLink::AllCapsChanged() {
     for (TCWHighlightLabel* l : {w_.CWLabel1, w_.CWLabel2}) l->SetAllCaps(w_.settings_.AllCaps);
 }
 
-void TParamLink::ShowPatternChanged(bool) { w_.PaintBox1->update(); }
+void TParamLink::ShowPatternChanged(bool on) { w_.PaintBox1->SetShowGreen(on); }
 
 void TParamLink::SetCharSize(int points) {
     for (TCWHighlightLabel* l : {w_.CWLabel1, w_.CWLabel2}) {
