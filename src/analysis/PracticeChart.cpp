@@ -240,7 +240,7 @@ void SvgCanvas::Dot(double x, double y, double radius, ChartColor color) {
 void SvgCanvas::Text(double x, double y, const std::string& text, double size, ChartColor color, Align align) {
     const char* anchor = align == Align::Center ? "middle" : align == Align::Right ? "end" : "start";
     body_ += "<text x=\"" + N(x) + "\" y=\"" + N(y) + "\" font-size=\"" + N(size) + "\" fill=\"" + Rgb(color) +
-             "\" text-anchor=\"" + anchor + "\">" + Escape(text) + "</text>\n";
+             "\" text-anchor=\"" + anchor + "\" xml:space=\"preserve\">" + Escape(text) + "</text>\n";
 }
 
 std::string SvgCanvas::Document() const {
