@@ -110,6 +110,7 @@ void LoadSettings(const IniFile& ini, TSettings& s, const std::string& folder, i
     s.ShCutsTop = ini.GetInt("Form", "ShCutsTop", s.Top);
     s.ShCutsLeft = ini.GetInt("Form", "ShCutsLeft", s.Left);
     s.InitMax = ini.GetBool("Form", "InitMax", false);
+    s.Record = ini.GetBool("Practice", "Record", true);
 }
 
 void SaveSettings(IniFile& ini, const TSettings& s, const TSettingsInfo& info) {
@@ -191,6 +192,8 @@ void SaveSettings(IniFile& ini, const TSettings& s, const TSettingsInfo& info) {
     ini.WriteInt("Form", "ShCutsTop", s.ShCutsTop);
     ini.WriteInt("Form", "ShCutsLeft", s.ShCutsLeft);
     ini.WriteBool("Form", "InitMax", s.InitMax);
+    // Last, so that the sections of older files keep their order.
+    ini.WriteBool("Practice", "Record", s.Record);
 }
 
 bool LoadSettingsFile(const std::string& folder, TSettings& s, int screenWidth, int screenHeight,

@@ -65,6 +65,8 @@ struct TSettings {
     int32_t ShowTop = 0, ShowLeft = 0;
     int32_t ShCutsTop = 0, ShCutsLeft = 0;
     bool InitMax = false;      // main window maximised
+    // Practice
+    bool Record = true;        // keep a record of every session
 };
 
 // Written into the file's Info/Name and Main/Version lines.
