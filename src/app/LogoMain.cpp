@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -83,8 +84,8 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
 
     // The auxiliary windows come after the main window and take their
     // positions from the settings it has just read. Creating the parameters
-    // window applies the stored tones, levels, output and input mode.
-    paramLink_ = std::make_unique<TParamLink>(*this);
+    // window enters the stored input mode (a WAV file is asked for then).
+    paramLink_ = std::make_unique<TParamLink>(*session_, *this, *boxes_);
     paramForm_ = new TParamForm(*paramLink_);
     paramLink_->Attach(paramForm_);
     showForm_ = new TShowForm();
@@ -94,16 +95,20 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
                speedBar_->UnitText();
     };
     showForm_->OnAutoResetOff = [this] { ShowTimer->Stop(); };
-    showForm_->OnAverageLengthChanged = [this](int) { calculat_->ResetAvgTempo(); };
+    showForm_->OnAverageLengthChanged = [this](int) {
+        TSettings s = Settings();
+        s.AvgCountIdx = showForm_->AvgCountIdx();
+        session_->Apply(s);
+    };
     showForm_->OnForwardKeyDown = [this](QKeyEvent* e) { FormKeyDown(e); };
     showForm_->OnForwardKeyUp = [this](QKeyEvent* e) { keyReleaseEvent(e); };
-    showForm_->SetStats(&stats_);
-    showForm_->LoadFromSettings(settings_);
+    showForm_->SetStats(&TimingStats());
+    showForm_->LoadFromSettings(Settings());
     aboutBox_ = new TAboutBox();
     aboutBox_->setObjectName(QStringLiteral("AboutBox"));
     shortCuts_ = new TShortCuts();
     shortCuts_->setObjectName(QStringLiteral("ShortCuts"));
-    shortCuts_->LoadFromSettings(settings_);
+    shortCuts_->LoadFromSettings(Settings());
     commands_->CreateScope();
 }
 
@@ -112,21 +117,17 @@ TScopeForm* TLogoAppForm::ScopeForm() const { return commands_->Scope() ? comman
 TLogoAppForm::~TLogoAppForm()
 {
     // An injected device may outlive the window: it must not call back.
-    if (soundOut_) {
-        if (!closed_)
-            soundOut_->Stop();
-        soundOut_->OnBufferPlayed = nullptr;
-        soundOut_->OnStatus = nullptr;
-    }
+    if (soundOut_ && !closed_)
+        soundOut_->Stop();
     if (soundIn_) {
         if (!closed_)
             soundIn_->Stop();
         soundIn_->OnBufferRecorded = nullptr;
         soundIn_->OnStatus = nullptr;
     }
-    cwout_.OnSpeedChanged = nullptr;
-    keyInput_->OnModeChanged = nullptr;
-    keyInput_->OnPausedChanged = nullptr;
+    session_->RemoveListener(this);
+    SerialPorts().OnPortsChanged = nullptr;
+    paramLink_.reset();
     delete paramForm_;
     delete showForm_;
     delete aboutBox_;
@@ -162,13 +163,13 @@ void TLogoAppForm::BuildLayout()
     // The pattern strip and the two panels.
     panels_ = new TKeyingPanels(central);
     panels_->setObjectName(QStringLiteral("KeyingPanels"));
-    panels_->OnMouseKey = [this](bool down, uint64_t ts) { keyInput_->KeyboardMouse().Key(down, ts); };
+    panels_->OnMouseKey = [this](bool down, uint64_t ts) { KeyInput().KeyboardMouse().Key(down, ts); };
     panels_->OnRedrawRed = [this] { RedrawRedStrip(); };
     panels_->OnResetReplayStats = [this] {
         if (showForm_)
             showForm_->ResetValues(TTimingStats::kLastReplay);
         else
-            stats_.ResetValues(TTimingStats::kLastReplay);
+            TimingStats().ResetValues(TTimingStats::kLastReplay);
     };
     panels_->OnMessage = [this](const std::string& m) { boxes_->Message(QString::fromStdString(m)); };
     PaintBox1 = panels_->Strip();
@@ -178,7 +179,7 @@ void TLogoAppForm::BuildLayout()
         std::vector<uint16_t> codes;
         const std::string text = CWLabel1->GreenText();
         for (size_t i = 0; i < text.size(); ++i)
-            codes.push_back(cwout_.PatternOf(sending_->PanelChar(text, i)));
+            codes.push_back(CWout1().PatternOf(Sending().PanelChar(text, i)));
         return codes;
     };
     col->addWidget(panels_, 1);
@@ -232,7 +233,7 @@ void TLogoAppForm::BuildMenus()
     item(view, "Show/Hide &Decoded Chars  F4", "Show/Hide all decoded characters and patterns",
          "ShowHideDecoded1", QKeySequence(), [this] { ShowHideDecodedChars(); });
     item(view, "Show/Hide &Typed Panel        F8", "Show/Hide panel with typed characters",
-         "ShowHideTyped1", QKeySequence(), [this] { ShowTyped(!settings_.ShTyped); });
+         "ShowHideTyped1", QKeySequence(), [this] { ShowTyped(!Settings().ShTyped); });
     item(view, "&Clear all Panels", "Clear all Panels", "ClearPanels1", QKeySequence("Ctrl+Z"),
          [this] { ClearPanels1Click(); });
 
@@ -269,34 +270,10 @@ void TLogoAppForm::FormCreate()
     versionText_ = ::VersionText();
     DecCharLabel->clear();
 
-    calculat_ = std::make_unique<TCalculat>(*timers_, this, &stats_);
-    calculat_->OnNewPattern = [this](uint32_t d, bool bl, bool en) { Calculat1NewPatternFound(d, bl, en); };
-    calculat_->OnNewTempo = [this](uint32_t t) { speedBar_->ShowActual(t); };
-    calculat_->OnNewAvgTempo = [this](uint32_t t) { speedBar_->ShowAverage(t); };
-    calculat_->SetBandwidthIndex(2);
-    stats_.DotSamples = [this] { return double(cwout_.DotSamples()); };
-    stats_.WordTimeout = [this] { return calculat_->WordTimeout(); };
-    stats_.AverageSpeed = [this] { return calculat_->AvgTempo(); };
-
-    cwout_.SetMinSpeed(20);
-    cwout_.SetTimePttHold(100);
-    cwout_.SetLogAmplitude(-10);
-    cwout_.OnSpeedChanged = [this](int32_t) { ShowSpeed(); };
-
-    sending_ = std::make_unique<TSending>(cwout_, *calculat_, soundOut_, settings_, *panels_);
-    sending_->Wait = [this](int ms) { WaitEvents(ms); };
-    keyInput_ = std::make_unique<TKeyInput>(*calculat_, cwout_, *sending_, settings_, *clock_);
-    sending_->InputMode = [this] { return keyInput_->InputMode(); };
-    keyInput_->OnMessage = [this](const std::string& m) { boxes_->Message(QString::fromStdString(m)); };
-    keyInput_->OnPausedChanged = [this](bool paused) {
-        panels_->SetPausedNotice(paused);
-        commands_->SetPaused(paused);
-    };
-    commands_ = std::make_unique<TWindowCommands>(this, *keyInput_, *calculat_, cwout_, settings_, *boxes_,
-                                                  *timers_, soundIn_, fileDialogs_);
-    calculat_->OnDataProcessed = [this](int l, const int32_t* e, const int32_t* t, const int32_t* k) {
-        commands_->BlockProcessed(l, e, t, k);
-    };
+    session_ = std::make_unique<KeyingSession>(*clock_, *timers_, soundOut_, panels_);
+    session_->AddListener(this);
+    Sending().Wait = [this](int ms) { WaitEvents(ms); };
+    commands_ = std::make_unique<TWindowCommands>(this, *session_, *boxes_, *timers_, soundIn_, fileDialogs_);
 
     // Settings.
     if (settingsFolder_.isEmpty())
@@ -306,89 +283,52 @@ void TLogoAppForm::FormCreate()
     QSize screen(1024, 768);
     if (QScreen* s = QGuiApplication::primaryScreen())
         screen = s->size();
+    TSettings stored;
     std::string error;
-    if (!LoadSettingsFile(settingsFolder_.toStdString(), settings_, screen.width(), screen.height(), error))
+    if (!LoadSettingsFile(settingsFolder_.toStdString(), stored, screen.width(), screen.height(), error))
         boxes_->Message(QString::fromStdString(error));
-    ApplySettings();
 
-    sending_->SetKeyVolume(settings_.Muted ? 0 : 65535);
-
-    if (soundOut_)
-        soundOut_->OnStatus = [this](const std::string& m) { SoundStatusChanged(QString::fromStdString(m)); };
     if (soundIn_) {
-        soundIn_->OnStatus = [this](const std::string& m) { SoundStatusChanged(QString::fromStdString(m)); };
+        soundIn_->OnStatus = [this](const std::string& m) { session_->SoundStatusChanged(m); };
         soundIn_->SetBufferSamples(800);
         soundIn_->SetBufferTime(100);
         soundIn_->SetChannels(1);
     }
-    // Without sound the program still keys and decodes; the status bar says why.
-    const std::string soundOff = sending_->StartOutput();
+    // The stored settings take effect once, through the session.
+    const std::string soundOff = session_->Start(stored);
+    SpeedUpDown->SetPosition(Settings().TargetSpeed);
+    ShowSpeed();
+    CWLabel1->SetAllCaps(Settings().AllCaps);
+    CWLabel2->SetAllCaps(Settings().AllCaps);
+    speedBar_->SetWpM(Settings().WpM);
+    resize(std::max(stored.Width, minimumWidth()), std::max(stored.Height, minimumHeight()));
+    move(stored.Left, stored.Top);
     if (!soundOff.empty())
-        SoundStatusChanged(QString::fromStdString(soundOff));
+        session_->SoundStatusChanged(soundOff);
 
-    serialInput_ = std::make_unique<TSerialInput>(injectedLines_, settings_, *keyInput_);
+    serialInput_ = std::make_unique<TSerialInput>(injectedLines_, *session_);
+    // Ports detected again: a vanished port in use ends COM mode, then the
+    // parameters window's list follows.
+    SerialPorts().OnPortsChanged = [this] {
+        serialInput_->PortsChanged();
+        if (paramForm_)
+            paramForm_->RefillComPorts();
+    };
 
     speedChangeConfirmed_ = false;
-    sending_->SetVolume(1);
-    cwout_.SetBuffersize(10000);
     // The stored mode itself is entered by the parameters window; a WAV
     // file is asked for only once that window exists.
-    if (settings_.RXInput == WavFile)
-        SetInputMode(KeybdMouse);
-    if (!settings_.ShTyped)
+    if (stored.RXInput == WavFile)
+        KeyInput().SetInputMode(KeybdMouse);
+    if (!Settings().ShTyped)
         ShowTyped(false);
     decodedHidden_ = false;
 }
 
-void TLogoAppForm::ApplySettings()
+TSettings TLogoAppForm::SettingsToSave() const
 {
-    const TSettings& s = settings_;
-    SpeedUpDown->SetPosition(s.TargetSpeed);
-    cwout_.SetSpeed(SpeedUpDown->Position());
-    calculat_->SetTempo(cwout_.Speed());
-    ShowSpeed();
-
-    cwout_.SetFrequency2(s.TxFrequency2);
-    cwout_.SetFrequency(s.Binaural ? s.TxFrequency : s.TxFrequency2);
-    cwout_.SetExtraChars(s.TxExtended);
-    cwout_.SetLogAmplitude(std::clamp(s.OutputLevel, -40, 0));
-    cwout_.SetTimePttStart(s.PttStart);
-
-    calculat_->SetCenterFreq(uint32_t(std::max(0, s.RxFrequency)));
-    calculat_->SetProcessMode(s.Mode == 0 ? tProcessMode::broad : tProcessMode::narrow);
-    calculat_->SetNoiseBlank(s.Bounce);
-    calculat_->SetInputScaledB(std::clamp(s.InputLevel, -30, 12));
-
-    cwdecode_.SetSpecialChars(s.RxExtended);
-    cwdecode_.SetAring(s.Aring);
-    cwdecode_.SetErrQm(s.ErrQM);
-    cwdecode_.SetDisplay2Prosigns(s.DisplayPros);
-
-    CWLabel1->SetAllCaps(s.AllCaps);
-    CWLabel2->SetAllCaps(s.AllCaps);
-    speedBar_->SetWpM(s.WpM);
-
-
-    resize(std::max(s.Width, minimumWidth()), std::max(s.Height, minimumHeight()));
-    move(s.Left, s.Top);
-}
-
-void TLogoAppForm::CollectSettings()
-{
-    TSettings& s = settings_;
-    s.TargetSpeed = cwout_.Speed();
-    s.TxExtended = cwout_.ExtraChars();
-    s.OutputLevel = cwout_.LogAmplitude();
-    s.Slope = cwout_.Slope();
-    s.PttStart = cwout_.TimePttStart();
-    s.RxFrequency = int32_t(calculat_->CenterFreq());
-    s.Mode = calculat_->ProcessMode() == tProcessMode::broad ? 0 : 1;
-    s.Bounce = calculat_->NoiseBlank();
-    s.InputLevel = calculat_->InputScaledB();
-    s.RxExtended = cwdecode_.SpecialChars();
-    s.Aring = cwdecode_.Aring();
-    s.ErrQM = cwdecode_.ErrQm();
-    s.RXInput = std::max(0, keyInput_->InputMode());
+    // The session's settings; the windows hand back where they stand.
+    TSettings s = Settings();
     s.InitMax = isMaximized();
     if (!s.InitMax) {
         s.Top = y();
@@ -399,34 +339,32 @@ void TLogoAppForm::CollectSettings()
     paramForm_->SaveToSettings(s);
     showForm_->SaveToSettings(s);
     shortCuts_->SaveToSettings(s);
+    return s;
 }
 
 bool TLogoAppForm::FormCloseQuery()
 {
-    cwout_.ReleasePttNow();
+    CWout1().ReleasePttNow();
     DropTypeAhead();
-    if (settings_.AskEnd && !boxes_->AskOkCancel(QStringLiteral("Do you really want to exit Orvo Tapmeter?"))) {
-        cwout_.Resume();
+    if (Settings().AskEnd && !boxes_->AskOkCancel(QStringLiteral("Do you really want to exit Orvo Tapmeter?"))) {
+        CWout1().Resume();
         return false;
     }
-    if (soundOut_)
-        soundOut_->Stop();
+    session_->Stop();
     if (soundIn_)
         soundIn_->Stop();
-    keyInput_->CloseSource();
     return true;
 }
 
 void TLogoAppForm::FormClose()
 {
-    CollectSettings();
     TSettingsInfo info;
     info.name = "Orvo Tapmeter - Morse keying timing meter";
     info.version = versionText_.toStdString();
     std::string error;
-    if (!SaveSettingsFile(settingsFolder_.toStdString(), settings_, info, error))
+    if (!SaveSettingsFile(settingsFolder_.toStdString(), SettingsToSave(), info, error))
         boxes_->Message(QString::fromStdString(error));
-    cwout_.Stop();
+    CWout1().Stop();
     if (soundOut_)
         soundOut_->Close();
     if (soundIn_)
@@ -437,9 +375,7 @@ void TLogoAppForm::FormClose()
     shortCuts_->hide();
     if (ScopeForm())
         ScopeForm()->ShowScope(false);
-    calculat_->OnNewPattern = nullptr;
-    calculat_->OnNewTempo = nullptr;
-    calculat_->OnNewAvgTempo = nullptr;
+    session_->RemoveListener(this);
 }
 
 void TLogoAppForm::closeEvent(QCloseEvent* e)
@@ -469,17 +405,16 @@ void TLogoAppForm::ChangeTargetSpeed(int delta)
             return;
         speedChangeConfirmed_ = true;
     }
-    cwout_.SetSpeed(cwout_.Speed() + delta);
-    SpeedUpDown->SetPosition(cwout_.Speed());
-    calculat_->SetTempo(cwout_.Speed());
-    stats_.UpdateDisplay();
+    session_->SetTargetSpeed(CWout1().Speed() + delta);
+    SpeedUpDown->SetPosition(CWout1().Speed());
+    TimingStats().UpdateDisplay();
     RedrawRedStrip();
 }
 
 void TLogoAppForm::TargetEntered(int speed)
 {
     // Only a real change can invalidate what was keyed, so only then ask.
-    if (speed != cwout_.Speed() && CWLabel2->Length() > 0 && !speedChangeConfirmed_) {
+    if (speed != CWout1().Speed() && CWLabel2->Length() > 0 && !speedChangeConfirmed_) {
         if (!boxes_->AskYesNo(QString::fromLatin1(kSpeedWarning))) {
             ShowSpeed();
             ClearFocus();
@@ -487,37 +422,24 @@ void TLogoAppForm::TargetEntered(int speed)
         }
         speedChangeConfirmed_ = true;
     }
-    cwout_.SetSpeed(speed);
-    calculat_->SetTempo(cwout_.Speed());
+    session_->SetTargetSpeed(speed);
     ShowSpeed();
-    stats_.UpdateDisplay();
+    TimingStats().UpdateDisplay();
     RedrawRedStrip();
     ClearFocus();
 }
 
-void TLogoAppForm::ShowSpeed() { speedBar_->ShowTarget(cwout_.Speed()); }
-
-int TLogoAppForm::AverageLength() const
-{
-    if (showForm_)
-        return showForm_->AverageLength();
-    static const int lengths[4] = {10, 20, 50, 100};
-    return lengths[std::clamp(settings_.AvgCountIdx, 0, 3)];
-}
+void TLogoAppForm::ShowSpeed() { speedBar_->ShowTarget(CWout1().Speed()); }
 
 // ---------------------------------------------------------------------------
 // Decoded characters, panels and zones
 
-void TLogoAppForm::Calculat1NewPatternFound(uint32_t data, bool bl, bool en)
+void TLogoAppForm::CharacterDecoded(const std::string& decoded, bool wordEnd)
 {
-    if (data == 256 && settings_.ErrErase) {
-        ClearPanel2Click();
-        return;
-    }
-    std::string text = cwdecode_.Decode(data, bl);
-    QString shown = FromBytes(text);
-    DecCharLabel->setText(settings_.AllCaps ? shown.toUpper() : shown);
-    if (en)
+    std::string text = decoded;
+    const QString shown = FromBytes(text);
+    DecCharLabel->setText(Settings().AllCaps ? shown.toUpper() : shown);
+    if (wordEnd)
         text += wordSpaceChar_;
     CWLabel2->AddDecodedText(text);
     RedrawRedStrip();
@@ -531,7 +453,7 @@ void TLogoAppForm::Calculat1NewPatternFound(uint32_t data, bool bl, bool en)
 
 void TLogoAppForm::ShowTimerTimer()
 {
-    stats_.ResetValues(0);
+    TimingStats().ResetValues(0);
     if (showForm_->AutoClose())
         showForm_->hide();
     ShowTimer->Stop();
@@ -540,11 +462,13 @@ void TLogoAppForm::ShowTimerTimer()
 void TLogoAppForm::ClearPanel2Click()
 {
     CWLabel2->Clear();
-    calculat_->ClearHistory();
+    session_->ClearDecoded();
+}
+
+void TLogoAppForm::DecodedCleared()
+{
     PaintBox1->ClearRed();
-    calculat_->ResetAvgTempo();
     speedBar_->ShowActual(0);
-    stats_.ResetValues(2);
     DecCharLabel->clear();
     speedChangeConfirmed_ = false;
 }
@@ -569,11 +493,11 @@ void TLogoAppForm::ZoneMove(int which, int32_t delta)
         const int32_t before = CWLabel2->RedStart();
         const int32_t after = CWLabel2->MoveRedStart(delta);
         if (delta == TCalculat::kToOldest)
-            calculat_->MoveCursor(TCalculat::kToOldest);
+            Calculat1().MoveCursor(TCalculat::kToOldest);
         else if (delta == TCalculat::kToNewest)
-            calculat_->MoveCursor(TCalculat::kToNewest);
+            Calculat1().MoveCursor(TCalculat::kToNewest);
         else if (after != before)
-            calculat_->MoveCursor(delta);
+            Calculat1().MoveCursor(delta);
         if (!jump || after != before)
             RedrawRedStrip();
         commands_->UpdateScopeStatus();
@@ -593,7 +517,9 @@ void TLogoAppForm::ShowHideDecodedChars()
 
 void TLogoAppForm::ShowTyped(bool on)
 {
-    settings_.ShTyped = on;
+    TSettings s = Settings();
+    s.ShTyped = on;
+    session_->Apply(s);
     panels_->SetTypedShown(on);
 }
 
@@ -627,7 +553,7 @@ void TLogoAppForm::SetParameters1Click() { paramForm_->ToggleVisible(); }
 
 void TLogoAppForm::RedrawRedStrip()
 {
-    TCalculat& calc = *calculat_;
+    TCalculat& calc = Calculat1();
     calc.ClearTimingSums();
     const int32_t oldest = calc.HistCount() > 0 && calc.Browsing() ? calc.CursorBack() : 0;
     const int count = calc.HistCount() > 0 ? oldest + 1 : 0;
@@ -637,26 +563,90 @@ void TLogoAppForm::RedrawRedStrip()
             // The zone's first character is the one the timing window and
             // the large letter describe.
             calc.AccumulateRecord(rec);
-            const QString t = FromBytes(cwdecode_.Decode(rec[0], false));
-            DecCharLabel->setText(settings_.AllCaps ? t.toUpper() : t);
+            const QString t = FromBytes(CWDecode1().Decode(rec[0], false));
+            DecCharLabel->setText(Settings().AllCaps ? t.toUpper() : t);
         }
-    }, std::max(1, cwout_.DotSamples()) / 8.0, calc.NominalWordSpace());
+    }, std::max(1, CWout1().DotSamples()) / 8.0, calc.NominalWordSpace());
 }
 
-void TLogoAppForm::FlashKeyingDisplay() { PaintBox1->Flash(); }
+// ---------------------------------------------------------------------------
+// Session events
 
-void TLogoAppForm::MuteOutput() { sending_->SetVolume(0); }
+void TLogoAppForm::ActualSpeed(uint32_t cpm) { speedBar_->ShowActual(cpm); }
+void TLogoAppForm::AverageSpeed(uint32_t cpm) { speedBar_->ShowAverage(cpm); }
+
+void TLogoAppForm::PausedChanged(bool paused)
+{
+    panels_->SetPausedNotice(paused);
+    commands_->SetPaused(paused);
+}
+
+void TLogoAppForm::Message(const std::string& text) { boxes_->Message(QString::fromStdString(text)); }
+void TLogoAppForm::SoundStatus(const std::string& text) { soundStatus_->setText(QString::fromStdString(text)); }
+void TLogoAppForm::FlashKeying() { PaintBox1->Flash(); }
+
+void TLogoAppForm::BlockProcessed(int l, const int32_t* env, const int32_t* thr, const int32_t* key)
+{
+    commands_->BlockProcessed(l, env, thr, key);
+}
+
+void TLogoAppForm::SettingsApplied(const TSettings& before, const TSettings& now)
+{
+    if (before.TargetSpeed != now.TargetSpeed) {
+        SpeedUpDown->SetPosition(now.TargetSpeed);
+        ShowSpeed();
+    }
+    if (before.AllCaps != now.AllCaps) {
+        PaintBox1->update();
+        for (TCWHighlightLabel* l : {CWLabel1, CWLabel2})
+            l->SetAllCaps(now.AllCaps);
+    }
+    if (before.WpM != now.WpM)
+        SpeedDisplayChanged();
+    if (before.ShPatt != now.ShPatt)
+        PatternDisplayChanged();
+}
+
+void TLogoAppForm::SetBinaural(bool on)
+{
+    TSettings s = Settings();
+    s.Binaural = on;
+    session_->Apply(s);
+}
+
+void TLogoAppForm::SpeedDisplayChanged()
+{
+    speedBar_->SetWpM(Settings().WpM);
+    auto* actual = speedBar_->findChild<QLineEdit*>(QStringLiteral("RecSpeed"));
+    if (actual && !actual->text().isEmpty()) {
+        speedBar_->ShowActual(uint32_t(std::max(0, Calculat1().NewRecTempo())));
+        speedBar_->ShowAverage(Calculat1().AvgTempo());
+    }
+    if (showForm_)
+        showForm_->UpdateDisplay();
+}
+
+void TLogoAppForm::PatternDisplayChanged() { PaintBox1->update(); }
+
+void TLogoAppForm::SetCharSize(int points)
+{
+    for (TCWHighlightLabel* l : {CWLabel1, CWLabel2}) {
+        QFont f = l->font();
+        f.setPointSize(points);
+        l->SetFont(f);
+    }
+}
+
+void TLogoAppForm::ForwardKeyDown(int qtKey, bool shift)
+{
+    QKeyEvent e(QEvent::KeyPress, qtKey, shift ? Qt::ShiftModifier : Qt::NoModifier);
+    FormKeyDown(&e);
+}
 
 // ---------------------------------------------------------------------------
 // Sound
 
 QString TLogoAppForm::SoundStatus() const { return soundStatus_->text(); }
-
-void TLogoAppForm::SoundStatusChanged(const QString& message)
-{
-    soundStatus_->setText(message);
-    sending_->SoundStateChanged();
-}
 
 void TLogoAppForm::WaitEvents(int ms)
 {

@@ -20,15 +20,14 @@ class QWidget;
 class TCalculat;
 class TCWHighlightLabel;
 class TCWout;
-class TKeyInput;
-struct TSettings;
+class KeyingSession;
 
 class TWindowCommands {
 public:
     // dialogs: null = Qt's file dialog on the window. soundIn may be null
     // (no Sound Input mode then).
-    TWindowCommands(QWidget* window, TKeyInput& keyInput, TCalculat& calc, const TCWout& gen, TSettings& settings,
-                    IMessageBoxes& boxes, ITimerFactory& timers, ISoundIn* soundIn, IFileDialogs* dialogs);
+    TWindowCommands(QWidget* window, KeyingSession& session, IMessageBoxes& boxes, ITimerFactory& timers,
+                    ISoundIn* soundIn, IFileDialogs* dialogs);
     ~TWindowCommands();
 
     // The scope window: made once the window's menus exist, so their
@@ -60,7 +59,7 @@ public:
 private:
     QWidget* window_;
     TCalculat& calc_;
-    TSettings& settings_;
+    KeyingSession& session_;
     IMessageBoxes& boxes_;
     TQtFileDialogs qtDialogs_;
     IFileDialogs* dialogs_;

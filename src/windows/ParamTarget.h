@@ -2,8 +2,9 @@
 // What the parameters dialog drives and reads: the generator's tones and
 // level, the analyser's signal settings, the decoder's character set, the
 // input mode, the sound devices, the serial key line and the main window's
-// display. The main window implements it; tests use a fake. Plain settings
-// (check boxes without side effects) are written straight into Settings().
+// display. The main window implements it; tests use a fake. The settings
+// in force are read from Settings(); an edited value is handed back through
+// Apply, which changes what differs.
 
 #include <cstdint>
 #include <string>
@@ -17,8 +18,9 @@ class IParamTarget {
 public:
     virtual ~IParamTarget() = default;
 
-    // Main-window fields named after their INI keys.
-    virtual TSettings& Settings() = 0;
+    // The settings in force, and an edited value to take their place.
+    virtual const TSettings& Settings() const = 0;
+    virtual void Apply(const TSettings& s) = 0;
 
     // Input mode: 0 Keybd/Mouse, 1 Sound Input, 2 COM Port, 3 WAV file.
     // SetInputMode returns false when the mode could not be entered; the

@@ -323,23 +323,23 @@ void TParamForm::Wire() {
     TXCharGroup_->OnClick = [this] { target_.SetExtraChars(TXCharGroup_->ItemIndex() != 0); };
     BounceGroup_->OnClick = [this] { target_.SetNoiseBlank(BounceGroup_->ItemIndex() != 0); };
     InputInvertedGroup_->OnClick = [this] {
-        target_.Settings().Invert = InputInvertedGroup_->ItemIndex() != 0;
+        Store(&TSettings::Invert, InputInvertedGroup_->ItemIndex() != 0);
         target_.SetOutputVolume(0);
     };
     SpeedDisplayGroup_->OnClick = [this] {
-        target_.Settings().WpM = SpeedDisplayGroup_->ItemIndex() != 0;
+        Store(&TSettings::WpM, SpeedDisplayGroup_->ItemIndex() != 0);
         target_.SpeedDisplayChanged();
     };
 
     KeyFreq_->Target = [&t] { return t.Frequency2(); };
     KeyFreq_->SetTarget = [&t](int v) { t.SetFrequency2(v); };
-    KeyFreq_->OnStored = [&t](int v) { t.Settings().TxFrequency2 = v; };
+    KeyFreq_->OnStored = [this](int v) { Store(&TSettings::TxFrequency2, v); };
     KeyFreq_->OnClickDone = [this] { TXOutputGroupClick(); };
     KeyFreq_->OnCommitDone = [this] { ApplyKeyTone(); };
     KeyFreq_->EnterNeedsEnabled = true;
     TXFreq_->Target = [&t] { return t.Frequency(); };
     TXFreq_->SetTarget = [&t](int v) { t.SetFrequency(v); };
-    TXFreq_->OnStored = [&t](int v) { t.Settings().TxFrequency = v; };
+    TXFreq_->OnStored = [this](int v) { Store(&TSettings::TxFrequency, v); };
     TXFreq_->EnterNeedsEnabled = true;
     RXFreq_->Target = [&t] { return t.CenterFreq(); };
     RXFreq_->SetTarget = [&t](int v) { t.SetCenterFreq(v); };
@@ -351,21 +351,21 @@ void TParamForm::Wire() {
     connect(InpLevelBar_, &QScrollBar::valueChanged, this, [this] { InpLevelBarChange(); });
 
     connect(MuteBox_, &QCheckBox::toggled, this, [this] { MuteBoxClick(); });
-    connect(KeyMuteBox_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().KeyMuted = on; });
-    connect(CheckBoxEqkey_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().EqKeyOpt = on; });
-    connect(CheckBoxPrepend_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().Prepend = on; });
-    connect(HHCheckBox_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().ErrErase = on; });
+    connect(KeyMuteBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::KeyMuted, on); });
+    connect(CheckBoxEqkey_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::EqKeyOpt, on); });
+    connect(CheckBoxPrepend_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::Prepend, on); });
+    connect(HHCheckBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::ErrErase, on); });
     connect(ProsCheckBox_, &QCheckBox::toggled, this, [this](bool on) {
-        target_.Settings().DisplayPros = on;
+        Store(&TSettings::DisplayPros, on);
         target_.SetDisplay2Prosigns(on);
     });
     connect(FlashCheckBox_, &QCheckBox::toggled, this, [this] { FlashCheckBoxClick(); });
     connect(AllCapsCheckBox_, &QCheckBox::toggled, this, [this](bool on) {
-        target_.Settings().AllCaps = on;
+        Store(&TSettings::AllCaps, on);
         target_.AllCapsChanged();
     });
     connect(CheckBoxPattern_, &QCheckBox::toggled, this, [this](bool on) {
-        target_.Settings().ShPatt = on;
+        Store(&TSettings::ShPatt, on);
         target_.ShowPatternChanged(on);
     });
 
@@ -390,7 +390,7 @@ void TParamForm::Wire() {
 }
 
 void TParamForm::FormCreate() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     PlaceOnWorkArea(this, s.ParamTop, s.ParamLeft);
 
     TXFreq_->ShowValue(s.TxFrequency);
@@ -551,7 +551,7 @@ void TParamForm::LevelBarChange() {
 
 void TParamForm::MuteBoxClick() {
     const bool muted = MuteBox_->isChecked();
-    target_.Settings().Muted = muted;
+    Store(&TSettings::Muted, muted);
     target_.SetKeyVolume(muted ? 0 : 65535);
     StaticText5_->setEnabled(!muted);
     KeyMuteBox_->setEnabled(!muted);
@@ -559,7 +559,7 @@ void TParamForm::MuteBoxClick() {
 
 void TParamForm::FlashCheckBoxClick() {
     // Unticked by the sample modes while disabled: the setting stays.
-    if (FlashCheckBox_->isEnabled()) target_.Settings().WordSpaceFlash = FlashCheckBox_->isChecked();
+    if (FlashCheckBox_->isEnabled()) Store(&TSettings::WordSpaceFlash, FlashCheckBox_->isChecked());
 }
 
 void TParamForm::LaunchMixer(bool input) {
@@ -595,24 +595,24 @@ int TParamForm::RefillDevices(QComboBox* box, const std::vector<std::string>& ch
 }
 
 void TParamForm::RefillInputDevices() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     const int index = RefillDevices(WavInBox_, target_.InputDeviceChoices(), s.RXDevice, inputFilled_, "input");
     if (index < 0) return;
-    s.RXDevice = index;
+    Store(&TSettings::RXDevice, index);
     WavInBoxChange();
 }
 
 void TParamForm::RefillOutputDevices() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     const int index = RefillDevices(WavOutBox_, target_.OutputDeviceChoices(), s.TXDevice, outputFilled_, "output");
     if (index < 0) return;
-    s.TXDevice = index;
+    Store(&TSettings::TXDevice, index);
     WavOutBoxChange();
 }
 
 void TParamForm::WavInBoxChange() {
     const int item = WavInBox_->currentIndex();
-    if (item >= 0) target_.Settings().RXDevice = item;
+    if (item >= 0) Store(&TSettings::RXDevice, item);
     ISoundIn* in = target_.SoundIn1();
     if (!in) return;
     const int device = item <= 0 ? -1 : item - 1;
@@ -626,7 +626,7 @@ void TParamForm::WavInBoxChange() {
 
 void TParamForm::WavOutBoxChange() {
     const int item = WavOutBox_->currentIndex();
-    if (item >= 0) target_.Settings().TXDevice = item;
+    if (item >= 0) Store(&TSettings::TXDevice, item);
     ISoundOut* out = target_.SoundOut1();
     if (!out) return;
     const int device = item <= 0 ? -1 : item - 1;
@@ -641,7 +641,7 @@ void TParamForm::WavOutBoxChange() {
 // Serial port
 
 void TParamForm::RefillComPorts() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     ComPortBox_->clear();
     const bool wasOpen = target_.ComIsOpen();
     const int openPort = wasOpen ? target_.PortNumber() : 0;
@@ -664,7 +664,7 @@ void TParamForm::RefillComPorts() {
         }
         ComPortBox_->setCurrentIndex(index);
         const int n = PortNumberOf(ComPortBox_->itemText(index).toStdString());
-        s.RXComPort = n;
+        Store(&TSettings::RXComPort, n);
         if (!(wasOpen && n == openPort)) {
             close();
             target_.SetPortNumber(n);
@@ -683,25 +683,25 @@ void TParamForm::RefillComPorts() {
         ComPortBox_->addItem(QStringLiteral("none"));
         ComPortBox_->setCurrentIndex(0);
         target_.SetPortNumber(0);
-        s.RXComPort = 0;
-        if (s.RXInput == 2) s.RXInput = 0;
+        Store(&TSettings::RXComPort, 0);
+        if (s.RXInput == 2) Store(&TSettings::RXInput, 0);
         RXInputGroup_->Button(2)->setEnabled(false);
         if (target_.InputMode() == 2) RXInputGroup_->SetItemIndex(0);
     }
 }
 
 void TParamForm::ComPortBoxChange() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     const int n = PortNumberOf(ComPortBox_->currentText().toStdString());
     target_.SetPortNumber(n);
     if (target_.InputMode() != 2) {
-        s.RXComPort = n;
+        Store(&TSettings::RXComPort, n);
         return;
     }
     if (target_.ComIsOpen()) {
         target_.ClearHistory();
         lastGoodComIndex_ = ComPortBox_->currentIndex();
-        s.RXComPort = n;
+        Store(&TSettings::RXComPort, n);
         target_.SetDtr(s.DTR);
         target_.SetRts(s.RTS);
         target_.StartMonitor();
@@ -723,21 +723,21 @@ void TParamForm::DTRBoxChange() {
     const int v = DTRBox_->currentIndex();
     if (v < 0 || !target_.ComIsOpen()) return;
     target_.SetDtr(v == 1);
-    target_.Settings().DTR = v == 1;
+    Store(&TSettings::DTR, v == 1);
 }
 
 void TParamForm::RTSBoxChange() {
     const int v = RTSBox_->currentIndex();
     if (v < 0 || !target_.ComIsOpen()) return;
     target_.SetRts(v == 1);
-    target_.Settings().RTS = v == 1;
+    Store(&TSettings::RTS, v == 1);
 }
 
 void TParamForm::InputLineBoxChange() {
     const int sel = InputLineBox_->currentIndex();
     if (sel < 0) return;
     target_.SetMonitorEvents(sel == 0 ? 2 : (sel == 1 ? 4 : 6));
-    target_.Settings().Event = sel;
+    Store(&TSettings::Event, sel);
 }
 
 // ---------------------------------------------------------------------------
@@ -745,7 +745,7 @@ void TParamForm::InputLineBoxChange() {
 
 void TParamForm::CharSizeBoxChange() {
     if (CharSizeBox_->currentIndex() < 0) CharSizeBox_->setCurrentIndex(0);
-    target_.Settings().CharSizeItem = CharSizeBox_->currentIndex();
+    Store(&TSettings::CharSizeItem, CharSizeBox_->currentIndex());
     target_.SetCharSize(CharSizeBox_->currentText().toInt());
 }
 

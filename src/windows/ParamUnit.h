@@ -8,6 +8,9 @@
 
 #include <QWidget>
 
+#include "settings/Settings.h"
+#include "windows/ParamTarget.h"
+
 #include <string>
 #include <vector>
 
@@ -100,6 +103,14 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
+    // A setting the window edits: the settings in force, with one value
+    // changed, handed back to the target.
+    template <class T, class V> void Store(T TSettings::*member, const V& value) {
+        TSettings s = target_.Settings();
+        s.*member = T(value);
+        target_.Apply(s);
+    }
+
     void BuildLayout();
     void Wire();
     void FormCreate();

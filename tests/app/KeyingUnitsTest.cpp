@@ -4,8 +4,8 @@
 // prosign brackets is checked through the window's keys.)
 
 #include "analysis/Calculat.h"
-#include "app/KeyInput.h"
-#include "app/Sending.h"
+#include "session/KeyInput.h"
+#include "session/Sending.h"
 #include "devices/ManualClock.h"
 #include "devices/NullSound.h"
 #include "morse/CWout.h"

@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include "devices/NullSound.h"
 
-#include "app/KeyTiming.h"
+#include "session/KeyTiming.h"
 #include "app/SingleInstance.h"
 #include "windows/About.h"
 #include "windows/Shorts.h"

@@ -59,7 +59,8 @@ struct FakeTarget : IParamTarget {
 
     FakeTarget() { out.active = true; }
 
-    TSettings& Settings() override { return s; }
+    const TSettings& Settings() const override { return s; }
+    void Apply(const TSettings& next) override { s = next; }
     int InputMode() const override { return mode; }
     bool SetInputMode(int m) override {
         modeCalls.push_back(m);
