@@ -5,6 +5,7 @@
 
 #include "analysis/Calculat.h"
 #include "session/KeyInput.h"
+#include "session/KeyingSession.h"
 #include "session/Sending.h"
 #include "devices/ManualClock.h"
 #include "devices/NullSound.h"
@@ -256,4 +257,46 @@ TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
     r.sending.SoundStateChanged();
     EXPECT_FALSE(r.sending.SendingTyped());
     EXPECT_FALSE(r.cwout.HasChars());
+}
+
+// The keying session applies a settings value as a whole: what differs
+// reaches the working parts, clamped values are kept as the parts took
+// them, and every listener hears of it.
+TEST(KeyingSessionTest, AppliesWhatDiffersAndTellsEveryListener)
+{
+    struct Counting : ISessionListener {
+        int applied = 0, speeds = 0;
+        void SettingsApplied(const TSettings&, const TSettings&) override { ++applied; }
+        void TargetSpeedChanged(int) override { ++speeds; }
+    } a, b;
+    ManualClock clock;
+    KeyingSession session(clock, clock, nullptr);
+    session.AddListener(&a);
+    session.AddListener(&b);
+
+    TSettings s = session.Settings();
+    s.TargetSpeed = 100;
+    s.RxFrequency = 600;
+    s.Mode = 0;
+    s.OutputLevel = -99;  // the generator keeps -40 at most
+    s.RxExtended = false;
+    s.AvgCountIdx = 2;
+    session.Apply(s);
+    EXPECT_EQ(session.CWout().Speed(), 100);
+    EXPECT_EQ(session.Calculat().CenterFreq(), 600u);
+    EXPECT_EQ(session.Calculat().ProcessMode(), tProcessMode::broad);
+    EXPECT_FALSE(session.Decoder().SpecialChars());
+    EXPECT_EQ(session.Settings().OutputLevel, -40);
+    EXPECT_EQ(session.AverageLength(), 50);
+    EXPECT_EQ(a.applied, 1);
+    EXPECT_EQ(b.applied, 1);
+    EXPECT_EQ(a.speeds, 1);
+
+    // A speed changed from the keys is the setting in force (and saved).
+    session.SetTargetSpeed(500);
+    EXPECT_EQ(session.Settings().TargetSpeed, 300);
+    session.RemoveListener(&b);
+    session.Apply(session.Settings());
+    EXPECT_EQ(a.applied, 2);
+    EXPECT_EQ(b.applied, 1);
 }
