@@ -68,6 +68,7 @@ struct NullView : ISendingView {
     void RedrawRedStrip() override {}
     void ResetReplayStats() override {}
     void Message(const std::string&) override {}
+    void Status(const std::string&) override {}
 };
 
 int Latency(int keys) {

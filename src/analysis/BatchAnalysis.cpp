@@ -86,10 +86,6 @@ void AnalysisSession::NewPattern(uint32_t data, bool bl, bool en) {
     e.elements.assign(rec.begin() + 2, rec.begin() + 2 + n);
     result_.characters.push_back(std::move(e));
 
-    // As the main window: the speed shown is the newest character's own.
-    calc_.ClearTimingSums();
-    calc_.AccumulateRecord(rec);
-
     // The next character is judged against the speed this one shows.
     if (follow_ && follower_.Update(rec)) {
         calc_.FollowDot(static_cast<int32_t>(std::lround(follower_.Dot())));
@@ -99,9 +95,15 @@ void AnalysisSession::NewPattern(uint32_t data, bool bl, bool en) {
 
 void AnalysisSession::UseRobustDetector(double dotMs) {
     robust_ = std::make_unique<TRobustDetector>(center_, dotMs);
-    // Its transitions take the key path, timed in ms of the samples; the
-    // clock then stands for the sample time.
-    robust_->OnEdge = [this](double ms, bool down) { KeyAt(static_cast<uint64_t>(std::llround(ms)), down); };
+    robust_->SetSink(&keyPath_);
+}
+
+void AnalysisSession::KeyPath::KeyEdge(double ms, bool down) {
+    session.KeyAt(static_cast<uint64_t>(std::llround(ms)), down);
+}
+
+void AnalysisSession::KeyPath::KeyTime(double ms) {
+    if (ms > 0) session.clock_.AdvanceTo(static_cast<uint64_t>(ms));
 }
 
 void AnalysisSession::StartSpeed(double dotMs) {
@@ -116,8 +118,6 @@ void AnalysisSession::StartSpeed(double dotMs) {
 void AnalysisSession::FeedBlock(const int16_t* samples) {
     if (robust_) {
         robust_->Process(samples, kBlock);
-        const double settled = robust_->SettledMs();
-        if (settled > 0) clock_.AdvanceTo(static_cast<uint64_t>(settled));
         return;
     }
     calc_.ProcessSamples(samples, kBlock);

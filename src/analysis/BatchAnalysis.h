@@ -109,6 +109,15 @@ public:
     static constexpr int32_t kBlock = 400;
 
 private:
+    // The robust detector's edges take the key path, timed in ms of the
+    // samples; the clock then stands for the sample time.
+    struct KeyPath : IKeyEdgeSink {
+        explicit KeyPath(AnalysisSession& s) : session(s) {}
+        void KeyEdge(double ms, bool down) override;
+        void KeyTime(double ms) override;
+        AnalysisSession& session;
+    };
+
     void NewPattern(uint32_t data, bool bl, bool en);
     void UseRobustDetector(double dotMs);
 
@@ -121,6 +130,7 @@ private:
     bool follow_ = false;
     int32_t center_ = 800;
     std::unique_ptr<TRobustDetector> robust_;
+    KeyPath keyPath_{*this};
     AnalysisResult result_;
     bool keyIsDown_ = false;
     uint64_t lastKeyTime_ = 0;

@@ -121,6 +121,7 @@ void TRobustDetector::Process(const int16_t* samples, size_t count) {
             break;
         }
     }
+    if (sink_) sink_->KeyTime(SettledMs());
 }
 
 void TRobustDetector::Finish() {
@@ -164,8 +165,8 @@ void TRobustDetector::EndMark(int64_t start, int64_t end) {
     const double down = std::max((t0 - delay) / 8.0, lastEdgeMs_);
     const double up = std::max((t1 - delay) / 8.0, down);
     lastEdgeMs_ = up;
-    if (OnEdge) {
-        OnEdge(down, true);
-        OnEdge(up, false);
+    if (sink_) {
+        sink_->KeyEdge(down, true);
+        sink_->KeyEdge(up, false);
     }
 }

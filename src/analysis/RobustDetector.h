@@ -3,12 +3,14 @@
 // moving-sum filter matched to the keying speed, a noise floor with a
 // squelch (noise alone and a steady carrier key nothing), and edge times
 // placed between samples at half of each mark's own level. It hands out key
-// transitions with their times in ms, for the analyser's key input.
+// transitions with their times in ms to a key-edge sink, as the analyser's
+// own tone detector does.
+
+#include "analysis/KeyEdgeSink.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 class TRobustDetector {
@@ -28,8 +30,9 @@ public:
     // No transition before this time (ms) will be handed out any more.
     double SettledMs() const;
 
-    // A key transition at `ms` (down = a mark begins), in time order.
-    std::function<void(double ms, bool down)> OnEdge;
+    // Receives the key transitions in time order and, after each call of
+    // Process, SettledMs as the time reached; may be null.
+    void SetSink(IKeyEdgeSink* sink) { sink_ = sink; }
 
 private:
     enum class State { idle, mark, gap, carrier };
@@ -58,4 +61,5 @@ private:
     double level_ = 0.0;
     int64_t minMark_ = 0, minGap_ = 0, maxMark_ = 0;
     double lastEdgeMs_ = 0.0;
+    IKeyEdgeSink* sink_ = nullptr;
 };

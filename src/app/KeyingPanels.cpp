@@ -139,3 +139,9 @@ void TKeyingPanels::Message(const std::string& text)
     if (OnMessage)
         OnMessage(text);
 }
+
+void TKeyingPanels::Status(const std::string& text)
+{
+    if (OnStatus)
+        OnStatus(text);
+}

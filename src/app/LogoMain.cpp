@@ -1,6 +1,7 @@
 #include "app/LogoMain.h"
 #include "app/ParamLink.h"
 
+#include "app/MenuBarKey.h"
 #include "app/WindowCommands.h"
 #include "controls/CWHighlightLabel.h"
 #include "devices/QtClock.h"
@@ -172,6 +173,7 @@ void TLogoAppForm::BuildLayout()
             TimingStats().ResetValues(TTimingStats::kLastReplay);
     };
     panels_->OnMessage = [this](const std::string& m) { boxes_->Message(QString::fromStdString(m)); };
+    panels_->OnStatus = [this](const std::string& m) { ShowStatus(m); };
     PaintBox1 = panels_->Strip();
     CWLabel2 = panels_->Upper();
     CWLabel1 = panels_->Lower();
@@ -191,6 +193,9 @@ void TLogoAppForm::BuildLayout()
     soundStatus_ = new QLabel(statusBar());
     soundStatus_->setObjectName(QStringLiteral("SoundStatus"));
     statusBar()->addWidget(soundStatus_, 1);
+    statusMessage_ = new QLabel(statusBar());
+    statusMessage_->setObjectName(QStringLiteral("StatusMessage"));
+    statusBar()->addWidget(statusMessage_, 1);
 }
 
 void TLogoAppForm::BuildMenus()
@@ -219,7 +224,15 @@ void TLogoAppForm::BuildMenus()
          [this] { commands_->SaveDecodedText(CWLabel2->Text()); });
     item(file, "&Load text from file", "Load text from a file to the lower panel", "FileLoadItem",
          QKeySequence("Ctrl+L"), [this] {
-             commands_->LoadTextFile(*CWLabel1, [this] { DropTypeAhead(); });
+             commands_->LoadTextFile(*CWLabel1, [this] {
+                 std::string dropped = Sending().DropTypeAhead();
+                 if (dropped.empty())
+                     return;
+                 if (dropped.size() > 40)
+                     dropped = dropped.substr(0, 40) + "...";
+                 std::replace(dropped.begin(), dropped.end(), '\r', ' ');
+                 ShowStatus("Typed text not yet sent was dropped: " + dropped);
+             });
              PaintBox1->update();
          });
     file->addSeparator();
@@ -260,6 +273,7 @@ void TLogoAppForm::BuildMenus()
     // Menu shortcuts work whether or not the bar has the focus.
     for (QAction* a : findChildren<QAction*>())
         a->setShortcutContext(Qt::WindowShortcut);
+    new TMenuBarKey(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -301,6 +315,7 @@ void TLogoAppForm::FormCreate()
     CWLabel1->SetAllCaps(Settings().AllCaps);
     CWLabel2->SetAllCaps(Settings().AllCaps);
     speedBar_->SetWpM(Settings().WpM);
+    PaintBox1->SetShowGreen(Settings().ShPatt);
     resize(std::max(stored.Width, minimumWidth()), std::max(stored.Height, minimumHeight()));
     move(stored.Left, stored.Top);
     if (!soundOff.empty())
@@ -454,7 +469,8 @@ void TLogoAppForm::CharacterDecoded(const std::string& decoded, bool wordEnd)
 void TLogoAppForm::ShowTimerTimer()
 {
     TimingStats().ResetValues(0);
-    if (showForm_->AutoClose())
+    // "Last Replay" shows "Close on Auto-Reset" off: its figures stay up.
+    if (showForm_->AutoClose() && showForm_->ShownSet() == TTimingStats::kCurrentInput)
         showForm_->hide();
     ShowTimer->Stop();
 }
@@ -553,16 +569,17 @@ void TLogoAppForm::SetParameters1Click() { paramForm_->ToggleVisible(); }
 
 void TLogoAppForm::RedrawRedStrip()
 {
-    TCalculat& calc = Calculat1();
-    calc.ClearTimingSums();
+    const TCalculat& calc = Calculat1();
     const int32_t oldest = calc.HistCount() > 0 && calc.Browsing() ? calc.CursorBack() : 0;
     const int count = calc.HistCount() > 0 ? oldest + 1 : 0;
     PaintBox1->LayoutRed(count, [&](int i, CharRecord& rec) {
         calc.GetCharRecord(uint32_t(oldest - i), rec);
         if (i == 0) {
-            // The zone's first character is the one the timing window and
-            // the large letter describe.
-            calc.AccumulateRecord(rec);
+            // The zone's first character is the one the speed and the large
+            // letter describe; measuring it leaves the analyser as it is.
+            const CharSpeed speed = calc.MeasureRecord(rec);
+            if (speed.timed)
+                speedBar_->ShowActual(speed.cpm);
             const QString t = FromBytes(CWDecode1().Decode(rec[0], false));
             DecCharLabel->setText(Settings().AllCaps ? t.toUpper() : t);
         }
@@ -604,7 +621,7 @@ void TLogoAppForm::SettingsApplied(const TSettings& before, const TSettings& now
     if (before.WpM != now.WpM)
         SpeedDisplayChanged();
     if (before.ShPatt != now.ShPatt)
-        PatternDisplayChanged();
+        PaintBox1->SetShowGreen(now.ShPatt);
 }
 
 void TLogoAppForm::SetBinaural(bool on)
@@ -626,8 +643,6 @@ void TLogoAppForm::SpeedDisplayChanged()
         showForm_->UpdateDisplay();
 }
 
-void TLogoAppForm::PatternDisplayChanged() { PaintBox1->update(); }
-
 void TLogoAppForm::SetCharSize(int points)
 {
     for (TCWHighlightLabel* l : {CWLabel1, CWLabel2}) {
@@ -647,6 +662,13 @@ void TLogoAppForm::ForwardKeyDown(int qtKey, bool shift)
 // Sound
 
 QString TLogoAppForm::SoundStatus() const { return soundStatus_->text(); }
+
+QString TLogoAppForm::StatusMessage() const { return statusMessage_->text(); }
+
+void TLogoAppForm::ShowStatus(const std::string& message)
+{
+    statusMessage_->setText(QString::fromStdString(message));
+}
 
 void TLogoAppForm::WaitEvents(int ms)
 {

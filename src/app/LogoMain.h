@@ -99,6 +99,9 @@ public:
     int ProsignState() const { return Sending().ProsignState(); }
     // The sound line of the status bar: empty while sound works.
     QString SoundStatus() const;
+    // The status bar's line for what the last command did instead of what
+    // was asked (a refusal, dropped text).
+    QString StatusMessage() const;
     QString VersionText() const { return versionText_; }
     // The pattern strip's geometry as last drawn.
     const TPatternStrip::Bars& RedBars() const { return PaintBox1->RedBars(); }
@@ -140,7 +143,6 @@ public:
 
     // What the parameters window changes on the window's own display.
     void SpeedDisplayChanged();
-    void PatternDisplayChanged();
     void SetCharSize(int points);
     // A key handed on from another window.
     void ForwardKeyDown(int qtKey, bool shift);
@@ -180,6 +182,7 @@ private:
     void TargetEntered(int speed);             // a target typed into the speed edit
     void ShowSpeed();                          // CWSpeed and the up-down from the generator
 
+    void ShowStatus(const std::string& message);
     void WaitEvents(int ms);
 
     // Real backends when none were injected.
@@ -219,6 +222,7 @@ private:
     TCWHighlightLabel* CWLabel1 = nullptr;
     QAction* InputMixer1 = nullptr;
     QLabel* soundStatus_ = nullptr;
+    QLabel* statusMessage_ = nullptr;
 
     std::unique_ptr<TParamLink> paramLink_;
     TParamForm* paramForm_ = nullptr;

@@ -68,7 +68,9 @@ public:
     TKeyboardMouseSource& KeyboardMouse() { return keyboardMouse_; }
 
     // Switches the input mode; false when the requested mode could not be
-    // entered (Keybd/Mouse is then in force).
+    // entered (Keybd/Mouse is then in force). The switch waits for the
+    // output to drain while events run; a change asked for meanwhile is
+    // made after it, and the result is that of the last change.
     bool SetInputMode(int newMode);
     int InputMode() const { return inputMode_; }
     bool KeyIsDown() const { return keyIsDown_; }
@@ -94,6 +96,7 @@ public:
     void SourceEnded(const std::string& message) override;
 
 private:
+    bool SwitchMode(int newMode);
     void SetPaused(bool paused);
 
     TCalculat& calculat_;
@@ -107,4 +110,5 @@ private:
     bool keyIsDown_ = false;
     bool paused_ = false;
     bool switching_ = false;
+    int pendingMode_ = -1;  // asked for during a switch, -1 = none
 };

@@ -20,6 +20,7 @@ public:
     void RedrawRedStrip() override {}
     void ResetReplayStats() override {}
     void Message(const std::string&) override {}
+    void Status(const std::string&) override {}
 };
 
 tProcessMode ProcessModeOf(int mode) { return mode == 0 ? tProcessMode::broad : tProcessMode::narrow; }
@@ -56,6 +57,7 @@ KeyingSession::KeyingSession(IClock& clock, ITimerFactory& timers, ISoundOut* so
     sending_ = std::make_unique<TSending>(cwout_, *calculat_, soundOut_, settings_, *view);
     keyInput_ = std::make_unique<TKeyInput>(*calculat_, cwout_, *sending_, settings_, clock);
     sending_->InputMode = [this] { return keyInput_->InputMode(); };
+    sending_->InputPaused = [this] { return keyInput_->Paused(); };
     keyInput_->OnMessage = [this](const std::string& m) { Notify(m); };
     keyInput_->OnPausedChanged = [this](bool paused) {
         Each([paused](ISessionListener* l) { l->PausedChanged(paused); });

@@ -57,6 +57,12 @@ bool TSerialKeySource::Open(std::string& error)
 
 void TSerialKeySource::Start(IKeySink& sink)
 {
+    if (lostBeforeStart_) {
+        // The port went while the mode was being entered.
+        lostBeforeStart_ = false;
+        sink.SourceEnded(LostMessage(lostDetail_));
+        return;
+    }
     if (!open_) return;
     sink_ = &sink;
     lines_.StartMonitor();
@@ -64,6 +70,7 @@ void TSerialKeySource::Start(IKeySink& sink)
 
 void TSerialKeySource::Close()
 {
+    lostBeforeStart_ = false;
     if (!open_) return;
     open_ = false;
     sink_ = nullptr;
@@ -103,7 +110,16 @@ void TSerialKeySource::End(const std::string& detail)
     if (sink && keyDown_) sink->KeyChanged(false, NowMs());
     keyDown_ = false;
     Close();
-    if (sink)
-        sink->SourceEnded("Error: ComPort COM" + std::to_string(Config.Port) +
-                          " is gone; Keybd/Mouse mode is used now.\n" + detail);
+    if (sink) {
+        sink->SourceEnded(LostMessage(detail));
+    } else {
+        // Opened, not yet started: told when the mode starts it.
+        lostBeforeStart_ = true;
+        lostDetail_ = detail;
+    }
+}
+
+std::string TSerialKeySource::LostMessage(const std::string& detail) const
+{
+    return "Error: ComPort COM" + std::to_string(Config.Port) + " is gone; Keybd/Mouse mode is used now.\n" + detail;
 }

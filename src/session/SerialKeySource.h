@@ -49,9 +49,12 @@ public:
 private:
     void LineChanged(bool on, uint64_t stampMs);
     void End(const std::string& detail);
+    std::string LostMessage(const std::string& detail) const;
 
     ISerialLines& lines_;
     IKeySink* sink_ = nullptr;
     bool open_ = false;
     bool keyDown_ = false;  // the last state handed to the sink
+    bool lostBeforeStart_ = false;
+    std::string lostDetail_;
 };

@@ -455,10 +455,11 @@ void TParamForm::RXInputGroupClick() {
     int mode = RXInputGroup_->ItemIndex();
     if (mode < 0) return;
     if (!target_.SetInputMode(mode)) {
-        mode = 0;
         RXInputGroup_->SetItemIndex(0);
         if (isVisible()) RXInputGroup_->Button(0)->setFocus();
     }
+    // Another choice made while the switch waited may have followed it.
+    mode = target_.InputMode();
     const bool samples = mode == 1 || mode == 3;
     if (samples) {
         Timer1_->start();
@@ -621,7 +622,9 @@ void TParamForm::WavInBoxChange() {
     in->SetDevice(device);
     // Sound Input mode needs the input running even when the old device
     // went away under it.
-    if ((wasActive || target_.InputMode() == 1) && !in->IsActive()) in->Start();
+    const bool wanted = wasActive || target_.InputMode() == 1;
+    if (wanted && !in->IsActive()) in->Start();
+    if (wanted) ReportSwitch(WavInBox_, "input", in->IsActive(), in->LastError(), inputOffShown_);
 }
 
 void TParamForm::WavOutBoxChange() {
@@ -635,6 +638,20 @@ void TParamForm::WavOutBoxChange() {
     // The output always runs (sidetone and sending); a device that went
     // away under it must not leave it silent.
     if (!out->IsActive()) out->Start();
+    ReportSwitch(WavOutBox_, "output", out->IsActive(), out->LastError(), outputOffShown_);
+}
+
+void TParamForm::ReportSwitch(QComboBox* box, const char* what, bool running, const std::string& error,
+                              bool& reported) {
+    if (!running) {
+        target_.StatusMessage(std::string("Sound ") + what + " is off: " +
+                              (error.empty() ? std::string("the device did not start") : error));
+        reported = true;
+    } else if (reported) {
+        // The reason shown is out of date.
+        target_.StatusMessage(std::string("Sound ") + what + " is on: " + box->currentText().toStdString());
+        reported = false;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -131,11 +131,15 @@ private:
     // Fills a device list; returns the selected index, or -1 for none.
     int RefillDevices(QComboBox* box, const std::vector<std::string>& choices, int stored, bool& filled,
                       const char* what);
+    // After a device switch: why the device is silent, or that it runs again.
+    void ReportSwitch(QComboBox* box, const char* what, bool running, const std::string& error, bool& reported);
 
     IParamTarget& target_;
     int lastGoodComIndex_ = 0;
     bool inputFilled_ = false;
     bool outputFilled_ = false;
+    bool inputOffShown_ = false;
+    bool outputOffShown_ = false;
     QTimer* Timer1_ = nullptr;
 
     TRadioGroup* RXInputGroup_ = nullptr;

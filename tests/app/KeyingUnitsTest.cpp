@@ -1,7 +1,8 @@
 // Key input and sending without a window: input-mode switching through
-// fake sources, the side-tone gate and the held-key rule, and re-sending
-// the green zone through a device the test plays by hand. (Typing with
-// prosign brackets is checked through the window's keys.)
+// fake sources (also with a change arriving during a switch), the side-tone
+// gate and the held-key rule, and re-sending the green zone through a device
+// the test plays by hand. (Typing with prosign brackets is checked through
+// the window's keys.)
 
 #include "analysis/Calculat.h"
 #include "session/KeyInput.h"
@@ -31,7 +32,7 @@ struct Owner : ICalcOwner {
 struct View : ISendingView {
     std::string typed, sent;
     int32_t green = 0, red = 0;
-    std::vector<std::string> messages;
+    std::vector<std::string> messages, status;
     int redraws = 0;
     void AddTypedText(const std::string& s) override { typed += s; }
     void DeleteTyped(int n) override { typed.erase(typed.size() - std::min<size_t>(typed.size(), size_t(n))); }
@@ -46,6 +47,7 @@ struct View : ISendingView {
     void RedrawRedStrip() override { ++redraws; }
     void ResetReplayStats() override {}
     void Message(const std::string& t) override { messages.push_back(t); }
+    void Status(const std::string& t) override { status.push_back(t); }
 };
 
 // An output device that plays a buffer when the test says so.
@@ -65,13 +67,20 @@ struct FakeOut : TNullSoundOut {
 // A source that records what the key-input unit asks of it.
 struct FakeSource : IKeySource {
     bool keyed = true, openOk = true;
+    bool endOnStart = false;  // gone before it could start
     int block = 0;
-    std::string error;
+    std::string error, name;
+    std::vector<std::string>* log = nullptr;  // "<name> open", "... start", "... close"
     IKeySink* sink = nullptr;
     int opens = 0, closes = 0;
-    bool Open(std::string& e) override { ++opens; e = error; return openOk; }
-    void Start(IKeySink& s) override { sink = &s; }
-    void Close() override { ++closes; sink = nullptr; }
+    void Log(const char* what) { if (log) log->push_back(name + " " + what); }
+    bool Open(std::string& e) override { ++opens; Log("open"); e = error; return openOk; }
+    void Start(IKeySink& s) override {
+        Log("start");
+        sink = &s;
+        if (endOnStart) s.SourceEnded("gone");
+    }
+    void Close() override { ++closes; Log("close"); sink = nullptr; }
     bool KeyedSidetone() const override { return keyed; }
     int BlockSamples() const override { return block; }
 };
@@ -91,6 +100,7 @@ struct Rig {
 
     Rig() {
         sending.InputMode = [this] { return input.InputMode(); };
+        sending.InputPaused = [this] { return input.Paused(); };
         input.OnMessage = [this](const std::string& m) { messages.push_back(m); };
         calc.OnNewPattern = [this](uint32_t d, bool, bool) { patterns.push_back(d); };
         calc.SetTempo(60);
@@ -152,6 +162,57 @@ TEST(KeyInput, ModeSwitchOpensStartsAndClosesSources)
         EXPECT_EQ(src.sink, nullptr);
         EXPECT_EQ(src.closes, c.openOk ? 1 : 0);
         EXPECT_TRUE(r.cwout.KeyTone);
+    }
+}
+
+// A change asked for while a switch waits for the output to drain (a click,
+// a source that went) is made after that switch, never inside it.
+TEST(KeyInput, ChangeDuringTheWaitFollowsTheRunningOne)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> asked;  // during the first wait
+        bool comEnds, wavOpens;
+        bool expectResult;
+        int expectMode;
+        std::vector<std::string> expectLog;
+    };
+    const Case cases[] = {
+        {"click during the wait", {SoundInput}, false, true, true, SoundInput,
+         {"com open", "com start", "com close", "mic open", "mic start"}},
+        {"the last one asked wins", {WavFile, KeybdMouse}, false, true, true, KeybdMouse,
+         {"com open", "com start", "com close"}},
+        {"the later change fails", {WavFile}, false, false, false, KeybdMouse,
+         {"com open", "com start", "com close", "wav open"}},
+        {"port gone before it started", {}, true, true, false, KeybdMouse,
+         {"com open", "com start", "com close"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        ASSERT_TRUE(r.out.Start());  // the switch waits only while sound runs
+        std::vector<std::string> log;
+        FakeSource com, mic, wav;
+        com.name = "com", mic.name = "mic", wav.name = "wav";
+        mic.keyed = wav.keyed = false;
+        mic.block = wav.block = 800;
+        com.endOnStart = c.comEnds;
+        wav.openOk = c.wavOpens;
+        for (FakeSource* f : {&com, &mic, &wav}) f->log = &log;
+        r.input.SetSource(ComPort, &com);
+        r.input.SetSource(SoundInput, &mic);
+        r.input.SetSource(WavFile, &wav);
+        int waits = 0;
+        r.sending.Wait = [&](int) {
+            if (waits++ == 0)
+                for (int m : c.asked) EXPECT_TRUE(r.input.SetInputMode(m));
+        };
+        EXPECT_EQ(r.input.SetInputMode(ComPort), c.expectResult);
+        EXPECT_EQ(r.input.InputMode(), c.expectMode);
+        EXPECT_EQ(log, c.expectLog);
+        EXPECT_EQ(r.cwout.KeyTone, c.expectMode != SoundInput);
+        EXPECT_EQ(com.sink, nullptr);
+        EXPECT_EQ(mic.sink != nullptr, c.expectMode == SoundInput);
     }
 }
 
@@ -239,8 +300,17 @@ TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
     r.view.typed = "ee";
     r.sending.ReplayGreen(false);
     EXPECT_FALSE(r.sending.SendingTyped());  // no running output: nothing to send into
+    EXPECT_EQ(r.view.status, std::vector<std::string>{"Green zone not sent: sound output is off"});
 
+    // Typed text still queued would go out unmarked among the zone: refused, and said.
     ASSERT_TRUE(r.out.Start());
+    r.sending.KeyPress('t');
+    r.sending.ReplayGreen(false);
+    EXPECT_FALSE(r.sending.SendingTyped());
+    EXPECT_EQ(r.view.status, (std::vector<std::string>{"Green zone not sent: sound output is off",
+                                                       "Green zone not sent: typed text is still being sent"}));
+    r.sending.DropTypeAhead();
+
     r.sending.ReplayGreen(false);
     EXPECT_TRUE(r.sending.SendingTyped());
     EXPECT_TRUE(r.sending.Busy());
@@ -257,6 +327,41 @@ TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
     r.sending.SoundStateChanged();
     EXPECT_FALSE(r.sending.SendingTyped());
     EXPECT_FALSE(r.cwout.HasChars());
+}
+
+TEST(Sending, ReplayLeavesTheSoundInputPauseAsFound)
+{
+    Rig r;
+    FakeSource mic;
+    mic.keyed = false;
+    mic.block = 800;
+    r.input.SetSource(SoundInput, &mic);
+    ASSERT_TRUE(r.input.SetInputMode(SoundInput));
+    ASSERT_TRUE(r.out.Start());
+    r.view.typed = "ee";
+
+    // Paused by the operator: still paused after the zone has been sent.
+    r.input.TogglePause();
+    r.sending.ReplayGreen(false);
+    ASSERT_TRUE(r.sending.SendingTyped());
+    r.out.Play(60);
+    ASSERT_FALSE(r.sending.SendingTyped());
+    EXPECT_TRUE(r.input.Paused());
+    EXPECT_TRUE(r.calc.Paused());
+
+    // Not paused: the replay pauses the analyser while it plays, even when
+    // the mode changes under it, and lets it go at its end.
+    r.input.TogglePause();
+    ASSERT_FALSE(r.calc.Paused());
+    r.sending.ReplayGreen(false);
+    EXPECT_TRUE(r.calc.Paused());
+    r.input.SetInputMode(KeybdMouse);
+    r.input.SetInputMode(SoundInput);
+    EXPECT_TRUE(r.calc.Paused());
+    r.out.Play(60);
+    ASSERT_FALSE(r.sending.SendingTyped());
+    EXPECT_FALSE(r.calc.Paused());
+    EXPECT_FALSE(r.input.Paused());
 }
 
 // The keying session applies a settings value as a whole: what differs

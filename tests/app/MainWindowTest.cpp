@@ -14,12 +14,16 @@
 #include "windows/ShowUnit.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QToolButton>
 
 class MainWindowTest : public QObject, public WindowHarness {
     Q_OBJECT
+    TNullSoundOut nullOut_;  // outlives the window, also when a check fails
 
     void Mouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, uint64_t stamp) {
         const QPointF pos(10, 10);
@@ -33,6 +37,23 @@ class MainWindowTest : public QObject, public WindowHarness {
 private slots:
     void init() { Reset(); }
     void cleanup() { w_.reset(); }
+
+    void zoneStartShowsItsOwnSpeedWithoutTouchingTheAnalyser() {
+        Create("[Main]\r\nTargetSpeed=60\r\n");
+        // "e" at 60 CpM ended by a character space, then "e" with a 60 ms dot
+        // ended by the timeout: (60 + 700) div 8 = 95 ms -> 63 CpM.
+        KeyMarks({100, 300, 60, 180});
+        QCOMPARE(Upper(), QString("ee\r"));
+        QCOMPARE(LineText("RecSpeed"), QString("63"));
+        TCalculat& c = w_->Calculat1();
+        // The zone moved to the first "e": the bar shows its speed, drawn
+        // from its record; the analyser's own last speed stays the newest's.
+        Press(Qt::Key_Home);
+        QCOMPARE(LineText("RecSpeed"), QString("60"));
+        QCOMPARE(LineText("AvgSpeed"), QString("61"));
+        QCOMPARE(c.NewRecTempo(), 63);
+        QCOMPARE(c.DotEstimate(), 95);
+    }
 
     void parisAtExactTiming_data() {
         QTest::addColumn<QByteArray>("ini");
@@ -114,6 +135,26 @@ private slots:
         QCOMPARE(DotCount(), 0);
         QVERIFY(!w_->ShowForm()->isVisible());
         QVERIFY(!w_->AutoResetTimer().IsActive());
+
+        // "Last Replay" shows the two boxes off: the timer still resets the
+        // Current Input set but leaves the window open for the replay's figures.
+        Press(Qt::Key_F3);
+        w_->ShowForm()->ReplayButton()->click();
+        QVERIFY(!w_->ShowForm()->CheckBox2()->isChecked());
+        t_ = 12000;
+        Tap(100);
+        clock_->Advance(900);
+        QVERIFY(DotCount() > 0);
+        clock_->Advance(3000);
+        QCOMPARE(DotCount(), 0);
+        QVERIFY(w_->ShowForm()->isVisible());
+        // Back on "Current Input" the stored choice closes it again.
+        w_->ShowForm()->CurrentButton()->click();
+        QVERIFY(w_->ShowForm()->CheckBox2()->isChecked());
+        t_ = 20000;
+        Tap(100);
+        clock_->Advance(3900);
+        QVERIFY(!w_->ShowForm()->isVisible());
     }
 
     void autoRepeatMouseAndLateEvents() {
@@ -302,6 +343,38 @@ private slots:
         for (const auto& bar : green) QVERIFY(bar.second <= w_->PatternStrip()->width());
     }
 
+    // "Show Morse Pattern" switches the green band of the strip, from the
+    // settings at start and when ticked; unticked the band stays white.
+    void morsePatternFollowsItsOption() {
+        Create("[Form]\r\nShPatt=0\r\n", &nullOut_);
+        auto* box = w_->ParamForm()->findChild<QCheckBox*>("CheckBoxPattern");
+        QVERIFY(box && !box->isChecked());
+        // "paris" typed and played, then the whole word made the green zone.
+        Type("paris");
+        std::vector<int16_t> buf(nullOut_.BufferBytes() / 2);
+        for (int i = 0; i < 100 && w_->LowerPanel()->GreenText() != "s"; ++i)
+            nullOut_.OnBufferPlayed(buf.data(), nullOut_.BufferBytes());
+        Press(Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(Green(), QString("paris"));
+        TPatternStrip* strip = w_->PatternStrip();
+        const int bandY = strip->height() / 10;  // inside the green band
+        auto greenAt = [&](int x) {
+            return strip->grab().toImage().pixelColor(x, bandY) == QColor(0, 128, 0);
+        };
+        const QString shots = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) QDir().mkpath(shots);
+        for (bool on : {false, true, false}) {
+            if (on != box->isChecked()) box->click();
+            QCOMPARE(w_->Settings().ShPatt, on);
+            QCOMPARE(w_->GreenBars().empty(), !on);
+            QCOMPARE(greenAt(45), on);   // the first dot of "p"
+            QCOMPARE(greenAt(135), on);  // its first dash
+            QVERIFY(!greenAt(75));       // the space between them
+            if (!shots.isEmpty())
+                QVERIFY(w_->grab().save(shots + (on ? "/pattern-shown.png" : "/pattern-hidden.png")));
+        }
+    }
+
     void shortcutsAndAuxiliaryWindows() {
         Create();
         // Shortcuts of commands that open file dialogs or a browser.
@@ -322,6 +395,22 @@ private slots:
         QVERIFY(w_->AboutBox()->isVisible());
         QTest::keyClick(w_.get(), Qt::Key_F2);  // opens nothing yet
         QVERIFY(w_->isVisible());
+        // F10 opens the first menu; Escape closes it and leaves the keys to
+        // the window, so Right arrow keys again.
+        w_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w_.get()));
+        QTest::keyClick(w_.get(), Qt::Key_F10);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->objectName(), QString("File1"));
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QVERIFY(!QApplication::activePopupWidget());
+        QVERIFY(!w_->menuBar()->activeAction());
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus && focus != w_->menuBar());
+        QTest::keyPress(focus, Qt::Key_Right);
+        QVERIFY(w_->KeyIsDown());
+        QTest::keyRelease(focus, Qt::Key_Right);
     }
 
     void closeSavesSettingsAndAsksWhenWanted() {

@@ -11,8 +11,10 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A device that remembers its number and whether it runs.
@@ -38,6 +40,7 @@ struct FakeTarget : IParamTarget {
     int mode = -1;
     std::vector<int> modeCalls;
     std::set<int> failModes;
+    std::function<void()> duringSwitch;  // once, inside the next SetInputMode
     bool binaural = false;
     uint32_t volume = 1;
     int keyVolume = 65535;
@@ -67,6 +70,7 @@ struct FakeTarget : IParamTarget {
         const bool ok = !failModes.count(m);
         mode = ok ? m : 0;
         if (ok && m == 2) open = openable.count(port) > 0;
+        if (auto during = std::exchange(duringSwitch, nullptr)) during();
         return ok;
     }
     void SetBinaural(bool on) override { binaural = on; }

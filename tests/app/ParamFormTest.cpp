@@ -303,6 +303,12 @@ private slots:
         f.RXInputGroup()->Button(2)->click();
         QCOMPARE(t.mode, 2);
         QVERIFY(f.DTRBox()->isEnabled() && f.RTSBox()->isEnabled() && f.InputLineBox()->isEnabled());
+        // Sound Input clicked while the switch to Keybd/Mouse waited: it
+        // followed that switch, and the controls are those of Sound Input.
+        t.duringSwitch = [&] { f.RXInputGroup()->Button(1)->click(); };
+        f.RXInputGroup()->Button(0)->click();
+        QCOMPARE(t.mode, 1);
+        QVERIFY(f.Timer1Active() && f.InpLevelBar()->isEnabled() && !f.DTRBox()->isEnabled());
     }
 
     void deviceLists() {

@@ -116,7 +116,8 @@ TEST_F(SerialSource, OpenFailuresNameThePort) {
 }
 
 // The port goes while the key is down: the mark ends at that moment, then
-// the mode ends with a message naming the port.
+// the mode ends with a message naming the port, also when it went before
+// the source was started.
 TEST_F(SerialSource, PortVanishingEndsTheMode) {
     struct Case { bool byRedetection; bool keyHeld; } cases[] = {{true, true}, {true, false}, {false, true}, {false, false}};
     for (const Case& c : cases) {
@@ -143,6 +144,23 @@ TEST_F(SerialSource, PortVanishingEndsTheMode) {
         lines.Cts(false, 300);
         EXPECT_EQ(sink.events.size(), 3u);
     }
+
+    // Gone while the mode was being entered (opened, not yet started): the
+    // mode hears of it when it starts the source; a later Open starts clean.
+    lines.present = {7};
+    sink.events.clear();
+    ASSERT_TRUE(source.Open(error)) << error;
+    lines.present.clear();
+    source.PortsChanged();
+    EXPECT_FALSE(lines.IsOpen());
+    source.Start(sink);
+    ASSERT_EQ(sink.events.size(), 1u);
+    EXPECT_EQ(sink.events[0].rfind("ended:Error: ComPort COM7 is gone", 0), 0u) << sink.events[0];
+    lines.present = {7};
+    sink.events.clear();
+    Begin();
+    EXPECT_TRUE(sink.events.empty());
+    EXPECT_TRUE(source.IsOpen());
 }
 
 }  // namespace

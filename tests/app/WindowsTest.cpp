@@ -83,6 +83,7 @@ void WindowsTest::aboutBox() {
     QCOMPARE(VersionText(), QString(ORVO_PROJECT_VERSION));
     TAboutBox a;
     QCOMPARE(a.Version()->text(), "Version " + VersionText());
+    QVERIFY(a.Licence()->text().contains("GNU General Public License, version 3 or later"));
     QVERIFY(!a.isModal());
     // OK and ESC close it.
     for (bool ok : {true, false}) {
