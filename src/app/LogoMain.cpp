@@ -1,7 +1,6 @@
 #include "app/LogoMain.h"
 #include "app/ParamLink.h"
 
-#include "app/MenuBarKey.h"
 #include "app/WindowCommands.h"
 #include "controls/CWHighlightLabel.h"
 #include "devices/QtClock.h"
@@ -19,8 +18,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -31,15 +28,6 @@
 namespace {
 
 constexpr int kTopBarHeight = 41;
-
-const char* const kSpeedWarning =
-    "You are about to change your selected Target Speed.\r\n"
-    "This may render all timing statistics and graphic displays invalid.\r"
-    "Do you want to proceed?";
-
-// Windows-1252 bytes to text for display (the characters the decoder and
-// the generator use lie in the Latin-1 range).
-QString FromBytes(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 
 // The sound devices used when none are injected: the system's default
 // output and input.
@@ -198,84 +186,6 @@ void TLogoAppForm::BuildLayout()
     statusBar()->addWidget(statusMessage_, 1);
 }
 
-void TLogoAppForm::BuildMenus()
-{
-    QMenuBar* bar = menuBar();
-    auto menu = [&](const char* caption, const char* hint, const char* name) {
-        QMenu* m = bar->addMenu(QString::fromLatin1(caption));
-        m->setObjectName(QString::fromLatin1(name));
-        m->menuAction()->setStatusTip(QString::fromLatin1(hint));
-        m->setToolTipsVisible(true);
-        return m;
-    };
-    auto item = [&](QMenu* m, const char* caption, const char* hint, const char* name,
-                    QKeySequence key, auto handler) {
-        QAction* a = m->addAction(QString::fromLatin1(caption));
-        a->setObjectName(QString::fromLatin1(name));
-        a->setStatusTip(QString::fromLatin1(hint));
-        if (!key.isEmpty())
-            a->setShortcut(key);
-        connect(a, &QAction::triggered, this, handler);
-        return a;
-    };
-
-    QMenu* file = menu("&File", "File related commands", "File1");
-    item(file, "&Save decoded text", "Save decoded text to a file", "Sa1", QKeySequence("Ctrl+S"),
-         [this] { commands_->SaveDecodedText(CWLabel2->Text()); });
-    item(file, "&Load text from file", "Load text from a file to the lower panel", "FileLoadItem",
-         QKeySequence("Ctrl+L"), [this] {
-             commands_->LoadTextFile(*CWLabel1, [this] {
-                 std::string dropped = Sending().DropTypeAhead();
-                 if (dropped.empty())
-                     return;
-                 if (dropped.size() > 40)
-                     dropped = dropped.substr(0, 40) + "...";
-                 std::replace(dropped.begin(), dropped.end(), '\r', ' ');
-                 ShowStatus("Typed text not yet sent was dropped: " + dropped);
-             });
-             PaintBox1->update();
-         });
-    file->addSeparator();
-    QAction* exit = item(file, "E&xit", "Exit application", "FileExit1", QKeySequence(),
-                         [this] { close(); });
-    exit->setToolTip(QStringLiteral("Exit"));
-
-    QMenu* view = menu("View", "Show and Clear", "View1");
-    item(view, "&Show Timing                          F3", "Show panel with timing values",
-         "ShowTiming", QKeySequence(), [this] { ShowTimingClick(); });
-    item(view, "Show/Hide &Decoded Chars  F4", "Show/Hide all decoded characters and patterns",
-         "ShowHideDecoded1", QKeySequence(), [this] { ShowHideDecodedChars(); });
-    item(view, "Show/Hide &Typed Panel        F8", "Show/Hide panel with typed characters",
-         "ShowHideTyped1", QKeySequence(), [this] { ShowTyped(!Settings().ShTyped); });
-    item(view, "&Clear all Panels", "Clear all Panels", "ClearPanels1", QKeySequence("Ctrl+Z"),
-         [this] { ClearPanels1Click(); });
-
-    QMenu* params = menu("&Parameters", "Set program parameters", "Parameters1");
-    item(params, "&Set Parameters ", "Set Parameters", "SetParameters1", QKeySequence("F2"),
-         [this] { SetParameters1Click(); });
-    InputMixer1 = item(params, "&Input Mixer", "Show Input Mixer", "InputMixer1", QKeySequence(),
-                       [this] { OpenMixer(true, *boxes_); });
-    item(params, "&Output Mixer", "Show Output Mixer", "OutputMixer1", QKeySequence(),
-         [this] { OpenMixer(false, *boxes_); });
-
-    QMenu* help = menu("&Help", "Help topics", "Help1");
-    item(help, "&Help", "Show Help in Browser", "Help2", QKeySequence("F1"), [this] {
-        ClearFocus();
-        commands_->ShowHelp();
-    });
-    item(help, "Short&Cuts", "Show page with shortcuts", "ShortCuts1", QKeySequence("Ctrl+F1"),
-         [this] { ShortCuts1Click(); });
-    item(help, "&Show Orvo homepage", "Show Orvo homepage in browser", "ShowHomepage", QKeySequence(),
-         [this] { commands_->ShowHomepage(); });
-    item(help, "&About...", "Show program information and version number", "HelpAbout1",
-         QKeySequence(), [this] { HelpAbout1Execute(); });
-
-    // Menu shortcuts work whether or not the bar has the focus.
-    for (QAction* a : findChildren<QAction*>())
-        a->setShortcutContext(Qt::WindowShortcut);
-    new TMenuBarKey(this);
-}
-
 // ---------------------------------------------------------------------------
 // Create and close
 
@@ -411,182 +321,6 @@ void TLogoAppForm::closeEvent(QCloseEvent* e)
 }
 
 // ---------------------------------------------------------------------------
-// Target speed and speed displays
-
-void TLogoAppForm::ChangeTargetSpeed(int delta)
-{
-    if (CWLabel2->Length() > 0 && !speedChangeConfirmed_) {
-        if (!boxes_->AskYesNo(QString::fromLatin1(kSpeedWarning)))
-            return;
-        speedChangeConfirmed_ = true;
-    }
-    session_->SetTargetSpeed(CWout1().Speed() + delta);
-    SpeedUpDown->SetPosition(CWout1().Speed());
-    TimingStats().UpdateDisplay();
-    RedrawRedStrip();
-}
-
-void TLogoAppForm::TargetEntered(int speed)
-{
-    // Only a real change can invalidate what was keyed, so only then ask.
-    if (speed != CWout1().Speed() && CWLabel2->Length() > 0 && !speedChangeConfirmed_) {
-        if (!boxes_->AskYesNo(QString::fromLatin1(kSpeedWarning))) {
-            ShowSpeed();
-            ClearFocus();
-            return;
-        }
-        speedChangeConfirmed_ = true;
-    }
-    session_->SetTargetSpeed(speed);
-    ShowSpeed();
-    TimingStats().UpdateDisplay();
-    RedrawRedStrip();
-    ClearFocus();
-}
-
-void TLogoAppForm::ShowSpeed() { speedBar_->ShowTarget(CWout1().Speed()); }
-
-// ---------------------------------------------------------------------------
-// Decoded characters, panels and zones
-
-void TLogoAppForm::CharacterDecoded(const std::string& decoded, bool wordEnd)
-{
-    std::string text = decoded;
-    const QString shown = FromBytes(text);
-    DecCharLabel->setText(Settings().AllCaps ? shown.toUpper() : shown);
-    if (wordEnd)
-        text += wordSpaceChar_;
-    CWLabel2->AddDecodedText(text);
-    RedrawRedStrip();
-    commands_->UpdateScopeStatus();
-    if (showForm_ && showForm_->AutoReset()) {
-        ShowTimer->Stop();
-        ShowTimer->SetInterval(uint32_t(showForm_->AutoResetSeconds()) * 1000u);
-        ShowTimer->Start();
-    }
-}
-
-void TLogoAppForm::ShowTimerTimer()
-{
-    TimingStats().ResetValues(0);
-    // "Last Replay" shows "Close on Auto-Reset" off: its figures stay up.
-    if (showForm_->AutoClose() && showForm_->ShownSet() == TTimingStats::kCurrentInput)
-        showForm_->hide();
-    ShowTimer->Stop();
-}
-
-void TLogoAppForm::ClearPanel2Click()
-{
-    CWLabel2->Clear();
-    session_->ClearDecoded();
-}
-
-void TLogoAppForm::DecodedCleared()
-{
-    PaintBox1->ClearRed();
-    speedBar_->ShowActual(0);
-    DecCharLabel->clear();
-    speedChangeConfirmed_ = false;
-}
-
-void TLogoAppForm::ClearPanel1Click()
-{
-    CWLabel1->Clear();
-    PaintBox1->update();
-}
-
-void TLogoAppForm::ClearPanels1Click()
-{
-    DropTypeAhead();
-    ClearPanel1Click();
-    ClearPanel2Click();
-}
-
-void TLogoAppForm::ZoneMove(int which, int32_t delta)
-{
-    const bool jump = delta == TCalculat::kToOldest || delta == TCalculat::kToNewest;
-    if (which & 1) {
-        const int32_t before = CWLabel2->RedStart();
-        const int32_t after = CWLabel2->MoveRedStart(delta);
-        if (delta == TCalculat::kToOldest)
-            Calculat1().MoveCursor(TCalculat::kToOldest);
-        else if (delta == TCalculat::kToNewest)
-            Calculat1().MoveCursor(TCalculat::kToNewest);
-        else if (after != before)
-            Calculat1().MoveCursor(delta);
-        if (!jump || after != before)
-            RedrawRedStrip();
-        commands_->UpdateScopeStatus();
-    }
-    if (which & 2) {
-        CWLabel1->MoveGreenStart(delta);
-        PaintBox1->update();
-    }
-}
-
-void TLogoAppForm::ShowHideDecodedChars()
-{
-    decodedHidden_ = !decodedHidden_;
-    DecCharLabel->setVisible(!decodedHidden_);
-    panels_->SetDecodedHidden(decodedHidden_);
-}
-
-void TLogoAppForm::ShowTyped(bool on)
-{
-    TSettings s = Settings();
-    s.ShTyped = on;
-    session_->Apply(s);
-    panels_->SetTypedShown(on);
-}
-
-void TLogoAppForm::ShowTimingClick()
-{
-    if (showForm_->isMinimized())
-        showForm_->showNormal();
-    else
-        showForm_->show();
-    showForm_->raise();
-}
-
-void TLogoAppForm::ShortCuts1Click()
-{
-    if (shortCuts_->isMinimized())
-        shortCuts_->showNormal();
-    shortCuts_->show();
-    shortCuts_->raise();
-}
-
-void TLogoAppForm::HelpAbout1Execute()
-{
-    aboutBox_->Version()->setText(QStringLiteral("Version ") + versionText_);
-    aboutBox_->ShowCentredOn(this);
-}
-
-void TLogoAppForm::SetParameters1Click() { paramForm_->ToggleVisible(); }
-
-// ---------------------------------------------------------------------------
-// Pattern strip
-
-void TLogoAppForm::RedrawRedStrip()
-{
-    const TCalculat& calc = Calculat1();
-    const int32_t oldest = calc.HistCount() > 0 && calc.Browsing() ? calc.CursorBack() : 0;
-    const int count = calc.HistCount() > 0 ? oldest + 1 : 0;
-    PaintBox1->LayoutRed(count, [&](int i, CharRecord& rec) {
-        calc.GetCharRecord(uint32_t(oldest - i), rec);
-        if (i == 0) {
-            // The zone's first character is the one the speed and the large
-            // letter describe; measuring it leaves the analyser as it is.
-            const CharSpeed speed = calc.MeasureRecord(rec);
-            if (speed.timed)
-                speedBar_->ShowActual(speed.cpm);
-            const QString t = FromBytes(CWDecode1().Decode(rec[0], false));
-            DecCharLabel->setText(Settings().AllCaps ? t.toUpper() : t);
-        }
-    }, std::max(1, CWout1().DotSamples()) / 8.0, calc.NominalWordSpace());
-}
-
-// ---------------------------------------------------------------------------
 // Session events
 
 void TLogoAppForm::ActualSpeed(uint32_t cpm) { speedBar_->ShowActual(cpm); }
@@ -629,27 +363,6 @@ void TLogoAppForm::SetBinaural(bool on)
     TSettings s = Settings();
     s.Binaural = on;
     session_->Apply(s);
-}
-
-void TLogoAppForm::SpeedDisplayChanged()
-{
-    speedBar_->SetWpM(Settings().WpM);
-    auto* actual = speedBar_->findChild<QLineEdit*>(QStringLiteral("RecSpeed"));
-    if (actual && !actual->text().isEmpty()) {
-        speedBar_->ShowActual(uint32_t(std::max(0, Calculat1().NewRecTempo())));
-        speedBar_->ShowAverage(Calculat1().AvgTempo());
-    }
-    if (showForm_)
-        showForm_->UpdateDisplay();
-}
-
-void TLogoAppForm::SetCharSize(int points)
-{
-    for (TCWHighlightLabel* l : {CWLabel1, CWLabel2}) {
-        QFont f = l->font();
-        f.setPointSize(points);
-        l->SetFont(f);
-    }
 }
 
 void TLogoAppForm::ForwardKeyDown(int qtKey, bool shift)

@@ -1,9 +1,10 @@
 #pragma once
 // The main window: creates the keying session (which owns the working
 // parts) and follows its events. It lays out the panels, the pattern strip
-// and the speed displays, holds the menus, loads the settings into the
-// session at start and saves the session's at close, and routes keys and
-// mouse buttons to the unit that handles them.
+// and the speed displays, loads the settings into the session at start and
+// saves the session's at close, and routes keys and mouse buttons to the
+// unit that handles them. Its menus (LogoMenus), keys (LogoKeys) and the
+// display of the keying (LogoPanels) have their own files.
 
 #include "analysis/CharRecord.h"
 #include "app/KeyingPanels.h"
