@@ -84,9 +84,9 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
                speedBar_->UnitText();
     };
     showForm_->OnAutoResetOff = [this] { ShowTimer->Stop(); };
-    showForm_->OnAverageLengthChanged = [this](int) {
+    showForm_->OnOptionsChanged = [this] {
         TSettings s = Settings();
-        s.AvgCountIdx = showForm_->AvgCountIdx();
+        showForm_->SaveOptions(s);
         session_->Apply(s);
     };
     showForm_->OnForwardKeyDown = [this](QKeyEvent* e) { FormKeyDown(e); };
@@ -252,7 +252,8 @@ void TLogoAppForm::FormCreate()
 
 TSettings TLogoAppForm::SettingsToSave() const
 {
-    // The session's settings; the windows hand back where they stand.
+    // The session's settings: every choice was handed to it when made; only
+    // the windows' places are read now.
     TSettings s = Settings();
     s.InitMax = isMaximized();
     if (!s.InitMax) {
@@ -262,7 +263,7 @@ TSettings TLogoAppForm::SettingsToSave() const
         s.Height = height();
     }
     paramForm_->SaveToSettings(s);
-    showForm_->SaveToSettings(s);
+    showForm_->SavePlacement(s);
     shortCuts_->SaveToSettings(s);
     return s;
 }

@@ -767,13 +767,6 @@ void TParamForm::CharSizeBoxChange() {
 }
 
 void TParamForm::SaveToSettings(TSettings& s) const {
-    // An empty device list (no device at all) keeps the stored choice.
-    if (WavOutBox_->currentIndex() >= 0) s.TXDevice = WavOutBox_->currentIndex();
-    if (WavInBox_->currentIndex() >= 0) s.RXDevice = WavInBox_->currentIndex();
-    if (InputLineBox_->currentIndex() >= 0) s.Event = InputLineBox_->currentIndex();
-    s.CharSizeItem = CharSizeBox_->currentIndex() < 0 ? 0 : CharSizeBox_->currentIndex();
-    s.Invert = InputInvertedGroup_->ItemIndex() == 1;
-    s.ShPatt = CheckBoxPattern_->isChecked();
     s.ParamTop = y();
     s.ParamLeft = x();
 }

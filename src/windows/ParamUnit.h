@@ -42,8 +42,8 @@ public:
     void ToggleVisible();
     // "Paused (F7)" while sound input is paused.
     void SetPaused(bool paused);
-    // The keys written from this window's controls: TXDevice, RXDevice,
-    // Event, CharSizeItem, Invert, ShPatt, ParamTop, ParamLeft.
+    // The window's position (ParamTop, ParamLeft); every other choice made
+    // here was handed back through the target when it was made.
     void SaveToSettings(TSettings& s) const;
 
     // The level meter's tick (every 50 ms while the timer runs).

@@ -328,10 +328,8 @@ private slots:
             QCOMPARE(t.out.setDevices.empty() ? -2 : t.out.setDevices.back(), c.device);
             QCOMPARE(t.in.id, c.device == -2 ? -1 : c.device);
             QVERIFY(t.out.active);
-            TSettings saved;
-            f.SaveToSettings(saved);
-            QCOMPARE(saved.TXDevice, c.selected);
-            QCOMPARE(saved.RXDevice, c.selected);
+            QCOMPARE(t.s.TXDevice, c.selected);
+            QCOMPARE(t.s.RXDevice, c.selected);
         }
         // No device at all: empty lists, the device and the stored choice stay.
         FakeTarget none;
@@ -341,10 +339,7 @@ private slots:
         TParamForm f(none);
         QCOMPARE(f.WavOutBox()->count(), 0);
         QVERIFY(none.out.setDevices.empty());
-        TSettings saved;
-        saved.TXDevice = 2;
-        f.SaveToSettings(saved);
-        QCOMPARE(saved.TXDevice, 2);
+        QCOMPARE(none.s.TXDevice, 2);
 
         // The user's choice moves the running output to that device.
         FakeTarget t;
@@ -562,11 +557,9 @@ private slots:
         QCOMPARE(t.logAmp, -25);
         QCOMPARE(t.scaledB, 6);
         QVERIFY(!f.isVisible());
-        TSettings saved;
-        f.SaveToSettings(saved);
-        QCOMPARE(saved.CharSizeItem, 3);
-        QCOMPARE(saved.Event, 1);
-        QVERIFY(!saved.ShPatt);
+        QCOMPARE(t.s.CharSizeItem, 3);
+        QCOMPARE(t.s.Event, 1);
+        QVERIFY(!t.s.ShPatt);
 
         // Defaults: handlers of unchanged design values do not run.
         FakeTarget d;
