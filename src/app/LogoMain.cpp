@@ -72,8 +72,8 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
     FormCreate();
 
     // The auxiliary windows come after the main window and take their
-    // positions from the settings it has just read. Creating the parameters
-    // window enters the stored input mode (a WAV file is asked for then).
+    // positions from the settings it has just read. The stored input mode
+    // is entered once they follow the session (a WAV file is asked for then).
     paramLink_ = std::make_unique<TParamLink>(*session_, *this, *boxes_);
     paramForm_ = new TParamForm(*paramLink_);
     paramLink_->Attach(paramForm_);
@@ -99,6 +99,7 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
     shortCuts_->setObjectName(QStringLiteral("ShortCuts"));
     shortCuts_->LoadFromSettings(Settings());
     commands_->CreateScope();
+    session_->EnterInputMode();
 }
 
 TScopeForm* TLogoAppForm::ScopeForm() const { return commands_->Scope() ? commands_->Scope()->Form() : nullptr; }
@@ -241,10 +242,6 @@ void TLogoAppForm::FormCreate()
     };
 
     speedChangeConfirmed_ = false;
-    // The stored mode itself is entered by the parameters window; a WAV
-    // file is asked for only once that window exists.
-    if (stored.RXInput == WavFile)
-        KeyInput().SetInputMode(KeybdMouse);
     if (!Settings().ShTyped)
         ShowTyped(false);
     decodedHidden_ = false;

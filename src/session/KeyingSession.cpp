@@ -127,7 +127,7 @@ std::string KeyingSession::Start(const TSettings& stored)
 {
     TSettings s = stored;
     // Not in the file: the generator keeps its own. The input mode is
-    // entered by whoever starts the windows (SetInputMode).
+    // entered by EnterInputMode once its sources exist.
     s.Slope = settings_.Slope;
     const int mode = s.RXInput;
     s.RXInput = settings_.RXInput;
@@ -142,6 +142,14 @@ std::string KeyingSession::Start(const TSettings& stored)
     sending_->SetVolume(1);
     cwout_.SetBuffersize(10000);
     return soundOff;
+}
+
+bool KeyingSession::EnterInputMode()
+{
+    const bool ok = SetInputMode(settings_.RXInput);
+    const int mode = InputMode();
+    Each([mode](ISessionListener* l) { l->InputModeChanged(mode); });
+    return ok;
 }
 
 void KeyingSession::ApplyChanges(const TSettings& before, bool all)

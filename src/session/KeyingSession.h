@@ -43,7 +43,8 @@ public:
     // The target speed in force changed (CpM).
     virtual void TargetSpeedChanged(int /*cpm*/) {}
     virtual void PausedChanged(bool /*paused*/) {}
-    // The input mode changed without being asked for (a source ended).
+    // The input mode changed without being asked for (a source ended, the
+    // stored mode entered at start-up).
     virtual void InputModeChanged(int /*mode*/) {}
     // A message for the user, and the state of the sound devices (empty:
     // sound works).
@@ -75,10 +76,13 @@ public:
     // as asked; when it cannot be, Keybd/Mouse is in force and kept.
     void Apply(const TSettings& next);
     // Start-up: the stored settings through Apply, then the generator and
-    // the sound output. The stored WAV mode waits for EnterStoredWavMode
-    // (its file is asked for once the windows exist). Empty, or why there
-    // is no sound.
+    // the sound output. The stored input mode is held, not yet entered.
+    // Empty, or why there is no sound.
     std::string Start(const TSettings& stored);
+    // Start-up, once every source is in place and the windows follow: the
+    // input mode held enters through the same switch as a later choice (a
+    // WAV file is asked for then); every listener hears the mode in force.
+    bool EnterInputMode();
 
     // --- Operations ------------------------------------------------------------
     // Switches the Morse input mode; false when it could not be entered.

@@ -426,15 +426,16 @@ void TParamForm::FormCreate() {
     RefillOutputDevices();
     RefillComPorts();
 
-    // The stored mode is entered here; mode 3 asks for the WAV file.
+    // The mode in force is shown; the session enters the stored one once
+    // the windows follow it. A stored WAV mode offers "File".
     if (s.RXInput == 3) {
         RXInputGroup_->AddItem(QStringLiteral("File"));
         RXInputGroup_->SetColumns(4);
         RXInputGroup_->Button(3)->installEventFilter(this);  // built after the others
     }
-    int mode = s.RXInput;
-    if (mode == 2 && !RXInputGroup_->Button(2)->isEnabled()) mode = 0;
-    RXInputGroup_->SetItemIndex(mode >= 0 && mode < RXInputGroup_->Count() ? mode : 0);
+    showingMode_ = true;
+    RXInputGroup_->SetItemIndex(std::max(0, target_.InputMode()));
+    showingMode_ = false;
 
     TXOutputGroup_->SetItemIndex(s.Binaural ? 1 : 0);
     DTRBox_->setCurrentIndex(s.DTR ? 1 : 0);
@@ -454,12 +455,14 @@ void TParamForm::FormCreate() {
 void TParamForm::RXInputGroupClick() {
     int mode = RXInputGroup_->ItemIndex();
     if (mode < 0) return;
-    if (!target_.SetInputMode(mode)) {
-        RXInputGroup_->SetItemIndex(0);
-        if (isVisible()) RXInputGroup_->Button(0)->setFocus();
+    if (!showingMode_) {
+        if (!target_.SetInputMode(mode)) {
+            RXInputGroup_->SetItemIndex(0);
+            if (isVisible()) RXInputGroup_->Button(0)->setFocus();
+        }
+        // Another choice made while the switch waited may have followed it.
+        mode = target_.InputMode();
     }
-    // Another choice made while the switch waited may have followed it.
-    mode = target_.InputMode();
     const bool samples = mode == 1 || mode == 3;
     if (samples) {
         Timer1_->start();

@@ -136,6 +136,7 @@ private:
 
     IParamTarget& target_;
     int lastGoodComIndex_ = 0;
+    bool showingMode_ = false;  // the mode in force shown, not asked for
     bool inputFilled_ = false;
     bool outputFilled_ = false;
     bool inputOffShown_ = false;

@@ -404,4 +404,21 @@ TEST(KeyingSessionTest, AppliesWhatDiffersAndTellsEveryListener)
     session.Apply(session.Settings());
     EXPECT_EQ(a.applied, 2);
     EXPECT_EQ(b.applied, 1);
+
+    // The stored input mode is held at start and entered once its sources
+    // exist; without a sound input Keybd/Mouse is in force, and told.
+    struct Modes : ISessionListener {
+        std::vector<int> seen;
+        void InputModeChanged(int mode) override { seen.push_back(mode); }
+    } modes;
+    session.AddListener(&modes);
+    TSettings stored = session.Settings();
+    stored.RXInput = SoundInput;
+    session.Start(stored);
+    EXPECT_NE(session.InputMode(), SoundInput);
+    EXPECT_TRUE(modes.seen.empty());
+    EXPECT_FALSE(session.EnterInputMode());
+    EXPECT_EQ(session.InputMode(), KeybdMouse);
+    EXPECT_EQ(modes.seen, std::vector<int>{KeybdMouse});
+    EXPECT_EQ(session.Settings().RXInput, KeybdMouse);
 }

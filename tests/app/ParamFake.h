@@ -5,7 +5,9 @@
 
 #include "devices/NullSound.h"
 #include "settings/Settings.h"
+#include "controls/RadioGroup.h"
 #include "windows/ParamTarget.h"
+#include "windows/ParamUnit.h"
 
 #include <QKeySequence>
 #include <QStringList>
@@ -65,7 +67,14 @@ struct FakeTarget : IParamTarget {
     const TSettings& Settings() const override { return s; }
     void Apply(const TSettings& next) override { s = next; }
     int InputMode() const override { return mode; }
+    // What the session does once the window follows it: the stored mode
+    // entered, the window shown the mode in force.
+    void EnterStoredMode(TParamForm& f) {
+        SetInputMode(s.RXInput);
+        f.RXInputGroup()->SetItemIndex(mode);
+    }
     bool SetInputMode(int m) override {
+        if (m == mode) return true;  // the mode in force: nothing to switch
         modeCalls.push_back(m);
         const bool ok = !failModes.count(m);
         mode = ok ? m : 0;
