@@ -17,23 +17,17 @@ TWindowCommands::TWindowCommands(QWidget* window, KeyingSession& session, IMessa
       dialogs_(dialogs ? dialogs : &qtDialogs_),
       files_(*dialogs_, boxes, session.Settings(), session.CWout(),
              [&session](const TSettings& s) { session.Apply(s); }),
-      programFolder_(QCoreApplication::applicationDirPath().toStdString()),
-      fileIn_(timers) {
-    // The file plays at the pace of the sound input's buffers: 50 ms blocks.
-    fileIn_.SetTimerInterval(50);
-    wavSource_ = std::make_unique<TWavFileSource>(fileIn_, timers, [this](const std::string& current, std::string& path) {
-        // Play on after the end until the analyser has closed the last character.
-        wavSource_->SetEndTailMs(static_cast<uint32_t>(calc_.WordTimeout()) + 2 * fileIn_.TimerInterval());
+      programFolder_(QCoreApplication::applicationDirPath().toStdString()) {
+    session.AttachSampleSources(soundIn, [this](const std::string& current, std::string& path) {
         return files_.FileOpenInExecute(current, path);
     });
-    session.KeyInput().SetSource(WavFile, wavSource_.get());
-    if (soundIn) {
-        soundSource_ = std::make_unique<TSoundInSource>(*soundIn, [this] { return session_.Settings().RXDevice; });
-        session.KeyInput().SetSource(SoundInput, soundSource_.get());
-    }
 }
 
 TWindowCommands::~TWindowCommands() = default;
+
+TfileIn& TWindowCommands::FileIn1() { return session_.FileIn(); }
+TSoundInSource& TWindowCommands::SoundSource() { return *session_.SoundSource(); }
+TWavFileSource& TWindowCommands::WavSource() { return session_.WavSource(); }
 
 void TWindowCommands::CreateScope() {
     if (!scope_) scope_ = std::make_unique<TScopeLink>(calc_, window_);

@@ -8,7 +8,7 @@
 #include "app/FileCommands.h"
 #include "app/FileDialogs.h"
 #include "app/HelpPage.h"
-#include "app/SampleSources.h"
+#include "session/SampleSources.h"
 #include "app/ScopeLink.h"
 #include "devices/fileIn.h"
 
@@ -52,9 +52,10 @@ public:
     // Folder of the executable, where the help page is looked for first.
     void SetProgramFolder(const std::string& folder) { programFolder_ = folder; }
 
-    TfileIn& FileIn1() { return fileIn_; }
-    TSoundInSource& SoundSource() { return *soundSource_; }
-    TWavFileSource& WavSource() { return *wavSource_; }
+    // The session's sample sources.
+    TfileIn& FileIn1();
+    TSoundInSource& SoundSource();
+    TWavFileSource& WavSource();
 
 private:
     QWidget* window_;
@@ -67,8 +68,5 @@ private:
     TDesktopUrlOpener desktopOpener_;
     IUrlOpener* opener_ = &desktopOpener_;
     std::string programFolder_;
-    TfileIn fileIn_;
-    std::unique_ptr<TSoundInSource> soundSource_;
-    std::unique_ptr<TWavFileSource> wavSource_;
     std::unique_ptr<TScopeLink> scope_;
 };

@@ -28,7 +28,7 @@ tProcessMode ProcessModeOf(int mode) { return mode == 0 ? tProcessMode::broad : 
 }  // namespace
 
 KeyingSession::KeyingSession(IClock& clock, ITimerFactory& timers, ISoundOut* soundOut, ISendingView* view)
-    : soundOut_(soundOut)
+    : soundOut_(soundOut), timers_(timers)
 {
     calculat_ = std::make_unique<TCalculat>(timers, this, &stats_);
     calculat_->OnNewPattern = [this](uint32_t d, bool bl, bool en) { NewPattern(d, bl, en); };
@@ -72,6 +72,9 @@ KeyingSession::KeyingSession(IClock& clock, ITimerFactory& timers, ISoundOut* so
     settings_.Slope = cwout_.Slope();
     ApplyChanges(settings_, true);
     sending_->SetKeyVolume(settings_.Muted ? 0 : 65535);
+    // A file plays at the pace of the sound input's buffers.
+    fileIn_ = std::make_unique<TfileIn>(timers_);
+    fileIn_->SetTimerInterval(50);
 }
 
 KeyingSession::~KeyingSession()
@@ -81,6 +84,8 @@ KeyingSession::~KeyingSession()
         soundOut_->OnStatus = nullptr;
     }
     DetachSerialLines();
+    keyInput_->SetSource(WavFile, nullptr);
+    keyInput_->SetSource(SoundInput, nullptr);
     listeners_.clear();
     cwout_.OnSpeedChanged = nullptr;
     keyInput_->OnModeChanged = nullptr;
@@ -292,6 +297,29 @@ void KeyingSession::AttachSerialLines(ISerialLines& lines)
         return TSerialKeyConfig{s.RXComPort, s.Event, s.Invert, s.RTS, s.DTR};
     };
     keyInput_->SetSource(ComPort, serialSource_.get());
+}
+
+// ---------------------------------------------------------------------------
+// Sample sources
+
+void KeyingSession::AttachSampleSources(ISoundIn* in, AskFile askFile)
+{
+    keyInput_->SetSource(WavFile, nullptr);
+    keyInput_->SetSource(SoundInput, nullptr);
+    wavSource_.reset();
+    soundSource_.reset();
+    wavSource_ = std::make_unique<TWavFileSource>(
+        *fileIn_, timers_, [this, ask = std::move(askFile)](const std::string& current, std::string& path) {
+            // Play on after the end until the analyser has closed the last character.
+            wavSource_->SetEndTailMs(static_cast<uint32_t>(calculat_->WordTimeout()) +
+                                     2 * fileIn_->TimerInterval());
+            return ask && ask(current, path);
+        });
+    keyInput_->SetSource(WavFile, wavSource_.get());
+    if (in) {
+        soundSource_ = std::make_unique<TSoundInSource>(*in, [this] { return settings_.RXDevice; });
+        keyInput_->SetSource(SoundInput, soundSource_.get());
+    }
 }
 
 void KeyingSession::DetachSerialLines()

@@ -1,7 +1,8 @@
 #pragma once
 // The keying session: owns the working parts of the program (analyser,
 // decoder, timing statistics, generator, sending and replay, key input and
-// the serial key source) and the settings in force. A settings value is
+// the serial key source and the two sample sources) and the settings in
+// force. A settings value is
 // applied as a whole: what differs from the settings in force is changed,
 // and the value held is what gets saved. What happens is reported to any
 // number of listeners (the windows, tests). No Qt: devices, clock and
@@ -15,12 +16,15 @@
 #include "devices/SoundDevices.h"
 #include "devices/Timer.h"
 #include "morse/CWout.h"
+#include "devices/fileIn.h"
 #include "session/KeyInput.h"
+#include "session/SampleSources.h"
 #include "session/Sending.h"
 #include "session/SerialKeySource.h"
 #include "settings/Settings.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +113,16 @@ public:
     void DetachSerialLines();
     TSerialKeySource* SerialSource() const { return serialSource_.get(); }
 
+    // --- Sample sources --------------------------------------------------------
+    // The sound input (when there is one) as Sound Input mode's source, and
+    // the WAV file as File mode's; askFile asks for the file as the mode is
+    // entered (false: cancelled). The file plays in 50 ms blocks.
+    using AskFile = std::function<bool(const std::string& current, std::string& path)>;
+    void AttachSampleSources(ISoundIn* in, AskFile askFile);
+    TfileIn& FileIn() { return *fileIn_; }
+    TSoundInSource* SoundSource() const { return soundSource_.get(); }
+    TWavFileSource& WavSource() { return *wavSource_; }
+
     // --- Working parts ---------------------------------------------------------
     TCalculat& Calculat() { return *calculat_; }
     const TCalculat& Calculat() const { return *calculat_; }
@@ -143,6 +157,10 @@ private:
     std::unique_ptr<TSending> sending_;
     std::unique_ptr<TKeyInput> keyInput_;
     std::unique_ptr<TSerialKeySource> serialSource_;
+    ITimerFactory& timers_;
+    std::unique_ptr<TfileIn> fileIn_;
+    std::unique_ptr<TSoundInSource> soundSource_;
+    std::unique_ptr<TWavFileSource> wavSource_;
     std::vector<ISessionListener*> listeners_;
     bool started_ = false;
 };

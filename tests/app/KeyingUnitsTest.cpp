@@ -421,4 +421,12 @@ TEST(KeyingSessionTest, AppliesWhatDiffersAndTellsEveryListener)
     EXPECT_EQ(session.InputMode(), KeybdMouse);
     EXPECT_EQ(modes.seen, std::vector<int>{KeybdMouse});
     EXPECT_EQ(session.Settings().RXInput, KeybdMouse);
+
+    // File mode's source is the session's: entering the mode asks for the
+    // file through the question it was given; cancelled, Keybd/Mouse stays.
+    int asked = 0;
+    session.AttachSampleSources(nullptr, [&](const std::string&, std::string&) { return ++asked < 0; });
+    EXPECT_FALSE(session.SetInputMode(WavFile));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(session.InputMode(), KeybdMouse);
 }
