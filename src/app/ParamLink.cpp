@@ -106,13 +106,7 @@ int TParamLink::InputLevel() const { return session_.InputLevel(); }
 void TParamLink::ResetInputLevel() { session_.ResetInputLevel(); }
 bool TParamLink::SpecialChars() const { return session_.Settings().RxExtended; }
 void TParamLink::SetSpecialChars(bool on) { Store(&TSettings::RxExtended, on); }
-void TParamLink::SetDisplay2Prosigns(bool on) { Store(&TSettings::DisplayPros, on); }
 
-// The window follows the settings it is shown; these come after the value
-// was stored, so there is nothing left to do but the speeds' redisplay.
-void TParamLink::SpeedDisplayChanged() {}
-void TParamLink::AllCapsChanged() {}
-void TParamLink::ShowPatternChanged(bool) {}
 void TParamLink::SetCharSize(int points) { w_.SetCharSize(points); }
 
 ISoundIn* TParamLink::SoundIn1() { return w_.SoundIn1(); }

@@ -56,10 +56,6 @@ public:
     void ResetInputLevel() override;
     bool SpecialChars() const override;
     void SetSpecialChars(bool on) override;
-    void SetDisplay2Prosigns(bool on) override;
-    void SpeedDisplayChanged() override;
-    void AllCapsChanged() override;
-    void ShowPatternChanged(bool on) override;
     void SetCharSize(int points) override;
     ISoundIn* SoundIn1() override;
     ISoundOut* SoundOut1() override;

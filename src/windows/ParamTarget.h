@@ -58,12 +58,9 @@ public:
     virtual void ResetInputLevel() = 0;         // level := 0
     virtual bool SpecialChars() const = 0;
     virtual void SetSpecialChars(bool on) = 0;
-    virtual void SetDisplay2Prosigns(bool on) = 0;
 
-    // Display of the main window, after the setting has changed.
-    virtual void SpeedDisplayChanged() = 0;     // WpM / CpM labels and speeds
-    virtual void AllCapsChanged() = 0;          // panels and pattern strip
-    virtual void ShowPatternChanged(bool on) = 0;
+    // Display of the main window: it follows the settings applied (units,
+    // capitals, pattern, prosigns); the text size is given in points.
     virtual void SetCharSize(int points) = 0;   // both text panels
 
     // Sound devices (may be null when the program runs without sound).

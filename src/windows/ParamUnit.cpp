@@ -328,7 +328,6 @@ void TParamForm::Wire() {
     };
     SpeedDisplayGroup_->OnClick = [this] {
         Store(&TSettings::WpM, SpeedDisplayGroup_->ItemIndex() != 0);
-        target_.SpeedDisplayChanged();
     };
 
     KeyFreq_->Target = [&t] { return t.Frequency2(); };
@@ -355,19 +354,10 @@ void TParamForm::Wire() {
     connect(CheckBoxEqkey_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::EqKeyOpt, on); });
     connect(CheckBoxPrepend_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::Prepend, on); });
     connect(HHCheckBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::ErrErase, on); });
-    connect(ProsCheckBox_, &QCheckBox::toggled, this, [this](bool on) {
-        Store(&TSettings::DisplayPros, on);
-        target_.SetDisplay2Prosigns(on);
-    });
+    connect(ProsCheckBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::DisplayPros, on); });
     connect(FlashCheckBox_, &QCheckBox::toggled, this, [this] { FlashCheckBoxClick(); });
-    connect(AllCapsCheckBox_, &QCheckBox::toggled, this, [this](bool on) {
-        Store(&TSettings::AllCaps, on);
-        target_.AllCapsChanged();
-    });
-    connect(CheckBoxPattern_, &QCheckBox::toggled, this, [this](bool on) {
-        Store(&TSettings::ShPatt, on);
-        target_.ShowPatternChanged(on);
-    });
+    connect(AllCapsCheckBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::AllCaps, on); });
+    connect(CheckBoxPattern_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::ShPatt, on); });
 
     // Lists act on the user's choice only; the program calls their
     // handlers itself where a refill needs them.

@@ -48,9 +48,9 @@ struct FakeTarget : IParamTarget {
     int keyVolume = 65535;
     int freq = 800, freq2 = 800, slope = 40, logAmp = -10, center = 800, processMode = 1, scaledB = -10;
     int inputLevel = 0;
-    bool extra = true, noiseBlank = true, special = true, display2 = false;
-    int speedDisplayCalls = 0, allCapsCalls = 0, charSize = 0;
-    bool showPattern = true;
+    bool extra = true, noiseBlank = true, special = true;
+    int charSize = 0;
+    std::vector<TSettings> applied;  // every value handed back, in order
     FakeDevice<TNullSoundOut> out;
     FakeDevice<TNullSoundIn> in;
     std::vector<std::string> inChoices{"Default input device", "Mic A", "Mic B"};
@@ -65,7 +65,19 @@ struct FakeTarget : IParamTarget {
     FakeTarget() { out.active = true; }
 
     const TSettings& Settings() const override { return s; }
-    void Apply(const TSettings& next) override { s = next; }
+    void Apply(const TSettings& next) override {
+        applied.push_back(next);
+        s = next;
+    }
+    // How often a setting changed through Apply (the display follows each).
+    int Changes(bool TSettings::*field, bool from) const {
+        int n = 0;
+        for (const TSettings& a : applied) {
+            n += a.*field != from;
+            from = a.*field;
+        }
+        return n;
+    }
     int InputMode() const override { return mode; }
     // What the session does once the window follows it: the stored mode
     // entered, the window shown the mode in force.
@@ -107,10 +119,6 @@ struct FakeTarget : IParamTarget {
     void ResetInputLevel() override { inputLevel = 0; }
     bool SpecialChars() const override { return special; }
     void SetSpecialChars(bool on) override { special = on; }
-    void SetDisplay2Prosigns(bool on) override { display2 = on; }
-    void SpeedDisplayChanged() override { ++speedDisplayCalls; }
-    void AllCapsChanged() override { ++allCapsCalls; }
-    void ShowPatternChanged(bool on) override { showPattern = on; }
     void SetCharSize(int points) override { charSize = points; }
     ISoundIn* SoundIn1() override { return &in; }
     ISoundOut* SoundOut1() override { return &out; }

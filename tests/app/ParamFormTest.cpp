@@ -548,11 +548,14 @@ private slots:
         t.scaledB = 6;
         TParamForm f(t);
         t.EnterStoredMode(f);
-        QVERIFY(t.binaural && t.display2);
+        // Units, capitals and prosigns stay as stored: the main window shows
+        // the settings in force from the start.
+        QVERIFY(t.binaural && t.s.DisplayPros);
         QCOMPARE(Tones(t), std::pair(700, 950));
-        QCOMPARE(t.speedDisplayCalls, 1);
+        QCOMPARE(t.Changes(&TSettings::WpM, true), 0);
         QCOMPARE(t.charSize, 24);
-        QCOMPARE(t.allCapsCalls, 1);
+        QCOMPARE(t.Changes(&TSettings::AllCaps, true), 0);
+        QVERIFY(t.s.WpM && t.s.AllCaps);
         QVERIFY(!f.CheckBoxPattern()->isChecked());
         QCOMPARE(t.events, 4);
         QCOMPARE(t.modeCalls, std::vector<int>{0});
@@ -570,8 +573,8 @@ private slots:
         // Defaults: handlers of unchanged design values do not run.
         FakeTarget d;
         TParamForm g(d);
-        QCOMPARE(d.speedDisplayCalls, 0);
-        QCOMPARE(d.allCapsCalls, 0);
+        QCOMPARE(d.Changes(&TSettings::WpM, false), 0);
+        QCOMPARE(d.Changes(&TSettings::AllCaps, false), 0);
         QCOMPARE(d.charSize, 12);
         QCOMPARE(d.events, 2);
         QCOMPARE(g.RXInputGroup()->Count(), 3);
@@ -655,11 +658,11 @@ private slots:
             box->click();
             QCOMPARE(t.s.*field, !before);
         }
-        QVERIFY(t.display2 && !t.showPattern);
-        QCOMPARE(t.allCapsCalls, 1);
+        QVERIFY(t.s.DisplayPros && !t.s.ShPatt);
+        QCOMPARE(t.Changes(&TSettings::AllCaps, false), 1);
         f.SpeedDisplayGroup()->Button(1)->click();
         QVERIFY(t.s.WpM);
-        QCOMPARE(t.speedDisplayCalls, 1);
+        QCOMPARE(t.Changes(&TSettings::WpM, false), 1);
         for (const auto& [index, points] : {std::pair{6, 48}, std::pair{-1, 12}}) {
             f.CharSizeBox()->setCurrentIndex(index);
             f.CharSizeBoxChange();
