@@ -87,25 +87,9 @@ int TParamLink::Frequency() const { return session_.CWout().Frequency(); }
 void TParamLink::SetFrequency(int hz) { session_.CWout().SetFrequency(hz); }
 int TParamLink::Frequency2() const { return session_.CWout().Frequency2(); }
 void TParamLink::SetFrequency2(int hz) { session_.CWout().SetFrequency2(hz); }
-int TParamLink::Slope() const { return session_.Settings().Slope; }
-void TParamLink::SetSlope(int samples) { Store(&TSettings::Slope, samples); }
-int TParamLink::LogAmplitude() const { return session_.Settings().OutputLevel; }
-void TParamLink::SetLogAmplitude(int db) { Store(&TSettings::OutputLevel, db); }
-bool TParamLink::ExtraChars() const { return session_.Settings().TxExtended; }
-void TParamLink::SetExtraChars(bool on) { Store(&TSettings::TxExtended, on); }
 
-int TParamLink::CenterFreq() const { return session_.Settings().RxFrequency; }
-void TParamLink::SetCenterFreq(int hz) { Store(&TSettings::RxFrequency, hz); }
-int TParamLink::ProcessMode() const { return session_.Settings().Mode; }
-void TParamLink::SetProcessMode(int mode) { Store(&TSettings::Mode, mode == 0 ? 0 : 1); }
-bool TParamLink::NoiseBlank() const { return session_.Settings().Bounce; }
-void TParamLink::SetNoiseBlank(bool on) { Store(&TSettings::Bounce, on); }
-int TParamLink::InputScaledB() const { return session_.Settings().InputLevel; }
-void TParamLink::SetInputScaledB(int db) { Store(&TSettings::InputLevel, db); }
 int TParamLink::InputLevel() const { return session_.InputLevel(); }
 void TParamLink::ResetInputLevel() { session_.ResetInputLevel(); }
-bool TParamLink::SpecialChars() const { return session_.Settings().RxExtended; }
-void TParamLink::SetSpecialChars(bool on) { Store(&TSettings::RxExtended, on); }
 
 void TParamLink::SetCharSize(int points) { w_.SetCharSize(points); }
 

@@ -33,31 +33,17 @@ public:
     virtual void SetOutputVolume(uint16_t both) = 0;
     virtual void SetKeyVolume(uint16_t v) = 0;
 
-    // Generator (each setter clamps; the getter tells what it kept).
+    // The tones sounding now (each setter clamps; the getter tells what it
+    // kept). Slope, level, filter, gain and character sets are settings:
+    // Apply clamps them as the generator and analyser take them.
     virtual int Frequency() const = 0;          // keyboard tone, Hz
     virtual void SetFrequency(int hz) = 0;
     virtual int Frequency2() const = 0;         // key tone, Hz
     virtual void SetFrequency2(int hz) = 0;
-    virtual int Slope() const = 0;
-    virtual void SetSlope(int samples) = 0;
-    virtual int LogAmplitude() const = 0;       // dB, at most 0
-    virtual void SetLogAmplitude(int db) = 0;
-    virtual bool ExtraChars() const = 0;
-    virtual void SetExtraChars(bool on) = 0;
 
-    // Analyser and decoder.
-    virtual int CenterFreq() const = 0;         // 100..4000 Hz
-    virtual void SetCenterFreq(int hz) = 0;
-    virtual int ProcessMode() const = 0;        // 0 broad, 1 narrow
-    virtual void SetProcessMode(int mode) = 0;
-    virtual bool NoiseBlank() const = 0;
-    virtual void SetNoiseBlank(bool on) = 0;
-    virtual int InputScaledB() const = 0;
-    virtual void SetInputScaledB(int db) = 0;
+    // Sound input meter.
     virtual int InputLevel() const = 0;         // signal level for the meter
     virtual void ResetInputLevel() = 0;         // level := 0
-    virtual bool SpecialChars() const = 0;
-    virtual void SetSpecialChars(bool on) = 0;
 
     // Display of the main window: it follows the settings applied (units,
     // capitals, pattern, prosigns); the text size is given in points.

@@ -319,9 +319,9 @@ void TParamForm::Wire() {
     RXInputGroup_->OnClick = [this] { RXInputGroupClick(); };
     RXFiltGroup_->OnClick = [this] { RXFiltGroupClick(); };
     TXOutputGroup_->OnClick = [this] { TXOutputGroupClick(); };
-    RXCharGroup_->OnClick = [this] { target_.SetSpecialChars(RXCharGroup_->ItemIndex() != 0); };
-    TXCharGroup_->OnClick = [this] { target_.SetExtraChars(TXCharGroup_->ItemIndex() != 0); };
-    BounceGroup_->OnClick = [this] { target_.SetNoiseBlank(BounceGroup_->ItemIndex() != 0); };
+    RXCharGroup_->OnClick = [this] { Store(&TSettings::RxExtended, RXCharGroup_->ItemIndex() != 0); };
+    TXCharGroup_->OnClick = [this] { Store(&TSettings::TxExtended, TXCharGroup_->ItemIndex() != 0); };
+    BounceGroup_->OnClick = [this] { Store(&TSettings::Bounce, BounceGroup_->ItemIndex() != 0); };
     InputInvertedGroup_->OnClick = [this] {
         Store(&TSettings::Invert, InputInvertedGroup_->ItemIndex() != 0);
         target_.SetOutputVolume(0);
@@ -340,10 +340,10 @@ void TParamForm::Wire() {
     TXFreq_->SetTarget = [&t](int v) { t.SetFrequency(v); };
     TXFreq_->OnStored = [this](int v) { Store(&TSettings::TxFrequency, v); };
     TXFreq_->EnterNeedsEnabled = true;
-    RXFreq_->Target = [&t] { return t.CenterFreq(); };
-    RXFreq_->SetTarget = [&t](int v) { t.SetCenterFreq(v); };
-    TXSlope_->Target = [&t] { return t.Slope(); };
-    TXSlope_->SetTarget = [&t](int v) { t.SetSlope(v); };
+    RXFreq_->Target = [&t] { return t.Settings().RxFrequency; };
+    RXFreq_->SetTarget = [this](int v) { Store(&TSettings::RxFrequency, v); };
+    TXSlope_->Target = [&t] { return t.Settings().Slope; };
+    TXSlope_->SetTarget = [this](int v) { Store(&TSettings::Slope, v); };
     TXSlope_->PlainClick = true;
 
     connect(LevelBar_, &QScrollBar::valueChanged, this, [this] { LevelBarChange(); });
@@ -385,19 +385,19 @@ void TParamForm::FormCreate() {
 
     TXFreq_->ShowValue(s.TxFrequency);
     KeyFreq_->ShowValue(s.TxFrequency2);
-    TXSlope_->ShowValue(target_.Slope());
-    RXFreq_->ShowValue(target_.CenterFreq());
+    TXSlope_->ShowValue(s.Slope);
+    RXFreq_->ShowValue(s.RxFrequency);
 
-    RXCharGroup_->SetItemIndex(target_.SpecialChars() ? 1 : 0);
-    TXCharGroup_->SetItemIndex(target_.ExtraChars() ? 1 : 0);
-    RXFiltGroup_->SetItemIndex(target_.ProcessMode() != 0 ? 1 : 0);
-    BounceGroup_->SetItemIndex(target_.NoiseBlank() ? 1 : 0);
+    RXCharGroup_->SetItemIndex(s.RxExtended ? 1 : 0);
+    TXCharGroup_->SetItemIndex(s.TxExtended ? 1 : 0);
+    RXFiltGroup_->SetItemIndex(s.Mode != 0 ? 1 : 0);
+    BounceGroup_->SetItemIndex(s.Bounce ? 1 : 0);
     SpeedDisplayGroup_->SetItemIndex(s.WpM ? 1 : 0);
 
-    LevelBar_->setValue(-target_.LogAmplitude());
+    LevelBar_->setValue(-s.OutputLevel);
     MuteBox_->setChecked(s.Muted);
     KeyMuteBox_->setChecked(s.KeyMuted);
-    InpLevelBar_->setValue(-target_.InputScaledB());
+    InpLevelBar_->setValue(-s.InputLevel);
 
     CheckBoxEqkey_->setChecked(s.EqKeyOpt);
     CheckBoxPrepend_->setChecked(s.Prepend);
@@ -484,7 +484,7 @@ void TParamForm::RXInputGroupClick() {
 
 void TParamForm::RXFiltGroupClick() {
     const int sel = RXFiltGroup_->ItemIndex();
-    target_.SetProcessMode(sel == 1 ? 1 : 0);
+    Store(&TSettings::Mode, sel == 1 ? 1 : 0);
     SetBandpassControls(sel == 1);
 }
 
@@ -500,7 +500,7 @@ void TParamForm::SetLabelGrey(QLabel* label, bool grey) {
 
 void TParamForm::InpLevelBarChange() {
     const int db = -InpLevelBar_->value();
-    target_.SetInputScaledB(db);
+    Store(&TSettings::InputLevel, db);
     StaticText8_->setText(QString::fromStdString(FormatDb(db)));
 }
 
@@ -539,7 +539,7 @@ void TParamForm::ApplyKeyTone() {
 
 void TParamForm::LevelBarChange() {
     const int db = -LevelBar_->value();
-    target_.SetLogAmplitude(db);
+    Store(&TSettings::OutputLevel, db);
     StaticText5_->setText(QString::fromStdString(FormatDb(db)));
 }
 

@@ -168,19 +168,19 @@ private slots:
                                                  {"", 1234},     {"2500", 2500}, {"-7", 100}};
         for (const auto& [typed, centre] : cases) {
             FakeTarget t;
-            t.center = 1234;
+            t.s.RxFrequency = 1234;
             t.s.RXInput = 1;  // the band-pass edit takes typing in the sample modes
             TParamForm f(t);
             t.EnterStoredMode(f);
             TypeInto(f.RXFreq(), typed);
             QCOMPARE(f.RXFreq()->Edit()->text(), typed);
-            QCOMPARE(t.center, 1234);  // nothing before Enter
+            QCOMPARE(t.s.RxFrequency, 1234);  // nothing before Enter
             SendKey(f.RXFreq()->Edit(), Qt::Key_Return);
-            QCOMPARE(t.center, centre);
+            QCOMPARE(t.s.RxFrequency, centre);
             QCOMPARE(f.RXFreq()->Edit()->text(), QString::number(centre));
             // Esc is swallowed: the value stays.
             SendKey(f.RXFreq()->Edit(), Qt::Key_Escape);
-            QCOMPARE(t.center, centre);
+            QCOMPARE(t.s.RxFrequency, centre);
         }
     }
 
@@ -237,7 +237,7 @@ private slots:
         for (const Case& c : cases) {
             (c.output ? f.LevelBar() : f.InpLevelBar())->setValue(c.position);
             QCOMPARE((c.output ? f.OutputLevelText() : f.GainText())->text(), c.text);
-            QCOMPARE(c.output ? t.logAmp : t.scaledB, c.db);
+            QCOMPARE(c.output ? t.s.OutputLevel : t.s.InputLevel, c.db);
         }
         // Mute All Out silences the key and greys the key mute and level.
         f.KeyMuteBox()->setChecked(true);
@@ -253,12 +253,12 @@ private slots:
         // Stored levels beyond the bars' ranges come in range; a stored
         // mute reaches the key volume at creation.
         FakeTarget stored;
-        stored.logAmp = -70;
-        stored.scaledB = 50;
+        stored.s.OutputLevel = -70;
+        stored.s.InputLevel = 50;
         stored.s.Muted = true;
         TParamForm g(stored);
-        QCOMPARE(stored.logAmp, -40);
-        QCOMPARE(stored.scaledB, 12);
+        QCOMPARE(stored.s.OutputLevel, -40);
+        QCOMPARE(stored.s.InputLevel, 12);
         QCOMPARE(stored.keyVolume, 0);
         QVERIFY(!g.KeyMuteBox()->isEnabled());
     }
@@ -282,7 +282,7 @@ private slots:
             QVERIFY(f.RXFreq()->isEnabled() && f.InpLevelBar()->isEnabled());
             // Broadband greys the band-pass frequency.
             f.RXFiltGroup()->Button(0)->click();
-            QCOMPARE(t.processMode, 0);
+            QCOMPARE(t.s.Mode, 0);
             QVERIFY(!f.RXFreq()->isEnabled());
             f.RXFiltGroup()->Button(1)->click();
             QVERIFY(f.RXFreq()->isEnabled());
@@ -523,7 +523,7 @@ private slots:
         QEvent deactivate(QEvent::WindowDeactivate);
         QApplication::sendEvent(&f, &deactivate);
         QCOMPARE(Tones(t), std::pair(612, 1234));
-        QCOMPARE(t.center, 2222);
+        QCOMPARE(t.s.RxFrequency, 2222);
         QCOMPARE(t.s.TxFrequency, 612);
         QCOMPARE(t.s.TxFrequency2, 1234);
         // Leaving an edit commits too.
@@ -542,10 +542,10 @@ private slots:
         s.TxFrequency2 = 950;
         s.CharSizeItem = 3;
         s.Event = 1;
-        t.special = t.extra = t.noiseBlank = false;
-        t.processMode = 0;
-        t.logAmp = -25;
-        t.scaledB = 6;
+        t.s.RxExtended = t.s.TxExtended = t.s.Bounce = false;
+        t.s.Mode = 0;
+        t.s.OutputLevel = -25;
+        t.s.InputLevel = 6;
         TParamForm f(t);
         t.EnterStoredMode(f);
         // Units, capitals and prosigns stay as stored: the main window shows
@@ -563,8 +563,8 @@ private slots:
             QCOMPARE(g->ItemIndex(), 0);
         QCOMPARE(f.OutputLevelText()->text(), QString("- 25 dB"));
         QCOMPARE(f.GainText()->text(), QString("+  6 dB"));
-        QCOMPARE(t.logAmp, -25);
-        QCOMPARE(t.scaledB, 6);
+        QCOMPARE(t.s.OutputLevel, -25);
+        QCOMPARE(t.s.InputLevel, 6);
         QVERIFY(!f.isVisible());
         QCOMPARE(t.s.CharSizeItem, 3);
         QCOMPARE(t.s.Event, 1);
@@ -669,7 +669,7 @@ private slots:
             QCOMPARE(t.charSize, points);
         }
         for (TRadioGroup* g : {f.RXCharGroup(), f.TXCharGroup(), f.BounceGroup()}) g->Button(0)->click();
-        QVERIFY(!t.special && !t.extra && !t.noiseBlank);
+        QVERIFY(!t.s.RxExtended && !t.s.TxExtended && !t.s.Bounce);
     }
 
     void screenshotAtDesignSize() {
