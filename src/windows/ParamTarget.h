@@ -1,10 +1,10 @@
 #pragma once
-// What the parameters dialog drives and reads: the generator's tones and
-// level, the analyser's signal settings, the decoder's character set, the
-// input mode, the sound devices, the serial key line and the main window's
-// display. The main window implements it; tests use a fake. The settings
-// in force are read from Settings(); an edited value is handed back through
-// Apply, which changes what differs.
+// What the parameters dialog drives and reads: the settings in force, read
+// from Settings() and handed back edited through Apply (which changes what
+// differs and clamps as the working parts do), the tones sounding now, the
+// input mode, the input meter, the sound devices, the serial key line and
+// the main window's text size. The main window implements it; tests use a
+// fake.
 
 #include <cstdint>
 #include <string>
