@@ -32,8 +32,8 @@ public:
     // Audio the server holds for the stream, and how much it asks for at a
     // time: the request size sets how often the program wakes up, the held
     // audio how long a busy machine may delay a request without a gap.
-    static constexpr int kTargetMs = 40;
-    static constexpr int kRequestMs = 10;
+    static constexpr int kTargetMs = 80;
+    static constexpr int kRequestMs = 20;
     // Gain changes are ramped over this long to avoid clicks.
     static constexpr int kRampMs = 1;
 
