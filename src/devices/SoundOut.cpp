@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <thread>
 
 #include <sched.h>
@@ -60,6 +61,12 @@ public:
         });
         if (!ok) return "the sound server does not answer";
         if (pa_context_get_state(ctx_) != PA_CONTEXT_READY) return ContextError();
+        serverKnown_ = false;
+        pa_operation* op = pa_context_get_server_info(ctx_, &TSoundOutStream::ServerInfo, this);
+        if (op) {
+            WaitFor([this] { return serverKnown_; });
+            pa_operation_unref(op);
+        }
         return {};
     }
 
@@ -108,9 +115,9 @@ public:
         pa_stream_set_underflow_callback(stream_, &TSoundOutStream::Underflow, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(maxFrames * frameBytes_);
-        attr.tlength = Bytes(TSoundOut::kTargetMs);
+        attr.tlength = Bytes(rewinds_ ? TSoundOut::kTargetMs : TSoundOut::kShortTargetMs);
         attr.prebuf = static_cast<uint32_t>(-1);
-        attr.minreq = Bytes(TSoundOut::kRequestMs);
+        attr.minreq = Bytes(rewinds_ ? TSoundOut::kRequestMs : TSoundOut::kShortRequestMs);
         attr.fragsize = static_cast<uint32_t>(-1);
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                                                           PA_STREAM_ADJUST_LATENCY);
@@ -146,7 +153,7 @@ public:
     void Regate() {
         if (!loop_) return;
         Lock lock(loop_);
-        if (!playing_ || failed_ || !stream_ || written_ == 0) return;
+        if (!rewinds_ || !playing_ || failed_ || !stream_ || written_ == 0) return;
         pa_usec_t usec = 0;
         if (pa_stream_get_time(stream_, &usec) < 0) return;
         uint64_t from = static_cast<uint64_t>(usec) * static_cast<uint64_t>(rate_) / 1000000u;
@@ -161,6 +168,9 @@ public:
             return;
         ReportRise();
     }
+
+    // Known once Connect has returned.
+    bool Rewinds() const { return rewinds_; }
 
     std::atomic<uint64_t> framesWritten{0};
     std::atomic<uint64_t> underruns{0};
@@ -207,6 +217,12 @@ private:
         auto* me = static_cast<TSoundOutStream*>(self);
         if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(c)))
             me->Failed("the sound server went away (" + std::string(pa_strerror(pa_context_errno(c))) + ")");
+    }
+
+    static void ServerInfo(pa_context*, const pa_server_info* info, void* self) {
+        auto* me = static_cast<TSoundOutStream*>(self);
+        me->rewinds_ = !(info && info->server_name && std::strstr(info->server_name, "PipeWire"));
+        me->serverKnown_ = true;
     }
 
     static void StreamState(pa_stream* s, void* self) {
@@ -324,6 +340,8 @@ private:
     bool raised_ = false;
 
     pa_context* ctx_ = nullptr;
+    bool serverKnown_ = false;
+    bool rewinds_ = true;  // the server takes back audio not played yet
     pa_stream* stream_ = nullptr;
     uint64_t session_ = 0;
     bool playing_ = false;
@@ -505,6 +523,8 @@ bool TSoundOut::Reopen() {
     }
     return wasActive ? Start() : true;
 }
+
+bool TSoundOut::GateReachesHeldAudio() const { return isOpen_ && stream_->Rewinds(); }
 
 TSoundOut::Stats TSoundOut::GetStats() const {
     Stats s;

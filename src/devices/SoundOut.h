@@ -8,7 +8,8 @@
 // and when the gate moves while a side tone may be keyed, what the server
 // holds but has not played yet is written again with the new gate, so the
 // tone follows the key within the server's own latency rather than within
-// the stream's buffer.
+// the stream's buffer. A server that cannot rewind gets a short stream
+// instead.
 
 #include "devices/SoundDevices.h"
 #include "devices/SoundFormat.h"
@@ -34,6 +35,11 @@ public:
     // audio how long a busy machine may delay a request without a gap.
     static constexpr int kTargetMs = 80;
     static constexpr int kRequestMs = 20;
+    // A server that cannot take back audio it has passed on (PipeWire's
+    // pulse server hands it to its graph a quantum at a time) gets no
+    // rewrites and a short stream instead, which also keeps its quantum short.
+    static constexpr int kShortTargetMs = 16;
+    static constexpr int kShortRequestMs = 4;
     // Gain changes are ramped over this long to avoid clicks.
     static constexpr int kRampMs = 1;
 
@@ -72,6 +78,10 @@ public:
     void SetVolumeBoth(uint16_t v) { SetVolume(uint32_t(v) | (uint32_t(v) << 16)); }
     void SetVolumeLeft(uint16_t v);
     void SetVolumeRight(uint16_t v);
+
+    // Whether a keyed gate also reaches audio already handed to the server
+    // (the open server can rewind).
+    bool GateReachesHeldAudio() const;
 
     // Counters for the status line and the benchmarks.
     struct Stats {
