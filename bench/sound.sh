@@ -1,20 +1,44 @@
 #!/bin/sh
 # Sound output benchmarks through a private sound server:
-#   bench/sound.sh [KEYS] [SOAK_SECONDS]
-# key-down to side tone latency over KEYS key-downs (default 100), then
-# idle key tone plus sending for SOAK_SECONDS (default 20; 600 for the
-# ten-minute run) with the underruns counted.
+#   bench/sound.sh [KEYS] [SOAK_SECONDS] [ROUNDS]
+# key-down to side tone latency over KEYS key-downs (default 50), ROUNDS
+# times (default 3) alternating this tree with an older commit (BASE, see
+# bench/sound/pair.sh) on the same server; the spread over the rounds is the
+# machine's noise. Then this tree's idle key tone plus sending for
+# SOAK_SECONDS (default 20; 600 for the ten-minute run) with the underruns
+# counted.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench-sound}
-log="$build.log"
-if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_TESTS=OFF &&
-       cmake --build "$build" -j2 --target orvo-sound-bench; } >"$log" 2>&1; then
-  cat "$log" >&2
-  exit 1
-fi
+TARGETS=orvo-sound-bench
+. "$root/bench/sound/pair.sh"
+keys=${1:-50}
+rounds=${3:-3}
 pulse_dir="$build/pulse"
-trap '"$root/scripts/pulse.sh" stop "$pulse_dir"' EXIT
+results="$build/results"
+trap '"$root/scripts/pulse.sh" stop "$pulse_dir"; rm -f "$results" "$results.run"' EXIT
 eval "$("$root/scripts/pulse.sh" start "$pulse_dir")"
-"$build/bin/orvo-sound-bench" latency "${1:-100}"
-"$build/bin/orvo-sound-bench" soak "${2:-20}"
+: >"$results"
+r=1
+while [ "$r" -le "$rounds" ]; do
+  for which in base now; do
+    if [ "$which" = base ]; then bin=$base_bin; else bin=$now_bin; fi
+    echo "round $r, $which:"
+    "$bin/orvo-sound-bench" latency "$keys" >"$results.run"
+    grep -v '^RESULT ' "$results.run"
+    sed -n "s/^RESULT /$which /p" "$results.run" >>"$results"
+  done
+  r=$((r + 1))
+done
+echo
+echo "key-down to first tone sample at the sink (ms; min..max of the $rounds rounds' figures):"
+for which in base now; do
+  awk -v w="$which" '$1 == w {
+      n++; m[n] = $2; p[n] = $3; x[n] = $4 }
+    function lo(a) { v = a[1]; for (i = 2; i <= n; i++) if (a[i] < v) v = a[i]; return v }
+    function hi(a) { v = a[1]; for (i = 2; i <= n; i++) if (a[i] > v) v = a[i]; return v }
+    END { printf "  %-5s median %5.1f..%-5.1f  95th percentile %5.1f..%-5.1f  worst %5.1f..%-5.1f\n",
+                 (w == "base" ? "older" : "this"), lo(m), hi(m), lo(p), hi(p), lo(x), hi(x) }' "$results"
+done
+echo
+"$now_bin/orvo-sound-bench" soak "${2:-20}"

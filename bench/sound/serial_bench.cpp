@@ -7,8 +7,8 @@
 // pseudo-terminal given modem lines by the test library, which the program
 // preloads into itself. A CTS key-down starts at the moment the library
 // changes the line; a Right-arrow key-down at the moment the gate is
-// opened, as the key handler does. Both end at the server's playback
-// position of the first tone sample, as in orvo-sound-bench.
+// opened, as the key handler does. Both end at the first tone sample the
+// sink played (SinkWatch.h), as in orvo-sound-bench.
 
 #include "session/SerialKeySource.h"
 #include "morse/SendText.h"
@@ -18,6 +18,7 @@
 #include "morse/CWout.h"
 
 #include "BenchLoop.h"
+#include "SinkWatch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -86,6 +87,11 @@ int main(int argc, char** argv) {
         std::lock_guard<std::mutex> lock(m);
         rises.push_back(r);
     };
+    SinkWatch watch;
+    if (const std::string why = watch.Start(); !why.empty()) {
+        std::fprintf(stderr, "cannot watch the sink: %s\n", why.c_str());
+        return 1;
+    }
     if (!out.Start()) {
         std::fprintf(stderr, "cannot start the output: %s\n", out.LastError().c_str());
         return 1;
@@ -106,6 +112,7 @@ int main(int argc, char** argv) {
     Pause(500);
 
     std::vector<double> arrow, serial, handOver;
+    std::vector<int64_t> downs;
     for (int k = 0; k < 2 * keys; ++k) {
         const bool viaSerial = k % 2 == 1;
         size_t before;
@@ -128,26 +135,31 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "key-down %d: the tone never reached the device\n", k);
             return 1;
         }
-        TSoundOut::GainRise r;
-        {
-            std::lock_guard<std::mutex> lock(m);
-            r = rises.back();
-        }
-        const double aheadMs = double(r.frame) * 1000.0 / out.SampleRate() - double(r.playedUs) / 1000.0;
-        const double lat = double(r.writtenNs - t0) / 1e6 + aheadMs;
-        (viaSerial ? serial : arrow).push_back(lat);
+        downs.push_back(t0);
         if (viaSerial) handOver.push_back(double(sink.handledNs - t0) / 1e6);
         Pause(60);
         if (viaSerial) shim.setLines(TIOCM_CTS, 0);
         else out.SetVolumeBoth(0);
         Pause(5);
     }
+    Pause(300);
     const TSoundOut::Stats s = out.GetStats();
     source.Close();
     out.Close();
     shim.detach();
+    // Each key-down against the first tone onset the sink played after it.
+    const std::vector<int64_t> onsets = watch.Onsets();
+    watch.Stop();
+    for (size_t k = 0; k < downs.size(); ++k) {
+        const auto it = std::lower_bound(onsets.begin(), onsets.end(), downs[k] - 2000000);
+        if (it == onsets.end() || *it - downs[k] > 500000000) {
+            std::fprintf(stderr, "key-down %zu has no tone onset at the sink\n", k);
+            return 1;
+        }
+        (k % 2 == 1 ? serial : arrow).push_back(double(*it - downs[k]) / 1e6);
+    }
 
-    std::printf("key-down to first tone sample at the sink, %d key-downs each (server playback position):\n", keys);
+    std::printf("key-down to first tone sample at the sink, %d key-downs each (sink monitor):\n", keys);
     Report("Right-arrow key:", arrow);
     Report("CTS edge (serial key):", serial);
     Report("CTS edge to key handler:", handOver);

@@ -6,23 +6,21 @@
 //                                       UI thread busy now and then; reports
 //                                       underruns (default 20 s)
 //
-// Latency comes from the server's own playback position: when the audio
-// thread writes the chunk where the volume rises, the server's position
-// tells how much is still ahead of it. A recording of the sink's monitor
-// cross-checks it: the tone onsets recorded must follow the key-downs with
-// the same spacing.
+// Latency is measured from outside the sound output: a record stream on the
+// sink's monitor dates each tone onset by the server's capture position
+// (SinkWatch.h). The bench uses only what every version of the output
+// offers, so bench/sound.sh builds it against an older commit too.
 
 #include "analysis/Calculat.h"
 #include "session/KeyInput.h"
 #include "session/Sending.h"
 #include "devices/QtClock.h"
 #include "morse/SendText.h"
-#include "devices/SoundDeviceNames.h"
-#include "devices/SoundIn.h"
 #include "devices/SoundOut.h"
 #include "morse/CWout.h"
 
 #include "BenchLoop.h"
+#include "SinkWatch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -39,12 +37,6 @@
 #include <vector>
 
 namespace {
-
-int DeviceNumber(const QList<QAudioDevice>& list, const char* id) {
-    for (int i = 0; i < list.size(); ++i)
-        if (list[i].id() == id) return i;
-    return -1;
-}
 
 // The key path of the desktop program without its window: key input opens
 // the side-tone gate of the sending unit, which owns the output loop.
@@ -93,25 +85,19 @@ int Latency(int keys) {
         std::lock_guard<std::mutex> lock(m);
         rises.push_back(r);
     };
-    TSoundIn rec;
-    rec.SetChannels(1);
-    rec.SetBufferTime(20);
-    const int recNo = DeviceNumber(OrderedInputDevices(), "orvo_rec");
-    if (recNo >= 0) rec.SetDevice(recNo);
-    std::vector<int16_t> recorded;
-    rec.OnBufferRecorded = [&](const int16_t* pb, uint32_t, uint32_t bytes) {
-        recorded.insert(recorded.end(), pb, pb + bytes / 2);
-    };
+    SinkWatch watch;
+    if (const std::string why = watch.Start(); !why.empty()) {
+        std::fprintf(stderr, "cannot watch the sink: %s\n", why.c_str());
+        return 1;
+    }
     const std::string off = sending.StartOutput();
     if (!off.empty()) {
         std::fprintf(stderr, "%s\n", off.c_str());
         return 1;
     }
-    const bool recording = recNo >= 0 && rec.Start();
     Pause(500);
 
     std::vector<int64_t> downs;
-    std::vector<double> lat;
     for (int k = 0; k < keys; ++k) {
         size_t before;
         {
@@ -131,55 +117,33 @@ int Latency(int keys) {
             std::fprintf(stderr, "key-down %d: the tone never reached the device\n", k);
             return 1;
         }
-        TSoundOut::GainRise r;
-        {
-            std::lock_guard<std::mutex> lock(m);
-            r = rises.back();
-        }
-        const double aheadMs = double(r.frame) * 1000.0 / out.SampleRate() - double(r.playedUs) / 1000.0;
-        lat.push_back(double(r.writtenNs - t0) / 1e6 + aheadMs);
         Pause(60);
         input.KeyboardMouse().Key(false, 0);
     }
     Pause(300);
     const TSoundOut::Stats s = out.GetStats();
     out.Close();
-    rec.Close();
+    const std::vector<int64_t> onsets = watch.Onsets();
+    watch.Stop();
 
-    std::printf("key-down to first tone sample at the sink, %d key-downs (server playback position):\n", keys);
-    std::printf("  median %.1f ms, 90th percentile %.1f ms, worst %.1f ms, best %.1f ms\n", Percentile(lat, 0.5),
-                Percentile(lat, 0.9), *std::max_element(lat.begin(), lat.end()),
-                *std::min_element(lat.begin(), lat.end()));
+    // Outside: each key-down against the first tone onset the sink played after it.
+    std::vector<double> sink;
+    for (const int64_t t0 : downs) {
+        const auto it = std::lower_bound(onsets.begin(), onsets.end(), t0 - 2000000);
+        if (it == onsets.end() || *it - t0 > 500000000) {
+            std::fprintf(stderr, "a key-down has no tone onset at the sink\n");
+            return 1;
+        }
+        sink.push_back(double(*it - t0) / 1e6);
+    }
+    std::printf("key-down to first tone sample at the sink, %d key-downs:\n", keys);
+    std::printf("  median %.1f ms, 95th percentile %.1f ms, worst %.1f ms, best %.1f ms\n",
+                Percentile(sink, 0.5), Percentile(sink, 0.95), *std::max_element(sink.begin(), sink.end()),
+                *std::min_element(sink.begin(), sink.end()));
     std::printf("  device underruns %llu, late buffers %llu\n", (unsigned long long)s.deviceUnderruns,
                 (unsigned long long)s.lateBuffers);
-
-    if (recording) {
-        // Tone onsets in the recording: a loud sample after 20 ms of quiet.
-        std::vector<size_t> onsets;
-        size_t quiet = 0;
-        for (size_t i = 0; i < recorded.size(); ++i) {
-            if (std::abs(int(recorded[i])) > 2000) {
-                if (quiet >= 160) onsets.push_back(i);
-                quiet = 0;
-            } else {
-                ++quiet;
-            }
-        }
-        if (onsets.size() == downs.size()) {
-            // Recorded onset minus key-down, relative to the first: the
-            // recording's own delay cancels; what is left is the variation.
-            std::vector<double> rel;
-            for (size_t i = 0; i < onsets.size(); ++i)
-                rel.push_back((double(onsets[i]) - double(onsets[0])) * 1000.0 / 8000.0 -
-                              double(downs[i] - downs[0]) / 1e6 + lat[0]);
-            std::printf("  recording cross-check: median %.1f ms, worst %.1f ms, best %.1f ms\n",
-                        Percentile(rel, 0.5), *std::max_element(rel.begin(), rel.end()),
-                        *std::min_element(rel.begin(), rel.end()));
-        } else {
-            std::printf("  recording cross-check: %zu onsets for %zu key-downs, skipped\n", onsets.size(),
-                        downs.size());
-        }
-    }
+    std::printf("RESULT %.2f %.2f %.2f\n", Percentile(sink, 0.5), Percentile(sink, 0.95),
+                *std::max_element(sink.begin(), sink.end()));
     return 0;
 }
 

@@ -2,7 +2,8 @@
 // What the program needs of the sound card: a double-buffered 16-bit PCM
 // output that its owner refills on demand, and an input that hands every
 // recorded buffer to its owner. Callbacks arrive on the owner's (UI) thread.
-// The Qt Multimedia backends implement these; tests use fakes.
+// The libpulse output and the Qt Multimedia input implement these; tests
+// use fakes.
 
 #include <cstdint>
 #include <functional>
@@ -40,8 +41,8 @@ public:
     virtual uint32_t Volume() const = 0;
     virtual void SetVolume(uint32_t leftRight) = 0;
     // Whether the gate must act within a few ms (a key's side tone). Without
-    // it the device may be fed in longer steps, which costs less processor
-    // time; sent text is not affected either way.
+    // it the gate may wait for the audio already handed to the device, which
+    // costs less processor time; sent text is not affected either way.
     virtual void SetLowLatency(bool on) { (void)on; }
 
     // A played buffer the owner must fill now (length in bytes).

@@ -3,21 +3,16 @@
 #include "devices/SoundDeviceNames.h"
 
 #include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QIODevice>
 #include <QMediaDevices>
-#include <QPointer>
-#include <QThread>
-#include <QTimer>
+
+#include <pulse/pulseaudio.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <thread>
 
 #include <sched.h>
 #include <sys/resource.h>
@@ -31,166 +26,256 @@ void RaisePriority(pid_t tid) {
     if (sched_setscheduler(tid, SCHED_FIFO, &sp) != 0) (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), -10);
 }
 
-// The sound library's own event thread carries the server's requests for
-// data; when it starves, so does the device. Raise it like the audio thread.
-void RaiseSoundLibraryThreads() {
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString& t : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(t + QStringLiteral("/comm")));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "threaded-ml")
-            RaisePriority(static_cast<pid_t>(t.toInt()));
-    }
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
+
+// How long Open and Start wait for the server before giving up: a server
+// that hangs must not hang the program.
+constexpr int kConnectTimeoutMs = 5000;
 
 }  // namespace
 
-// Lives on the audio thread: owns the sink and copies the owner's buffers
-// to it chunk by chunk, applying the volume.
-class TSoundOutPump {
+// Owns the client library's event thread, the connection and the playback
+// stream. Every member below the lock is touched only with the event
+// thread's lock held (its callbacks hold it already).
+class TSoundOutStream {
 public:
-    explicit TSoundOutPump(TSoundOut& owner) : owner_(owner) {}
+    explicit TSoundOutStream(TSoundOut& owner) : owner_(owner) {}
+    ~TSoundOutStream() { Disconnect(); }
 
-    QObject ctx;  // moved to the audio thread; every call runs there
-
-    // Creates the sink (not started). Empty result: success.
-    QString Create(const QAudioDevice& dev, const QAudioFormat& fmt) {
-        Destroy();
-        sink_ = new QAudioSink(dev, fmt, &ctx);
-        channels_ = fmt.channelCount();
-        rate_ = fmt.sampleRate();
-        chunkFrames_ = std::max(1, rate_ * TSoundOut::kChunkMs / 1000);
-        deviceBytes_ = rate_ * TSoundOut::kDeviceBufferMs / 1000 * channels_ * 2;
-        sink_->setBufferSize(deviceBytes_);
-        stallMs_ = std::max(50, 3 * TSoundOut::kDeviceBufferMs);
-        rampStep_ = 1.0 / std::max(1, rate_ * TSoundOut::kRampMs / 1000);
-        QObject::connect(sink_, &QAudioSink::stateChanged, &ctx, [this](QAudio::State s) { StateChanged(s); });
-        if (sink_->error() != QAudio::NoError) return ErrorText(sink_->error());
-        RaiseSoundLibraryThreads();
+    // Connects to the server. Empty result: success.
+    std::string Connect() {
+        Disconnect();
+        loop_ = pa_threaded_mainloop_new();
+        if (!loop_ || pa_threaded_mainloop_start(loop_) < 0) return "cannot start the sound library";
+        Lock lock(loop_);
+        ctx_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Orvo Tapmeter");
+        if (!ctx_) return "cannot create a sound server connection";
+        pa_context_set_state_callback(ctx_, &TSoundOutStream::ContextState, this);
+        if (pa_context_connect(ctx_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return ContextError();
+        const bool ok = WaitFor([this] {
+            const pa_context_state_t s = pa_context_get_state(ctx_);
+            return s == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(s);
+        });
+        if (!ok) return "the sound server does not answer";
+        if (pa_context_get_state(ctx_) != PA_CONTEXT_READY) return ContextError();
+        serverKnown_ = false;
+        pa_operation* op = pa_context_get_server_info(ctx_, &TSoundOutStream::ServerInfo, this);
+        if (op) {
+            WaitFor([this] { return serverKnown_; });
+            pa_operation_unref(op);
+        }
         return {};
     }
 
-    QString StartSink(uint64_t session) {
-        if (!sink_) return QStringLiteral("no sink");
+    void Disconnect() {
+        Halt();
+        if (!loop_) return;
+        {
+            Lock lock(loop_);
+            if (ctx_) {
+                pa_context_set_state_callback(ctx_, nullptr, nullptr);
+                pa_context_disconnect(ctx_);
+                pa_context_unref(ctx_);
+                ctx_ = nullptr;
+            }
+        }
+        pa_threaded_mainloop_stop(loop_);
+        pa_threaded_mainloop_free(loop_);
+        loop_ = nullptr;
+    }
+
+    // Starts a playback stream on sink (empty: the server's default).
+    // Empty result: success.
+    std::string Play(const std::string& sink, int rate, int channels, uint64_t session) {
+        Halt();
+        if (!loop_ || !ctx_) return "not connected to the sound server";
+        Lock lock(loop_);
         session_ = session;
         failed_ = false;
-        wasActive_ = false;
+        rate_ = rate;
+        channels_ = channels;
+        frameBytes_ = static_cast<size_t>(channels) * 2;
+        written_ = 0;
         playIndex_ = 0;
         playPos_ = 0;
-        pending_.clear();
-        pendingPos_ = 0;
-        gainL_ = gainR_ = -1.0;  // first chunk takes the volume at once
-        io_ = sink_->start();
-        if (!io_ || sink_->error() != QAudio::NoError) {
-            const QString why = ErrorText(sink_->error());
-            sink_->stop();
-            io_ = nullptr;
-            return why.isEmpty() ? QStringLiteral("the device refused the stream") : why;
-        }
-        if (!timer_) {
-            timer_ = new QTimer(&ctx);
-            timer_->setTimerType(Qt::PreciseTimer);
-            timer_->setInterval(owner_.pumpMs_.load());
-            QObject::connect(timer_, &QTimer::timeout, &ctx, [this] { Pump(); });
-        }
-        started_ = true;
-        lastWriteMs_ = SteadyMs();
-        Pump();
-        timer_->start();
+        rampStep_ = 1.0f / static_cast<float>(std::max(1, rate * TSoundOut::kRampMs / 1000));
+        const size_t maxFrames = static_cast<size_t>(rate) * TSoundOut::kTargetMs * 4 / 1000;
+        historyFrames_ = maxFrames + 1;
+        history_.assign(historyFrames_ * static_cast<size_t>(channels), 0);
+        gains_.assign(historyFrames_ * 2, 0.0f);
+
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(rate), static_cast<uint8_t>(channels)};
+        stream_ = pa_stream_new(ctx_, "Orvo Tapmeter", &spec, nullptr);
+        if (!stream_) return ContextError();
+        pa_stream_set_state_callback(stream_, &TSoundOutStream::StreamState, this);
+        pa_stream_set_write_callback(stream_, &TSoundOutStream::Write, this);
+        pa_stream_set_underflow_callback(stream_, &TSoundOutStream::Underflow, this);
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<uint32_t>(maxFrames * frameBytes_);
+        attr.tlength = Bytes(rewinds_ ? TSoundOut::kTargetMs : TSoundOut::kShortTargetMs);
+        attr.prebuf = static_cast<uint32_t>(-1);
+        attr.minreq = Bytes(rewinds_ ? TSoundOut::kRequestMs : TSoundOut::kShortRequestMs);
+        attr.fragsize = static_cast<uint32_t>(-1);
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                                                          PA_STREAM_ADJUST_LATENCY);
+        if (pa_stream_connect_playback(stream_, sink.empty() ? nullptr : sink.c_str(), &attr, flags, nullptr,
+                                       nullptr) < 0)
+            return ContextError();
+        const bool ok = WaitFor([this] {
+            const pa_stream_state_t s = pa_stream_get_state(stream_);
+            return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
+        });
+        if (!ok) return "the sound server does not start the stream";
+        if (pa_stream_get_state(stream_) != PA_STREAM_READY) return ContextError();
+        playing_ = true;
         return {};
     }
 
-    // How often Pump runs (changes a running timer's interval at once).
-    void SetPumpInterval(int ms) {
-        if (timer_) timer_->setInterval(ms);
+    // Ends the stream, if any; nothing is reported for it afterwards.
+    void Halt() {
+        if (!loop_) return;
+        Lock lock(loop_);
+        playing_ = false;
+        if (!stream_) return;
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
+        if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
     }
 
-    void StopSink() {
-        started_ = false;
-        if (timer_) timer_->stop();
-        if (sink_) sink_->reset();
-        io_ = nullptr;
-        pending_.clear();
+    // The gate moved: what the server holds but has not played yet is
+    // written again with the new gate (the server rewinds to take it).
+    void Regate() {
+        if (!loop_) return;
+        Lock lock(loop_);
+        if (!rewinds_ || !playing_ || failed_ || !stream_ || written_ == 0) return;
+        pa_usec_t usec = 0;
+        if (pa_stream_get_time(stream_, &usec) < 0) return;
+        uint64_t from = static_cast<uint64_t>(usec) * static_cast<uint64_t>(rate_) / 1000000u;
+        // The gain before `from` must still be in the history.
+        if (written_ >= historyFrames_) from = std::max(from, written_ - historyFrames_ + 1);
+        from = std::max<uint64_t>(from, 1);
+        if (from >= written_) return;
+        const size_t n = static_cast<size_t>(written_ - from);
+        Gate(from, n);
+        if (pa_stream_write(stream_, out_.data(), n * frameBytes_, nullptr, static_cast<int64_t>(from * frameBytes_),
+                            PA_SEEK_ABSOLUTE) < 0)
+            return;
+        ReportRise();
     }
 
-    void Destroy() {
-        StopSink();
-        delete sink_;
-        sink_ = nullptr;
-    }
+    // Known once Connect has returned.
+    bool Rewinds() const { return rewinds_; }
 
     std::atomic<uint64_t> framesWritten{0};
     std::atomic<uint64_t> underruns{0};
     std::atomic<uint64_t> late{0};
 
 private:
-    static int64_t SteadyMs() {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count();
+    // The event thread's lock, held for a scope.
+    struct Lock {
+        explicit Lock(pa_threaded_mainloop* l) : loop(l) { pa_threaded_mainloop_lock(loop); }
+        ~Lock() { pa_threaded_mainloop_unlock(loop); }
+        pa_threaded_mainloop* loop;
+    };
+
+    // Lets the event thread run until done() or the time-out; the lock is held on return.
+    template <typename Done>
+    bool WaitFor(Done done) {
+        const int64_t until = SteadyNs() + int64_t(kConnectTimeoutMs) * 1000000;
+        while (!done()) {
+            if (SteadyNs() > until) return false;
+            pa_threaded_mainloop_unlock(loop_);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            pa_threaded_mainloop_lock(loop_);
+        }
+        return true;
     }
 
-    static QString ErrorText(QAudio::Error e) {
-        switch (e) {
-        case QAudio::NoError: return {};
-        case QAudio::OpenError: return QStringLiteral("the sound server refused to open the device");
-        case QAudio::IOError: return QStringLiteral("input/output error on the sound device");
-        case QAudio::UnderrunError: return QStringLiteral("the sound device ran dry");
-        case QAudio::FatalError: return QStringLiteral("the sound device or server went away");
-        }
-        return QStringLiteral("unknown sound error");
+    uint32_t Bytes(int ms) const { return static_cast<uint32_t>(size_t(rate_) * size_t(ms) / 1000 * frameBytes_); }
+
+    std::string ContextError() const {
+        return ctx_ ? std::string(pa_strerror(pa_context_errno(ctx_))) : std::string("no sound server");
     }
 
-    void StateChanged(QAudio::State s) {
-        if (!sink_) return;
-        const QAudio::Error e = sink_->error();
-        if (s == QAudio::ActiveState) wasActive_ = true;
-        if (s == QAudio::IdleState && e == QAudio::UnderrunError && wasActive_ && started_) underruns.fetch_add(1);
-        if ((e == QAudio::FatalError || e == QAudio::OpenError || e == QAudio::IOError) && !failed_ && started_) {
-            failed_ = true;
-            if (timer_) timer_->stop();
-            io_ = nullptr;
-            const uint64_t session = session_;
-            const QString why = ErrorText(e);
-            TSoundOut* owner = &owner_;
-            QMetaObject::invokeMethod(owner, [owner, session, why] { owner->DeviceFailed(session, why); },
-                                      Qt::QueuedConnection);
-        }
+    // The server or the stream is gone: the owner reopens or reports.
+    void Failed(const std::string& why) {
+        if (!playing_ || failed_) return;
+        failed_ = true;
+        const uint64_t session = session_;
+        TSoundOut* owner = &owner_;
+        QMetaObject::invokeMethod(owner, [owner, session, why] { owner->DeviceFailed(session, why); },
+                                  Qt::QueuedConnection);
     }
 
-    // Fills `chunk` with the next frames of the owner's buffers, gated by
-    // the volume. Returns true when the volume rose from zero in it.
-    bool MakeChunk(std::vector<int16_t>& chunk) {
-        const size_t frames = static_cast<size_t>(chunkFrames_);
-        chunk.assign(frames * static_cast<size_t>(channels_), 0);
-        const uint32_t v = owner_.volume_.load(std::memory_order_relaxed);
-        const double tL = (v & 0xFFFFu) / 65535.0;
-        const double tR = channels_ == 2 ? (v >> 16) / 65535.0 : tL;
-        constexpr double kSilent = 1e-6;
-        bool rise = (gainL_ <= kSilent && tL > kSilent) || (gainR_ <= kSilent && tR > kSilent);
-        if (gainL_ < 0.0) {
-            rise = false;
-            gainL_ = tL;
-            gainR_ = tR;
+    static void ContextState(pa_context* c, void* self) {
+        auto* me = static_cast<TSoundOutStream*>(self);
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(c)))
+            me->Failed("the sound server went away (" + std::string(pa_strerror(pa_context_errno(c))) + ")");
+    }
+
+    static void ServerInfo(pa_context*, const pa_server_info* info, void* self) {
+        auto* me = static_cast<TSoundOutStream*>(self);
+        me->rewinds_ = !(info && info->server_name && std::strstr(info->server_name, "PipeWire"));
+        me->serverKnown_ = true;
+    }
+
+    static void StreamState(pa_stream* s, void* self) {
+        auto* me = static_cast<TSoundOutStream*>(self);
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s))) me->Failed("the sound device went away");
+    }
+
+    static void Underflow(pa_stream*, void* self) {
+        auto* me = static_cast<TSoundOutStream*>(self);
+        if (me->playing_) me->underruns.fetch_add(1);
+    }
+
+    static void Write(pa_stream*, size_t bytes, void* self) { static_cast<TSoundOutStream*>(self)->Fill(bytes); }
+
+    // The server asks for more: the owner's next samples, gated.
+    void Fill(size_t bytes) {
+        if (!raised_) {
+            // Ahead of ordinary work where the system allows it (real-time
+            // for a privileged user, else a lower nice value).
+            RaisePriority(static_cast<pid_t>(gettid()));
+            raised_ = true;
         }
+        // Requests come from the moment the stream is ready, before Play returns.
+        if (failed_ || !stream_) return;
+        const size_t n = bytes / frameBytes_;
+        if (n == 0) return;
+        Pull(n);
+        const uint64_t from = written_;
+        written_ += n;
+        Gate(from, n);
+        if (pa_stream_write(stream_, out_.data(), n * frameBytes_, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+        framesWritten.fetch_add(n);
+        ReportRise();
+    }
+
+    // Appends n frames of the owner's buffers to the history.
+    void Pull(size_t n) {
+        const size_t ch = static_cast<size_t>(channels_);
         size_t f = 0;
-        while (f < frames) {
+        while (f < n) {
+            const size_t slot = static_cast<size_t>((written_ + f) % historyFrames_);
             if (!owner_.ready_[playIndex_].load(std::memory_order_acquire)) {
                 // The owner is late: play silence rather than stall the device.
                 late.fetch_add(1);
+                for (; f < n; ++f) std::fill_n(&history_[(written_ + f) % historyFrames_ * ch], ch, int16_t(0));
                 break;
             }
             const std::vector<int16_t>& src = owner_.buf_[playIndex_];
-            const size_t srcFrames = src.size() / static_cast<size_t>(channels_);
-            const size_t n = std::min(frames - f, srcFrames - playPos_);
-            for (size_t i = 0; i < n; ++i) {
-                gainL_ += std::clamp(tL - gainL_, -rampStep_, rampStep_);
-                gainR_ += std::clamp(tR - gainR_, -rampStep_, rampStep_);
-                const int16_t* in = &src[(playPos_ + i) * static_cast<size_t>(channels_)];
-                int16_t* out = &chunk[(f + i) * static_cast<size_t>(channels_)];
-                out[0] = static_cast<int16_t>(std::lround(in[0] * gainL_));
-                if (channels_ == 2) out[1] = static_cast<int16_t>(std::lround(in[1] * gainR_));
-            }
-            f += n;
-            playPos_ += n;
+            const size_t srcFrames = src.size() / ch;
+            const size_t run = std::min({n - f, srcFrames - playPos_, historyFrames_ - slot});
+            std::copy_n(&src[playPos_ * ch], run * ch, &history_[slot * ch]);
+            f += run;
+            playPos_ += run;
             if (playPos_ >= srcFrames) {
                 // Whole buffer consumed: hand it back for refilling.
                 owner_.ready_[playIndex_].store(false, std::memory_order_release);
@@ -203,109 +288,86 @@ private:
                 playPos_ = 0;
             }
         }
-        return rise;
     }
 
-    void Pump() {
-        if (!io_ || !sink_ || failed_) return;
-        const qint64 chunkBytes = static_cast<qint64>(chunkFrames_) * channels_ * 2;
-        for (int guard = 0; guard < 16; ++guard) {
-            if (pending_.empty()) {
-                const int64_t nowMs = SteadyMs();
-                if (sink_->bytesFree() < chunkBytes) {
-                    // A stream that ran dry may wait for a full buffer that
-                    // it never asks for: restart playback instead of staying
-                    // silent.
-                    if (nowMs - lastWriteMs_ > stallMs_) {
-                        underruns.fetch_add(1);
-                        sink_->suspend();
-                        sink_->resume();
-                        lastWriteMs_ = nowMs;
-                    }
-                    return;
-                }
-                lastWriteMs_ = nowMs;
-                const uint64_t first = framesWritten.load(std::memory_order_relaxed);
-                const bool rise = MakeChunk(pending_);
-                pendingPos_ = 0;
-                if (rise && owner_.OnGainRise) {
-                    risePending_ = true;
-                    rise_.frame = first;
-                }
+    // Gates frames [from, from + n) of the history into out_, ramping from
+    // the gain of the frame before towards the current volume.
+    void Gate(uint64_t from, size_t n) {
+        const size_t ch = static_cast<size_t>(channels_);
+        out_.resize(n * ch);
+        const uint32_t v = owner_.volume_.load(std::memory_order_relaxed);
+        const float tL = static_cast<float>(v & 0xFFFFu) / 65535.0f;
+        const float tR = channels_ == 2 ? static_cast<float>(v >> 16) / 65535.0f : tL;
+        float gL = tL, gR = tR;  // the very first frame takes the volume at once
+        if (from > 0) {
+            const size_t prev = static_cast<size_t>((from - 1) % historyFrames_);
+            gL = gains_[2 * prev];
+            gR = gains_[2 * prev + 1];
+        }
+        constexpr float kSilent = 1e-6f;
+        for (size_t i = 0; i < n; ++i) {
+            const bool wasSilent = gL <= kSilent && gR <= kSilent;
+            gL += std::clamp(tL - gL, -rampStep_, rampStep_);
+            gR += std::clamp(tR - gR, -rampStep_, rampStep_);
+            if (wasSilent && (gL > kSilent || gR > kSilent) && from > 0 && !risePending_) {
+                risePending_ = true;
+                riseFrame_ = from + i;
             }
-            const char* data = reinterpret_cast<const char*>(pending_.data()) + pendingPos_;
-            const qint64 left = static_cast<qint64>(pending_.size() * 2) - pendingPos_;
-            const qint64 n = io_->write(data, left);
-            if (n < 0) return;
-            pendingPos_ += n;
-            framesWritten.fetch_add(static_cast<uint64_t>(n) / (static_cast<uint64_t>(channels_) * 2));
-            if (pendingPos_ < static_cast<qint64>(pending_.size() * 2)) return;
-            pending_.clear();
-            if (risePending_) {
-                risePending_ = false;
-                rise_.writtenNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                      std::chrono::steady_clock::now().time_since_epoch())
-                                      .count();
-                rise_.playedUs = sink_->processedUSecs();
-                if (owner_.OnGainRise) owner_.OnGainRise(rise_);
-            }
+            const size_t slot = static_cast<size_t>((from + i) % historyFrames_);
+            gains_[2 * slot] = gL;
+            gains_[2 * slot + 1] = gR;
+            const int16_t* in = &history_[slot * ch];
+            int16_t* out = &out_[i * ch];
+            out[0] = static_cast<int16_t>(std::lround(static_cast<float>(in[0]) * gL));
+            if (ch == 2) out[1] = static_cast<int16_t>(std::lround(static_cast<float>(in[1]) * gR));
         }
     }
 
+    void ReportRise() {
+        if (!risePending_) return;
+        risePending_ = false;
+        if (!owner_.OnGainRise) return;
+        TSoundOut::GainRise r;
+        r.frame = riseFrame_;
+        r.writtenNs = SteadyNs();
+        pa_usec_t usec = 0;
+        if (pa_stream_get_time(stream_, &usec) >= 0) r.playedUs = static_cast<int64_t>(usec);
+        owner_.OnGainRise(r);
+    }
+
     TSoundOut& owner_;
-    QAudioSink* sink_ = nullptr;
-    QPointer<QIODevice> io_;  // the sink deletes it when the server goes away
-    QTimer* timer_ = nullptr;
-    int channels_ = 1;
-    int rate_ = 8000;
-    int chunkFrames_ = 40;
-    int deviceBytes_ = 320;
-    int64_t lastWriteMs_ = 0;
-    int64_t stallMs_ = 60;
-    double rampStep_ = 1.0;
-    double gainL_ = -1.0, gainR_ = -1.0;
+    pa_threaded_mainloop* loop_ = nullptr;
+    bool raised_ = false;
+
+    pa_context* ctx_ = nullptr;
+    bool serverKnown_ = false;
+    bool rewinds_ = true;  // the server takes back audio not played yet
+    pa_stream* stream_ = nullptr;
     uint64_t session_ = 0;
+    bool playing_ = false;
     bool failed_ = false;
-    bool started_ = false;
-    bool wasActive_ = false;
+    int rate_ = 8000;
+    int channels_ = 1;
+    size_t frameBytes_ = 2;
+    float rampStep_ = 1.0f;
+    // The owner's samples handed to the server, before the gate, and the
+    // gain each frame got: kept as long as the server may hold them, so they
+    // can be gated again. Slot = stream frame modulo historyFrames_.
+    std::vector<int16_t> history_;
+    std::vector<float> gains_;
+    size_t historyFrames_ = 1;
+    uint64_t written_ = 0;  // stream frames handed over
+    std::vector<int16_t> out_;
     int playIndex_ = 0;
     size_t playPos_ = 0;
-    std::vector<int16_t> pending_;
-    qint64 pendingPos_ = 0;
     bool risePending_ = false;
-    TSoundOut::GainRise rise_;
+    uint64_t riseFrame_ = 0;
 };
-
-namespace {
-
-QAudioFormat MakeFormat(int rate, int channels) {
-    QAudioFormat f;
-    f.setSampleRate(rate);
-    f.setChannelCount(channels);
-    f.setSampleFormat(QAudioFormat::Int16);
-    return f;
-}
-
-// Runs fn on the pump's thread and waits for it.
-template <typename Fn>
-void OnAudioThread(TSoundOutPump& pump, Fn&& fn) {
-    QMetaObject::invokeMethod(&pump.ctx, std::forward<Fn>(fn), Qt::BlockingQueuedConnection);
-}
-
-}  // namespace
 
 TSoundOut::TSoundOut(QObject* parent) : QObject(parent) {
     ready_[0] = false;
     ready_[1] = false;
-    pump_ = std::make_unique<TSoundOutPump>(*this);
-    thread_ = new QThread();
-    thread_->setObjectName(QStringLiteral("sound output"));
-    pump_->ctx.moveToThread(thread_);
-    thread_->start();
-    // Ahead of ordinary work where the system allows it (real-time for a
-    // privileged user, else a lower nice value); otherwise as it is.
-    QMetaObject::invokeMethod(&pump_->ctx, [] { RaisePriority(static_cast<pid_t>(gettid())); },
-                              Qt::QueuedConnection);
+    stream_ = std::make_unique<TSoundOutStream>(*this);
     devices_ = new QMediaDevices(this);
     connect(devices_, &QMediaDevices::audioOutputsChanged, this, [this] { DevicesChanged(); });
 }
@@ -313,10 +375,7 @@ TSoundOut::TSoundOut(QObject* parent) : QObject(parent) {
 TSoundOut::~TSoundOut() {
     wanted_ = false;
     Close();
-    OnAudioThread(*pump_, [this] { pump_->Destroy(); });
-    thread_->quit();
-    thread_->wait();
-    delete thread_;
+    stream_.reset();
 }
 
 void TSoundOut::SetError(const std::string& text) { lastError_ = text; }
@@ -335,6 +394,11 @@ void TSoundOut::SetBufferTime(int ms) {
 
 void TSoundOut::SetChannels(int n) {
     if (fmt_.SetChannels(n) && isOpen_) Reopen();
+}
+
+void TSoundOut::SetVolume(uint32_t leftRight) {
+    if (volume_.exchange(leftRight, std::memory_order_relaxed) == leftRight) return;
+    if (isActive_ && lowLatency_) stream_->Regate();
 }
 
 void TSoundOut::SetVolumeLeft(uint16_t v) { SetVolume((Volume() & 0xFFFF0000u) | v); }
@@ -377,29 +441,23 @@ bool TSoundOut::Open() {
         SetError(sound_format::OpenFailedText(TSoundDirection::Output, deviceId_));
         return false;
     }
-    const QAudioFormat fmt = MakeFormat(fmt_.SampleRate(), fmt_.Channels());
-    if (!dev.isFormatSupported(fmt)) {
-        SetError("Device does not support selected parameters");
-        return false;
-    }
     const size_t samples = BufferBytes() / 2;
     if (samples == 0) {
         SetError(sound_format::kNoBufferMemory);
         return false;
     }
-    for (auto& b : buf_) b.assign(samples, 0);
-    ready_[0] = ready_[1] = false;
-    QString why;
-    OnAudioThread(*pump_, [&] { why = pump_->Create(dev, fmt); });
-    if (!why.isEmpty()) {
+    const std::string why = stream_->Connect();
+    if (!why.empty()) {
         SetError(sound_format::OpenFailedText(TSoundDirection::Output, deviceId_));
-        AddPlatformError(why.toStdString());
-        OnAudioThread(*pump_, [this] { pump_->Destroy(); });
+        AddPlatformError(why);
+        stream_->Disconnect();
         return false;
     }
+    for (auto& b : buf_) b.assign(samples, 0);
+    ready_[0] = ready_[1] = false;
     openedDeviceId_ = dev.id();
     openedDeviceName_ = dev.description();
-    pump_->framesWritten = 0;
+    stream_->framesWritten = 0;
     isOpen_ = true;
     return true;
 }
@@ -419,24 +477,24 @@ bool TSoundOut::Start() {
     }
     isActive_ = true;
     const uint64_t session = ++session_;
-    QString why;
-    OnAudioThread(*pump_, [&] { why = pump_->StartSink(session); });
-    if (!why.isEmpty()) {
+    const std::string why =
+        stream_->Play(openedDeviceId_.toStdString(), fmt_.SampleRate(), fmt_.Channels(), session);
+    wanted_ = true;
+    if (!why.empty()) {
+        stream_->Halt();
         isActive_ = false;
         ready_[0] = ready_[1] = false;
         SetError(sound_format::OpenFailedText(TSoundDirection::Output, deviceId_));
-        AddPlatformError(why.toStdString());
-        wanted_ = true;
+        AddPlatformError(why);
         return false;
     }
-    wanted_ = true;
     return true;
 }
 
 bool TSoundOut::Stop() {
     if (isActive_) {
         ++session_;
-        OnAudioThread(*pump_, [this] { pump_->StopSink(); });
+        stream_->Halt();
         ready_[0] = ready_[1] = false;
         isActive_ = false;
     }
@@ -447,7 +505,7 @@ bool TSoundOut::Stop() {
 bool TSoundOut::Close() {
     if (isOpen_) {
         Stop();
-        OnAudioThread(*pump_, [this] { pump_->Destroy(); });
+        stream_->Disconnect();
         for (auto& b : buf_) std::vector<int16_t>().swap(b);
         isOpen_ = false;
     }
@@ -466,18 +524,13 @@ bool TSoundOut::Reopen() {
     return wasActive ? Start() : true;
 }
 
-void TSoundOut::SetLowLatency(bool on) {
-    const int ms = on ? 1 : kChunkMs;
-    if (pumpMs_.exchange(ms) == ms || !pump_) return;
-    QMetaObject::invokeMethod(
-        &pump_->ctx, [this, ms] { pump_->SetPumpInterval(ms); }, Qt::QueuedConnection);
-}
+bool TSoundOut::GateReachesHeldAudio() const { return isOpen_ && stream_->Rewinds(); }
 
 TSoundOut::Stats TSoundOut::GetStats() const {
     Stats s;
-    s.framesWritten = pump_->framesWritten.load();
-    s.deviceUnderruns = pump_->underruns.load();
-    s.lateBuffers = pump_->late.load();
+    s.framesWritten = stream_->framesWritten.load();
+    s.deviceUnderruns = stream_->underruns.load();
+    s.lateBuffers = stream_->late.load();
     s.reopens = reopens_;
     return s;
 }
@@ -498,7 +551,7 @@ void TSoundOut::Recover(const std::string& why) {
     const bool wasActive = isActive_ || wanted_;
     if (isOpen_) {
         ++session_;
-        OnAudioThread(*pump_, [this] { pump_->Destroy(); });
+        stream_->Disconnect();
         for (auto& b : buf_) std::vector<int16_t>().swap(b);
         ready_[0] = ready_[1] = false;
         isActive_ = false;
@@ -520,9 +573,9 @@ void TSoundOut::Recover(const std::string& why) {
     }
 }
 
-void TSoundOut::DeviceFailed(uint64_t session, const QString& why) {
+void TSoundOut::DeviceFailed(uint64_t session, const std::string& why) {
     if (session != session_ || !isOpen_) return;
-    Recover(why.toStdString());
+    Recover(why);
 }
 
 void TSoundOut::DevicesChanged() {

@@ -1,11 +1,15 @@
 #pragma once
-// Sound output on Qt Multimedia. The owner still sees two buffers of
-// BufferTime in flight, refilled through OnBufferPlayed on its own thread.
-// Underneath, a small audio thread copies the filled buffers to the device
-// in short chunks against a short device buffer and applies the volume to
-// each chunk as it goes, so the side-tone gate acts within the device
-// buffer rather than within BufferTime, and a briefly busy UI thread does
-// not starve the device.
+// Sound output through the sound server's own asynchronous client library
+// (libpulse; PulseAudio and PipeWire's pulse server both speak it). The
+// owner still sees two buffers of BufferTime in flight, refilled through
+// OnBufferPlayed on its own thread. Underneath, the server asks for data
+// when it needs it, so nothing runs on a timer while the program is idle;
+// the gate (the volume) is applied to the samples as they are handed over,
+// and when the gate moves while a side tone may be keyed, what the server
+// holds but has not played yet is written again with the new gate, so the
+// tone follows the key within the server's own latency rather than within
+// the stream's buffer. A server that cannot rewind gets a short stream
+// instead.
 
 #include "devices/SoundDevices.h"
 #include "devices/SoundFormat.h"
@@ -22,17 +26,20 @@
 #include <vector>
 
 class QMediaDevices;
-class QThread;
-class TSoundOutPump;
+class TSoundOutStream;
 
 class TSoundOut : public QObject, public ISoundOut {
 public:
-    // Device buffer and chunk sizes. The buffer bounds key-down to tone; a
-    // 16 ms buffer fed 4 ms at a time keeps that under 15 ms and ran without
-    // underruns. Chunks above a third of the buffer, or a buffer of 10 ms,
-    // stall the stream.
-    static constexpr int kDeviceBufferMs = 16;
-    static constexpr int kChunkMs = 4;
+    // Audio the server holds for the stream, and how much it asks for at a
+    // time: the request size sets how often the program wakes up, the held
+    // audio how long a busy machine may delay a request without a gap.
+    static constexpr int kTargetMs = 80;
+    static constexpr int kRequestMs = 20;
+    // A server that cannot take back audio it has passed on (PipeWire's
+    // pulse server hands it to its graph a quantum at a time) gets no
+    // rewrites and a short stream instead, which also keeps its quantum short.
+    static constexpr int kShortTargetMs = 16;
+    static constexpr int kShortRequestMs = 4;
     // Gain changes are ramped over this long to avoid clicks.
     static constexpr int kRampMs = 1;
 
@@ -64,13 +71,17 @@ public:
     const std::string& LastError() const override { return lastError_; }
 
     uint32_t Volume() const override { return volume_.load(std::memory_order_relaxed); }
-    void SetVolume(uint32_t leftRight) override { volume_.store(leftRight, std::memory_order_relaxed); }
-    void SetLowLatency(bool on) override;
+    void SetVolume(uint32_t leftRight) override;
+    void SetLowLatency(bool on) override { lowLatency_ = on; }
     // Both channels to v; left only (right kept); right only (left kept).
     // Mono output uses the left (low) half.
     void SetVolumeBoth(uint16_t v) { SetVolume(uint32_t(v) | (uint32_t(v) << 16)); }
     void SetVolumeLeft(uint16_t v);
     void SetVolumeRight(uint16_t v);
+
+    // Whether a keyed gate also reaches audio already handed to the server
+    // (the open server can rewind).
+    bool GateReachesHeldAudio() const;
 
     // Counters for the status line and the benchmarks.
     struct Stats {
@@ -81,26 +92,27 @@ public:
     };
     Stats GetStats() const;
 
-    // A chunk on which the volume rose from zero was written. Runs on the
-    // audio thread; set it while the device is closed. playedUs is the
-    // server's playback position in microseconds of the stream right after
-    // the write, so the rise is heard (frame * 1e6 / SampleRate - playedUs)
-    // microseconds after writtenNs.
+    // Samples on which the volume rose from zero were handed to the server.
+    // Runs on the thread that wrote them (the server's or the one that
+    // raised the volume); set it while the device is closed. playedUs is
+    // the server's playback position in microseconds of the stream right
+    // after the write, so the rise is heard (frame * 1e6 / SampleRate -
+    // playedUs) microseconds after writtenNs.
     struct GainRise {
         uint64_t frame = 0;        // stream frame where the ramp starts
-        int64_t writtenNs = 0;     // steady clock when the chunk was written
+        int64_t writtenNs = 0;     // steady clock when the samples were written
         int64_t playedUs = 0;
     };
     std::function<void(const GainRise&)> OnGainRise;
 
 private:
-    friend class TSoundOutPump;
+    friend class TSoundOutStream;
 
     void SetError(const std::string& text);
     void AddPlatformError(const std::string& text);
     bool Reopen();
     void BufferConsumed(uint64_t session, int index);
-    void DeviceFailed(uint64_t session, const QString& why);
+    void DeviceFailed(uint64_t session, const std::string& why);
     void DevicesChanged();
     void Recover(const std::string& why);
 
@@ -109,21 +121,18 @@ private:
     bool isOpen_ = false;
     bool isActive_ = false;
     bool wanted_ = false;  // the owner wants sound: reopen when a device appears
+    bool lowLatency_ = true;
     std::string lastError_;
     QByteArray openedDeviceId_;
     QString openedDeviceName_;
 
     std::atomic<uint32_t> volume_{0xFFFFFFFFu};
-    // How often the audio thread feeds the device: every ms while a side
-    // tone may be keyed, else every kChunkMs (a full chunk frees by then).
-    std::atomic<int> pumpMs_{1};
     std::vector<int16_t> buf_[2];
     std::atomic<bool> ready_[2];
     uint64_t session_ = 0;
     uint64_t reopens_ = 0;
     int64_t lastRecoverMs_ = -1;
 
-    QThread* thread_ = nullptr;
-    std::unique_ptr<TSoundOutPump> pump_;
+    std::unique_ptr<TSoundOutStream> stream_;
     QMediaDevices* devices_ = nullptr;
 };

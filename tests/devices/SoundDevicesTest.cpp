@@ -9,7 +9,10 @@
 #include "devices/SoundOut.h"
 #include "morse/CWout.h"
 
+#include <QProcess>
+
 #include <cmath>
+#include <mutex>
 
 using namespace sound_harness;
 
@@ -22,6 +25,7 @@ private slots:
     void startStopAndCallbacks();
     void playedMorseRecordsBackAndDecodes();
     void volumeGatesEachChannel();
+    void keyedGateReachesAudioAlreadyHandedOver();
 };
 
 void SoundDevicesTest::sizesAndClamps() {
@@ -252,6 +256,53 @@ void SoundDevicesTest::volumeGatesEachChannel() {
     }
     out.Close();
     rec.in.Close();
+}
+
+void SoundDevicesTest::keyedGateReachesAudioAlreadyHandedOver() {
+    ORVO_NEED_SOUND_SERVER();
+    TSoundOut out;
+    out.SetBufferTime(100);
+    out.SetChannels(1);
+    out.SetDevice(OutputNumber());
+    out.OnBufferPlayed = [&](int16_t* pb, uint32_t bytes) { std::fill(pb, pb + bytes / 2, int16_t(8000)); };
+    std::mutex m;
+    std::vector<TSoundOut::GainRise> rises;
+    out.OnGainRise = [&](const TSoundOut::GainRise& r) {
+        std::lock_guard<std::mutex> lock(m);
+        rises.push_back(r);
+    };
+    out.SetVolume(0);
+    QVERIFY2(out.Start(), out.LastError().c_str());
+    Pump(300);
+    // While a side tone may be keyed, the gate also opens on the samples the
+    // server holds but has not played yet (where the server can take them
+    // back); otherwise only on those handed over after it.
+    for (const bool keyed : {true, false}) {
+        const bool reaches = keyed && out.GateReachesHeldAudio();
+        out.SetLowLatency(keyed);
+        {
+            std::lock_guard<std::mutex> lock(m);
+            rises.clear();
+        }
+        const uint64_t handedOver = out.GetStats().framesWritten;
+        out.SetVolume(0xFFFFFFFFu);
+        QVERIFY(WaitFor([&] {
+            std::lock_guard<std::mutex> lock(m);
+            return !rises.empty();
+        }, 2000));
+        const uint64_t at = rises.front().frame;
+        QVERIFY2(reaches ? at < handedOver : at >= handedOver,
+                 QByteArray::number(qulonglong(at)) + " against " + QByteArray::number(qulonglong(handedOver)));
+        out.SetVolume(0);
+        Pump(200);
+    }
+    // Only PipeWire's pulse server cannot take audio back.
+    QProcess info;
+    info.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+    QVERIFY(info.waitForFinished(10000));
+    QCOMPARE(out.GateReachesHeldAudio(), !info.readAllStandardOutput().contains("PipeWire"));
+    out.Close();
+    QCOMPARE(out.GetStats().lateBuffers, 0u);
 }
 
 QTEST_GUILESS_MAIN(SoundDevicesTest)
