@@ -93,8 +93,8 @@ public:
     // Silent blocks until no character is pending (bounded).
     void FlushSamples();
 
-    // Key path, on the simulated clock: the main window's gate, duration
-    // and cap; then time runs on until nothing is pending.
+    // Key path, on the hand-driven clock: through the session's key input
+    // (its gate, timing and cap); then time runs on until nothing is pending.
     void KeyAt(uint64_t t, bool down);
     void FlushKeys();
 
