@@ -277,6 +277,7 @@ void KeyingSession::FlashKeyingDisplay()
 
 void KeyingSession::NewPattern(uint32_t data, bool bl, bool en)
 {
+    Each([&](ISessionListener* l) { l->CharacterEnded(data, bl, en); });
     if (data == 256 && settings_.ErrErase) {
         Each([](ISessionListener* l) { l->ErrorErase(); });
         return;

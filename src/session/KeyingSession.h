@@ -34,6 +34,9 @@
 class ISessionListener {
 public:
     virtual ~ISessionListener() = default;
+    // A character ended, before it is decoded: its pattern; wordSpace: a
+    // word space followed it; timeout: the word timeout ended it.
+    virtual void CharacterEnded(uint32_t /*pattern*/, bool /*wordSpace*/, bool /*timeout*/) {}
     // A character was decoded; wordEnd: a word space follows it.
     virtual void CharacterDecoded(const std::string& /*text*/, bool /*wordEnd*/) {}
     // The error pattern (eight dots) with "erase on error" set: the decoded

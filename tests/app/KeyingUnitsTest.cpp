@@ -430,3 +430,33 @@ TEST(KeyingSessionTest, AppliesWhatDiffersAndTellsEveryListener)
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(session.InputMode(), KeybdMouse);
 }
+
+// What is keyed reaches the listeners character by character: the pattern
+// as the character ends (the batch analysis records it with its elements),
+// then its decoded text.
+TEST(KeyingSessionTest, CharacterEndsWithItsPatternBeforeItsText)
+{
+    struct Seen : ISessionListener {
+        std::vector<std::string> events;
+        TCWDecode* decoder = nullptr;
+        void CharacterEnded(uint32_t pattern, bool, bool timeout) override
+        {
+            events.push_back("end " + decoder->Decode(pattern, false) + (timeout ? " timeout" : ""));
+        }
+        void CharacterDecoded(const std::string& text, bool) override { events.push_back("text " + text); }
+    } seen;
+    ManualClock clock;
+    KeyingSession session(clock, clock, nullptr);
+    seen.decoder = &session.Decoder();
+    session.AddListener(&seen);
+    ASSERT_TRUE(session.SetInputMode(KeybdMouse));
+    // "A" at 60 CpM: a 100 ms dot and a 300 ms dash, then silence.
+    uint64_t t = 1000;
+    for (uint64_t len : {100, 100, 300, 100}) {
+        clock.AdvanceTo(t);
+        session.KeyInput().KeyboardMouse().Key(!session.KeyInput().KeyIsDown(), t);
+        t += len;
+    }
+    clock.AdvanceTo(t + 5000);
+    EXPECT_EQ(seen.events, (std::vector<std::string>{"end a timeout", "text a"}));
+}
