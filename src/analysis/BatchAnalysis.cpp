@@ -30,6 +30,13 @@ constexpr size_t kOpeningElements = 40;
 
 }  // namespace
 
+double RobustHalfBand(const AnalysisOptions& opt) {
+    // The analyser's own pass band around the centre; the broadband mode
+    // takes any tone the decimated band holds.
+    static constexpr double kHalfBand[4] = {12.5, 25.0, 62.5, 125.0};
+    return opt.mode == tProcessMode::broad ? 450.0 : kHalfBand[std::clamp(opt.bandwidth, 0, 3)];
+}
+
 AnalysisSession::AnalysisSession(const AnalysisOptions& opt) : calc_(clock_, nullptr, &stats_) {
     // The generator's speed bounds as on the main window; the analyser
     // then takes the speed the generator holds.
@@ -62,6 +69,7 @@ AnalysisSession::AnalysisSession(const AnalysisOptions& opt) : calc_(clock_, nul
 
     calc_.OnNewPattern = [this](uint32_t data, bool bl, bool en) { NewPattern(data, bl, en); };
     center_ = static_cast<int32_t>(calc_.CenterFreq());
+    halfBand_ = RobustHalfBand(opt);
     if (opt.robust) UseRobustDetector(calc_.DotMs());
     calc_.OnNewTempo = [this](uint32_t t) {
         if (!result_.characters.empty()) result_.characters.back().cpm = t;
@@ -94,7 +102,7 @@ void AnalysisSession::NewPattern(uint32_t data, bool bl, bool en) {
 }
 
 void AnalysisSession::UseRobustDetector(double dotMs) {
-    robust_ = std::make_unique<TRobustDetector>(center_, dotMs);
+    robust_ = std::make_unique<TRobustDetector>(center_, halfBand_, dotMs);
     robust_->SetSink(&keyPath_);
 }
 

@@ -129,6 +129,7 @@ private:
     TSpeedFollower follower_;
     bool follow_ = false;
     int32_t center_ = 800;
+    double halfBand_ = 62.5;
     std::unique_ptr<TRobustDetector> robust_;
     KeyPath keyPath_{*this};
     AnalysisResult result_;
@@ -136,6 +137,9 @@ private:
     uint64_t lastKeyTime_ = 0;
     uint64_t sampleTime_ = 0;
 };
+
+// How far from the centre (Hz) the robust detector looks for the tone.
+double RobustHalfBand(const AnalysisOptions& opt);
 
 // Reads a recording (any format TAudioFileReader reads) and analyses it.
 AnalysisResult AnalyzeFile(const std::string& path, const AnalysisOptions& opt);

@@ -8,14 +8,16 @@
 
 #include "analysis/CWDecode.h"
 
+#include "analysis/Thresholds.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-enum class ElementKind { Dot, Dash, ElementSpace, CharSpace, WordSpace };
-constexpr int kElementKinds = 5;
+// The element kinds judged for spread: every kind but the timeout marker.
+constexpr int kElementKinds = static_cast<int>(ElementKind::TimedOut);
 
 struct ElementSpread {
     int32_t count = 0;

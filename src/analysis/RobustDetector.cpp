@@ -7,11 +7,21 @@
 namespace {
 
 constexpr int32_t kRate = 8000;
+constexpr int32_t kDecimate = 8;  // to 1000 Hz
 constexpr double kTableScale = 16384.0;
-// A mark begins above this many times the noise floor (and above half way
-// to the level of the marks so far) and ends below kOffShare of that.
+// Gain of three cascaded sums of kDecimate samples.
+constexpr double kDecimatorGain = kDecimate * kDecimate * kDecimate;
+// Delay of the decimator in ms, less the 7 samples by which each 1000 Hz
+// value comes after the first sample it stands for.
+constexpr double kDecimatorDelayMs = (3.0 * (kDecimate - 1) / 2.0 - (kDecimate - 1)) / kDecimate;
+// A mark begins above this many times the noise floor and above kOnShare of
+// the marks' level; it ends below kOffShare of the first and below kOffLevel
+// of the second. Close to half the level on both sides, so that even the
+// short gaps of heavy weighting show; the gap's length at half the level
+// then tells a gap from a bounce.
 constexpr double kOn = 4.0;
 constexpr double kOffShare = 0.7;
+constexpr double kOnShare = 0.55, kOffLevel = 0.42;
 // Squelch: a mark's own level must stand this far above the noise floor.
 constexpr double kSquelch = 6.0;
 // The floor follows the lower part of the envelope while no mark is keyed:
@@ -19,109 +29,186 @@ constexpr double kSquelch = 6.0;
 constexpr double kFloorUp = 1.004, kFloorDown = 0.992;
 // Below this (in sample units) nothing is called signal: digital silence.
 constexpr double kMinFloor = 1.0;
-// Samples the first floor is measured over (20 ms).
-constexpr int64_t kFloorStart = 160;
-// Weight of a new mark's level in the running level.
+// The first floor is measured over this many ms.
+constexpr int64_t kFloorStart = 20;
+// Weight of a new dash's level in the marks' level.
 constexpr double kLevelFollow = 0.3;
+// The channels' power is averaged over about a second; another channel is
+// followed once it holds this much more.
+constexpr double kPowerFollow = 0.001;
+constexpr double kSwitchMargin = 1.5;
+// Marks and gaps shorter than this share of a dot are glitches.
+constexpr double kMinShare = 0.3;
 
 }  // namespace
 
-TRobustDetector::TRobustDetector(int32_t centerHz, double dotMs)
+TRobustDetector::TRobustDetector(int32_t centerHz, double halfBandHz, double dotMs)
     : step_(std::clamp(centerHz, 100, 3900)), cos_(kRate), sin_(kRate), env_(kRing, 0.0f) {
     for (int32_t i = 0; i < kRate; ++i) {
         const double a = 2.0 * std::numbers::pi * i / kRate;
         cos_[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround(kTableScale * std::cos(a)));
         sin_[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround(kTableScale * std::sin(a)));
     }
-    // Matched to the keying: the sum spans half a dot (bandwidth about two
+    // Matched to the keying: each sum spans half a dot (bandwidth about two
     // dots per second), between 4 and 30 ms.
-    len_ = std::clamp(static_cast<int32_t>(std::lround(dotMs * 0.5 * 8.0)), 32, 240);
-    ringI_.assign(static_cast<size_t>(len_), 0);
-    ringQ_.assign(static_cast<size_t>(len_), 0);
-    scale_ = 2.0 / (len_ * kTableScale);
+    len_ = std::clamp(static_cast<int32_t>(std::lround(dotMs * 0.5)), 4, 30);
+    // Channels half a sum's resolution apart cover the band, so a tone
+    // anywhere in it loses at most 1 dB.
+    const int32_t spacing = std::max(1, 500 / len_);
+    const int32_t half = static_cast<int32_t>(std::ceil(std::clamp(halfBandHz, 0.0, 450.0) / spacing));
+    for (int32_t k = -half; k <= half; ++k) offsetHz_.push_back(k * spacing);
+    const size_t channels = offsetHz_.size();
+    chPhase_.assign(channels, 0);
+    rot_.resize(1000);
+    for (int32_t i = 0; i < 1000; ++i) rot_[static_cast<size_t>(i)] = std::polar(1.0, -2.0 * std::numbers::pi * i / 1000.0);
+    ring_.assign(channels * static_cast<size_t>(len_), {});
+    sum_.assign(channels, {});
+    power_.assign(channels, 0.0);
+    best_ = channels / 2;
+    scale_ = 2.0 / (len_ * kTableScale * kDecimatorGain);
     SetDot(dotMs);
 }
 
 void TRobustDetector::SetDot(double dotMs) {
-    const double dot = std::clamp(dotMs, 15.0, 600.0) * 8.0;  // samples
-    minMark_ = std::max<int64_t>(static_cast<int64_t>(0.35 * dot), 16);
-    minGap_ = std::max<int64_t>(static_cast<int64_t>(0.35 * dot), 16);
-    maxMark_ = std::min<int64_t>(std::max<int64_t>(static_cast<int64_t>(12 * dot), 12000), 28000);
+    dot_ = std::clamp(dotMs, 15.0, 600.0);
+    minMark_ = std::max<int64_t>(static_cast<int64_t>(kMinShare * dot_), 2);
+    minGap_ = minMark_;
+    maxMark_ = std::min<int64_t>(std::max<int64_t>(static_cast<int64_t>(12 * dot_), 1500), 3500);
 }
+
+double TRobustDetector::OnLevel() const { return std::max(kOn * floor_, kOnShare * level_); }
+
+double TRobustDetector::ToneOffsetHz() const { return offsetHz_[best_]; }
 
 double TRobustDetector::SettledMs() const {
     // A mark being keyed may still be handed out from its start; otherwise
     // the filter's delay and the shortest gap bound what may still come.
-    const int64_t from = state_ == State::mark || state_ == State::gap ? markStart_ - len_ - 8 : n_ - 2 * len_ - minGap_ - 8;
-    return std::max(static_cast<double>(from - len_ / 2) / 8.0, lastEdgeMs_);
+    const double delay = (len_ - 1) / 2.0 + kDecimatorDelayMs;
+    const int64_t from = state_ == State::mark || state_ == State::gap ? markStart_ - len_ - 2 : n_ - 2 * len_ - minGap_ - 2;
+    return std::max(static_cast<double>(from) - delay, lastEdgeMs_);
 }
 
 void TRobustDetector::Process(const int16_t* samples, size_t count) {
+    levels_.clear();
     for (size_t k = 0; k < count; ++k) {
-        const int32_t x = samples[k];
-        const int32_t xi = x * cos_[static_cast<size_t>(phase_)];
-        const int32_t xq = x * sin_[static_cast<size_t>(phase_)];
+        const int64_t x = samples[k];
+        // Unsigned sums wrap, and the differences taken from them are exact.
+        intI_[0] += static_cast<uint64_t>(x * cos_[static_cast<size_t>(phase_)]);
+        intQ_[0] += static_cast<uint64_t>(x * sin_[static_cast<size_t>(phase_)]);
+        intI_[1] += intI_[0];
+        intQ_[1] += intQ_[0];
+        intI_[2] += intI_[1];
+        intQ_[2] += intQ_[1];
         phase_ += step_;
         if (phase_ >= kRate) phase_ -= kRate;
-        sumI_ += xi - ringI_[pos_];
-        sumQ_ += xq - ringQ_[pos_];
-        ringI_[pos_] = xi;
-        ringQ_[pos_] = xq;
-        if (++pos_ == ringI_.size()) pos_ = 0;
-        const double fi = static_cast<double>(sumI_), fq = static_cast<double>(sumQ_);
-        const double env = std::sqrt(fi * fi + fq * fq) * scale_;
-        const int64_t n = n_++;
-        env_[static_cast<size_t>(n) & kRingMask] = static_cast<float>(env);
-        if (n < len_) continue;  // the sum is not yet full
-        if (n < len_ + kFloorStart) {
-            // The first floor: the mean of a short stretch, lowered towards
-            // the lower part the floor follows from then on.
-            floor_ += env / kFloorStart;
-            if (n + 1 == len_ + kFloorStart) floor_ = std::max(0.8 * floor_, kMinFloor);
-            continue;
+        if (++sub_ < kDecimate) continue;
+        sub_ = 0;
+        uint64_t i = intI_[2], q = intQ_[2];
+        for (int s = 0; s < 3; ++s) {
+            const uint64_t di = i - combI_[s], dq = q - combQ_[s];
+            combI_[s] = i;
+            combQ_[s] = q;
+            i = di;
+            q = dq;
         }
-
-        const double on = std::max(kOn * floor_, level_ > 0 ? 0.5 * (floor_ + level_) : 0.0);
-        const double off = kOffShare * on;
-        switch (state_) {
-        case State::idle:
-            if (env > on) {
-                state_ = State::mark;
-                markStart_ = n;
-            } else if ((n & 7) == 0 && n - lastMarkEnd_ > 2 * len_) {
-                floor_ = std::max(env > floor_ ? floor_ * kFloorUp : floor_ * kFloorDown, kMinFloor);
-            }
-            break;
-        case State::mark:
-            if (env < off) {
-                state_ = State::gap;
-                gapStart_ = n;
-            } else if (n - markStart_ > maxMark_) {
-                // Far longer than any keyed mark: a carrier, which keys nothing.
-                state_ = State::carrier;
-            }
-            break;
-        case State::gap:
-            if (env > on) {
-                state_ = State::mark;  // too short a gap: the mark goes on
-            } else if (n - gapStart_ >= minGap_) {
-                state_ = State::idle;
-                lastMarkEnd_ = gapStart_;
-                EndMark(markStart_, gapStart_);
-            }
-            break;
-        case State::carrier:
-            // The floor rises to the carrier; keying resumes once the
-            // carrier has gone or become the floor.
-            if ((n & 7) == 0) floor_ = std::max(floor_ + 0.02 * (env - floor_), kMinFloor);
-            if (env < 2.0 * floor_) {
-                state_ = State::idle;
-                lastMarkEnd_ = n;
-            }
-            break;
-        }
+        Step({static_cast<double>(static_cast<int64_t>(i)), static_cast<double>(static_cast<int64_t>(q))});
     }
     if (sink_) sink_->KeyTime(SettledMs());
+}
+
+void TRobustDetector::Step(std::complex<double> z) {
+    const size_t channels = sum_.size();
+    const size_t len = static_cast<size_t>(len_);
+    for (size_t c = 0; c < channels; ++c) {
+        int32_t& p = chPhase_[c];
+        const std::complex<double> v = z * rot_[static_cast<size_t>(p)];
+        p += offsetHz_[c];
+        if (p >= 1000) p -= 1000;
+        if (p < 0) p += 1000;
+        std::complex<double>& slot = ring_[c * len + pos_];
+        sum_[c] += v - slot;
+        slot = v;
+        power_[c] += kPowerFollow * (std::norm(sum_[c]) - power_[c]);
+    }
+    if (++pos_ == len) pos_ = 0;
+    const int64_t n = n_++;
+    // Another channel is taken only between marks, and only when it holds
+    // clearly more: the tone's own channel stays put.
+    if (state_ == State::idle && (n & 63) == 0) {
+        size_t top = best_;
+        for (size_t c = 0; c < channels; ++c)
+            if (power_[c] > power_[top]) top = c;
+        if (power_[top] > kSwitchMargin * power_[best_]) best_ = top;
+    }
+    const double env = std::abs(sum_[best_]) * scale_;
+    env_[static_cast<size_t>(n) & kRingMask] = static_cast<float>(env);
+    levels_.push_back(static_cast<float>(env));
+    Decide(n, env);
+}
+
+void TRobustDetector::Decide(int64_t n, double env) {
+    if (n < len_ + 3) return;  // the sums are not yet full
+    if (n < len_ + 3 + kFloorStart) {
+        // The first floor: the mean of a short stretch, lowered towards
+        // the lower part the floor follows from then on.
+        floor_ += env / kFloorStart;
+        if (n + 1 == len_ + 3 + kFloorStart) floor_ = std::max(0.8 * floor_, kMinFloor);
+        return;
+    }
+
+    const double on = OnLevel();
+    // Before any mark has set the level, the first one's own peak stands in.
+    const double off = std::max(kOffShare * kOn * floor_, kOffLevel * (level_ > 0 ? level_ : peak_));
+    switch (state_) {
+    case State::idle:
+        if (env > on) {
+            state_ = State::mark;
+            markStart_ = n;
+            peak_ = env;
+        } else if (n - lastMarkEnd_ > 2 * len_) {
+            floor_ = std::max(env > floor_ ? floor_ * kFloorUp : floor_ * kFloorDown, kMinFloor);
+        }
+        break;
+    case State::mark:
+        peak_ = std::max(peak_, env);
+        if (env < off) {
+            state_ = State::gap;
+            gapStart_ = n;
+        } else if (n - markStart_ > maxMark_) {
+            // Far longer than any keyed mark: a carrier, which keys nothing.
+            state_ = State::carrier;
+        }
+        break;
+    case State::gap:
+        if (env > on) {
+            // A gap counts from half the level down to half the level up
+            // again: a short one only bounces, and the mark goes on.
+            const double thr = EdgeLevel(markStart_, gapStart_);
+            const double down = Crossing(gapStart_, thr, false, markStart_, n);
+            const double up = Crossing(n, thr, true, gapStart_, n);
+            if (up - down >= static_cast<double>(minGap_)) {
+                lastMarkEnd_ = gapStart_;
+                EndMark(markStart_, gapStart_);
+                markStart_ = n;
+                peak_ = env;
+            }
+            state_ = State::mark;
+        } else if (n - gapStart_ >= minGap_ + len_) {
+            state_ = State::idle;
+            lastMarkEnd_ = gapStart_;
+            EndMark(markStart_, gapStart_);
+        }
+        break;
+    case State::carrier:
+        // The floor rises to the carrier; keying resumes once the
+        // carrier has gone or become the floor.
+        floor_ = std::max(floor_ + 0.02 * (env - floor_), kMinFloor);
+        if (env < 2.0 * floor_) {
+            state_ = State::idle;
+            lastMarkEnd_ = n;
+        }
+        break;
+    }
 }
 
 void TRobustDetector::Finish() {
@@ -144,26 +231,37 @@ double TRobustDetector::Crossing(int64_t from, double thr, bool rising, int64_t 
     return static_cast<double>(k - 1) + frac;
 }
 
-void TRobustDetector::EndMark(int64_t start, int64_t end) {
-    if (end - start < minMark_ || n_ - start >= static_cast<int64_t>(kRing) - 64) return;
-    // The mark's own level: the mean of its middle half.
+double TRobustDetector::OwnLevel(int64_t start, int64_t end) const {
+    // The mean of the mark's middle half.
     const int64_t a = start + (end - start) / 4, b = end - (end - start) / 4;
     double sum = 0;
     for (int64_t k = a; k < b; ++k) sum += Env(k);
-    const double level = sum / static_cast<double>(std::max<int64_t>(b - a, 1));
-    if (level < kSquelch * floor_) return;
-    level_ = level_ > 0 ? level_ + kLevelFollow * (level - level_) : level;
+    return sum / static_cast<double>(std::max<int64_t>(b - a, 1));
+}
 
-    // Both edges at half the mark's level: the filter's rise and fall are
-    // mirror images, so the mark keeps its length to a fraction of a sample.
-    const double thr = std::max(0.5 * level, 1.5 * floor_);
+double TRobustDetector::EdgeLevel(int64_t start, int64_t end) const {
+    // A dot's envelope may not quite reach the full level the dashes show:
+    // its edges are placed at half of theirs unless it is clearly weaker.
+    const double own = OwnLevel(start, end);
+    const double level = level_ > 0 && own < level_ && own > 0.75 * level_ ? level_ : own;
+    return std::max(0.5 * level, 1.5 * floor_);
+}
+
+void TRobustDetector::EndMark(int64_t start, int64_t end) {
+    if (n_ - start >= static_cast<int64_t>(kRing) - 64) return;
+    const double own = OwnLevel(start, end);
+    if (own < kSquelch * floor_) return;
+    // Both edges at half the level: the filter's rise and fall are mirror
+    // images, so the mark keeps its length to a fraction of a ms.
+    const double thr = EdgeLevel(start, end);
+    if (end - start >= 2 * dot_ || level_ == 0) level_ = level_ > 0 ? level_ + kLevelFollow * (own - level_) : own;
     const int64_t lo = std::max<int64_t>(start - 2 * len_, n_ - static_cast<int64_t>(kRing) + 2);
     const double t0 = Crossing(start, thr, true, lo, end);
     const double t1 = Crossing(end, thr, false, start, std::min<int64_t>(end + 2 * len_, n_ - 1));
-    // The sum at sample n is centred (len - 1) / 2 samples earlier.
-    const double delay = (len_ - 1) / 2.0;
-    const double down = std::max((t0 - delay) / 8.0, lastEdgeMs_);
-    const double up = std::max((t1 - delay) / 8.0, down);
+    if (t1 - t0 < static_cast<double>(minMark_)) return;
+    const double delay = (len_ - 1) / 2.0 + kDecimatorDelayMs;
+    const double down = std::max(t0 - delay, lastEdgeMs_);
+    const double up = std::max(t1 - delay, down);
     lastEdgeMs_ = up;
     if (sink_) {
         sink_->KeyEdge(down, true);
