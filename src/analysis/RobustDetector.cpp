@@ -27,8 +27,11 @@ constexpr double kSquelch = 6.0;
 // The floor follows the lower part of the envelope while no mark is keyed:
 // faster down than up, so it settles near the noise's lower third.
 constexpr double kFloorUp = 1.004, kFloorDown = 0.992;
-// Below this (in sample units) nothing is called signal: digital silence.
-constexpr double kMinFloor = 1.0;
+// The lowest floor, in sample units: digital silence, and the splatter a
+// loud tone's keying leaves beside it, key nothing. A mark must then stand
+// above about -47 dB of full scale, much as the analyser's own detector
+// needs at its default gain.
+constexpr double kMinFloor = 25.0;
 // The first floor is measured over this many ms.
 constexpr int64_t kFloorStart = 20;
 // Weight of a new dash's level in the marks' level.
@@ -36,7 +39,7 @@ constexpr double kLevelFollow = 0.3;
 // The channels' power is averaged over about a second; another channel is
 // followed once it holds this much more.
 constexpr double kPowerFollow = 0.001;
-constexpr double kSwitchMargin = 1.5;
+constexpr double kSwitchMargin = 1.1;
 // Marks and gaps shorter than this share of a dot are glitches.
 constexpr double kMinShare = 0.3;
 
@@ -49,12 +52,33 @@ TRobustDetector::TRobustDetector(int32_t centerHz, double halfBandHz, double dot
         cos_[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround(kTableScale * std::cos(a)));
         sin_[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround(kTableScale * std::sin(a)));
     }
-    // Matched to the keying: each sum spans half a dot (bandwidth about two
-    // dots per second), between 4 and 30 ms.
-    len_ = std::clamp(static_cast<int32_t>(std::lround(dotMs * 0.5)), 4, 30);
-    // Channels half a sum's resolution apart cover the band, so a tone
-    // anywhere in it loses at most 1 dB.
-    const int32_t spacing = std::max(1, 500 / len_);
+    // Narrow bands are cut out by a windowed sinc (Blackman: 74 dB down
+    // from 2.75 transition widths); the broadband mode takes all the
+    // decimator passes.
+    double firSpan = 0;  // ms the filter's main lobe adds to a rise
+    if (halfBandHz < 400.0) {
+        const double transition = std::max(50.0, halfBandHz);
+        const int32_t m = static_cast<int32_t>(std::ceil(2.75 * 1000.0 / transition));
+        const double fc = (halfBandHz + transition / 2) / 1000.0;
+        for (int32_t k = -m; k <= m; ++k) {
+            const double w = 0.42 + 0.5 * std::cos(std::numbers::pi * k / (m + 1)) + 0.08 * std::cos(2 * std::numbers::pi * k / (m + 1));
+            const double sinc = k == 0 ? 2 * fc : std::sin(2 * std::numbers::pi * fc * k) / (std::numbers::pi * k);
+            taps_.push_back(w * sinc);
+        }
+        double gain = 0;
+        for (double t : taps_) gain += t;
+        for (double& t : taps_) t /= gain;
+        fir_.assign(2 * taps_.size(), {});
+        firDelay_ = m;
+        firSpan = 0.25 / fc;
+    }
+    // Matched to the keying: the band's filter and the sum together span
+    // about half a dot (bandwidth about two dots per second); the sum
+    // between 4 and 30 ms.
+    len_ = std::clamp(static_cast<int32_t>(std::lround(dotMs * 0.5 - firSpan)), 4, 30);
+    // Channels a quarter of a sum's resolution apart cover the band, so a
+    // tone anywhere in it keeps the envelope's shape.
+    const int32_t spacing = std::max(1, 250 / len_);
     const int32_t half = static_cast<int32_t>(std::ceil(std::clamp(halfBandHz, 0.0, 450.0) / spacing));
     for (int32_t k = -half; k <= half; ++k) offsetHz_.push_back(k * spacing);
     const size_t channels = offsetHz_.size();
@@ -65,6 +89,7 @@ TRobustDetector::TRobustDetector(int32_t centerHz, double halfBandHz, double dot
     sum_.assign(channels, {});
     power_.assign(channels, 0.0);
     best_ = channels / 2;
+    history_.assign(channels * kHistory, 0.0f);
     scale_ = 2.0 / (len_ * kTableScale * kDecimatorGain);
     SetDot(dotMs);
 }
@@ -83,7 +108,7 @@ double TRobustDetector::ToneOffsetHz() const { return offsetHz_[best_]; }
 double TRobustDetector::SettledMs() const {
     // A mark being keyed may still be handed out from its start; otherwise
     // the filter's delay and the shortest gap bound what may still come.
-    const double delay = (len_ - 1) / 2.0 + kDecimatorDelayMs;
+    const double delay = (len_ - 1) / 2.0 + kDecimatorDelayMs + firDelay_;
     const int64_t from = state_ == State::mark || state_ == State::gap ? markStart_ - len_ - 2 : n_ - 2 * len_ - minGap_ - 2;
     return std::max(static_cast<double>(from) - delay, lastEdgeMs_);
 }
@@ -117,8 +142,21 @@ void TRobustDetector::Process(const int16_t* samples, size_t count) {
 }
 
 void TRobustDetector::Step(std::complex<double> z) {
+    // The chosen band alone: outside it nothing reaches the channels. The
+    // filter's phase is linear, so a mark's rise and fall stay mirror
+    // images wherever in the band the tone lies.
+    if (!taps_.empty()) {
+        const size_t taps = taps_.size();
+        firPos_ = firPos_ == 0 ? taps - 1 : firPos_ - 1;
+        fir_[firPos_] = fir_[firPos_ + taps] = z;
+        std::complex<double> y = 0;
+        const std::complex<double>* x = &fir_[firPos_];
+        for (size_t k = 0; k < taps; ++k) y += taps_[k] * x[k];
+        z = y;
+    }
     const size_t channels = sum_.size();
     const size_t len = static_cast<size_t>(len_);
+    const size_t h = static_cast<size_t>(n_) & (kHistory - 1);
     for (size_t c = 0; c < channels; ++c) {
         int32_t& p = chPhase_[c];
         const std::complex<double> v = z * rot_[static_cast<size_t>(p)];
@@ -128,31 +166,42 @@ void TRobustDetector::Step(std::complex<double> z) {
         std::complex<double>& slot = ring_[c * len + pos_];
         sum_[c] += v - slot;
         slot = v;
-        power_[c] += kPowerFollow * (std::norm(sum_[c]) - power_[c]);
+        const double e = std::norm(sum_[c]);
+        history_[c * kHistory + h] = static_cast<float>(e);
+        power_[c] += kPowerFollow * (e - power_[c]);
     }
     if (++pos_ == len) pos_ = 0;
     const int64_t n = n_++;
-    // Another channel is taken only between marks, and only when it holds
-    // clearly more: the tone's own channel stays put.
-    if (state_ == State::idle && (n & 63) == 0) {
+    // Another channel is taken only when it holds clearly more, and not
+    // once a mark is under way: the tone's own channel stays put. Its
+    // recent envelope replaces the old channel's, so a mark that began
+    // in the wrong channel is judged in the right one.
+    if ((n & 3) == 0 && (state_ == State::idle || (state_ == State::mark && n - markStart_ < len_))) {
         size_t top = best_;
         for (size_t c = 0; c < channels; ++c)
             if (power_[c] > power_[top]) top = c;
-        if (power_[top] > kSwitchMargin * power_[best_]) best_ = top;
+        if (top != best_ && power_[top] > kSwitchMargin * power_[best_]) {
+            best_ = top;
+            for (int64_t m = std::max<int64_t>(0, n - static_cast<int64_t>(kHistory) + 1); m < n; ++m)
+                env_[static_cast<size_t>(m) & kRingMask] =
+                    static_cast<float>(std::sqrt(history_[top * kHistory + (static_cast<size_t>(m) & (kHistory - 1))]) * scale_);
+            if (state_ == State::mark) peak_ = 0;
+        }
     }
-    const double env = std::abs(sum_[best_]) * scale_;
+    const double env = std::sqrt(static_cast<double>(history_[best_ * kHistory + h])) * scale_;
     env_[static_cast<size_t>(n) & kRingMask] = static_cast<float>(env);
     levels_.push_back(static_cast<float>(env));
     Decide(n, env);
 }
 
 void TRobustDetector::Decide(int64_t n, double env) {
-    if (n < len_ + 3) return;  // the sums are not yet full
-    if (n < len_ + 3 + kFloorStart) {
+    const int64_t full = len_ + 3 + 2 * firDelay_;
+    if (n < full) return;  // the filter and the sums are not yet full
+    if (n < full + kFloorStart) {
         // The first floor: the mean of a short stretch, lowered towards
         // the lower part the floor follows from then on.
         floor_ += env / kFloorStart;
-        if (n + 1 == len_ + 3 + kFloorStart) floor_ = std::max(0.8 * floor_, kMinFloor);
+        if (n + 1 == full + kFloorStart) floor_ = std::max(0.8 * floor_, kMinFloor);
         return;
     }
 
@@ -259,7 +308,7 @@ void TRobustDetector::EndMark(int64_t start, int64_t end) {
     const double t0 = Crossing(start, thr, true, lo, end);
     const double t1 = Crossing(end, thr, false, start, std::min<int64_t>(end + 2 * len_, n_ - 1));
     if (t1 - t0 < static_cast<double>(minMark_)) return;
-    const double delay = (len_ - 1) / 2.0 + kDecimatorDelayMs;
+    const double delay = (len_ - 1) / 2.0 + kDecimatorDelayMs + firDelay_;
     const double down = std::max(t0 - delay, lastEdgeMs_);
     const double up = std::max(t1 - delay, down);
     lastEdgeMs_ = up;

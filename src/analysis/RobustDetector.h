@@ -73,6 +73,12 @@ private:
     std::vector<std::complex<double>> ring_;  // len_ inputs per channel
     std::vector<std::complex<double>> sum_;
     std::vector<double> power_;
+    static constexpr size_t kHistory = 64;  // ms of each channel's envelope (squared)
+    std::vector<float> history_;
+    std::vector<double> taps_;  // the band's low-pass, none in broadband
+    std::vector<std::complex<double>> fir_;  // its input, held twice over
+    size_t firPos_ = 0;
+    int32_t firDelay_ = 0;  // ms
     size_t best_ = 0;
     size_t pos_ = 0;
     double scale_;
