@@ -136,5 +136,96 @@ TEST(DetectorSignals, CarrierOutsideTheBandIsIgnored) {
     }
 }
 
+
+// Key transitions of `text` as a fist keys it: element lengths jittered by
+// up to `jitter` (a share), dashes of `dashDots`, and every mark opening
+// with `bounces` short contact bounces.
+std::vector<KeyEvent> Fist(const std::string& text, double cpmStart, double cpmEnd, double jitter, int bounces, uint32_t seed) {
+    TCWout gen;
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(1 - jitter, 1 + jitter);
+    std::vector<KeyEvent> ev;
+    double t = 1000;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const double dot = 6000.0 / (cpmStart + (cpmEnd - cpmStart) * static_cast<double>(i) / static_cast<double>(text.size()));
+        if (text[i] == ' ') {
+            t += 4 * dot * u(rng);
+            continue;
+        }
+        const uint32_t p = gen.PatternOf(text[i]);
+        int top = 31;
+        while (top > 0 && !(p >> top)) --top;
+        for (int b = top - 1; b >= 0; --b) {
+            const double mark = (((p >> b) & 1) ? 3 : 1) * dot * u(rng);
+            const double end = t + mark;
+            for (int k = 0; k < bounces; ++k) {
+                ev.push_back({static_cast<uint64_t>(std::lround(t)), true});
+                ev.push_back({static_cast<uint64_t>(std::lround(t + 2)), false});
+                t += 4;
+            }
+            ev.push_back({static_cast<uint64_t>(std::lround(t)), true});
+            ev.push_back({static_cast<uint64_t>(std::lround(end)), false});
+            t = end + dot * u(rng);
+        }
+        t += 2 * dot * u(rng);
+    }
+    return ev;
+}
+
+// The same keying as sound (800 Hz, 2.5 ms ramps), with noise at `snr` dB.
+std::vector<int16_t> Sounded(const std::vector<KeyEvent>& ev, double snr, uint32_t seed) {
+    const size_t n = static_cast<size_t>((ev.back().t + 1500) * 8);
+    std::vector<int16_t> s(n);
+    bool down = false;
+    size_t e = 0;
+    double a = 0;
+    for (size_t i = 0; i < n; ++i) {
+        while (e < ev.size() && ev[e].t * 8 <= i) down = ev[e++].down;
+        a = std::clamp(a + (down ? 1.0 : -1.0) / 20, 0.0, 1.0);
+        s[i] = static_cast<int16_t>(std::lround(10000 * a * std::sin(2 * 3.14159265358979 * 800 * static_cast<double>(i) / 8000)));
+    }
+    return snr < 100 ? corpus::WithNoise(s, snr, seed) : s;
+}
+
+size_t Distance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diag = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diag + (a[i - 1] != b[j - 1])});
+            diag = up;
+        }
+    }
+    return row[b.size()];
+}
+
+TEST(DetectorFists, Explore) {
+    const std::string text = "the quick brown fox jumps over the lazy dog 0123456789 paris cq de orvo test";
+    const std::string want = corpus::Letters(text);
+    struct F { const char* name; double a, b, jitter; int bounces; };
+    for (const F& f : {F{"clean", 100, 100, 0, 0}, F{"bounce", 100, 100, 0.05, 2}, F{"mixed", 90, 90, 0.3, 0}, F{"drift", 60, 130, 0.1, 0},
+                       F{"fast", 200, 200, 0.1, 0}, F{"slow", 30, 30, 0.1, 0},
+                       F{"mixed4", 90, 90, 0.4, 0}, F{"mixed45", 60, 60, 0.45, 0}, F{"bounce3", 150, 150, 0.2, 3}, F{"drift2", 150, 60, 0.2, 1}}) {
+        size_t err[2][3] = {};
+        for (uint32_t seed = 1; seed <= 4; ++seed) {
+            const auto ev = Fist(text, f.a, f.b, f.jitter, f.bounces, seed);
+            const int right = static_cast<int>(std::lround((f.a + f.b) / 2));
+            const auto s = Sounded(ev, 12, seed);
+            err[0][0] += Distance(corpus::Letters(AnalyzeKeys(ev, Opt(right, false)).text), want);
+            const AnalysisResult ka = AnalyzeKeys(ev, Opt(60, false, true));
+            err[0][1] += Distance(corpus::Letters(ka.text), want);
+            if (seed == 1) std::printf("  %s start %d end %d\n", f.name, ka.speedStart, ka.speedEnd);
+            if (std::string(f.name) == "mixed4")
+                std::printf("   A %s\n   F %s\n", ka.text.c_str(), AnalyzeKeys(ev, Opt(right, false)).text.c_str());
+            err[1][0] += Distance(corpus::Letters(AnalyzeSamples(s, Opt(right, true)).text), want);
+            err[1][1] += Distance(corpus::Letters(AnalyzeSamples(s, Opt(60, true, true)).text), want);
+        }
+        std::printf("%-8s keys fixed %3zu auto %3zu   robust fixed %3zu auto %3zu\n", f.name, err[0][0], err[0][1], err[1][0], err[1][1]);
+    }
+}
+
 }  // namespace
 }  // namespace orvo
