@@ -5,9 +5,10 @@
 
 namespace {
 
-// Weight of a new character's dot length: a drift by a factor of two over a
-// few dozen characters is followed within a handful.
-constexpr double kFollow = 0.3;
+// Weight of the recent elements' dot length after each character: with the
+// median over kRecent elements, a drift by a factor of two over a few dozen
+// characters is followed within about ten.
+constexpr double kFollow = 0.15;
 // Durations at or beyond this are markers or pauses, not elements.
 constexpr uint32_t kMaxElement = 10000;
 // Shorter than the dot of the fastest keying (300 CpM): a bounce.
