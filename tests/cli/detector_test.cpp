@@ -132,8 +132,19 @@ TEST(DetectorSignals, CarrierOutsideTheBandIsIgnored) {
         std::normal_distribution<double> g(0.0, 30.0);
         for (size_t i = 0; i < alone.size(); ++i)
             alone[i] = static_cast<int16_t>(std::lround(8000 * std::sin(2 * 3.14159265358979 * hz * i / 8000.0) + g(rng)));
-        for (bool autoSpeed : {false, true})
+        // Or switched on for a second at a time, with 50 ms ramps that
+        // splash nothing into the band: never as long as a carrier must
+        // last to be known for one.
+        std::vector<int16_t> bursts(20 * 8000);
+        for (size_t i = 0; i < bursts.size(); ++i) {
+            const double t = static_cast<double>(i % 24000), ramp = 400;
+            const double gain = t < 8000 ? 0.5 - 0.5 * std::cos(3.14159265358979 * std::min({1.0, t / ramp, (8000 - t) / ramp})) : 0.0;
+            bursts[i] = static_cast<int16_t>(std::lround(gain * 8000 * std::sin(2 * 3.14159265358979 * hz * i / 8000.0) + g(rng)));
+        }
+        for (bool autoSpeed : {false, true}) {
             EXPECT_EQ(AnalyzeSamples(alone, Opt(60, true, autoSpeed)).characters.size(), 0u) << hz << " Hz alone";
+            EXPECT_EQ(AnalyzeSamples(bursts, Opt(60, true, autoSpeed)).characters.size(), 0u) << hz << " Hz bursts";
+        }
     }
 }
 
