@@ -31,10 +31,7 @@ constexpr size_t kOpeningElements = 40;
 }  // namespace
 
 double RobustHalfBand(const AnalysisOptions& opt) {
-    // The analyser's own pass band around the centre; the broadband mode
-    // takes any tone the decimated band holds.
-    static constexpr double kHalfBand[4] = {12.5, 25.0, 62.5, 125.0};
-    return opt.mode == tProcessMode::broad ? 450.0 : kHalfBand[std::clamp(opt.bandwidth, 0, 3)];
+    return TRobustDetector::HalfBand(opt.mode == tProcessMode::broad, opt.bandwidth);
 }
 
 AnalysisSession::AnalysisSession(const AnalysisOptions& opt) : calc_(clock_, nullptr, &stats_) {

@@ -94,6 +94,11 @@ TRobustDetector::TRobustDetector(int32_t centerHz, double halfBandHz, double dot
     SetDot(dotMs);
 }
 
+double TRobustDetector::HalfBand(bool broad, int32_t bandwidthIndex) {
+    static constexpr double kHalfBand[4] = {12.5, 25.0, 62.5, 125.0};
+    return broad ? 450.0 : kHalfBand[std::clamp(bandwidthIndex, 0, 3)];
+}
+
 void TRobustDetector::SetDot(double dotMs) {
     dot_ = std::clamp(dotMs, 15.0, 600.0);
     minMark_ = std::max<int64_t>(static_cast<int64_t>(kMinShare * dot_), 2);
@@ -115,6 +120,7 @@ double TRobustDetector::SettledMs() const {
 
 void TRobustDetector::Process(const int16_t* samples, size_t count) {
     levels_.clear();
+    keyed_.clear();
     for (size_t k = 0; k < count; ++k) {
         const int64_t x = samples[k];
         // Unsigned sums wrap, and the differences taken from them are exact.
@@ -180,7 +186,11 @@ void TRobustDetector::Step(std::complex<double> z) {
         size_t top = best_;
         for (size_t c = 0; c < channels; ++c)
             if (power_[c] > power_[top]) top = c;
-        if (top != best_ && power_[top] > kSwitchMargin * power_[best_]) {
+        // Within a mark only a channel far stronger is taken: the tone's
+        // neighbours share most of its power, and each switch rewrites the
+        // mark's envelope.
+        const double margin = state_ == State::idle ? kSwitchMargin : 2.0;
+        if (top != best_ && power_[top] > margin * power_[best_]) {
             best_ = top;
             for (int64_t m = std::max<int64_t>(0, n - static_cast<int64_t>(kHistory) + 1); m < n; ++m)
                 env_[static_cast<size_t>(m) & kRingMask] =
@@ -192,6 +202,7 @@ void TRobustDetector::Step(std::complex<double> z) {
     env_[static_cast<size_t>(n) & kRingMask] = static_cast<float>(env);
     levels_.push_back(static_cast<float>(env));
     Decide(n, env);
+    keyed_.push_back(state_ == State::mark || state_ == State::gap ? 1 : 0);
 }
 
 void TRobustDetector::Decide(int64_t n, double env) {
@@ -298,13 +309,36 @@ double TRobustDetector::EdgeLevel(int64_t start, int64_t end) const {
 
 void TRobustDetector::EndMark(int64_t start, int64_t end) {
     if (n_ - start >= static_cast<int64_t>(kRing) - 64) return;
+    // The mark is judged in the channel that held most of it: the first
+    // mark of a tone may begin while a neighbour is still followed.
+    const int64_t to = n_, from = std::max({start - 2 * len_ - 4, to - static_cast<int64_t>(kHistory) + 1, int64_t{0}});
+    if (from < end) {
+        // Only a clear winner: in noise alone some channel always holds a
+        // little more than the one followed.
+        size_t top = best_;
+        double topSum = -1, bestSum = 0;
+        for (size_t c = 0; c < sum_.size(); ++c) {
+            double sum = 0;
+            for (int64_t m = std::max(start, from); m < end; ++m) sum += history_[c * kHistory + (static_cast<size_t>(m) & (kHistory - 1))];
+            if (sum > topSum) topSum = sum, top = c;
+            if (c == best_) bestSum = sum;
+        }
+        if (top != best_ && topSum > 2.0 * bestSum) {
+            best_ = top;
+            for (int64_t m = from; m < to; ++m)
+                env_[static_cast<size_t>(m) & kRingMask] =
+                    static_cast<float>(std::sqrt(history_[top * kHistory + (static_cast<size_t>(m) & (kHistory - 1))]) * scale_);
+        }
+    }
     const double own = OwnLevel(start, end);
     if (own < kSquelch * floor_) return;
     // Both edges at half the level: the filter's rise and fall are mirror
     // images, so the mark keeps its length to a fraction of a ms.
     const double thr = EdgeLevel(start, end);
     if (end - start >= 2 * dot_ || level_ == 0) level_ = level_ > 0 ? level_ + kLevelFollow * (own - level_) : own;
-    const int64_t lo = std::max<int64_t>(start - 2 * len_, n_ - static_cast<int64_t>(kRing) + 2);
+    // The rise may lie well before the mark was noticed (first noticed in
+    // another channel), but not before the last mark's end.
+    const int64_t lo = std::max({start - 2 * len_ - static_cast<int64_t>(2 * dot_), n_ - static_cast<int64_t>(kRing) + 2, lastEndIndex_});
     const double t0 = Crossing(start, thr, true, lo, end);
     const double t1 = Crossing(end, thr, false, start, std::min<int64_t>(end + 2 * len_, n_ - 1));
     if (t1 - t0 < static_cast<double>(minMark_)) return;
@@ -312,6 +346,7 @@ void TRobustDetector::EndMark(int64_t start, int64_t end) {
     const double down = std::max(t0 - delay, lastEdgeMs_);
     const double up = std::max(t1 - delay, down);
     lastEdgeMs_ = up;
+    lastEndIndex_ = static_cast<int64_t>(std::ceil(t1));
     if (sink_) {
         sink_->KeyEdge(down, true);
         sink_->KeyEdge(up, false);

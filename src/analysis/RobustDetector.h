@@ -19,6 +19,10 @@ public:
     // centerHz: the band's centre; halfBandHz: how far from it a tone may
     // lie; dotMs: the dot length the filters are matched to.
     TRobustDetector(int32_t centerHz, double halfBandHz, double dotMs);
+    // How far from the centre (Hz) a tone is looked for: the analyser's own
+    // pass band (bandwidth index 0..3), or anything the decimated band
+    // holds in the broadband mode.
+    static double HalfBand(bool broad, int32_t bandwidthIndex);
 
     // The dot length now keyed: sets the shortest mark and gap kept and the
     // longest mark before a tone counts as a carrier (not the filters).
@@ -40,6 +44,8 @@ public:
     // the last call of Process completed (in sample units), and the level a
     // mark must pass to begin.
     const std::vector<float>& Levels() const { return levels_; }
+    // Whether a mark was under way, for the same ms.
+    const std::vector<uint8_t>& Keyed() const { return keyed_; }
     double OnLevel() const;
     // Offset of the followed channel from the band's centre, Hz.
     double ToneOffsetHz() const;
@@ -73,7 +79,7 @@ private:
     std::vector<std::complex<double>> ring_;  // len_ inputs per channel
     std::vector<std::complex<double>> sum_;
     std::vector<double> power_;
-    static constexpr size_t kHistory = 64;  // ms of each channel's envelope (squared)
+    static constexpr size_t kHistory = 2048;  // ms of each channel's envelope (squared)
     std::vector<float> history_;
     std::vector<double> taps_;  // the band's low-pass, none in broadband
     std::vector<std::complex<double>> fir_;  // its input, held twice over
@@ -84,6 +90,7 @@ private:
     double scale_;
     std::vector<float> env_;
     std::vector<float> levels_;
+    std::vector<uint8_t> keyed_;
 
     int64_t n_ = 0;  // ms processed
     State state_ = State::idle;
@@ -94,5 +101,6 @@ private:
     double dot_ = 100.0;
     int64_t minMark_ = 0, minGap_ = 0, maxMark_ = 0;
     double lastEdgeMs_ = 0.0;
+    int64_t lastEndIndex_ = 0;  // 1000 Hz sample where the last mark ended
     IKeyEdgeSink* sink_ = nullptr;
 };
