@@ -371,6 +371,7 @@ void TLogoAppForm::ApplySettings()
 
     calculat_->SetCenterFreq(uint32_t(std::max(0, s.RxFrequency)));
     calculat_->SetProcessMode(s.Mode == 0 ? tProcessMode::broad : tProcessMode::narrow);
+    calculat_->SetRobust(s.Detector == 1);
     calculat_->SetNoiseBlank(s.Bounce);
     calculat_->SetInputScaledB(std::clamp(s.InputLevel, -30, 12));
 
@@ -398,6 +399,7 @@ void TLogoAppForm::CollectSettings()
     s.PttStart = cwout_.TimePttStart();
     s.RxFrequency = int32_t(calculat_->CenterFreq());
     s.Mode = calculat_->ProcessMode() == tProcessMode::broad ? 0 : 1;
+    s.Detector = calculat_->Robust() ? 1 : 0;
     s.Bounce = calculat_->NoiseBlank();
     s.InputLevel = calculat_->InputScaledB();
     s.RxExtended = cwdecode_.SpecialChars();

@@ -95,6 +95,8 @@ int TParamLink::ProcessMode() const { return w_.calculat_->ProcessMode() == tPro
 void TParamLink::SetProcessMode(int mode) {
     w_.calculat_->SetProcessMode(mode == 0 ? tProcessMode::broad : tProcessMode::narrow);
 }
+int TParamLink::Detector() const { return w_.calculat_->Robust() ? 1 : 0; }
+void TParamLink::SetDetector(int detector) { w_.calculat_->SetRobust(detector == 1); }
 bool TParamLink::NoiseBlank() const { return w_.calculat_->NoiseBlank(); }
 void TParamLink::SetNoiseBlank(bool on) { w_.calculat_->SetNoiseBlank(on); }
 int TParamLink::InputScaledB() const { return w_.calculat_->InputScaledB(); }

@@ -45,6 +45,8 @@ public:
     void SetCenterFreq(int hz) override;
     int ProcessMode() const override;
     void SetProcessMode(int mode) override;
+    int Detector() const override;
+    void SetDetector(int detector) override;
     bool NoiseBlank() const override;
     void SetNoiseBlank(bool on) override;
     int InputScaledB() const override;

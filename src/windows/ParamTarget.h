@@ -48,6 +48,8 @@ public:
     virtual void SetCenterFreq(int hz) = 0;
     virtual int ProcessMode() const = 0;        // 0 broad, 1 narrow
     virtual void SetProcessMode(int mode) = 0;
+    virtual int Detector() const = 0;           // 0 standard, 1 robust
+    virtual void SetDetector(int detector) = 0;
     virtual bool NoiseBlank() const = 0;
     virtual void SetNoiseBlank(bool on) = 0;
     virtual int InputScaledB() const = 0;

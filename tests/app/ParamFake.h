@@ -44,7 +44,7 @@ struct FakeTarget : IParamTarget {
     bool binaural = false;
     uint32_t volume = 1;
     int keyVolume = 65535;
-    int freq = 800, freq2 = 800, slope = 40, logAmp = -10, center = 800, processMode = 1, scaledB = -10;
+    int freq = 800, freq2 = 800, slope = 40, logAmp = -10, center = 800, processMode = 1, detector = 0, scaledB = -10;
     int inputLevel = 0;
     bool extra = true, noiseBlank = true, special = true, display2 = false;
     int speedDisplayCalls = 0, allCapsCalls = 0, charSize = 0;
@@ -89,6 +89,8 @@ struct FakeTarget : IParamTarget {
     void SetCenterFreq(int hz) override { center = std::clamp(hz, 100, 4000); }
     int ProcessMode() const override { return processMode; }
     void SetProcessMode(int m) override { processMode = m; }
+    int Detector() const override { return detector; }
+    void SetDetector(int d) override { detector = d; }
     bool NoiseBlank() const override { return noiseBlank; }
     void SetNoiseBlank(bool on) override { noiseBlank = on; }
     int InputScaledB() const override { return scaledB; }
