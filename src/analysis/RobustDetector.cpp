@@ -68,7 +68,8 @@ TRobustDetector::TRobustDetector(int32_t centerHz, double halfBandHz, double dot
         double gain = 0;
         for (double t : taps_) gain += t;
         for (double& t : taps_) t /= gain;
-        fir_.assign(2 * taps_.size(), {});
+        firRe_.assign(2 * taps_.size(), 0.0);
+        firIm_.assign(2 * taps_.size(), 0.0);
         firDelay_ = m;
         firSpan = 0.25 / fc;
     }
@@ -83,10 +84,16 @@ TRobustDetector::TRobustDetector(int32_t centerHz, double halfBandHz, double dot
     for (int32_t k = -half; k <= half; ++k) offsetHz_.push_back(k * spacing);
     const size_t channels = offsetHz_.size();
     chPhase_.assign(channels, 0);
-    rot_.resize(1000);
-    for (int32_t i = 0; i < 1000; ++i) rot_[static_cast<size_t>(i)] = std::polar(1.0, -2.0 * std::numbers::pi * i / 1000.0);
-    ring_.assign(channels * static_cast<size_t>(len_), {});
-    sum_.assign(channels, {});
+    rotRe_.resize(1000);
+    rotIm_.resize(1000);
+    for (int32_t i = 0; i < 1000; ++i) {
+        rotRe_[static_cast<size_t>(i)] = std::cos(-2.0 * std::numbers::pi * i / 1000.0);
+        rotIm_[static_cast<size_t>(i)] = std::sin(-2.0 * std::numbers::pi * i / 1000.0);
+    }
+    ringRe_.assign(channels * static_cast<size_t>(len_), 0.0);
+    ringIm_.assign(channels * static_cast<size_t>(len_), 0.0);
+    sumRe_.assign(channels, 0.0);
+    sumIm_.assign(channels, 0.0);
     power_.assign(channels, 0.0);
     best_ = channels / 2;
     history_.assign(channels * kHistory, 0.0f);
@@ -152,28 +159,47 @@ void TRobustDetector::Step(std::complex<double> z) {
     // filter's phase is linear, so a mark's rise and fall stay mirror
     // images wherever in the band the tone lies.
     if (!taps_.empty()) {
-        const size_t taps = taps_.size();
+        const size_t taps = taps_.size(), m = taps / 2;
         firPos_ = firPos_ == 0 ? taps - 1 : firPos_ - 1;
-        fir_[firPos_] = fir_[firPos_ + taps] = z;
-        std::complex<double> y = 0;
-        const std::complex<double>* x = &fir_[firPos_];
-        for (size_t k = 0; k < taps; ++k) y += taps_[k] * x[k];
-        z = y;
+        firRe_[firPos_] = firRe_[firPos_ + taps] = z.real();
+        firIm_[firPos_] = firIm_[firPos_ + taps] = z.imag();
+        // The taps are symmetric: pairs share a multiply; four partial sums
+        // a part keep the additions from waiting on each other.
+        const double* re = &firRe_[firPos_];
+        const double* im = &firIm_[firPos_];
+        double r[4] = {}, q[4] = {};
+        size_t k = 0;
+        for (; k + 4 <= m; k += 4)
+            for (size_t j = 0; j < 4; ++j) {
+                r[j] += taps_[k + j] * (re[k + j] + re[taps - 1 - k - j]);
+                q[j] += taps_[k + j] * (im[k + j] + im[taps - 1 - k - j]);
+            }
+        for (; k < m; ++k) {
+            r[0] += taps_[k] * (re[k] + re[taps - 1 - k]);
+            q[0] += taps_[k] * (im[k] + im[taps - 1 - k]);
+        }
+        z = {taps_[m] * re[m] + (r[0] + r[1]) + (r[2] + r[3]), taps_[m] * im[m] + (q[0] + q[1]) + (q[2] + q[3])};
     }
-    const size_t channels = sum_.size();
+    const size_t channels = power_.size();
     const size_t len = static_cast<size_t>(len_);
     const size_t h = static_cast<size_t>(n_) & (kHistory - 1);
+    const double zr = z.real(), zi = z.imag();
+    float* hist = &history_[h * channels];
     for (size_t c = 0; c < channels; ++c) {
-        int32_t& p = chPhase_[c];
-        const std::complex<double> v = z * rot_[static_cast<size_t>(p)];
+        int32_t p = chPhase_[c];
+        const double rr = rotRe_[static_cast<size_t>(p)], ri = rotIm_[static_cast<size_t>(p)];
         p += offsetHz_[c];
-        if (p >= 1000) p -= 1000;
-        if (p < 0) p += 1000;
-        std::complex<double>& slot = ring_[c * len + pos_];
-        sum_[c] += v - slot;
-        slot = v;
-        const double e = std::norm(sum_[c]);
-        history_[c * kHistory + h] = static_cast<float>(e);
+        p += p >= 1000 ? -1000 : p < 0 ? 1000 : 0;
+        chPhase_[c] = p;
+        const double vr = zr * rr - zi * ri, vi = zr * ri + zi * rr;
+        const size_t slot = c * len + pos_;
+        const double sr = sumRe_[c] + (vr - ringRe_[slot]), si = sumIm_[c] + (vi - ringIm_[slot]);
+        ringRe_[slot] = vr;
+        ringIm_[slot] = vi;
+        sumRe_[c] = sr;
+        sumIm_[c] = si;
+        const double e = sr * sr + si * si;
+        hist[c] = static_cast<float>(e);
         power_[c] += kPowerFollow * (e - power_[c]);
     }
     if (++pos_ == len) pos_ = 0;
@@ -194,11 +220,11 @@ void TRobustDetector::Step(std::complex<double> z) {
             best_ = top;
             for (int64_t m = std::max<int64_t>(0, n - static_cast<int64_t>(kHistory) + 1); m < n; ++m)
                 env_[static_cast<size_t>(m) & kRingMask] =
-                    static_cast<float>(std::sqrt(history_[top * kHistory + (static_cast<size_t>(m) & (kHistory - 1))]) * scale_);
+                    static_cast<float>(std::sqrt(history_[(static_cast<size_t>(m) & (kHistory - 1)) * power_.size() + top]) * scale_);
             if (state_ == State::mark) peak_ = 0;
         }
     }
-    const double env = std::sqrt(static_cast<double>(history_[best_ * kHistory + h])) * scale_;
+    const double env = std::sqrt(static_cast<double>(history_[h * channels + best_])) * scale_;
     env_[static_cast<size_t>(n) & kRingMask] = static_cast<float>(env);
     levels_.push_back(static_cast<float>(env));
     Decide(n, env);
@@ -317,9 +343,9 @@ void TRobustDetector::EndMark(int64_t start, int64_t end) {
         // little more than the one followed.
         size_t top = best_;
         double topSum = -1, bestSum = 0;
-        for (size_t c = 0; c < sum_.size(); ++c) {
+        for (size_t c = 0; c < power_.size(); ++c) {
             double sum = 0;
-            for (int64_t m = std::max(start, from); m < end; ++m) sum += history_[c * kHistory + (static_cast<size_t>(m) & (kHistory - 1))];
+            for (int64_t m = std::max(start, from); m < end; ++m) sum += history_[(static_cast<size_t>(m) & (kHistory - 1)) * power_.size() + c];
             if (sum > topSum) topSum = sum, top = c;
             if (c == best_) bestSum = sum;
         }
@@ -327,7 +353,7 @@ void TRobustDetector::EndMark(int64_t start, int64_t end) {
             best_ = top;
             for (int64_t m = from; m < to; ++m)
                 env_[static_cast<size_t>(m) & kRingMask] =
-                    static_cast<float>(std::sqrt(history_[top * kHistory + (static_cast<size_t>(m) & (kHistory - 1))]) * scale_);
+                    static_cast<float>(std::sqrt(history_[(static_cast<size_t>(m) & (kHistory - 1)) * power_.size() + top]) * scale_);
         }
     }
     const double own = OwnLevel(start, end);

@@ -75,14 +75,14 @@ private:
     int32_t len_;  // moving-sum length, ms
     std::vector<int32_t> offsetHz_;
     std::vector<int32_t> chPhase_;
-    std::vector<std::complex<double>> rot_;  // e^{-2 pi i k / 1000}
-    std::vector<std::complex<double>> ring_;  // len_ inputs per channel
-    std::vector<std::complex<double>> sum_;
+    std::vector<double> rotRe_, rotIm_;    // e^{-2 pi i k / 1000}
+    std::vector<double> ringRe_, ringIm_;  // len_ inputs per channel
+    std::vector<double> sumRe_, sumIm_;
     std::vector<double> power_;
-    static constexpr size_t kHistory = 2048;  // ms of each channel's envelope (squared)
+    static constexpr size_t kHistory = 2048;  // ms of every channel's envelope (squared), channels side by side
     std::vector<float> history_;
     std::vector<double> taps_;  // the band's low-pass, none in broadband
-    std::vector<std::complex<double>> fir_;  // its input, held twice over
+    std::vector<double> firRe_, firIm_;  // its input, held twice over
     size_t firPos_ = 0;
     int32_t firDelay_ = 0;  // ms
     size_t best_ = 0;
