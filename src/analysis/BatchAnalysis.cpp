@@ -214,7 +214,10 @@ double OpeningDot(const std::vector<int16_t>& samples, const AnalysisOptions& op
     // faster operator; the robust detector listens for the fastest keying.
     fixed.bounce = false;
     if (fixed.robust) fixed.speed = 300;
-    const AnalysisResult r = AnalyzeSamples(samples, fixed);
+    AnalysisResult r = AnalyzeSamples(samples, fixed);
+    // The opening's end may cut its last mark short: that character is
+    // left out unless it is the only one.
+    if (r.characters.size() > 1) r.characters.pop_back();
     std::vector<uint32_t> elements;
     for (const CharacterEntry& c : r.characters) {
         for (uint32_t e : c.elements) {
