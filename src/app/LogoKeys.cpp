@@ -59,7 +59,7 @@ void TLogoAppForm::keyReleaseEvent(QKeyEvent* e)
         // The window system repeats a held key as release/press pairs
         // marked auto-repeat; only the real release ends the mark.
         if (!e->isAutoRepeat())
-            keyInput_->KeyboardMouse().Key(false, e->timestamp());
+            KeyInput().KeyboardMouse().Key(false, e->timestamp());
         return;
     }
     QMainWindow::keyReleaseEvent(e);
@@ -75,10 +75,10 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
     const bool shiftCtrl = mods == (Qt::ShiftModifier | Qt::ControlModifier);
 
     if (key == Qt::Key_Right) {
-        keyInput_->KeyboardMouse().Key(true, e->timestamp());
+        KeyInput().KeyboardMouse().Key(true, e->timestamp());
         return;
     }
-    if (sending_->Busy())
+    if (Sending().Busy())
         return;
 
     switch (key) {
@@ -95,7 +95,7 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
         break;
     case Qt::Key_F7:
     case Qt::Key_Pause:
-        keyInput_->TogglePause();
+        KeyInput().TogglePause();
         break;
     case Qt::Key_F12:
         if (mods == (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier))
@@ -103,7 +103,7 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
         break;
     case Qt::Key_F8:
         if (none)
-            ShowTyped(!settings_.ShTyped);
+            ShowTyped(!Settings().ShTyped);
         break;
     case Qt::Key_Delete:
         if (none)

@@ -10,7 +10,7 @@
 
 #include "analysis/CWDecode.h"
 #include "analysis/Calculat.h"
-#include "app/SampleSources.h"
+#include "session/SampleSources.h"
 #include "devices/QtClock.h"
 #include "morse/CWout.h"
 
@@ -258,6 +258,12 @@ private slots:
             qInfo("Detector=%d: \"%s\", %d character errors in %d", detector, got.c_str(), errors, int(text.size()) - 8);
             if (detector == 1) QVERIFY2(errors * 20 <= int(text.size()) - 8, got.c_str());
         }
+        // The WAV file mode keys through it too.
+        Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=3\r\nDetector=1\r\n", wav);
+        QCOMPARE(p.w->InputMode(), int(TLogoAppForm::WavFile));
+        QVERIFY(WaitFor([&] { return p.w->InputMode() == TLogoAppForm::KeybdMouse; }, 60000));
+        const std::string got = p.Upper().toStdString();
+        QVERIFY2(CharErrors(got, text) * 20 <= int(text.size()) - 8, got.c_str());
     }
 
     // Ctrl+L loads a text, Ctrl+F9 sends it: what the sink hears decodes
