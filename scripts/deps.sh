@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-serialport-dev libgl-dev
   libsndfile1-dev libsoxr-dev libpulse-dev
+  sox
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin man-db

@@ -30,6 +30,10 @@ constexpr size_t kOpeningElements = 40;
 
 }  // namespace
 
+double RobustHalfBand(const AnalysisOptions& opt) {
+    return TRobustDetector::HalfBand(opt.mode == tProcessMode::broad, opt.bandwidth);
+}
+
 AnalysisSession::AnalysisSession(const AnalysisOptions& opt) : session_(clock_, clock_, nullptr) {
     // The options as settings of a fresh installation; the generator's
     // speed bounds apply, and the analyser takes the speed the generator holds.
@@ -61,6 +65,7 @@ AnalysisSession::AnalysisSession(const AnalysisOptions& opt) : session_(clock_, 
     session_.KeyInput().SetSource(WavFile, &source_);
     session_.AddListener(&collector_);
     center_ = static_cast<int32_t>(Calc().CenterFreq());
+    halfBand_ = RobustHalfBand(opt);
     if (opt.robust) UseRobustDetector(Calc().DotMs());
 }
 
@@ -112,7 +117,7 @@ void AnalysisSession::Collector::AverageSpeed(uint32_t cpm) {
 }
 
 void AnalysisSession::UseRobustDetector(double dotMs) {
-    robust_ = std::make_unique<TRobustDetector>(center_, dotMs);
+    robust_ = std::make_unique<TRobustDetector>(center_, halfBand_, dotMs);
     robust_->SetSink(&keyPath_);
 }
 
@@ -227,7 +232,10 @@ double OpeningDot(const std::vector<int16_t>& samples, const AnalysisOptions& op
     // faster operator; the robust detector listens for the fastest keying.
     fixed.bounce = false;
     if (fixed.robust) fixed.speed = 300;
-    const AnalysisResult r = AnalyzeSamples(samples, fixed);
+    AnalysisResult r = AnalyzeSamples(samples, fixed);
+    // The opening's end may cut its last mark short: that character is
+    // left out unless it is the only one.
+    if (r.characters.size() > 1) r.characters.pop_back();
     std::vector<uint32_t> elements;
     for (const CharacterEntry& c : r.characters) {
         for (uint32_t e : c.elements) {

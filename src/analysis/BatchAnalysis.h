@@ -163,10 +163,14 @@ private:
     TSpeedFollower follower_;
     bool follow_ = false;
     int32_t center_ = 800;
+    double halfBand_ = 62.5;
     std::unique_ptr<TRobustDetector> robust_;
     KeyPath keyPath_{*this};
     AnalysisResult result_;
 };
+
+// How far from the centre (Hz) the robust detector looks for the tone.
+double RobustHalfBand(const AnalysisOptions& opt);
 
 // Reads a recording (any format TAudioFileReader reads) and analyses it.
 AnalysisResult AnalyzeFile(const std::string& path, const AnalysisOptions& opt);

@@ -1,6 +1,7 @@
 #include "analysis/Calculat.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -33,6 +34,44 @@ void TCalculat::SetTempo(int32_t cpm) {
     tempo_ = std::clamp(cpm, 10, 300);
     SetThresholds(6000 / tempo_);
     detector_.LoadFilters();
+    RenewRobust();
+}
+
+void TCalculat::SetRobust(bool on) {
+    if (on == Robust()) return;
+    if (!on) {
+        robust_.reset();
+        return;
+    }
+    robust_ = std::make_unique<TRobustDetector>(0, 0.0, 100.0);  // replaced at once
+    RenewRobust();
+}
+
+void TCalculat::RenewRobust() {
+    // A new band or speed: a new detector, starting from the samples to come.
+    if (!robust_) return;
+    const bool broad = detector_.ProcessMode() == tProcessMode::broad;
+    robust_ = std::make_unique<TRobustDetector>(static_cast<int32_t>(detector_.CenterFreq()),
+                                                TRobustDetector::HalfBand(broad, static_cast<int32_t>(detector_.BandwidthIndex())),
+                                                6000.0 / tempo_);
+    robustEdges_.offsetMs = static_cast<double>(detector_.ElapsedMs());
+    robust_->SetSink(&robustEdges_);
+}
+
+void TCalculat::RobustTraces(int spb) {
+    // In the tone detector's units: its mixer and gain applied to the
+    // amplitude the robust detector measures.
+    const double scale = 1.2 * std::pow(10.0, detector_.InputScaledB() / 20.0);
+    const std::vector<float>& levels = robust_->Levels();
+    const std::vector<uint8_t>& keyed = robust_->Keyed();
+    const int32_t thr = static_cast<int32_t>(2.0 * scale * robust_->OnLevel() - 15000.0);
+    for (int j = 0; j < spb && j < kMaxDecimated; ++j) {
+        const size_t k = std::min(static_cast<size_t>(j), levels.empty() ? 0 : levels.size() - 1);
+        const double v = levels.empty() ? 0.0 : levels[k];
+        robustEnv_[static_cast<size_t>(j)] = static_cast<int32_t>(std::min(2.0 * scale * v - 15000.0, 1e9));
+        robustThr_[static_cast<size_t>(j)] = thr;
+        robustKey_[static_cast<size_t>(j)] = !keyed.empty() && keyed[k] ? 10000 : 0;
+    }
 }
 
 void TCalculat::FollowDot(int32_t dotMs) { SetThresholds(std::clamp(dotMs, 20, 600)); }
@@ -169,6 +208,12 @@ void TCalculat::ProcessSamples(const int16_t* samples, uint32_t count) {
 
 void TCalculat::ProcessBlock(const int16_t* samples, int n) {
     const int spb = detector_.ProcessBlock(samples, n);
+    if (robust_) {
+        robust_->Process(samples, static_cast<size_t>(n));
+        RobustTraces(spb);
+        if (OnDataProcessed) OnDataProcessed(spb, robustEnv_.data(), robustThr_.data(), robustKey_.data());
+        return;
+    }
     if (OnDataProcessed) OnDataProcessed(spb, detector_.EnvTrace(), detector_.ThrTrace(), detector_.KeyTrace());
     detector_.EmitEdges(*this);
 }

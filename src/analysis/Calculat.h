@@ -8,7 +8,9 @@
 // It owns the timers and the element timing of both inputs and composes the
 // parts that do the work: the tone detector (ToneDetector), character
 // assembly (CharAssembler), the history (CharHistory) and the speed sums
-// (SpeedSums), all judged by one set of Thresholds.
+// (SpeedSums), all judged by one set of Thresholds. Samples may instead key
+// it through the robust detector (for noisy signals); the tone detector then
+// still runs, for the level meter.
 //
 // Durations are whole milliseconds, speeds characters per minute (CpM).
 // Everything runs on one thread; nothing allocates while keying.
@@ -18,6 +20,7 @@
 #include "analysis/CharHistory.h"
 #include "analysis/CharRecord.h"
 #include "analysis/KeyEdgeSink.h"
+#include "analysis/RobustDetector.h"
 #include "analysis/SpeedSums.h"
 #include "analysis/Thresholds.h"
 #include "analysis/ToneDetector.h"
@@ -77,17 +80,31 @@ public:
     int32_t CalcSize() const { return calcSize_; }
     void SetCalcSize(int32_t samples);  // clamped to 80..1600
     uint32_t CenterFreq() const { return detector_.CenterFreq(); }
-    void SetCenterFreq(uint32_t hz) { detector_.SetCenterFreq(hz); }  // clamped to 100..4000
+    void SetCenterFreq(uint32_t hz) {  // clamped to 100..4000
+        detector_.SetCenterFreq(hz);
+        RenewRobust();
+    }
     bool DCFilter() const { return detector_.DCFilter(); }
     void SetDCFilter(bool v) { detector_.SetDCFilter(v); }
     tProcessMode ProcessMode() const { return detector_.ProcessMode(); }
-    void SetProcessMode(tProcessMode m) { detector_.SetProcessMode(m); }
+    void SetProcessMode(tProcessMode m) {
+        detector_.SetProcessMode(m);
+        RenewRobust();
+    }
     int32_t InputScaledB() const { return detector_.InputScaledB(); }
     void SetInputScaledB(int32_t db) { detector_.SetInputScaledB(db); }
     int32_t InputLevel() const { return detector_.InputLevel(); }
     void SetInputLevel(int32_t v) { detector_.SetInputLevel(v); }  // the meter starts afresh
     uint32_t BandwidthIndex() const { return detector_.BandwidthIndex(); }
-    void SetBandwidthIndex(uint32_t index) { detector_.SetBandwidthIndex(index); }  // 0..3, larger use 3
+    void SetBandwidthIndex(uint32_t index) {  // 0..3, larger use 3
+        detector_.SetBandwidthIndex(index);
+        RenewRobust();
+    }
+    // Samples key the analyser through the robust detector (matched to the
+    // target speed, in the band the tone detector listens to) instead of
+    // the tone detector; the scope's traces then show its level.
+    bool Robust() const { return robust_ != nullptr; }
+    void SetRobust(bool on);
     tTimeConstant TimeConstant() const { return detector_.TimeConstant(); }
     void SetTimeConstant(tTimeConstant t) { detector_.SetTimeConstant(t); }
 
@@ -152,6 +169,17 @@ private:
     void OnMuteTimer();
     void OnFlashTimer();
     void ProcessBlock(const int16_t* samples, int n);
+    void RenewRobust();
+    void RobustTraces(int spb);
+
+    // The robust detector's edges, moved onto the tone detector's time.
+    struct RobustEdges : IKeyEdgeSink {
+        explicit RobustEdges(TCalculat& c) : calc(c) {}
+        void KeyEdge(double ms, bool down) override { calc.KeyEdge(ms + offsetMs, down); }
+        void KeyTime(double ms) override { calc.KeyTime(ms + offsetMs); }
+        TCalculat& calc;
+        double offsetMs = 0;
+    };
     void SignalTimeout(int64_t ms);
     int64_t SignalElapsed(int64_t ms) const;
 
@@ -165,6 +193,9 @@ private:
     CharHistory history_;
     SpeedSums speed_;
     ToneDetector detector_;
+    std::unique_ptr<TRobustDetector> robust_;
+    RobustEdges robustEdges_{*this};
+    std::array<int32_t, kMaxDecimated> robustEnv_{}, robustThr_{}, robustKey_{};
 
     // Element timing in the signal's time: the last edge taken, in ms.
     int64_t lastEdgeMs_ = 0;

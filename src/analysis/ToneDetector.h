@@ -32,6 +32,8 @@ public:
     int32_t InputScaledB() const { return inputScaledB_; }
     void SetInputScaledB(int32_t db);
     int32_t InputLevel() const { return inputLevel_; }
+    // ms of signal processed so far.
+    uint64_t ElapsedMs() const { return msCount_; }
     void SetInputLevel(int32_t v) { inputLevel_ = v; }
     uint32_t BandwidthIndex() const { return bandwidthIndex_; }
     void SetBandwidthIndex(uint32_t index);  // 0..3, larger values use 3

@@ -196,6 +196,9 @@ void KeyingSession::ApplyChanges(const TSettings& before, bool all)
     if (differs(&TSettings::Mode))
         calculat_->SetProcessMode(ProcessModeOf(s.Mode));
     s.Mode = calculat_->ProcessMode() == tProcessMode::broad ? 0 : 1;
+    if (differs(&TSettings::Detector))
+        calculat_->SetRobust(s.Detector == 1);
+    s.Detector = calculat_->Robust() ? 1 : 0;
     if (differs(&TSettings::Bounce))
         calculat_->SetNoiseBlank(s.Bounce);
     s.Bounce = calculat_->NoiseBlank();

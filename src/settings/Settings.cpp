@@ -69,6 +69,7 @@ void LoadSettings(const IniFile& ini, TSettings& s, const std::string& folder, i
     s.RxExtended = ini.GetBool("RX", "Extended", true);
     s.Aring = ini.GetBool("RX", "Aring", true);
     s.Mode = Index(ini.GetInt("RX", "Mode", 1), 2, 1);
+    s.Detector = Index(ini.GetInt("RX", "Detector", 0), 2, 0);
     s.Bounce = ini.GetBool("RX", "Bounce", true);
     s.InputLevel = ini.GetInt("RX", "InputLevel", -10);
     s.RXComPort = ini.GetInt("RX", "RXComPort", 0);
@@ -153,6 +154,7 @@ void SaveSettings(IniFile& ini, const TSettings& s, const TSettingsInfo& info) {
     ini.DeleteKey("TX", "CTS");
     ini.DeleteKey("RX", "Acirc");
     ini.WriteInt("RX", "Mode", s.Mode);
+    ini.WriteInt("RX", "Detector", s.Detector);
     ini.WriteBool("RX", "Bounce", s.Bounce);
     ini.WriteInt("RX", "InputLevel", s.InputLevel);
     ini.WriteInt("RX", "AvgCountIdx", s.AvgCountIdx);

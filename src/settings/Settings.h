@@ -41,6 +41,7 @@ struct TSettings {
     bool RxExtended = true;
     bool Aring = true;
     int32_t Mode = 1;
+    int32_t Detector = 0;  // 0 the analyser's own, 1 the robust one (sound input)
     bool Bounce = true;
     int32_t InputLevel = -10;
     bool AutoReset = false;

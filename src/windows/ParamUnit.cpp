@@ -131,6 +131,8 @@ void TParamForm::BuildLayout() {
     rxFreqCaption_ = Caption(QStringLiteral("Bandpass Filter Frequency"));
     RXFreq_ = Num("RXFreq", 100, 4000, 800);
     rxFreqHz_ = Caption(QStringLiteral("Hz"));
+    detectorCaption_ = Caption(QStringLiteral("Detector"));
+    DetectorBox_ = List("DetectorBox", {QStringLiteral("Standard"), QStringLiteral("Robust (noisy signals)")});
     RXCharGroup_ = new TRadioGroup(QStringLiteral("Morse Character Set"),
                                    {QStringLiteral("Standard"), QStringLiteral("Extended")});
     RXCharGroup_->setObjectName(QStringLiteral("RXCharGroup"));
@@ -157,6 +159,8 @@ void TParamForm::BuildLayout() {
     rxFreqRow->addWidget(rxFreqHz_);
     rxFreqRow->addStretch();
     filter->addLayout(rxFreqRow);
+    filter->addWidget(detectorCaption_);
+    filter->addWidget(DetectorBox_);
     filter->setSpacing(2);
     filter->addStretch();
     auto* inMiddle = new QHBoxLayout;
@@ -366,6 +370,7 @@ void TParamForm::Wire() {
     connect(RTSBox_, &QComboBox::activated, this, [this] { RTSBoxChange(); });
     connect(InputLineBox_, &QComboBox::activated, this, [this] { InputLineBoxChange(); });
     connect(CharSizeBox_, &QComboBox::activated, this, [this] { CharSizeBoxChange(); });
+    connect(DetectorBox_, &QComboBox::activated, this, [this](int index) { Store(&TSettings::Detector, index == 1 ? 1 : 0); });
     connect(WavInBox_, &QComboBox::activated, this, [this] { WavInBoxChange(); });
     connect(WavOutBox_, &QComboBox::activated, this, [this] { WavOutBoxChange(); });
 
@@ -391,6 +396,7 @@ void TParamForm::FormCreate() {
     RXCharGroup_->SetItemIndex(s.RxExtended ? 1 : 0);
     TXCharGroup_->SetItemIndex(s.TxExtended ? 1 : 0);
     RXFiltGroup_->SetItemIndex(s.Mode != 0 ? 1 : 0);
+    DetectorBox_->setCurrentIndex(s.Detector == 1 ? 1 : 0);
     BounceGroup_->SetItemIndex(s.Bounce ? 1 : 0);
     SpeedDisplayGroup_->SetItemIndex(s.WpM ? 1 : 0);
 
@@ -459,6 +465,8 @@ void TParamForm::RXInputGroupClick() {
         FlashCheckBox_->setEnabled(false);  // first, so the setting stays as it was
         FlashCheckBox_->setChecked(false);
         RXFiltGroup_->setEnabled(true);
+        DetectorBox_->setEnabled(true);
+        SetLabelGrey(detectorCaption_, false);
         InpLevelBar_->setEnabled(true);
         StaticText18_->show();
         for (QLabel* l : {StaticText8_, levelCaption_, gainCaption_}) SetLabelGrey(l, false);
@@ -470,6 +478,8 @@ void TParamForm::RXInputGroupClick() {
         target_.ResetInputLevel();
         LumoProgressBar1_->SetPosition(LumoProgressBar1_->Min());
         RXFiltGroup_->setEnabled(false);
+        DetectorBox_->setEnabled(false);
+        SetLabelGrey(detectorCaption_, true);
         RXFreq_->setEnabled(false);
         InpLevelBar_->setEnabled(false);
         for (QLabel* l : {StaticText8_, levelCaption_, gainCaption_, rxFreqCaption_, rxFreqHz_}) SetLabelGrey(l, true);

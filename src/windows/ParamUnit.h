@@ -54,6 +54,7 @@ public:
     TRadioGroup* RXInputGroup() const { return RXInputGroup_; }
     TRadioGroup* TXOutputGroup() const { return TXOutputGroup_; }
     TRadioGroup* RXFiltGroup() const { return RXFiltGroup_; }
+    QComboBox* DetectorBox() const { return DetectorBox_; }
     TRadioGroup* RXCharGroup() const { return RXCharGroup_; }
     TRadioGroup* TXCharGroup() const { return TXCharGroup_; }
     TRadioGroup* BounceGroup() const { return BounceGroup_; }
@@ -155,6 +156,8 @@ private:
     QLabel* PausedText_ = nullptr;
     TRadioGroup* RXFiltGroup_ = nullptr;
     QLabel* rxFreqCaption_ = nullptr;
+    QLabel* detectorCaption_ = nullptr;
+    QComboBox* DetectorBox_ = nullptr;
     TNumEdit* RXFreq_ = nullptr;
     QLabel* rxFreqHz_ = nullptr;
     TRadioGroup* RXCharGroup_ = nullptr;

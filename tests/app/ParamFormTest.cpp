@@ -273,6 +273,7 @@ private slots:
             QVERIFY(f.FlashCheckBox()->isChecked() && f.FlashCheckBox()->isEnabled());
             QVERIFY(!f.Timer1Active());
             QVERIFY(!f.RXFreq()->isEnabled() && !f.InpLevelBar()->isEnabled() && !f.RXFiltGroup()->isEnabled());
+            QVERIFY(!f.DetectorBox()->isEnabled());
             QVERIFY(!f.LevelText()->isVisibleTo(&f));
 
             f.RXInputGroup()->SetItemIndex(sampleMode);
@@ -286,6 +287,18 @@ private slots:
             QVERIFY(!f.RXFreq()->isEnabled());
             f.RXFiltGroup()->Button(1)->click();
             QVERIFY(f.RXFreq()->isEnabled());
+            // The detector beside the filter: the choice is handed back.
+            QVERIFY(f.DetectorBox()->isEnabled());
+            QCOMPARE(f.DetectorBox()->count(), 2);
+            QCOMPARE(f.DetectorBox()->itemText(0), QStringLiteral("Standard"));
+            QCOMPARE(f.DetectorBox()->itemText(1), QStringLiteral("Robust (noisy signals)"));
+            f.DetectorBox()->setCurrentIndex(1);
+            emit f.DetectorBox()->activated(1);
+            QCOMPARE(t.s.Detector, 1);
+            TParamForm again(t);
+            QCOMPARE(again.DetectorBox()->currentIndex(), 1);
+            emit f.DetectorBox()->activated(0);
+            QCOMPARE(t.s.Detector, 0);
 
             t.inputLevel = 500;
             f.RXInputGroup()->SetItemIndex(0);

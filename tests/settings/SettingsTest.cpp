@@ -51,8 +51,8 @@ TEST(Settings, FolderFollowsEnvironmentAndNeverTheRoot) {
 TEST(Settings, DefaultsHexClampsAndCentring) {
     TSettings s = Load("");
     EXPECT_EQ((std::array{s.TargetSpeed, s.TxFrequency, s.TxFrequency2, s.RxFrequency, s.OutputLevel,
-                          s.InputLevel, s.Mode, s.PttStart, s.AutoResetTime, s.RXInput}),
-              (std::array{60, 800, 800, 800, -10, -10, 1, 200, 5, 0}));
+                          s.InputLevel, s.Mode, s.PttStart, s.AutoResetTime, s.RXInput, s.Detector}),
+              (std::array{60, 800, 800, 800, -10, -10, 1, 200, 5, 0, 0}));
     EXPECT_TRUE(s.Bounce && s.DTR && s.TxExtended && s.RxExtended && s.Aring && s.ErrQM && s.ShPatt && s.ShTyped &&
                 s.Record);
     EXPECT_FALSE(s.AskEnd || s.RTS || s.InitMax);
@@ -68,6 +68,8 @@ TEST(Settings, DefaultsHexClampsAndCentring) {
     EXPECT_EQ((std::array{s.Width, s.Height, s.Left, s.ShowLeft}), (std::array{1000, 540, 460, 900}));  // centred with the width read
     EXPECT_EQ((std::array{s.AutoResetTime, s.RXInput, s.AvgCountIdx}), (std::array{30, 0, 0}));
     EXPECT_FALSE(Load("[Practice]\nRecord=0\n").Record);
+    for (auto [text, detector] : {std::pair{"1", 1}, {"0", 0}, {"2", 0}, {"-1", 0}, {"x", 0}})
+        EXPECT_EQ(Load(std::string("[RX]\nDetector=") + text + "\n").Detector, detector) << text;
     for (auto [text, speed] : {std::pair{"500", 300}, {"5", 20}, {"abc", 60}, {"", 60}})
         EXPECT_EQ(Load(std::string("[main]\ntargetspeed=") + text + "\n", 800, 600).TargetSpeed, speed) << text;
 }
@@ -82,7 +84,7 @@ TEST(Settings, NewFileHasSectionsAndKeysInOrderAndReadsBack) {
         "[TX]", "Binaural", "Frequency", "Frequency2", "Extended", "OutputLevel", "Muted", "KeyMuted",
         "Slope", "PttStart", "EqKeyOpt", "Prepend", "TXDevice",
         "[RX]", "RTS", "DTR", "Event", "Invert", "Frequency", "RXInput", "RXDevice", "RXComPort",
-        "Extended", "Aring", "Mode", "Bounce", "InputLevel", "AvgCountIdx", "AutoReset",
+        "Extended", "Aring", "Mode", "Detector", "Bounce", "InputLevel", "AvgCountIdx", "AutoReset",
         "AutoResetTime", "CurrentLast", "AutoClose",
         "[Show]", "DispRefAvg", "AvgCountIdx",
         "[Form]", "WpM", "AllCaps", "ErrErase", "WordSpaceFlash", "DisplayPros", "ErrQM", "ShPatt",
