@@ -17,14 +17,12 @@
 class TPracticeForm::Chart : public QWidget {
 public:
     Chart(QWidget* parent, std::function<void(IChartCanvas&, int w, int h)> draw)
-        : QWidget(parent), draw_(std::move(draw))
-    {
+        : QWidget(parent), draw_(std::move(draw)) {
         setMinimumSize(420, 300);
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
+    void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         p.fillRect(rect(), Qt::white);
@@ -40,8 +38,7 @@ namespace {
 
 QString Num(double v, int decimals = 1) { return QString::number(v, 'f', decimals); }
 
-QString Opt(const std::optional<double>& v, int decimals, const QString& unit = QString())
-{
+QString Opt(const std::optional<double>& v, int decimals, const QString& unit = QString()) {
     return v ? Num(*v, decimals) + unit : QStringLiteral("-");
 }
 
@@ -49,8 +46,7 @@ const char* const kKindCaptions[kElementKinds] = {"Dot", "Dash", "Element space"
 
 }  // namespace
 
-TPracticeForm::TPracticeForm(QWidget* parent) : QWidget(parent, Qt::Window)
-{
+TPracticeForm::TPracticeForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("PracticeForm"));
     setWindowTitle(QStringLiteral("Practice"));
     resize(820, 520);
@@ -122,8 +118,7 @@ TPracticeForm::TPracticeForm(QWidget* parent) : QWidget(parent, Qt::Window)
     ShowSession(nullptr);
 }
 
-void TPracticeForm::ShowSession(std::shared_ptr<const TPracticeStats> stats)
-{
+void TPracticeForm::ShowSession(std::shared_ptr<const TPracticeStats> stats) {
     stats_ = std::move(stats);
     histograms_->update();
     if (!stats_ || stats_->Empty()) {
@@ -161,8 +156,7 @@ void TPracticeForm::ShowSession(std::shared_ptr<const TPracticeStats> stats)
     summary_->setText(t + QStringLiteral("</p>"));
 }
 
-void TPracticeForm::ShowProgress(std::vector<ProgressPoint> points, const QString& folder, int skipped)
-{
+void TPracticeForm::ShowProgress(std::vector<ProgressPoint> points, const QString& folder, int skipped) {
     points_ = std::move(points);
     QString text = QStringLiteral("%1 sessions in %2").arg(points_.size()).arg(folder);
     if (skipped)
@@ -171,8 +165,7 @@ void TPracticeForm::ShowProgress(std::vector<ProgressPoint> points, const QStrin
     progress_->update();
 }
 
-QString TPracticeForm::SummaryText() const
-{
+QString TPracticeForm::SummaryText() const {
     QString plain = summary_->text();
     plain.replace(QStringLiteral("<br>"), QStringLiteral("\n"));
     plain.replace(QStringLiteral("</tr>"), QStringLiteral("\n"));
@@ -183,8 +176,7 @@ QString TPracticeForm::SummaryText() const
     return plain;
 }
 
-void TPracticeForm::keyPressEvent(QKeyEvent* e)
-{
+void TPracticeForm::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Escape || (e->key() == Qt::Key_F6 && e->modifiers() == Qt::NoModifier)) {
         hide();
         return;
@@ -193,8 +185,7 @@ void TPracticeForm::keyPressEvent(QKeyEvent* e)
         OnForwardKeyDown(e);
 }
 
-void TPracticeForm::keyReleaseEvent(QKeyEvent* e)
-{
+void TPracticeForm::keyReleaseEvent(QKeyEvent* e) {
     if (OnForwardKeyUp)
         OnForwardKeyUp(e);
 }
