@@ -243,6 +243,7 @@ void TCalculat::KeyEdge(double ms, bool down) {
     // A transition the element count already shows (the key went up while
     // nothing was pending) starts no element.
     if (down == assembler_.InMark()) return;
+    if (OnKeyEdge) OnKeyEdge(ms, down);
     const int64_t elapsed = SignalElapsed(t);
     lastEdgeMs_ = t;
     if (assembler_.Add(static_cast<uint32_t>(std::max<int64_t>(elapsed, 0)))) CharacterFinished();

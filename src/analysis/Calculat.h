@@ -158,6 +158,8 @@ public:
     std::function<void(uint32_t data, bool bl, bool en)> OnNewPattern;
     std::function<void(uint32_t cpm)> OnNewTempo;
     std::function<void(uint32_t cpm)> OnNewAvgTempo;
+    // A key edge of the signal taken as a transition, in ms of the signal.
+    std::function<void(double ms, bool down)> OnKeyEdge;
     // Per processed block: l values each of envelope, threshold and key traces.
     std::function<void(int l, const int32_t* env, const int32_t* thr, const int32_t* key)>
         OnDataProcessed;

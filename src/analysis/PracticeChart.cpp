@@ -118,7 +118,9 @@ void SeriesPanel(IChartCanvas& c, const std::vector<ProgressPoint>& pts, double 
     for (const ProgressPoint& p : pts) {
         const double px = X(p.day);
         if (px - lastX < 70) continue;
-        c.Text(px, top + ph + 15, p.label, 10, kInk, IChartCanvas::Align::Center);
+        // A label at the right end ends there instead of running off the chart.
+        const bool atEnd = px + 36 > x + w;
+        c.Text(px, top + ph + 15, p.label, 10, kInk, atEnd ? IChartCanvas::Align::Right : IChartCanvas::Align::Center);
         lastX = px;
     }
 }

@@ -93,6 +93,10 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
         if (none && showForm_->isVisible())
             showForm_->ResetValues(showForm_->ShownSet());
         break;
+    case Qt::Key_F6:
+        if (none)
+            ShowPracticeClick();
+        break;
     case Qt::Key_F7:
     case Qt::Key_Pause:
         KeyInput().TogglePause();

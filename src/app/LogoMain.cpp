@@ -1,13 +1,16 @@
 #include "app/LogoMain.h"
 #include "app/ParamLink.h"
+#include "app/PracticeLink.h"
 
 #include "app/WindowCommands.h"
 #include "controls/CWHighlightLabel.h"
 #include "devices/QtClock.h"
+#include "devices/SessionRecord.h"
 #include "devices/SoundIn.h"
 #include "devices/SoundOut.h"
 #include "windows/About.h"
 #include "windows/ParamUnit.h"
+#include "windows/PracticeUnit.h"
 #include "windows/ScopeUnit.h"
 #include "windows/Shorts.h"
 #include "windows/ShowUnit.h"
@@ -98,6 +101,12 @@ TLogoAppForm::TLogoAppForm(IClock* clock, ITimerFactory* timers, IMessageBoxes* 
     shortCuts_ = new TShortCuts();
     shortCuts_->setObjectName(QStringLiteral("ShortCuts"));
     shortCuts_->LoadFromSettings(Settings());
+    practiceForm_ = new TPracticeForm();
+    practiceForm_->OnForwardKeyDown = [this](QKeyEvent* e) { FormKeyDown(e); };
+    practiceForm_->OnForwardKeyUp = [this](QKeyEvent* e) { keyReleaseEvent(e); };
+    practiceLink_ = std::make_unique<TPracticeLink>(*session_, *practiceForm_, *timers_, TSessionRecord::DefaultFolder());
+    practiceLink_->OpenUrl = [this](const std::string& url) { return commands_->UrlOpener().OpenUrl(url); };
+    practiceLink_->OnStatus = [this](const std::string& m) { ShowStatus(m); };
     commands_->CreateScope();
     session_->EnterInputMode();
 }
@@ -116,8 +125,11 @@ TLogoAppForm::~TLogoAppForm()
         soundIn_->OnStatus = nullptr;
     }
     session_->RemoveListener(this);
+    recorder_.reset();
     SerialPorts().OnPortsChanged = nullptr;
     paramLink_.reset();
+    practiceLink_.reset();
+    delete practiceForm_;
     delete paramForm_;
     delete showForm_;
     delete aboutBox_;
@@ -197,6 +209,11 @@ void TLogoAppForm::FormCreate()
 
     session_ = std::make_unique<KeyingSession>(*clock_, *timers_, soundOut_, panels_);
     session_->AddListener(this);
+    // Every run's keying is kept; without a writable folder the status line
+    // says so once and keying goes on.
+    recorder_ = std::make_unique<TSessionRecorder>(*session_, TSessionRecord::DefaultFolder(),
+                                                   "orvo-tapmeter " + versionText_.toStdString());
+    recorder_->OnError = [this](const std::string& m) { ShowStatus(m); };
     Sending().Wait = [this](int ms) { WaitEvents(ms); };
     commands_ = std::make_unique<TWindowCommands>(this, *session_, *boxes_, *timers_, soundIn_, fileDialogs_);
 
@@ -296,6 +313,7 @@ void TLogoAppForm::FormClose()
     showForm_->hide();
     aboutBox_->hide();
     shortCuts_->hide();
+    practiceForm_->hide();
     if (ScopeForm())
         ScopeForm()->ShowScope(false);
     session_->RemoveListener(this);
@@ -355,6 +373,8 @@ void TLogoAppForm::SettingsApplied(const TSettings& before, const TSettings& now
     if (before.ShPatt != now.ShPatt)
         PaintBox1->SetShowGreen(now.ShPatt);
 }
+
+void TLogoAppForm::ShowPracticeClick() { practiceLink_->Toggle(); }
 
 void TLogoAppForm::SetBinaural(bool on)
 {

@@ -11,6 +11,7 @@
 #include "app/MessageBoxes.h"
 #include "app/SerialInput.h"
 #include "session/KeyingSession.h"
+#include "session/SessionRecorder.h"
 #include "devices/ComRtsDtrX.h"
 #include "devices/SoundDevices.h"
 #include "devices/Timer.h"
@@ -38,6 +39,8 @@ class TAboutBox;
 class TCWHighlightLabel;
 class TParamForm;
 class TParamLink;
+class TPracticeForm;
+class TPracticeLink;
 class TShortCuts;
 class TShowForm;
 class TScopeForm;
@@ -71,9 +74,13 @@ public:
     TParamForm* ParamForm() const { return paramForm_; }
     TAboutBox* AboutBox() const { return aboutBox_; }
     TShortCuts* ShortCuts() const { return shortCuts_; }
+    TPracticeForm* PracticeForm() const { return practiceForm_; }
+    TPracticeLink& Practice() { return *practiceLink_; }
     TScopeForm* ScopeForm() const;
     // Sample input modes, scope window, File and Help commands.
     TWindowCommands& Commands() { return *commands_; }
+    // The record of this run's keying.
+    const TSessionRecorder& Recorder() const { return *recorder_; }
     TCWHighlightLabel* UpperPanel() const { return CWLabel2; }
     TCWHighlightLabel* LowerPanel() const { return CWLabel1; }
     TPatternStrip* PatternStrip() const { return PaintBox1; }
@@ -123,6 +130,7 @@ public:
     void ShowHideDecodedChars();  // F4
     void ShowTyped(bool on);      // F8
     void ShowTimingClick();       // F3 / menu
+    void ShowPracticeClick();     // F6 / menu
     void ShortCuts1Click();       // Ctrl+F1 / menu
     void HelpAbout1Execute();     // menu About
     void SetParameters1Click();   // F2 / menu
@@ -204,6 +212,7 @@ private:
     ISerialLines* injectedLines_ = nullptr;
     TKeyingPanels* panels_ = nullptr;
     std::unique_ptr<KeyingSession> session_;
+    std::unique_ptr<TSessionRecorder> recorder_;
     std::unique_ptr<TSerialInput> serialInput_;
     std::unique_ptr<TWindowCommands> commands_;
 
@@ -230,4 +239,6 @@ private:
     TShowForm* showForm_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     TShortCuts* shortCuts_ = nullptr;
+    TPracticeForm* practiceForm_ = nullptr;
+    std::unique_ptr<TPracticeLink> practiceLink_;
 };

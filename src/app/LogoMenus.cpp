@@ -63,6 +63,8 @@ void TLogoAppForm::BuildMenus()
          "ShowHideDecoded1", QKeySequence(), [this] { ShowHideDecodedChars(); });
     item(view, "Show/Hide &Typed Panel        F8", "Show/Hide panel with typed characters",
          "ShowHideTyped1", QKeySequence(), [this] { ShowTyped(!Settings().ShTyped); });
+    item(view, "&Practice                                 F6", "Show spread, score and progress of your keying",
+         "ShowPractice", QKeySequence(), [this] { ShowPracticeClick(); });
     item(view, "&Clear all Panels", "Clear all Panels", "ClearPanels1", QKeySequence("Ctrl+Z"),
          [this] { ClearPanels1Click(); });
 

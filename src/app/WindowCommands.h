@@ -49,6 +49,7 @@ public:
     void ShowHelp();
     void ShowHomepage();
     void SetUrlOpener(IUrlOpener* opener) { opener_ = opener ? opener : &desktopOpener_; }
+    IUrlOpener& UrlOpener() { return *opener_; }
     // Folder of the executable, where the help page is looked for first.
     void SetProgramFolder(const std::string& folder) { programFolder_ = folder; }
 

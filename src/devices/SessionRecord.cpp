@@ -147,23 +147,21 @@ void TSessionRecord::Key(uint64_t ms, bool down) {
 
 void TSessionRecord::InputMode(uint64_t ms, const std::string& name) {
     if (!enabled_) return;
-    last_ = std::max(last_, ms);
     if (fd_ < 0) {
         // Not yet opened: the header names the mode keying starts in.
         header_.input = name;
         return;
     }
-    Line("# input: " + name + ", from " + std::to_string(last_) + " ms");
+    Line("# input: " + name + ", from " + std::to_string(std::max(last_, ms)) + " ms");
 }
 
 void TSessionRecord::Speed(uint64_t ms, int32_t cpm) {
     if (!enabled_) return;
-    last_ = std::max(last_, ms);
     if (fd_ < 0) {
         header_.speed = cpm;
         return;
     }
-    Line("# speed: " + std::to_string(cpm) + ", from " + std::to_string(last_) + " ms");
+    Line("# speed: " + std::to_string(cpm) + ", from " + std::to_string(std::max(last_, ms)) + " ms");
 }
 
 SessionHeader ReadSessionHeader(std::istream& in) {

@@ -41,8 +41,10 @@ public:
     void SetEnabled(bool on) { enabled_ = on; }
     bool Enabled() const { return enabled_; }
 
-    // ms from the session's start; earlier times than the last are written
-    // as the last.
+    // ms from the session's start; earlier key times than the last are
+    // written as the last. The '#' lines do not move that time on: a key
+    // clock that runs a little behind the caller's (a file's samples) keeps
+    // its spacing.
     void Key(uint64_t ms, bool down);
     void InputMode(uint64_t ms, const std::string& name);
     void Speed(uint64_t ms, int32_t cpm);

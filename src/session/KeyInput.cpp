@@ -114,12 +114,16 @@ void TKeyInput::KeyChanged(bool down, uint64_t timestampMs)
         if (!keyIsDown_) {
             calculat_.KeyTransition(keyTiming_.Transition(timestampMs), true);
             keyIsDown_ = true;
+            if (OnKeyTransition)
+                OnKeyTransition(true, keyTiming_.Time());
         }
     } else {
         sending_.KeyGate(false);
         if (keyIsDown_) {
             calculat_.KeyTransition(keyTiming_.Transition(timestampMs), false);
             keyIsDown_ = false;
+            if (OnKeyTransition)
+                OnKeyTransition(false, keyTiming_.Time());
         }
     }
 }

@@ -89,6 +89,9 @@ public:
     std::function<void(bool paused)> OnPausedChanged;
     // The mode changed by itself (a source ended): the new mode.
     std::function<void(int mode)> OnModeChanged;
+    // A key transition the analyser took, at `clockMs` on the clock's scale
+    // (spaced by exactly the durations it was given).
+    std::function<void(bool down, uint64_t clockMs)> OnKeyTransition;
 
     // IKeySink
     void KeyChanged(bool down, uint64_t timestampMs) override;

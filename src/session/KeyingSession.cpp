@@ -28,7 +28,7 @@ tProcessMode ProcessModeOf(int mode) { return mode == 0 ? tProcessMode::broad : 
 }  // namespace
 
 KeyingSession::KeyingSession(IClock& clock, ITimerFactory& timers, ISoundOut* soundOut, ISendingView* view)
-    : soundOut_(soundOut), timers_(timers)
+    : soundOut_(soundOut), clock_(clock), startMs_(clock.NowMs()), timers_(timers)
 {
     calculat_ = std::make_unique<TCalculat>(timers, this, &stats_);
     calculat_->OnNewPattern = [this](uint32_t d, bool bl, bool en) { NewPattern(d, bl, en); };
@@ -37,6 +37,7 @@ KeyingSession::KeyingSession(IClock& clock, ITimerFactory& timers, ISoundOut* so
     calculat_->OnDataProcessed = [this](int n, const int32_t* e, const int32_t* t, const int32_t* k) {
         Each([&](ISessionListener* l) { l->BlockProcessed(n, e, t, k); });
     };
+    calculat_->OnKeyEdge = [this](double ms, bool down) { SignalEdge(ms, down); };
     calculat_->SetBandwidthIndex(2);
     stats_.DotSamples = [this] { return double(cwout_.DotSamples()); };
     stats_.WordTimeout = [this] { return calculat_->WordTimeout(); };
@@ -60,11 +61,16 @@ KeyingSession::KeyingSession(IClock& clock, ITimerFactory& timers, ISoundOut* so
     sending_->InputPaused = [this] { return keyInput_->Paused(); };
     keyInput_->OnMessage = [this](const std::string& m) { Notify(m); };
     keyInput_->OnPausedChanged = [this](bool paused) {
+        edgeResync_ = true;
         Each([paused](ISessionListener* l) { l->PausedChanged(paused); });
     };
     keyInput_->OnModeChanged = [this](int mode) {
         settings_.RXInput = std::max(0, mode);
+        ModeMayHaveChanged();
         Each([mode](ISessionListener* l) { l->InputModeChanged(mode); });
+    };
+    keyInput_->OnKeyTransition = [this](bool down, uint64_t clockMs) {
+        KeyAt(clockMs > startMs_ ? clockMs - startMs_ : 0, down);
     };
 
     // The generator's own slope is the one in force (the file does not
@@ -91,6 +97,8 @@ KeyingSession::~KeyingSession()
     keyInput_->OnModeChanged = nullptr;
     keyInput_->OnPausedChanged = nullptr;
     keyInput_->OnMessage = nullptr;
+    keyInput_->OnKeyTransition = nullptr;
+    calculat_->OnKeyEdge = nullptr;
     calculat_->OnNewPattern = nullptr;
     calculat_->OnNewTempo = nullptr;
     calculat_->OnNewAvgTempo = nullptr;
@@ -237,6 +245,7 @@ bool KeyingSession::SetInputMode(int mode)
 {
     const bool ok = keyInput_->SetInputMode(mode);
     settings_.RXInput = std::max(0, keyInput_->InputMode());
+    ModeMayHaveChanged();
     return ok;
 }
 
@@ -287,6 +296,34 @@ void KeyingSession::NewPattern(uint32_t data, bool bl, bool en)
     }
     const std::string text = cwdecode_.Decode(data, bl);
     Each([&](ISessionListener* l) { l->CharacterDecoded(text, en); });
+}
+
+void KeyingSession::ModeMayHaveChanged()
+{
+    const int mode = keyInput_->InputMode();
+    if (mode == announcedMode_)
+        return;
+    announcedMode_ = mode;
+    edgeResync_ = true;
+    Each([mode](ISessionListener* l) { l->InputModeEntered(mode); });
+}
+
+void KeyingSession::KeyAt(uint64_t ms, bool down)
+{
+    Each([=](ISessionListener* l) { l->KeyTransition(ms, down); });
+}
+
+void KeyingSession::SignalEdge(double ms, bool down)
+{
+    // The signal's time stands still while no samples come (another mode, a
+    // pause): the first edge after that is placed at the session's now, the
+    // following ones keep the signal's own spacing.
+    const int64_t t = static_cast<int64_t>(ms);
+    if (edgeResync_) {
+        edgeOffset_ = static_cast<int64_t>(ElapsedMs()) - t;
+        edgeResync_ = false;
+    }
+    KeyAt(static_cast<uint64_t>(std::max<int64_t>(0, t + edgeOffset_)), down);
 }
 
 // ---------------------------------------------------------------------------

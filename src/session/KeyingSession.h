@@ -53,6 +53,12 @@ public:
     // The input mode changed without being asked for (a source ended, the
     // stored mode entered at start-up).
     virtual void InputModeChanged(int /*mode*/) {}
+    // The input mode in force is now `mode`, asked for or not.
+    virtual void InputModeEntered(int /*mode*/) {}
+    // The key went down or up, in any input mode: the key sources' own
+    // transitions and the edges the detector finds in the sound input or a
+    // file. ms: from the session's start, spaced as the analyser timed them.
+    virtual void KeyTransition(uint64_t /*ms*/, bool /*down*/) {}
     // A message for the user, and the state of the sound devices (empty:
     // sound works).
     virtual void Message(const std::string& /*text*/) {}
@@ -106,6 +112,8 @@ public:
     void SoundStatusChanged(const std::string& message);
     // Reports a message to the listeners.
     void Notify(const std::string& message);
+    // ms since the session was made.
+    uint64_t ElapsedMs() const { return uint32_t(clock_.NowMs() - startMs_); }
     // The program ends: the generator's PTT let go, devices stopped.
     void Stop();
 
@@ -148,9 +156,14 @@ public:
 private:
     void ApplyChanges(const TSettings& before, bool all);
     void NewPattern(uint32_t data, bool bl, bool en);
+    void ModeMayHaveChanged();
+    void KeyAt(uint64_t ms, bool down);
+    void SignalEdge(double ms, bool down);
     template <class F> void Each(F f);
 
     ISoundOut* soundOut_;
+    IClock& clock_;
+    uint32_t startMs_;
     TSettings settings_;
     TCWout cwout_;
     TCWDecode cwdecode_;
@@ -166,4 +179,9 @@ private:
     std::unique_ptr<TWavFileSource> wavSource_;
     std::vector<ISessionListener*> listeners_;
     bool started_ = false;
+    int announcedMode_ = -1;
+    // Signal time to session time for the detector's edges; taken afresh
+    // at the first edge after a mode change or a pause.
+    int64_t edgeOffset_ = 0;
+    bool edgeResync_ = true;
 };

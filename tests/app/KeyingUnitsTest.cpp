@@ -8,11 +8,19 @@
 #include "session/KeyInput.h"
 #include "session/KeyingSession.h"
 #include "session/Sending.h"
+#include "session/SessionRecorder.h"
+#include "analysis/BatchAnalysis.h"
 #include "devices/ManualClock.h"
 #include "devices/NullSound.h"
 #include "morse/CWout.h"
 
+#include "KeyedTone.h"
+#include "../devices/TempDir.h"
+
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
 
 #include <map>
 #include <memory>
@@ -459,4 +467,72 @@ TEST(KeyingSessionTest, CharacterEndsWithItsPatternBeforeItsText)
     }
     clock.AdvanceTo(t + 5000);
     EXPECT_EQ(seen.events, (std::vector<std::string>{"end a timeout", "text a"}));
+}
+
+// The session's record hears every input mode's keying: the keyboard's
+// transitions spaced exactly as the analyser timed them (event stamps, not
+// the clock), the detector's edges in a file on the signal's own time, a
+// line at each mode and speed change; the [Practice] Record setting stops it.
+TEST(KeyingSessionTest, RecordKeepsEveryModesKeying)
+{
+    TempDir dir;
+    const std::string wav = dir.File("paris.wav");
+    // "paris" at 60 CpM as a tone, 300 ms of silence before.
+    const std::vector<int> paris = {100, 100, 300, 100, 300, 100, 100, 300, 100, 100, 300, 300, 100, 100,
+                                    300, 100, 100, 300, 100, 100, 100, 300, 100, 100, 100, 100, 100};
+    ASSERT_TRUE(keyed_tone::WriteWav(wav, keyed_tone::Samples(paris, 300, 2500)));
+
+    ManualClock clock;
+    clock.AdvanceTo(5000);
+    std::string path;
+    {
+        KeyingSession session(clock, clock, nullptr);
+        TSessionRecorder recorder(session, dir.File("sessions"), "orvo-tapmeter 9.9");
+        session.AttachSampleSources(nullptr, [&](const std::string&, std::string& p) { return p = wav, true; });
+        TSettings stored = session.Settings();
+        stored.TargetSpeed = 60;
+        session.Start(stored);
+        session.EnterInputMode();
+
+        // "e" on the keyboard: stamps say 100 ms down while the clock, held
+        // up, says 700.
+        clock.Advance(1000);
+        session.KeyInput().KeyboardMouse().Key(true, 70000);
+        clock.Advance(700);
+        session.KeyInput().KeyboardMouse().Key(false, 70100);
+        clock.Advance(2000);
+        path = recorder.Record().Path();
+        ASSERT_FALSE(path.empty());
+
+        session.SetTargetSpeed(61);
+        session.SetTargetSpeed(60);
+        ASSERT_TRUE(session.SetInputMode(WavFile));
+        for (int i = 0; i < 200 && session.InputMode() == WavFile; ++i) clock.Advance(50);
+        EXPECT_EQ(session.InputMode(), KeybdMouse);  // the file ended
+
+        TSettings off = session.Settings();
+        off.Record = false;
+        session.Apply(off);
+        session.KeyInput().KeyboardMouse().Key(true, 90000);
+        session.KeyInput().KeyboardMouse().Key(false, 90100);
+    }
+    std::ifstream f(path);
+    std::stringstream text;
+    text << f.rdbuf();
+    const std::string all = text.str();
+    EXPECT_EQ(all.rfind("# orvo-tapmeter 9.9\n", 0), 0u) << all;
+    EXPECT_NE(all.find("# speed: 60\n# input: Keybd/Mouse\n1000 down\n1100 up\n"), std::string::npos) << all;
+    EXPECT_NE(all.find("# speed: 61, from 3700 ms\n# speed: 60, from 3700 ms\n# input: File, from 3700 ms\n"),
+              std::string::npos) << all;
+    EXPECT_NE(all.find("# input: Keybd/Mouse, from"), std::string::npos) << all;
+
+    // The file's part decodes as the analyser decoded it, its marks as keyed.
+    std::istringstream keys(all);
+    const std::vector<orvo::KeyEvent> events = orvo::ParseKeyEvents(keys);
+    ASSERT_EQ(events.size(), 2 + paris.size() + 1);
+    for (size_t i = 3; i < events.size(); ++i)
+        EXPECT_NEAR(double(events[i].t - events[i - 1].t), paris[i - 3], 8) << i;
+    orvo::AnalysisOptions opt;
+    opt.speed = 60;
+    EXPECT_EQ(orvo::AnalyzeKeys(events, opt).text, "e\rparis\r");
 }

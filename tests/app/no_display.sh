@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 mkdir -p "$tmp/home" "$tmp/config" "$tmp/run"
 chmod 700 "$tmp/run"
 run() {
-  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u APPDATA HOME="$tmp/home" \
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u APPDATA -u XDG_DATA_HOME HOME="$tmp/home" \
       XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/run" "$@"
 }
 

@@ -84,11 +84,18 @@ TEST(SessionRecord, FolderNameAndHeaderAndKeysDecodesTheText) {
     ASSERT_EQ(keys.code, 0) << keys.err;
     EXPECT_EQ(JsonText(keys.out), "paris paris\\u000d");
 
-    // A second run started in the same second sorts after the first.
+    // A second run started in the same second sorts after the first. A '#'
+    // line stamped by a clock ahead of the keys' own does not hold back the
+    // keys that follow it.
     TSessionRecord again(folder, start, {"orvo-tapmeter 1.2.3", 60, "Keybd/Mouse"});
     again.Key(5, true);
     EXPECT_EQ(again.Path(), folder + "/" + stem + "_2.keys");
     EXPECT_LT(file, again.Path());
+    again.Speed(900, 70);
+    again.Key(800, false);
+    again.Key(700, true);
+    EXPECT_EQ(TempDir::ReadBytes(again.Path()).substr(TempDir::ReadBytes(again.Path()).find("5 down")),
+              "5 down\n# speed: 70, from 900 ms\n800 up\n800 down\n");
 }
 
 TEST(SessionRecord, NothingKeyedOrRecordOffLeavesNoFile) {
