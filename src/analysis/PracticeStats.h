@@ -7,6 +7,7 @@
 // window both read their numbers from here.
 
 #include "analysis/CWDecode.h"
+#include "analysis/Thresholds.h"
 
 #include <array>
 #include <cstdint>
@@ -14,7 +15,7 @@
 #include <string>
 #include <vector>
 
-enum class ElementKind { Dot, Dash, ElementSpace, CharSpace, WordSpace };
+// The element kinds of the analyser; a timeout is not one of the spreads.
 constexpr int kElementKinds = 5;
 
 struct ElementSpread {
