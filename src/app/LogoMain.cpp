@@ -1,6 +1,7 @@
 #include "app/LogoMain.h"
 #include "app/ParamLink.h"
 
+#include "app/KeyMapping.h"
 #include "app/MenuBarKey.h"
 #include "app/WindowCommands.h"
 #include "controls/CWHighlightLabel.h"
@@ -307,6 +308,9 @@ void TLogoAppForm::FormCreate()
         panels_->SetPausedNotice(paused);
         commands_->SetPaused(paused);
     };
+    // The keyboard's Morse keys in every window of the program.
+    keyMapping_ = std::make_unique<TKeyMapping>(*clock_, *timers_, keyInput_->KeyboardMouse());
+    qApp->installEventFilter(keyMapping_.get());
     commands_ = std::make_unique<TWindowCommands>(this, *keyInput_, *calculat_, cwout_, settings_, *boxes_,
                                                   *timers_, soundIn_, fileDialogs_);
     calculat_->OnDataProcessed = [this](int l, const int32_t* e, const int32_t* t, const int32_t* k) {
@@ -325,6 +329,10 @@ void TLogoAppForm::FormCreate()
     if (!LoadSettingsFile(settingsFolder_.toStdString(), settings_, screen.width(), screen.height(), error))
         boxes_->Message(QString::fromStdString(error));
     ApplySettings();
+    std::vector<std::string> keyMessages;
+    keyMapping_->Apply(settings_, cwout_.Speed(), &keyMessages);
+    for (const std::string& m : keyMessages)
+        ShowStatus(m);
 
     sending_->SetKeyVolume(settings_.Muted ? 0 : 65535);
 
@@ -510,7 +518,13 @@ void TLogoAppForm::TargetEntered(int speed)
     ClearFocus();
 }
 
-void TLogoAppForm::ShowSpeed() { speedBar_->ShowTarget(cwout_.Speed()); }
+void TLogoAppForm::ShowSpeed()
+{
+    speedBar_->ShowTarget(cwout_.Speed());
+    // The keyer forms its elements at the target speed.
+    if (keyMapping_)
+        keyMapping_->Keyer().SetSpeed(cwout_.Speed());
+}
 
 int TLogoAppForm::AverageLength() const
 {

@@ -41,6 +41,7 @@ class QToolButton;
 class TAboutBox;
 class TCWHighlightLabel;
 class TParamForm;
+class TKeyMapping;
 class TParamLink;
 class TShortCuts;
 class TShowForm;
@@ -204,6 +205,7 @@ private:
     std::unique_ptr<TKeyInput> keyInput_;
     ISerialLines* injectedLines_ = nullptr;
     std::unique_ptr<TSerialInput> serialInput_;
+    std::unique_ptr<TKeyMapping> keyMapping_;
     std::unique_ptr<TWindowCommands> commands_;
 
     // Main-window fields.
