@@ -10,7 +10,7 @@
 // opened, as the key handler does. Both end at the server's playback
 // position of the first tone sample, as in orvo-sound-bench.
 
-#include "app/SerialKeySource.h"
+#include "session/SerialKeySource.h"
 #include "morse/SendText.h"
 #include "devices/ComRtsDtrX.h"
 #include "devices/SerialSupport.h"

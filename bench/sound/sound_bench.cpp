@@ -13,8 +13,8 @@
 // the same spacing.
 
 #include "analysis/Calculat.h"
-#include "app/KeyInput.h"
-#include "app/Sending.h"
+#include "session/KeyInput.h"
+#include "session/Sending.h"
 #include "devices/QtClock.h"
 #include "morse/SendText.h"
 #include "devices/SoundDeviceNames.h"

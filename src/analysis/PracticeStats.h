@@ -7,6 +7,7 @@
 // window both read their numbers from here.
 
 #include "analysis/CWDecode.h"
+
 #include "analysis/Thresholds.h"
 
 #include <array>
@@ -15,8 +16,8 @@
 #include <string>
 #include <vector>
 
-// The element kinds of the analyser; a timeout is not one of the spreads.
-constexpr int kElementKinds = 5;
+// The element kinds judged for spread: every kind but the timeout marker.
+constexpr int kElementKinds = static_cast<int>(ElementKind::TimedOut);
 
 struct ElementSpread {
     int32_t count = 0;

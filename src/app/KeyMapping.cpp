@@ -1,6 +1,6 @@
 #include "app/KeyMapping.h"
 
-#include "app/KeyInput.h"
+#include "session/KeyInput.h"
 #include "settings/KeyNames.h"
 
 #include <QKeyEvent>

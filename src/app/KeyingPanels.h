@@ -5,7 +5,7 @@
 // the pause notice), passes the left mouse button on as the Morse key, and
 // is what the sending unit sees of the panels.
 
-#include "app/Sending.h"
+#include "session/Sending.h"
 
 #include <QWidget>
 

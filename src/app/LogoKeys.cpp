@@ -69,7 +69,7 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
     const bool shift = mods == Qt::ShiftModifier;
     const bool shiftCtrl = mods == (Qt::ShiftModifier | Qt::ControlModifier);
 
-    if (sending_->Busy())
+    if (Sending().Busy())
         return;
 
     switch (key) {
@@ -86,7 +86,7 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
         break;
     case Qt::Key_F7:
     case Qt::Key_Pause:
-        keyInput_->TogglePause();
+        KeyInput().TogglePause();
         break;
     case Qt::Key_F12:
         if (mods == (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier))
@@ -94,7 +94,7 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
         break;
     case Qt::Key_F8:
         if (none)
-            ShowTyped(!settings_.ShTyped);
+            ShowTyped(!Settings().ShTyped);
         break;
     case Qt::Key_Delete:
         if (none)

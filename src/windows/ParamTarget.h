@@ -1,9 +1,10 @@
 #pragma once
-// What the parameters dialog drives and reads: the generator's tones and
-// level, the analyser's signal settings, the decoder's character set, the
-// input mode, the sound devices, the serial key line and the main window's
-// display. The main window implements it; tests use a fake. Plain settings
-// (check boxes without side effects) are written straight into Settings().
+// What the parameters dialog drives and reads: the settings in force, read
+// from Settings() and handed back edited through Apply (which changes what
+// differs and clamps as the working parts do), the tones sounding now, the
+// input mode, the input meter, the sound devices, the serial key line and
+// the main window's text size. The main window implements it; tests use a
+// fake.
 
 #include <cstdint>
 #include <string>
@@ -17,8 +18,9 @@ class IParamTarget {
 public:
     virtual ~IParamTarget() = default;
 
-    // Main-window fields named after their INI keys.
-    virtual TSettings& Settings() = 0;
+    // The settings in force, and an edited value to take their place.
+    virtual const TSettings& Settings() const = 0;
+    virtual void Apply(const TSettings& s) = 0;
 
     // Input mode: 0 Keybd/Mouse, 1 Sound Input, 2 COM Port, 3 WAV file.
     // SetInputMode returns false when the mode could not be entered; the
@@ -31,37 +33,20 @@ public:
     virtual void SetOutputVolume(uint16_t both) = 0;
     virtual void SetKeyVolume(uint16_t v) = 0;
 
-    // Generator (each setter clamps; the getter tells what it kept).
+    // The tones sounding now (each setter clamps; the getter tells what it
+    // kept). Slope, level, filter, gain and character sets are settings:
+    // Apply clamps them as the generator and analyser take them.
     virtual int Frequency() const = 0;          // keyboard tone, Hz
     virtual void SetFrequency(int hz) = 0;
     virtual int Frequency2() const = 0;         // key tone, Hz
     virtual void SetFrequency2(int hz) = 0;
-    virtual int Slope() const = 0;
-    virtual void SetSlope(int samples) = 0;
-    virtual int LogAmplitude() const = 0;       // dB, at most 0
-    virtual void SetLogAmplitude(int db) = 0;
-    virtual bool ExtraChars() const = 0;
-    virtual void SetExtraChars(bool on) = 0;
 
-    // Analyser and decoder.
-    virtual int CenterFreq() const = 0;         // 100..4000 Hz
-    virtual void SetCenterFreq(int hz) = 0;
-    virtual int ProcessMode() const = 0;        // 0 broad, 1 narrow
-    virtual void SetProcessMode(int mode) = 0;
-    virtual bool NoiseBlank() const = 0;
-    virtual void SetNoiseBlank(bool on) = 0;
-    virtual int InputScaledB() const = 0;
-    virtual void SetInputScaledB(int db) = 0;
+    // Sound input meter.
     virtual int InputLevel() const = 0;         // signal level for the meter
     virtual void ResetInputLevel() = 0;         // level := 0
-    virtual bool SpecialChars() const = 0;
-    virtual void SetSpecialChars(bool on) = 0;
-    virtual void SetDisplay2Prosigns(bool on) = 0;
 
-    // Display of the main window, after the setting has changed.
-    virtual void SpeedDisplayChanged() = 0;     // WpM / CpM labels and speeds
-    virtual void AllCapsChanged() = 0;          // panels and pattern strip
-    virtual void ShowPatternChanged(bool on) = 0;
+    // Display of the main window: it follows the settings applied (units,
+    // capitals, pattern, prosigns); the text size is given in points.
     virtual void SetCharSize(int points) = 0;   // both text panels
 
     // Sound devices (may be null when the program runs without sound).

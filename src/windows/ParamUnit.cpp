@@ -319,55 +319,45 @@ void TParamForm::Wire() {
     RXInputGroup_->OnClick = [this] { RXInputGroupClick(); };
     RXFiltGroup_->OnClick = [this] { RXFiltGroupClick(); };
     TXOutputGroup_->OnClick = [this] { TXOutputGroupClick(); };
-    RXCharGroup_->OnClick = [this] { target_.SetSpecialChars(RXCharGroup_->ItemIndex() != 0); };
-    TXCharGroup_->OnClick = [this] { target_.SetExtraChars(TXCharGroup_->ItemIndex() != 0); };
-    BounceGroup_->OnClick = [this] { target_.SetNoiseBlank(BounceGroup_->ItemIndex() != 0); };
+    RXCharGroup_->OnClick = [this] { Store(&TSettings::RxExtended, RXCharGroup_->ItemIndex() != 0); };
+    TXCharGroup_->OnClick = [this] { Store(&TSettings::TxExtended, TXCharGroup_->ItemIndex() != 0); };
+    BounceGroup_->OnClick = [this] { Store(&TSettings::Bounce, BounceGroup_->ItemIndex() != 0); };
     InputInvertedGroup_->OnClick = [this] {
-        target_.Settings().Invert = InputInvertedGroup_->ItemIndex() != 0;
+        Store(&TSettings::Invert, InputInvertedGroup_->ItemIndex() != 0);
         target_.SetOutputVolume(0);
     };
     SpeedDisplayGroup_->OnClick = [this] {
-        target_.Settings().WpM = SpeedDisplayGroup_->ItemIndex() != 0;
-        target_.SpeedDisplayChanged();
+        Store(&TSettings::WpM, SpeedDisplayGroup_->ItemIndex() != 0);
     };
 
     KeyFreq_->Target = [&t] { return t.Frequency2(); };
     KeyFreq_->SetTarget = [&t](int v) { t.SetFrequency2(v); };
-    KeyFreq_->OnStored = [&t](int v) { t.Settings().TxFrequency2 = v; };
+    KeyFreq_->OnStored = [this](int v) { Store(&TSettings::TxFrequency2, v); };
     KeyFreq_->OnClickDone = [this] { TXOutputGroupClick(); };
     KeyFreq_->OnCommitDone = [this] { ApplyKeyTone(); };
     KeyFreq_->EnterNeedsEnabled = true;
     TXFreq_->Target = [&t] { return t.Frequency(); };
     TXFreq_->SetTarget = [&t](int v) { t.SetFrequency(v); };
-    TXFreq_->OnStored = [&t](int v) { t.Settings().TxFrequency = v; };
+    TXFreq_->OnStored = [this](int v) { Store(&TSettings::TxFrequency, v); };
     TXFreq_->EnterNeedsEnabled = true;
-    RXFreq_->Target = [&t] { return t.CenterFreq(); };
-    RXFreq_->SetTarget = [&t](int v) { t.SetCenterFreq(v); };
-    TXSlope_->Target = [&t] { return t.Slope(); };
-    TXSlope_->SetTarget = [&t](int v) { t.SetSlope(v); };
+    RXFreq_->Target = [&t] { return t.Settings().RxFrequency; };
+    RXFreq_->SetTarget = [this](int v) { Store(&TSettings::RxFrequency, v); };
+    TXSlope_->Target = [&t] { return t.Settings().Slope; };
+    TXSlope_->SetTarget = [this](int v) { Store(&TSettings::Slope, v); };
     TXSlope_->PlainClick = true;
 
     connect(LevelBar_, &QScrollBar::valueChanged, this, [this] { LevelBarChange(); });
     connect(InpLevelBar_, &QScrollBar::valueChanged, this, [this] { InpLevelBarChange(); });
 
     connect(MuteBox_, &QCheckBox::toggled, this, [this] { MuteBoxClick(); });
-    connect(KeyMuteBox_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().KeyMuted = on; });
-    connect(CheckBoxEqkey_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().EqKeyOpt = on; });
-    connect(CheckBoxPrepend_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().Prepend = on; });
-    connect(HHCheckBox_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().ErrErase = on; });
-    connect(ProsCheckBox_, &QCheckBox::toggled, this, [this](bool on) {
-        target_.Settings().DisplayPros = on;
-        target_.SetDisplay2Prosigns(on);
-    });
+    connect(KeyMuteBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::KeyMuted, on); });
+    connect(CheckBoxEqkey_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::EqKeyOpt, on); });
+    connect(CheckBoxPrepend_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::Prepend, on); });
+    connect(HHCheckBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::ErrErase, on); });
+    connect(ProsCheckBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::DisplayPros, on); });
     connect(FlashCheckBox_, &QCheckBox::toggled, this, [this] { FlashCheckBoxClick(); });
-    connect(AllCapsCheckBox_, &QCheckBox::toggled, this, [this](bool on) {
-        target_.Settings().AllCaps = on;
-        target_.AllCapsChanged();
-    });
-    connect(CheckBoxPattern_, &QCheckBox::toggled, this, [this](bool on) {
-        target_.Settings().ShPatt = on;
-        target_.ShowPatternChanged(on);
-    });
+    connect(AllCapsCheckBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::AllCaps, on); });
+    connect(CheckBoxPattern_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::ShPatt, on); });
 
     // Lists act on the user's choice only; the program calls their
     // handlers itself where a refill needs them.
@@ -390,24 +380,24 @@ void TParamForm::Wire() {
 }
 
 void TParamForm::FormCreate() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     PlaceOnWorkArea(this, s.ParamTop, s.ParamLeft);
 
     TXFreq_->ShowValue(s.TxFrequency);
     KeyFreq_->ShowValue(s.TxFrequency2);
-    TXSlope_->ShowValue(target_.Slope());
-    RXFreq_->ShowValue(target_.CenterFreq());
+    TXSlope_->ShowValue(s.Slope);
+    RXFreq_->ShowValue(s.RxFrequency);
 
-    RXCharGroup_->SetItemIndex(target_.SpecialChars() ? 1 : 0);
-    TXCharGroup_->SetItemIndex(target_.ExtraChars() ? 1 : 0);
-    RXFiltGroup_->SetItemIndex(target_.ProcessMode() != 0 ? 1 : 0);
-    BounceGroup_->SetItemIndex(target_.NoiseBlank() ? 1 : 0);
+    RXCharGroup_->SetItemIndex(s.RxExtended ? 1 : 0);
+    TXCharGroup_->SetItemIndex(s.TxExtended ? 1 : 0);
+    RXFiltGroup_->SetItemIndex(s.Mode != 0 ? 1 : 0);
+    BounceGroup_->SetItemIndex(s.Bounce ? 1 : 0);
     SpeedDisplayGroup_->SetItemIndex(s.WpM ? 1 : 0);
 
-    LevelBar_->setValue(-target_.LogAmplitude());
+    LevelBar_->setValue(-s.OutputLevel);
     MuteBox_->setChecked(s.Muted);
     KeyMuteBox_->setChecked(s.KeyMuted);
-    InpLevelBar_->setValue(-target_.InputScaledB());
+    InpLevelBar_->setValue(-s.InputLevel);
 
     CheckBoxEqkey_->setChecked(s.EqKeyOpt);
     CheckBoxPrepend_->setChecked(s.Prepend);
@@ -426,15 +416,16 @@ void TParamForm::FormCreate() {
     RefillOutputDevices();
     RefillComPorts();
 
-    // The stored mode is entered here; mode 3 asks for the WAV file.
+    // The mode in force is shown; the session enters the stored one once
+    // the windows follow it. A stored WAV mode offers "File".
     if (s.RXInput == 3) {
         RXInputGroup_->AddItem(QStringLiteral("File"));
         RXInputGroup_->SetColumns(4);
         RXInputGroup_->Button(3)->installEventFilter(this);  // built after the others
     }
-    int mode = s.RXInput;
-    if (mode == 2 && !RXInputGroup_->Button(2)->isEnabled()) mode = 0;
-    RXInputGroup_->SetItemIndex(mode >= 0 && mode < RXInputGroup_->Count() ? mode : 0);
+    showingMode_ = true;
+    RXInputGroup_->SetItemIndex(std::max(0, target_.InputMode()));
+    showingMode_ = false;
 
     TXOutputGroup_->SetItemIndex(s.Binaural ? 1 : 0);
     DTRBox_->setCurrentIndex(s.DTR ? 1 : 0);
@@ -454,12 +445,14 @@ void TParamForm::FormCreate() {
 void TParamForm::RXInputGroupClick() {
     int mode = RXInputGroup_->ItemIndex();
     if (mode < 0) return;
-    if (!target_.SetInputMode(mode)) {
-        RXInputGroup_->SetItemIndex(0);
-        if (isVisible()) RXInputGroup_->Button(0)->setFocus();
+    if (!showingMode_) {
+        if (!target_.SetInputMode(mode)) {
+            RXInputGroup_->SetItemIndex(0);
+            if (isVisible()) RXInputGroup_->Button(0)->setFocus();
+        }
+        // Another choice made while the switch waited may have followed it.
+        mode = target_.InputMode();
     }
-    // Another choice made while the switch waited may have followed it.
-    mode = target_.InputMode();
     const bool samples = mode == 1 || mode == 3;
     if (samples) {
         Timer1_->start();
@@ -491,7 +484,7 @@ void TParamForm::RXInputGroupClick() {
 
 void TParamForm::RXFiltGroupClick() {
     const int sel = RXFiltGroup_->ItemIndex();
-    target_.SetProcessMode(sel == 1 ? 1 : 0);
+    Store(&TSettings::Mode, sel == 1 ? 1 : 0);
     SetBandpassControls(sel == 1);
 }
 
@@ -507,7 +500,7 @@ void TParamForm::SetLabelGrey(QLabel* label, bool grey) {
 
 void TParamForm::InpLevelBarChange() {
     const int db = -InpLevelBar_->value();
-    target_.SetInputScaledB(db);
+    Store(&TSettings::InputLevel, db);
     StaticText8_->setText(QString::fromStdString(FormatDb(db)));
 }
 
@@ -546,13 +539,13 @@ void TParamForm::ApplyKeyTone() {
 
 void TParamForm::LevelBarChange() {
     const int db = -LevelBar_->value();
-    target_.SetLogAmplitude(db);
+    Store(&TSettings::OutputLevel, db);
     StaticText5_->setText(QString::fromStdString(FormatDb(db)));
 }
 
 void TParamForm::MuteBoxClick() {
     const bool muted = MuteBox_->isChecked();
-    target_.Settings().Muted = muted;
+    Store(&TSettings::Muted, muted);
     target_.SetKeyVolume(muted ? 0 : 65535);
     StaticText5_->setEnabled(!muted);
     KeyMuteBox_->setEnabled(!muted);
@@ -560,7 +553,7 @@ void TParamForm::MuteBoxClick() {
 
 void TParamForm::FlashCheckBoxClick() {
     // Unticked by the sample modes while disabled: the setting stays.
-    if (FlashCheckBox_->isEnabled()) target_.Settings().WordSpaceFlash = FlashCheckBox_->isChecked();
+    if (FlashCheckBox_->isEnabled()) Store(&TSettings::WordSpaceFlash, FlashCheckBox_->isChecked());
 }
 
 void TParamForm::LaunchMixer(bool input) {
@@ -596,24 +589,24 @@ int TParamForm::RefillDevices(QComboBox* box, const std::vector<std::string>& ch
 }
 
 void TParamForm::RefillInputDevices() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     const int index = RefillDevices(WavInBox_, target_.InputDeviceChoices(), s.RXDevice, inputFilled_, "input");
     if (index < 0) return;
-    s.RXDevice = index;
+    Store(&TSettings::RXDevice, index);
     WavInBoxChange();
 }
 
 void TParamForm::RefillOutputDevices() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     const int index = RefillDevices(WavOutBox_, target_.OutputDeviceChoices(), s.TXDevice, outputFilled_, "output");
     if (index < 0) return;
-    s.TXDevice = index;
+    Store(&TSettings::TXDevice, index);
     WavOutBoxChange();
 }
 
 void TParamForm::WavInBoxChange() {
     const int item = WavInBox_->currentIndex();
-    if (item >= 0) target_.Settings().RXDevice = item;
+    if (item >= 0) Store(&TSettings::RXDevice, item);
     ISoundIn* in = target_.SoundIn1();
     if (!in) return;
     const int device = item <= 0 ? -1 : item - 1;
@@ -629,7 +622,7 @@ void TParamForm::WavInBoxChange() {
 
 void TParamForm::WavOutBoxChange() {
     const int item = WavOutBox_->currentIndex();
-    if (item >= 0) target_.Settings().TXDevice = item;
+    if (item >= 0) Store(&TSettings::TXDevice, item);
     ISoundOut* out = target_.SoundOut1();
     if (!out) return;
     const int device = item <= 0 ? -1 : item - 1;
@@ -658,7 +651,7 @@ void TParamForm::ReportSwitch(QComboBox* box, const char* what, bool running, co
 // Serial port
 
 void TParamForm::RefillComPorts() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     ComPortBox_->clear();
     const bool wasOpen = target_.ComIsOpen();
     const int openPort = wasOpen ? target_.PortNumber() : 0;
@@ -681,7 +674,7 @@ void TParamForm::RefillComPorts() {
         }
         ComPortBox_->setCurrentIndex(index);
         const int n = PortNumberOf(ComPortBox_->itemText(index).toStdString());
-        s.RXComPort = n;
+        Store(&TSettings::RXComPort, n);
         if (!(wasOpen && n == openPort)) {
             close();
             target_.SetPortNumber(n);
@@ -700,25 +693,25 @@ void TParamForm::RefillComPorts() {
         ComPortBox_->addItem(QStringLiteral("none"));
         ComPortBox_->setCurrentIndex(0);
         target_.SetPortNumber(0);
-        s.RXComPort = 0;
-        if (s.RXInput == 2) s.RXInput = 0;
+        Store(&TSettings::RXComPort, 0);
+        if (s.RXInput == 2) Store(&TSettings::RXInput, 0);
         RXInputGroup_->Button(2)->setEnabled(false);
         if (target_.InputMode() == 2) RXInputGroup_->SetItemIndex(0);
     }
 }
 
 void TParamForm::ComPortBoxChange() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     const int n = PortNumberOf(ComPortBox_->currentText().toStdString());
     target_.SetPortNumber(n);
     if (target_.InputMode() != 2) {
-        s.RXComPort = n;
+        Store(&TSettings::RXComPort, n);
         return;
     }
     if (target_.ComIsOpen()) {
         target_.ClearHistory();
         lastGoodComIndex_ = ComPortBox_->currentIndex();
-        s.RXComPort = n;
+        Store(&TSettings::RXComPort, n);
         target_.SetDtr(s.DTR);
         target_.SetRts(s.RTS);
         target_.StartMonitor();
@@ -740,21 +733,21 @@ void TParamForm::DTRBoxChange() {
     const int v = DTRBox_->currentIndex();
     if (v < 0 || !target_.ComIsOpen()) return;
     target_.SetDtr(v == 1);
-    target_.Settings().DTR = v == 1;
+    Store(&TSettings::DTR, v == 1);
 }
 
 void TParamForm::RTSBoxChange() {
     const int v = RTSBox_->currentIndex();
     if (v < 0 || !target_.ComIsOpen()) return;
     target_.SetRts(v == 1);
-    target_.Settings().RTS = v == 1;
+    Store(&TSettings::RTS, v == 1);
 }
 
 void TParamForm::InputLineBoxChange() {
     const int sel = InputLineBox_->currentIndex();
     if (sel < 0) return;
     target_.SetMonitorEvents(sel == 0 ? 2 : (sel == 1 ? 4 : 6));
-    target_.Settings().Event = sel;
+    Store(&TSettings::Event, sel);
 }
 
 // ---------------------------------------------------------------------------
@@ -762,18 +755,11 @@ void TParamForm::InputLineBoxChange() {
 
 void TParamForm::CharSizeBoxChange() {
     if (CharSizeBox_->currentIndex() < 0) CharSizeBox_->setCurrentIndex(0);
-    target_.Settings().CharSizeItem = CharSizeBox_->currentIndex();
+    Store(&TSettings::CharSizeItem, CharSizeBox_->currentIndex());
     target_.SetCharSize(CharSizeBox_->currentText().toInt());
 }
 
 void TParamForm::SaveToSettings(TSettings& s) const {
-    // An empty device list (no device at all) keeps the stored choice.
-    if (WavOutBox_->currentIndex() >= 0) s.TXDevice = WavOutBox_->currentIndex();
-    if (WavInBox_->currentIndex() >= 0) s.RXDevice = WavInBox_->currentIndex();
-    if (InputLineBox_->currentIndex() >= 0) s.Event = InputLineBox_->currentIndex();
-    s.CharSizeItem = CharSizeBox_->currentIndex() < 0 ? 0 : CharSizeBox_->currentIndex();
-    s.Invert = InputInvertedGroup_->ItemIndex() == 1;
-    s.ShPatt = CheckBoxPattern_->isChecked();
     s.ParamTop = y();
     s.ParamLeft = x();
 }

@@ -8,6 +8,9 @@
 
 #include <QWidget>
 
+#include "settings/Settings.h"
+#include "windows/ParamTarget.h"
+
 #include <string>
 #include <vector>
 
@@ -39,8 +42,8 @@ public:
     void ToggleVisible();
     // "Paused (F7)" while sound input is paused.
     void SetPaused(bool paused);
-    // The keys written from this window's controls: TXDevice, RXDevice,
-    // Event, CharSizeItem, Invert, ShPatt, ParamTop, ParamLeft.
+    // The window's position (ParamTop, ParamLeft); every other choice made
+    // here was handed back through the target when it was made.
     void SaveToSettings(TSettings& s) const;
 
     // The level meter's tick (every 50 ms while the timer runs).
@@ -100,6 +103,14 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
+    // A setting the window edits: the settings in force, with one value
+    // changed, handed back to the target.
+    template <class T, class V> void Store(T TSettings::*member, const V& value) {
+        TSettings s = target_.Settings();
+        s.*member = T(value);
+        target_.Apply(s);
+    }
+
     void BuildLayout();
     void Wire();
     void FormCreate();
@@ -125,6 +136,7 @@ private:
 
     IParamTarget& target_;
     int lastGoodComIndex_ = 0;
+    bool showingMode_ = false;  // the mode in force shown, not asked for
     bool inputFilled_ = false;
     bool outputFilled_ = false;
     bool inputOffShown_ = false;

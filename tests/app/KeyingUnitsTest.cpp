@@ -5,8 +5,9 @@
 // the window's keys.)
 
 #include "analysis/Calculat.h"
-#include "app/KeyInput.h"
-#include "app/Sending.h"
+#include "session/KeyInput.h"
+#include "session/KeyingSession.h"
+#include "session/Sending.h"
 #include "devices/ManualClock.h"
 #include "devices/NullSound.h"
 #include "morse/CWout.h"
@@ -361,4 +362,71 @@ TEST(Sending, ReplayLeavesTheSoundInputPauseAsFound)
     ASSERT_FALSE(r.sending.SendingTyped());
     EXPECT_FALSE(r.calc.Paused());
     EXPECT_FALSE(r.input.Paused());
+}
+
+// The keying session applies a settings value as a whole: what differs
+// reaches the working parts, clamped values are kept as the parts took
+// them, and every listener hears of it.
+TEST(KeyingSessionTest, AppliesWhatDiffersAndTellsEveryListener)
+{
+    struct Counting : ISessionListener {
+        int applied = 0, speeds = 0;
+        void SettingsApplied(const TSettings&, const TSettings&) override { ++applied; }
+        void TargetSpeedChanged(int) override { ++speeds; }
+    } a, b;
+    ManualClock clock;
+    KeyingSession session(clock, clock, nullptr);
+    session.AddListener(&a);
+    session.AddListener(&b);
+
+    TSettings s = session.Settings();
+    s.TargetSpeed = 100;
+    s.RxFrequency = 600;
+    s.Mode = 0;
+    s.OutputLevel = -99;  // the generator keeps -40 at most
+    s.RxExtended = false;
+    s.AvgCountIdx = 2;
+    session.Apply(s);
+    EXPECT_EQ(session.CWout().Speed(), 100);
+    EXPECT_EQ(session.Calculat().CenterFreq(), 600u);
+    EXPECT_EQ(session.Calculat().ProcessMode(), tProcessMode::broad);
+    EXPECT_FALSE(session.Decoder().SpecialChars());
+    EXPECT_EQ(session.Settings().OutputLevel, -40);
+    EXPECT_EQ(session.AverageLength(), 50);
+    EXPECT_EQ(a.applied, 1);
+    EXPECT_EQ(b.applied, 1);
+    EXPECT_EQ(a.speeds, 1);
+
+    // A speed changed from the keys is the setting in force (and saved).
+    session.SetTargetSpeed(500);
+    EXPECT_EQ(session.Settings().TargetSpeed, 300);
+    session.RemoveListener(&b);
+    session.Apply(session.Settings());
+    EXPECT_EQ(a.applied, 2);
+    EXPECT_EQ(b.applied, 1);
+
+    // The stored input mode is held at start and entered once its sources
+    // exist; without a sound input Keybd/Mouse is in force, and told.
+    struct Modes : ISessionListener {
+        std::vector<int> seen;
+        void InputModeChanged(int mode) override { seen.push_back(mode); }
+    } modes;
+    session.AddListener(&modes);
+    TSettings stored = session.Settings();
+    stored.RXInput = SoundInput;
+    session.Start(stored);
+    EXPECT_NE(session.InputMode(), SoundInput);
+    EXPECT_TRUE(modes.seen.empty());
+    EXPECT_FALSE(session.EnterInputMode());
+    EXPECT_EQ(session.InputMode(), KeybdMouse);
+    EXPECT_EQ(modes.seen, std::vector<int>{KeybdMouse});
+    EXPECT_EQ(session.Settings().RXInput, KeybdMouse);
+
+    // File mode's source is the session's: entering the mode asks for the
+    // file through the question it was given; cancelled, Keybd/Mouse stays.
+    int asked = 0;
+    session.AttachSampleSources(nullptr, [&](const std::string&, std::string&) { return ++asked < 0; });
+    EXPECT_FALSE(session.SetInputMode(WavFile));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(session.InputMode(), KeybdMouse);
 }

@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include "devices/NullSound.h"
 
-#include "app/KeyTiming.h"
+#include "session/KeyTiming.h"
 #include "app/SingleInstance.h"
 #include "windows/About.h"
 #include "windows/Shorts.h"
@@ -15,11 +15,15 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QSpinBox>
 #include <QToolButton>
+
+#include <tuple>
 
 class MainWindowTest : public QObject, public WindowHarness {
     Q_OBJECT
@@ -141,6 +145,10 @@ private slots:
         Press(Qt::Key_F3);
         w_->ShowForm()->ReplayButton()->click();
         QVERIFY(!w_->ShowForm()->CheckBox2()->isChecked());
+        // The settings in force follow each choice as it is made, the
+        // stored boxes kept while the replay set shows them off.
+        QCOMPARE(w_->Settings().CurrentLast, 1);
+        QVERIFY(w_->Settings().AutoReset && w_->Settings().AutoClose);
         t_ = 12000;
         Tap(100);
         clock_->Advance(900);
@@ -155,6 +163,12 @@ private slots:
         Tap(100);
         clock_->Advance(3900);
         QVERIFY(!w_->ShowForm()->isVisible());
+        QCOMPARE(w_->Settings().CurrentLast, 0);
+        w_->ShowForm()->Edit1()->setValue(7);
+        w_->ShowForm()->CheckBox1()->click();
+        w_->ShowForm()->AvgBox()->setCurrentIndex(3);
+        QCOMPARE(std::tuple(w_->Settings().AutoResetTime, w_->Settings().AutoReset, w_->Settings().AvgCountIdx),
+                 std::tuple(7, false, 3));
     }
 
     void autoRepeatMouseAndLateEvents() {

@@ -5,7 +5,9 @@
 
 #include "devices/NullSound.h"
 #include "settings/Settings.h"
+#include "controls/RadioGroup.h"
 #include "windows/ParamTarget.h"
+#include "windows/ParamUnit.h"
 
 #include <QKeySequence>
 #include <QStringList>
@@ -44,11 +46,10 @@ struct FakeTarget : IParamTarget {
     bool binaural = false;
     uint32_t volume = 1;
     int keyVolume = 65535;
-    int freq = 800, freq2 = 800, slope = 40, logAmp = -10, center = 800, processMode = 1, scaledB = -10;
+    int freq = 800, freq2 = 800;
     int inputLevel = 0;
-    bool extra = true, noiseBlank = true, special = true, display2 = false;
-    int speedDisplayCalls = 0, allCapsCalls = 0, charSize = 0;
-    bool showPattern = true;
+    int charSize = 0;
+    std::vector<TSettings> applied;  // every value handed back, in order
     FakeDevice<TNullSoundOut> out;
     FakeDevice<TNullSoundIn> in;
     std::vector<std::string> inChoices{"Default input device", "Mic A", "Mic B"};
@@ -60,11 +61,38 @@ struct FakeTarget : IParamTarget {
     int monitorStarts = 0, events = 0;
     QStringList messages, status, forwarded;
 
-    FakeTarget() { out.active = true; }
+    FakeTarget() {
+        out.active = true;
+        s.Slope = 40;  // the generator's own
+    }
 
-    TSettings& Settings() override { return s; }
+    const TSettings& Settings() const override { return s; }
+    // Clamped as the generator and the analyser take the values.
+    void Apply(const TSettings& next) override {
+        applied.push_back(next);
+        s = next;
+        s.Slope = std::clamp(s.Slope, 0, 500);
+        s.OutputLevel = std::min(s.OutputLevel, 0);
+        s.RxFrequency = std::clamp(s.RxFrequency, 100, 4000);
+    }
+    // How often a setting changed through Apply (the display follows each).
+    int Changes(bool TSettings::*field, bool from) const {
+        int n = 0;
+        for (const TSettings& a : applied) {
+            n += a.*field != from;
+            from = a.*field;
+        }
+        return n;
+    }
     int InputMode() const override { return mode; }
+    // What the session does once the window follows it: the stored mode
+    // entered, the window shown the mode in force.
+    void EnterStoredMode(TParamForm& f) {
+        SetInputMode(s.RXInput);
+        f.RXInputGroup()->SetItemIndex(mode);
+    }
     bool SetInputMode(int m) override {
+        if (m == mode) return true;  // the mode in force: nothing to switch
         modeCalls.push_back(m);
         const bool ok = !failModes.count(m);
         mode = ok ? m : 0;
@@ -79,28 +107,8 @@ struct FakeTarget : IParamTarget {
     void SetFrequency(int hz) override { freq = std::clamp(hz, 100, 2000); }
     int Frequency2() const override { return freq2; }
     void SetFrequency2(int hz) override { freq2 = std::clamp(hz, 100, 2000); }
-    int Slope() const override { return slope; }
-    void SetSlope(int v) override { slope = std::clamp(v, 0, 500); }
-    int LogAmplitude() const override { return logAmp; }
-    void SetLogAmplitude(int db) override { logAmp = std::min(db, 0); }
-    bool ExtraChars() const override { return extra; }
-    void SetExtraChars(bool on) override { extra = on; }
-    int CenterFreq() const override { return center; }
-    void SetCenterFreq(int hz) override { center = std::clamp(hz, 100, 4000); }
-    int ProcessMode() const override { return processMode; }
-    void SetProcessMode(int m) override { processMode = m; }
-    bool NoiseBlank() const override { return noiseBlank; }
-    void SetNoiseBlank(bool on) override { noiseBlank = on; }
-    int InputScaledB() const override { return scaledB; }
-    void SetInputScaledB(int db) override { scaledB = db; }
     int InputLevel() const override { return inputLevel; }
     void ResetInputLevel() override { inputLevel = 0; }
-    bool SpecialChars() const override { return special; }
-    void SetSpecialChars(bool on) override { special = on; }
-    void SetDisplay2Prosigns(bool on) override { display2 = on; }
-    void SpeedDisplayChanged() override { ++speedDisplayCalls; }
-    void AllCapsChanged() override { ++allCapsCalls; }
-    void ShowPatternChanged(bool on) override { showPattern = on; }
     void SetCharSize(int points) override { charSize = points; }
     ISoundIn* SoundIn1() override { return &in; }
     ISoundOut* SoundOut1() override { return &out; }

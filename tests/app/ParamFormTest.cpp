@@ -68,6 +68,7 @@ private slots:
             FakeTarget t;
             t.s.RXInput = 1;
             TParamForm f(t);
+            t.EnterStoredMode(f);
             QVERIFY(f.Timer1Active());
             t.inputLevel = c.level;
             f.Timer1Timer();
@@ -167,18 +168,19 @@ private slots:
                                                  {"", 1234},     {"2500", 2500}, {"-7", 100}};
         for (const auto& [typed, centre] : cases) {
             FakeTarget t;
-            t.center = 1234;
+            t.s.RxFrequency = 1234;
             t.s.RXInput = 1;  // the band-pass edit takes typing in the sample modes
             TParamForm f(t);
+            t.EnterStoredMode(f);
             TypeInto(f.RXFreq(), typed);
             QCOMPARE(f.RXFreq()->Edit()->text(), typed);
-            QCOMPARE(t.center, 1234);  // nothing before Enter
+            QCOMPARE(t.s.RxFrequency, 1234);  // nothing before Enter
             SendKey(f.RXFreq()->Edit(), Qt::Key_Return);
-            QCOMPARE(t.center, centre);
+            QCOMPARE(t.s.RxFrequency, centre);
             QCOMPARE(f.RXFreq()->Edit()->text(), QString::number(centre));
             // Esc is swallowed: the value stays.
             SendKey(f.RXFreq()->Edit(), Qt::Key_Escape);
-            QCOMPARE(t.center, centre);
+            QCOMPARE(t.s.RxFrequency, centre);
         }
     }
 
@@ -235,7 +237,7 @@ private slots:
         for (const Case& c : cases) {
             (c.output ? f.LevelBar() : f.InpLevelBar())->setValue(c.position);
             QCOMPARE((c.output ? f.OutputLevelText() : f.GainText())->text(), c.text);
-            QCOMPARE(c.output ? t.logAmp : t.scaledB, c.db);
+            QCOMPARE(c.output ? t.s.OutputLevel : t.s.InputLevel, c.db);
         }
         // Mute All Out silences the key and greys the key mute and level.
         f.KeyMuteBox()->setChecked(true);
@@ -251,12 +253,12 @@ private slots:
         // Stored levels beyond the bars' ranges come in range; a stored
         // mute reaches the key volume at creation.
         FakeTarget stored;
-        stored.logAmp = -70;
-        stored.scaledB = 50;
+        stored.s.OutputLevel = -70;
+        stored.s.InputLevel = 50;
         stored.s.Muted = true;
         TParamForm g(stored);
-        QCOMPARE(stored.logAmp, -40);
-        QCOMPARE(stored.scaledB, 12);
+        QCOMPARE(stored.s.OutputLevel, -40);
+        QCOMPARE(stored.s.InputLevel, 12);
         QCOMPARE(stored.keyVolume, 0);
         QVERIFY(!g.KeyMuteBox()->isEnabled());
     }
@@ -280,7 +282,7 @@ private slots:
             QVERIFY(f.RXFreq()->isEnabled() && f.InpLevelBar()->isEnabled());
             // Broadband greys the band-pass frequency.
             f.RXFiltGroup()->Button(0)->click();
-            QCOMPARE(t.processMode, 0);
+            QCOMPARE(t.s.Mode, 0);
             QVERIFY(!f.RXFreq()->isEnabled());
             f.RXFiltGroup()->Button(1)->click();
             QVERIFY(f.RXFreq()->isEnabled());
@@ -328,10 +330,8 @@ private slots:
             QCOMPARE(t.out.setDevices.empty() ? -2 : t.out.setDevices.back(), c.device);
             QCOMPARE(t.in.id, c.device == -2 ? -1 : c.device);
             QVERIFY(t.out.active);
-            TSettings saved;
-            f.SaveToSettings(saved);
-            QCOMPARE(saved.TXDevice, c.selected);
-            QCOMPARE(saved.RXDevice, c.selected);
+            QCOMPARE(t.s.TXDevice, c.selected);
+            QCOMPARE(t.s.RXDevice, c.selected);
         }
         // No device at all: empty lists, the device and the stored choice stay.
         FakeTarget none;
@@ -341,10 +341,7 @@ private slots:
         TParamForm f(none);
         QCOMPARE(f.WavOutBox()->count(), 0);
         QVERIFY(none.out.setDevices.empty());
-        TSettings saved;
-        saved.TXDevice = 2;
-        f.SaveToSettings(saved);
-        QCOMPARE(saved.TXDevice, 2);
+        QCOMPARE(none.s.TXDevice, 2);
 
         // The user's choice moves the running output to that device.
         FakeTarget t;
@@ -420,6 +417,7 @@ private slots:
             t.s.RXInput = 2;
             t.openable = {1, 2, 3};
             TParamForm f(t);
+            t.EnterStoredMode(f);
             QStringList items;
             for (int i = 0; i < f.ComPortBox()->count(); ++i) items << f.ComPortBox()->itemText(i);
             QCOMPARE(items, c.items);
@@ -441,6 +439,7 @@ private slots:
         t.s.RXComPort = t.s.RXInput = 2;
         t.s.RTS = true;
         TParamForm f(t);
+        t.EnterStoredMode(f);
         const int starts = t.monitorStarts;
         t.ports = {"a", "b", "c"};
         f.RefillComPorts();
@@ -516,6 +515,7 @@ private slots:
         t.s.Binaural = true;
         t.s.RXInput = 1;
         TParamForm f(t);
+        t.EnterStoredMode(f);
         TypeInto(f.TXFreq(), "612");
         TypeInto(f.KeyFreq(), "1234");
         TypeInto(f.RXFreq(), "2222");
@@ -523,7 +523,7 @@ private slots:
         QEvent deactivate(QEvent::WindowDeactivate);
         QApplication::sendEvent(&f, &deactivate);
         QCOMPARE(Tones(t), std::pair(612, 1234));
-        QCOMPARE(t.center, 2222);
+        QCOMPARE(t.s.RxFrequency, 2222);
         QCOMPARE(t.s.TxFrequency, 612);
         QCOMPARE(t.s.TxFrequency2, 1234);
         // Leaving an edit commits too.
@@ -542,16 +542,20 @@ private slots:
         s.TxFrequency2 = 950;
         s.CharSizeItem = 3;
         s.Event = 1;
-        t.special = t.extra = t.noiseBlank = false;
-        t.processMode = 0;
-        t.logAmp = -25;
-        t.scaledB = 6;
+        t.s.RxExtended = t.s.TxExtended = t.s.Bounce = false;
+        t.s.Mode = 0;
+        t.s.OutputLevel = -25;
+        t.s.InputLevel = 6;
         TParamForm f(t);
-        QVERIFY(t.binaural && t.display2);
+        t.EnterStoredMode(f);
+        // Units, capitals and prosigns stay as stored: the main window shows
+        // the settings in force from the start.
+        QVERIFY(t.binaural && t.s.DisplayPros);
         QCOMPARE(Tones(t), std::pair(700, 950));
-        QCOMPARE(t.speedDisplayCalls, 1);
+        QCOMPARE(t.Changes(&TSettings::WpM, true), 0);
         QCOMPARE(t.charSize, 24);
-        QCOMPARE(t.allCapsCalls, 1);
+        QCOMPARE(t.Changes(&TSettings::AllCaps, true), 0);
+        QVERIFY(t.s.WpM && t.s.AllCaps);
         QVERIFY(!f.CheckBoxPattern()->isChecked());
         QCOMPARE(t.events, 4);
         QCOMPARE(t.modeCalls, std::vector<int>{0});
@@ -559,20 +563,18 @@ private slots:
             QCOMPARE(g->ItemIndex(), 0);
         QCOMPARE(f.OutputLevelText()->text(), QString("- 25 dB"));
         QCOMPARE(f.GainText()->text(), QString("+  6 dB"));
-        QCOMPARE(t.logAmp, -25);
-        QCOMPARE(t.scaledB, 6);
+        QCOMPARE(t.s.OutputLevel, -25);
+        QCOMPARE(t.s.InputLevel, 6);
         QVERIFY(!f.isVisible());
-        TSettings saved;
-        f.SaveToSettings(saved);
-        QCOMPARE(saved.CharSizeItem, 3);
-        QCOMPARE(saved.Event, 1);
-        QVERIFY(!saved.ShPatt);
+        QCOMPARE(t.s.CharSizeItem, 3);
+        QCOMPARE(t.s.Event, 1);
+        QVERIFY(!t.s.ShPatt);
 
         // Defaults: handlers of unchanged design values do not run.
         FakeTarget d;
         TParamForm g(d);
-        QCOMPARE(d.speedDisplayCalls, 0);
-        QCOMPARE(d.allCapsCalls, 0);
+        QCOMPARE(d.Changes(&TSettings::WpM, false), 0);
+        QCOMPARE(d.Changes(&TSettings::AllCaps, false), 0);
         QCOMPARE(d.charSize, 12);
         QCOMPARE(d.events, 2);
         QCOMPARE(g.RXInputGroup()->Count(), 3);
@@ -583,6 +585,8 @@ private slots:
         FakeTarget t;
         t.s.RXInput = 3;
         TParamForm f(t);
+        QVERIFY(t.modeCalls.empty());  // the window shows the mode, the session enters it
+        t.EnterStoredMode(f);
         QCOMPARE(f.RXInputGroup()->Count(), 4);
         QCOMPARE(f.RXInputGroup()->Button(3)->text(), QString("File"));
         QCOMPARE(t.modeCalls, std::vector<int>{3});
@@ -598,7 +602,9 @@ private slots:
         c.s.RXInput = 3;
         c.failModes = {3};
         TParamForm g(c);
-        QCOMPARE(c.modeCalls, (std::vector<int>{3, 0}));
+        c.EnterStoredMode(g);
+        // The failed switch itself leaves Keybd/Mouse in force: nothing more is asked.
+        QCOMPARE(c.modeCalls, std::vector<int>{3});
         QCOMPARE(c.mode, 0);
         QCOMPARE(g.RXInputGroup()->ItemIndex(), 0);
         QVERIFY(!g.Timer1Active() && g.FlashCheckBox()->isEnabled());
@@ -616,6 +622,7 @@ private slots:
         FakeTarget t;
         t.s.RXInput = 1;
         TParamForm f(t);
+        t.EnterStoredMode(f);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QVERIFY(f.Timer1Active());
@@ -651,18 +658,18 @@ private slots:
             box->click();
             QCOMPARE(t.s.*field, !before);
         }
-        QVERIFY(t.display2 && !t.showPattern);
-        QCOMPARE(t.allCapsCalls, 1);
+        QVERIFY(t.s.DisplayPros && !t.s.ShPatt);
+        QCOMPARE(t.Changes(&TSettings::AllCaps, false), 1);
         f.SpeedDisplayGroup()->Button(1)->click();
         QVERIFY(t.s.WpM);
-        QCOMPARE(t.speedDisplayCalls, 1);
+        QCOMPARE(t.Changes(&TSettings::WpM, false), 1);
         for (const auto& [index, points] : {std::pair{6, 48}, std::pair{-1, 12}}) {
             f.CharSizeBox()->setCurrentIndex(index);
             f.CharSizeBoxChange();
             QCOMPARE(t.charSize, points);
         }
         for (TRadioGroup* g : {f.RXCharGroup(), f.TXCharGroup(), f.BounceGroup()}) g->Button(0)->click();
-        QVERIFY(!t.special && !t.extra && !t.noiseBlank);
+        QVERIFY(!t.s.RxExtended && !t.s.TxExtended && !t.s.Bounce);
     }
 
     void screenshotAtDesignSize() {

@@ -10,7 +10,7 @@
 
 #include "analysis/CWDecode.h"
 #include "analysis/Calculat.h"
-#include "app/SampleSources.h"
+#include "session/SampleSources.h"
 #include "devices/QtClock.h"
 
 #include <QProcess>

@@ -2,7 +2,7 @@
 // RTS/DTR on entering and leaving, a port that fails or vanishes mid-key.
 
 #include "FakeSerialLines.h"
-#include "app/SerialKeySource.h"
+#include "session/SerialKeySource.h"
 
 #include <gtest/gtest.h>
 

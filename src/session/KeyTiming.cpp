@@ -1,4 +1,4 @@
-#include "app/KeyTiming.h"
+#include "session/KeyTiming.h"
 
 void TKeyTiming::Reset()
 {

@@ -6,7 +6,7 @@
 // that fails or vanishes ends the mode with a message. Plain C++: the port
 // is behind ISerialLines, so the tests drive it with a fake.
 
-#include "app/KeySource.h"
+#include "session/KeySource.h"
 #include "devices/ComRtsDtrX.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "app/SerialKeySource.h"
+#include "session/SerialKeySource.h"
 
 TSerialKeySource::TSerialKeySource(ISerialLines& lines) : NowMs(&TComRTSDTRX::MonotonicMs), lines_(lines)
 {

@@ -7,8 +7,8 @@
 // plugs in through IKeySource; the keyboard and mouse are the source of
 // Keybd/Mouse mode. No widgets: tests drive it without a window.
 
-#include "app/KeySource.h"
-#include "app/KeyTiming.h"
+#include "session/KeySource.h"
+#include "session/KeyTiming.h"
 #include "session/IambicKeyer.h"
 
 #include <array>

@@ -1,7 +1,7 @@
-#include "app/Sending.h"
+#include "session/Sending.h"
 
 #include "analysis/Calculat.h"
-#include "app/KeySource.h"
+#include "session/KeySource.h"
 #include "morse/CWout.h"
 
 namespace {

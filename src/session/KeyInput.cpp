@@ -1,7 +1,7 @@
-#include "app/KeyInput.h"
+#include "session/KeyInput.h"
 
 #include "analysis/Calculat.h"
-#include "app/Sending.h"
+#include "session/Sending.h"
 #include "morse/CWout.h"
 #include "settings/Settings.h"
 
