@@ -3,30 +3,56 @@
 #include "session/KeyInput.h"
 #include "settings/KeyNames.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 
-TKeyMapping::TKeyMapping(const IClock& clock, ITimerFactory& timers, TKeyboardMouseSource& source,
-                         QObject* parent)
-    : QObject(parent), keyer_(clock, timers), source_(source)
+#include <algorithm>
+
+TKeyMapping::TKeyMapping(TKeyboardMouseSource& source, const QWidget* mainWindow, QObject* parent)
+    : QObject(parent), source_(source), mainWindow_(mainWindow)
 {
     keys_ = ResolveKeys(TSettings{});
     OnStraightKey = [this](bool down, uint64_t ts) { source_.Key(down, ts); };
     OnPaddle = [this](bool dit, bool down) { source_.Paddle(dit, down); };
 }
 
-void TKeyMapping::Apply(const TSettings& s, int targetCpm, std::vector<std::string>* messages)
+void TKeyMapping::Apply(const TSettings& s, std::vector<std::string>* messages)
 {
-    keyer_.SetMode(s.Keyer);
-    keyer_.SetSwap(s.PaddleSwap);
-    keyer_.SetSpeed(targetCpm);
-    SetKeys(ResolveKeys(s, messages), s.Keyer != TIambicKeyer::Straight);
-    source_.SetKeyer(s.Keyer != TIambicKeyer::Straight ? &keyer_ : nullptr);
+    SetKeys(ResolveKeys(s, messages), s.Keyer != 0);
 }
 
 void TKeyMapping::SetKeys(const TKeyMap& keys, bool keyer)
 {
     keys_ = keys;
     keyerOn_ = keyer;
+    held_.clear();
+}
+
+bool TKeyMapping::EditsText(const QObject* watched, const QKeyEvent* k) const
+{
+    switch (k->key()) {
+    case Qt::Key_Control:
+    case Qt::Key_Shift:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+        return false;  // a modifier alone edits nothing
+    default: break;
+    }
+    const auto* w = static_cast<const QWidget*>(watched);
+    if (w->window() == mainWindow_)
+        return false;
+    if (qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+        qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w))
+        return true;
+    const auto* combo = qobject_cast<const QComboBox*>(w);
+    return combo && combo->isEditable();
 }
 
 uint32_t TKeyMapping::KeySymOf(const QKeyEvent* e)
@@ -70,17 +96,23 @@ bool TKeyMapping::eventFilter(QObject* watched, QEvent* e)
     if (sym == 0)
         return false;
     const bool down = e->type() == QEvent::KeyPress;
-    if (keyerOn_) {
-        if (sym != keys_.dit && sym != keys_.dah)
-            return false;
-        // A held key repeats as release/press pairs marked auto-repeat.
-        if (!k->isAutoRepeat() && OnPaddle)
-            OnPaddle(sym == keys_.dit, down);
-        return true;
-    }
-    if (sym != keys_.straight)
+    if (keyerOn_ ? sym != keys_.dit && sym != keys_.dah : sym != keys_.straight)
         return false;
-    if (!k->isAutoRepeat() && OnStraightKey)
+    const auto held = std::find(held_.begin(), held_.end(), sym);
+    if (held == held_.end() && EditsText(watched, k))
+        return false;
+    // A held key repeats as release/press pairs marked auto-repeat.
+    if (k->isAutoRepeat())
+        return true;
+    if (down && held == held_.end())
+        held_.push_back(sym);
+    else if (!down && held != held_.end())
+        held_.erase(held);
+    if (keyerOn_) {
+        if (OnPaddle)
+            OnPaddle(sym == keys_.dit, down);
+    } else if (OnStraightKey) {
         OnStraightKey(down, k->timestamp());
+    }
     return true;
 }

@@ -202,7 +202,7 @@ void TLogoAppForm::FormCreate()
     Sending().Wait = [this](int ms) { WaitEvents(ms); };
     commands_ = std::make_unique<TWindowCommands>(this, *session_, *boxes_, *timers_, soundIn_, fileDialogs_);
     // The keyboard's Morse keys in every window of the program.
-    keyMapping_ = std::make_unique<TKeyMapping>(*clock_, *timers_, KeyInput().KeyboardMouse());
+    keyMapping_ = std::make_unique<TKeyMapping>(KeyInput().KeyboardMouse(), this);
     qApp->installEventFilter(keyMapping_.get());
 
     // Settings.
@@ -227,7 +227,7 @@ void TLogoAppForm::FormCreate()
     // The stored settings take effect once, through the session.
     const std::string soundOff = session_->Start(stored);
     std::vector<std::string> keyMessages;
-    keyMapping_->Apply(Settings(), Settings().TargetSpeed, &keyMessages);
+    keyMapping_->Apply(Settings(), &keyMessages);
     for (const std::string& m : keyMessages)
         ShowStatus(m);
     SpeedUpDown->SetPosition(Settings().TargetSpeed);
@@ -363,10 +363,13 @@ void TLogoAppForm::SettingsApplied(const TSettings& before, const TSettings& now
         SpeedDisplayChanged();
     if (before.ShPatt != now.ShPatt)
         PaintBox1->SetShowGreen(now.ShPatt);
-    if (keyMapping_ && (before.TargetSpeed != now.TargetSpeed || before.Keyer != now.Keyer ||
-                        before.PaddleSwap != now.PaddleSwap || before.StraightKey != now.StraightKey ||
-                        before.PaddleDit != now.PaddleDit || before.PaddleDah != now.PaddleDah))
-        keyMapping_->Apply(now, now.TargetSpeed);
+    if (keyMapping_ && (before.Keyer != now.Keyer || before.StraightKey != now.StraightKey ||
+                        before.PaddleDit != now.PaddleDit || before.PaddleDah != now.PaddleDah)) {
+        std::vector<std::string> keyMessages;
+        keyMapping_->Apply(now, &keyMessages);
+        for (const std::string& m : keyMessages)
+            ShowStatus(m);
+    }
 }
 
 void TLogoAppForm::SetBinaural(bool on)

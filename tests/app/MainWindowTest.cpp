@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -261,6 +262,26 @@ private slots:
         QVERIFY(!w_->KeyIsDown());
         clock_->Advance(2000);
         QCOMPARE(w_->UpperPanel()->AccessibleText(), QString("a "));
+
+        // The default Right arrow keys in the main window but edits in the
+        // parameters window's edit fields; a press taken elsewhere is
+        // followed to its release, wherever the focus went.
+        Reset();
+        Create();
+        w_->ParamForm()->show();
+        auto* edit = w_->ParamForm()->findChild<QLineEdit*>("TXSlopeEdit");
+        QVERIFY(edit && edit->isEnabled());
+        edit->setText("1234");
+        edit->setCursorPosition(0);
+        SymKey(edit, QEvent::KeyPress, Qt::Key_Right, 0xff53, 3000);
+        SymKey(edit, QEvent::KeyRelease, Qt::Key_Right, 0xff53, 3010);
+        QCOMPARE(edit->cursorPosition(), 1);
+        QVERIFY(!w_->KeyIsDown());
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Right, 0xff53, 3100);
+        QVERIFY(w_->KeyIsDown());
+        SymKey(edit, QEvent::KeyRelease, Qt::Key_Right, 0xff53, 3200);
+        QVERIFY(!w_->KeyIsDown());
+        QCOMPARE(edit->cursorPosition(), 1);
     }
 
     void targetSpeedKeysAndWarning() {
