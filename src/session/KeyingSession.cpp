@@ -318,6 +318,8 @@ void KeyingSession::AttachSerialLines(ISerialLines& lines)
         const TSettings& s = settings_;
         return TSerialKeyConfig{s.RXComPort, s.Event, s.Invert, s.RTS, s.DTR};
     };
+    if (settings_.Keyer != TIambicKeyer::Straight)
+        serialSource_->SetKeyer(keyer_.get());
     keyInput_->SetSource(ComPort, serialSource_.get());
 }
 
