@@ -10,6 +10,7 @@ packages=(
   sox
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool
+  dbus at-spi2-core libglib2.0-bin
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin man-db
   pulseaudio pulseaudio-utils
   time

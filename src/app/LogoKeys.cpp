@@ -1,6 +1,7 @@
-// The main window's keyboard: the Morse key (Right arrow), the characters
+// The main window's keyboard: the characters
 // typed for sending and the hot keys, each routed to the unit that
-// handles it. The menu's own shortcuts are not here.
+// handles it. The Morse keys are TKeyMapping's; the menu's own shortcuts
+// are not here either.
 
 #include "app/LogoMain.h"
 
@@ -55,13 +56,7 @@ void TLogoAppForm::keyPressEvent(QKeyEvent* e)
 
 void TLogoAppForm::keyReleaseEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_Right) {
-        // The window system repeats a held key as release/press pairs
-        // marked auto-repeat; only the real release ends the mark.
-        if (!e->isAutoRepeat())
-            KeyInput().KeyboardMouse().Key(false, e->timestamp());
-        return;
-    }
+    // The Morse keys never get here: TKeyMapping takes them in every window.
     QMainWindow::keyReleaseEvent(e);
 }
 
@@ -74,10 +69,6 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
     const bool shift = mods == Qt::ShiftModifier;
     const bool shiftCtrl = mods == (Qt::ShiftModifier | Qt::ControlModifier);
 
-    if (key == Qt::Key_Right) {
-        KeyInput().KeyboardMouse().Key(true, e->timestamp());
-        return;
-    }
     if (Sending().Busy())
         return;
 

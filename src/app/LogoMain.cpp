@@ -2,6 +2,7 @@
 #include "app/ParamLink.h"
 #include "app/PracticeLink.h"
 
+#include "app/KeyMapping.h"
 #include "app/WindowCommands.h"
 #include "controls/CWHighlightLabel.h"
 #include "devices/QtClock.h"
@@ -16,6 +17,7 @@
 #include "windows/ShowUnit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -216,6 +218,9 @@ void TLogoAppForm::FormCreate()
     recorder_->OnError = [this](const std::string& m) { ShowStatus(m); };
     Sending().Wait = [this](int ms) { WaitEvents(ms); };
     commands_ = std::make_unique<TWindowCommands>(this, *session_, *boxes_, *timers_, soundIn_, fileDialogs_);
+    // The keyboard's Morse keys in every window of the program.
+    keyMapping_ = std::make_unique<TKeyMapping>(KeyInput().KeyboardMouse(), this);
+    qApp->installEventFilter(keyMapping_.get());
 
     // Settings.
     if (settingsFolder_.isEmpty())
@@ -238,6 +243,10 @@ void TLogoAppForm::FormCreate()
     }
     // The stored settings take effect once, through the session.
     const std::string soundOff = session_->Start(stored);
+    std::vector<std::string> keyMessages;
+    keyMapping_->Apply(Settings(), &keyMessages);
+    for (const std::string& m : keyMessages)
+        ShowStatus(m);
     SpeedUpDown->SetPosition(Settings().TargetSpeed);
     ShowSpeed();
     CWLabel1->SetAllCaps(Settings().AllCaps);
@@ -372,6 +381,13 @@ void TLogoAppForm::SettingsApplied(const TSettings& before, const TSettings& now
         SpeedDisplayChanged();
     if (before.ShPatt != now.ShPatt)
         PaintBox1->SetShowGreen(now.ShPatt);
+    if (keyMapping_ && (before.Keyer != now.Keyer || before.StraightKey != now.StraightKey ||
+                        before.PaddleDit != now.PaddleDit || before.PaddleDah != now.PaddleDah)) {
+        std::vector<std::string> keyMessages;
+        keyMapping_->Apply(now, &keyMessages);
+        for (const std::string& m : keyMessages)
+            ShowStatus(m);
+    }
 }
 
 void TLogoAppForm::ShowPracticeClick() { practiceLink_->Toggle(); }

@@ -38,6 +38,7 @@ class QToolButton;
 class TAboutBox;
 class TCWHighlightLabel;
 class TParamForm;
+class TKeyMapping;
 class TParamLink;
 class TPracticeForm;
 class TPracticeLink;
@@ -214,6 +215,7 @@ private:
     std::unique_ptr<KeyingSession> session_;
     std::unique_ptr<TSessionRecorder> recorder_;
     std::unique_ptr<TSerialInput> serialInput_;
+    std::unique_ptr<TKeyMapping> keyMapping_;
     std::unique_ptr<TWindowCommands> commands_;
 
     // Main-window fields.

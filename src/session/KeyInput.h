@@ -9,6 +9,7 @@
 
 #include "session/KeySource.h"
 #include "session/KeyTiming.h"
+#include "session/IambicKeyer.h"
 
 #include <array>
 #include <functional>
@@ -20,23 +21,60 @@ class TCWout;
 class TSending;
 struct TSettings;
 
-// The keyboard and mouse: the window hands it the Right-arrow key and the
+// The keyboard and mouse: the window hands it the straight key and the
 // left mouse button, and it passes them on while Keybd/Mouse mode runs.
+// With a keyer attached the paddle keys go through it instead, and the
+// straight key and mouse button rest (the keyer's stamps are on a scale of
+// their own).
 class TKeyboardMouseSource : public IKeySource {
 public:
     bool Open(std::string&) override { return true; }
-    void Start(IKeySink& sink) override { sink_ = &sink; }
-    void Close() override { sink_ = nullptr; }
+    void Start(IKeySink& sink) override
+    {
+        sink_ = &sink;
+        if (keyer_)
+            keyer_->OnKey = [this](bool down, uint64_t at) {
+                if (sink_)
+                    sink_->KeyChanged(down, at);
+            };
+    }
+    void Close() override
+    {
+        if (keyer_) {
+            keyer_->Stop();
+            keyer_->OnKey = nullptr;
+        }
+        sink_ = nullptr;
+    }
     bool KeyedSidetone() const override { return true; }
     // The key went down or up; timestampMs from the input event (0 = none).
     void Key(bool down, uint64_t timestampMs)
     {
-        if (sink_)
+        if (sink_ && !keyer_)
             sink_->KeyChanged(down, timestampMs);
     }
+    // A paddle key went down or up (with a keyer attached).
+    void Paddle(bool dit, bool down)
+    {
+        if (sink_ && keyer_)
+            keyer_->Paddle(dit, down);
+    }
+    // The keyer the paddles go through; null = straight key.
+    void SetKeyer(TIambicKeyer* keyer)
+    {
+        if (keyer == keyer_)
+            return;
+        IKeySink* sink = sink_;
+        Close();
+        keyer_ = keyer;
+        if (sink)
+            Start(*sink);
+    }
+    TIambicKeyer* Keyer() const { return keyer_; }
 
 private:
     IKeySink* sink_ = nullptr;
+    TIambicKeyer* keyer_ = nullptr;
 };
 
 // A mode without its device in this build: opening fails with a message

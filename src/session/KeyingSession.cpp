@@ -48,6 +48,8 @@ KeyingSession::KeyingSession(IClock& clock, ITimerFactory& timers, ISoundOut* so
     cwout_.SetLogAmplitude(-10);
     cwout_.OnSpeedChanged = [this](int32_t cpm) {
         settings_.TargetSpeed = cpm;
+        if (keyer_)
+            keyer_->SetSpeed(cpm);
         Each([cpm](ISessionListener* l) { l->TargetSpeedChanged(cpm); });
     };
 
@@ -57,6 +59,7 @@ KeyingSession::KeyingSession(IClock& clock, ITimerFactory& timers, ISoundOut* so
     }
     sending_ = std::make_unique<TSending>(cwout_, *calculat_, soundOut_, settings_, *view);
     keyInput_ = std::make_unique<TKeyInput>(*calculat_, cwout_, *sending_, settings_, clock);
+    keyer_ = std::make_unique<TIambicKeyer>(clock, timers);
     sending_->InputMode = [this] { return keyInput_->InputMode(); };
     sending_->InputPaused = [this] { return keyInput_->Paused(); };
     keyInput_->OnMessage = [this](const std::string& m) { Notify(m); };
@@ -94,6 +97,7 @@ KeyingSession::~KeyingSession()
     keyInput_->SetSource(SoundInput, nullptr);
     listeners_.clear();
     cwout_.OnSpeedChanged = nullptr;
+    keyInput_->KeyboardMouse().SetKeyer(nullptr);
     keyInput_->OnModeChanged = nullptr;
     keyInput_->OnPausedChanged = nullptr;
     keyInput_->OnMessage = nullptr;
@@ -175,6 +179,8 @@ void KeyingSession::ApplyChanges(const TSettings& before, bool all)
         calculat_->SetTempo(cwout_.Speed());
         s.TargetSpeed = cwout_.Speed();
     }
+    if (differs(&TSettings::TargetSpeed) || differs(&TSettings::Keyer) || differs(&TSettings::PaddleSwap))
+        ApplyKeyer();
     if (differs(&TSettings::Binaural) && started_) {
         // Channels and tones; the side-tone gate closes.
         sending_->SetBinaural(s.Binaural);
@@ -254,6 +260,22 @@ void KeyingSession::SetTargetSpeed(int cpm)
     cwout_.SetSpeed(cpm);
     calculat_->SetTempo(cwout_.Speed());
     settings_.TargetSpeed = cwout_.Speed();
+    ApplyKeyer();
+}
+
+void KeyingSession::ApplyKeyer()
+{
+    const TSettings& s = settings_;
+    if (s.Keyer < TIambicKeyer::Straight || s.Keyer > TIambicKeyer::IambicB)
+        settings_.Keyer = TIambicKeyer::Straight;
+    // The keyer forms its elements at the target speed.
+    keyer_->SetMode(s.Keyer);
+    keyer_->SetSwap(s.PaddleSwap);
+    keyer_->SetSpeed(cwout_.Speed());
+    TIambicKeyer* keyer = s.Keyer != TIambicKeyer::Straight ? keyer_.get() : nullptr;
+    keyInput_->KeyboardMouse().SetKeyer(keyer);
+    if (serialSource_)
+        serialSource_->SetKeyer(keyer);
 }
 
 void KeyingSession::ClearDecoded()
@@ -337,6 +359,8 @@ void KeyingSession::AttachSerialLines(ISerialLines& lines)
         const TSettings& s = settings_;
         return TSerialKeyConfig{s.RXComPort, s.Event, s.Invert, s.RTS, s.DTR};
     };
+    if (settings_.Keyer != TIambicKeyer::Straight)
+        serialSource_->SetKeyer(keyer_.get());
     keyInput_->SetSource(ComPort, serialSource_.get());
 }
 

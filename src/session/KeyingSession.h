@@ -1,7 +1,7 @@
 #pragma once
 // The keying session: owns the working parts of the program (analyser,
-// decoder, timing statistics, generator, sending and replay, key input and
-// the serial key source and the two sample sources) and the settings in
+// decoder, timing statistics, generator, sending and replay, key input,
+// the iambic keyer, the serial key source and the two sample sources) and the settings in
 // force. A settings value is
 // applied as a whole: what differs from the settings in force is changed,
 // and the value held is what gets saved. What happens is reported to any
@@ -16,6 +16,7 @@
 #include "devices/SoundDevices.h"
 #include "devices/Timer.h"
 #include "morse/CWout.h"
+#include "session/IambicKeyer.h"
 #include "devices/fileIn.h"
 #include "session/KeyInput.h"
 #include "session/SampleSources.h"
@@ -145,6 +146,9 @@ public:
     const TSending& Sending() const { return *sending_; }
     TKeyInput& KeyInput() { return *keyInput_; }
     const TKeyInput& KeyInput() const { return *keyInput_; }
+    // The iambic keyer; with [Keys] Keyer on, the keyboard's paddle keys
+    // and the serial port's paddle lines go through it.
+    TIambicKeyer& Keyer() { return *keyer_; }
     ISoundOut* SoundOut() const { return soundOut_; }
 
     // ICalcOwner
@@ -155,6 +159,8 @@ public:
 
 private:
     void ApplyChanges(const TSettings& before, bool all);
+    // The keyer's mode, swap and speed, and the sources it sits behind.
+    void ApplyKeyer();
     void NewPattern(uint32_t data, bool bl, bool en);
     void ModeMayHaveChanged();
     void KeyAt(uint64_t ms, bool down);
@@ -172,6 +178,7 @@ private:
     std::unique_ptr<ISendingView> ownView_;
     std::unique_ptr<TSending> sending_;
     std::unique_ptr<TKeyInput> keyInput_;
+    std::unique_ptr<TIambicKeyer> keyer_;
     std::unique_ptr<TSerialKeySource> serialSource_;
     ITimerFactory& timers_;
     std::unique_ptr<TfileIn> fileIn_;

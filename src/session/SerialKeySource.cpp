@@ -1,9 +1,11 @@
 #include "session/SerialKeySource.h"
 
+#include "session/IambicKeyer.h"
+
 TSerialKeySource::TSerialKeySource(ISerialLines& lines) : NowMs(&TComRTSDTRX::MonotonicMs), lines_(lines)
 {
-    lines_.OnCts = [this](bool on, uint64_t t) { LineChanged(on, t); };
-    lines_.OnDsr = [this](bool on, uint64_t t) { LineChanged(on, t); };
+    lines_.OnCts = [this](bool on, uint64_t t) { LineChanged(true, on, t); };
+    lines_.OnDsr = [this](bool on, uint64_t t) { LineChanged(false, on, t); };
     lines_.OnLost = [this](const std::string& message) { End(message); };
 }
 
@@ -31,7 +33,7 @@ bool TSerialKeySource::Open(std::string& error)
         Config = ReadConfig();
     const std::string failed = "Error: cannot open ComPort COM" + std::to_string(Config.Port);
     lines_.SetPortNumber(Config.Port);
-    lines_.SetMonitorEvents(EventsFor(Config.Event));
+    lines_.SetMonitorEvents(EventsFor(keyer_ ? 2 : Config.Event));
     std::string detail;
     bool ok = false;
     try {
@@ -65,7 +67,39 @@ void TSerialKeySource::Start(IKeySink& sink)
     }
     if (!open_) return;
     sink_ = &sink;
+    AttachKeyer();
     lines_.StartMonitor();
+}
+
+void TSerialKeySource::SetKeyer(TIambicKeyer* keyer)
+{
+    if (keyer == keyer_)
+        return;
+    DetachKeyer();
+    keyer_ = keyer;
+    if (!open_)
+        return;
+    // Both lines are watched for paddles, the chosen one for a straight key.
+    lines_.SetMonitorEvents(EventsFor(keyer_ ? 2 : Config.Event));
+    AttachKeyer();
+}
+
+void TSerialKeySource::AttachKeyer()
+{
+    if (keyer_ && sink_)
+        keyer_->OnKey = [this](bool down, uint64_t at) {
+            keyDown_ = down;
+            if (sink_)
+                sink_->KeyChanged(down, at);
+        };
+}
+
+void TSerialKeySource::DetachKeyer()
+{
+    if (!keyer_)
+        return;
+    keyer_->Stop();
+    keyer_->OnKey = nullptr;
 }
 
 void TSerialKeySource::Close()
@@ -73,6 +107,7 @@ void TSerialKeySource::Close()
     lostBeforeStart_ = false;
     if (!open_) return;
     open_ = false;
+    DetachKeyer();
     sink_ = nullptr;
     lines_.StopMonitor();
     // Leave the lines off: a key supplied from RTS or DTR goes dead.
@@ -85,12 +120,17 @@ void TSerialKeySource::Close()
     lines_.Close();
 }
 
-void TSerialKeySource::LineChanged(bool on, uint64_t stampMs)
+void TSerialKeySource::LineChanged(bool cts, bool on, uint64_t stampMs)
 {
     if (!open_ || !sink_) return;
     if (ReadConfig)
         Config.Invert = ReadConfig().Invert;
     const bool down = Config.Invert ? on : !on;
+    if (keyer_) {
+        // The keyer times the elements; the line's stamp does not matter.
+        keyer_->Paddle(cts, down);
+        return;
+    }
     keyDown_ = down;
     sink_->KeyChanged(down, stampMs);
 }
@@ -106,7 +146,9 @@ void TSerialKeySource::End(const std::string& detail)
     if (!open_) return;
     IKeySink* sink = sink_;
     // A key held when the port went: its mark ends now, so what was keyed
-    // up to here stays whole.
+    // up to here stays whole (a keyer ends its own, on its own scale).
+    if (keyer_)
+        keyer_->Stop();
     if (sink && keyDown_) sink->KeyChanged(false, NowMs());
     keyDown_ = false;
     Close();

@@ -2,7 +2,9 @@
 // The key source of COM Port mode: a straight key on the CTS and/or DSR
 // line of a serial port. Opening the mode opens the port and drives RTS and
 // DTR to the chosen levels (one of them can feed the key); each line change
-// becomes a key transition stamped with the moment the line changed. A port
+// becomes a key transition stamped with the moment the line changed. With
+// the keyer on, the lines are two paddles instead (dit on CTS, dah on DSR,
+// Invert on both) and the keyer keys. A port
 // that fails or vanishes ends the mode with a message. Plain C++: the port
 // is behind ISerialLines, so the tests drive it with a fake.
 
@@ -20,6 +22,8 @@ struct TSerialKeyConfig {
     bool Rts = false;     // levels driven while the mode runs
     bool Dtr = true;
 };
+
+class TIambicKeyer;
 
 class TSerialKeySource : public IKeySource {
 public:
@@ -42,17 +46,24 @@ public:
     void Close() override;
     bool KeyedSidetone() const override { return true; }
 
+    // The keyer the paddle lines go through; null = a straight key on the
+    // chosen line.
+    void SetKeyer(TIambicKeyer* keyer);
+
     bool IsOpen() const { return open_; }
     // The serial ports were detected again: ends the mode when its device is gone.
     void PortsChanged();
 
 private:
-    void LineChanged(bool on, uint64_t stampMs);
+    void LineChanged(bool cts, bool on, uint64_t stampMs);
+    void AttachKeyer();
+    void DetachKeyer();
     void End(const std::string& detail);
     std::string LostMessage(const std::string& detail) const;
 
     ISerialLines& lines_;
     IKeySink* sink_ = nullptr;
+    TIambicKeyer* keyer_ = nullptr;
     bool open_ = false;
     bool keyDown_ = false;  // the last state handed to the sink
     bool lostBeforeStart_ = false;

@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include "settings/KeyNames.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <pwd.h>
@@ -112,6 +114,29 @@ void LoadSettings(const IniFile& ini, TSettings& s, const std::string& folder, i
     s.ShCutsLeft = ini.GetInt("Form", "ShCutsLeft", s.Left);
     s.InitMax = ini.GetBool("Form", "InitMax", false);
     s.Record = ini.GetBool("Practice", "Record", true);
+    s.StraightKey = ini.GetString("Keys", "StraightKey", "Right");
+    s.Keyer = Index(ini.GetInt("Keys", "Keyer", 0), 3, 0);
+    s.PaddleDit = ini.GetString("Keys", "PaddleDit", "Control_L");
+    s.PaddleDah = ini.GetString("Keys", "PaddleDah", "Control_R");
+    s.PaddleSwap = ini.GetBool("Keys", "PaddleSwap", false);
+}
+
+TKeyMap ResolveKeys(const TSettings& s, std::vector<std::string>* messages) {
+    auto resolve = [messages](const std::string& name, const char* key, const char* def) {
+        uint32_t sym = KeySymFromName(name);
+        if (sym == 0) {
+            if (messages)
+                messages->push_back(std::string("Unknown key \"") + name + "\" for " + key + " in [Keys]: " +
+                                    def + " is used");
+            sym = KeySymFromName(def);
+        }
+        return sym;
+    };
+    TKeyMap m;
+    m.straight = resolve(s.StraightKey, "StraightKey", "Right");
+    m.dit = resolve(s.PaddleDit, "PaddleDit", "Control_L");
+    m.dah = resolve(s.PaddleDah, "PaddleDah", "Control_R");
+    return m;
 }
 
 void SaveSettings(IniFile& ini, const TSettings& s, const TSettingsInfo& info) {
@@ -196,6 +221,11 @@ void SaveSettings(IniFile& ini, const TSettings& s, const TSettingsInfo& info) {
     ini.WriteBool("Form", "InitMax", s.InitMax);
     // Last, so that the sections of older files keep their order.
     ini.WriteBool("Practice", "Record", s.Record);
+    ini.WriteString("Keys", "StraightKey", s.StraightKey);
+    ini.WriteInt("Keys", "Keyer", s.Keyer);
+    ini.WriteString("Keys", "PaddleDit", s.PaddleDit);
+    ini.WriteString("Keys", "PaddleDah", s.PaddleDah);
+    ini.WriteBool("Keys", "PaddleSwap", s.PaddleSwap);
 }
 
 bool LoadSettingsFile(const std::string& folder, TSettings& s, int screenWidth, int screenHeight,

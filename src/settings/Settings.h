@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct TSettings {
     // Main
@@ -68,7 +69,21 @@ struct TSettings {
     bool InitMax = false;      // main window maximised
     // Practice
     bool Record = true;        // keep a record of every session
+    // Keys: key names as the file gives them (KeyNames.h); a name the table
+    // does not know is kept as written, and the default key is used.
+    std::string StraightKey = "Right";
+    int32_t Keyer = 0;         // 0 straight key, 1 iambic A, 2 iambic B
+    std::string PaddleDit = "Control_L";
+    std::string PaddleDah = "Control_R";
+    bool PaddleSwap = false;
 };
+
+// The keyboard keys in force (key-symbol values): a name the table does not
+// know gives the default key and a message naming the value and the key used.
+struct TKeyMap {
+    uint32_t straight = 0, dit = 0, dah = 0;
+};
+TKeyMap ResolveKeys(const TSettings& s, std::vector<std::string>* messages = nullptr);
 
 // Written into the file's Info/Name and Main/Version lines.
 struct TSettingsInfo {

@@ -1,4 +1,5 @@
 #include "windows/ParamUnit.h"
+#include "windows/ParamKeys.h"
 
 #include "controls/LumoProgressBar.h"
 #include "controls/NumEdit.h"
@@ -86,8 +87,9 @@ TParamForm::TParamForm(IParamTarget& target, QWidget* parent) : QWidget(parent, 
     setWindowTitle(QStringLiteral("Set Orvo Tapmeter Parameters"));
     setFixedWidth(740);
     setMinimumHeight(150);
-    setMaximumHeight(705);
-    resize(740, 705);
+    // Room for the "Key" group below the others.
+    setMaximumHeight(775);
+    resize(740, 775);
     Timer1_ = new QTimer(this);
     Timer1_->setInterval(50);
     connect(Timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
@@ -304,6 +306,7 @@ void TParamForm::BuildLayout() {
     grid->addWidget(output, 0, 1);
     grid->addWidget(com, 1, 0);
     grid->addWidget(display, 1, 1);
+    grid->addWidget(new TParamKeys(target_), 2, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     auto* scroll = new QScrollArea;

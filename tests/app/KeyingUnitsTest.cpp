@@ -536,3 +536,42 @@ TEST(KeyingSessionTest, RecordKeepsEveryModesKeying)
     opt.speed = 60;
     EXPECT_EQ(orvo::AnalyzeKeys(events, opt).text, "e\rparis\r");
 }
+
+// [Keys] Keyer puts the session's keyer behind the keyboard's paddle keys,
+// at the target speed in force (also when the keys change it), swap as set;
+// Keyer=0 takes it out again.
+TEST(KeyingSessionTest, KeyerFollowsTheSettingsAndTheTargetSpeed)
+{
+    ManualClock clock;
+    KeyingSession session(clock, clock, nullptr);
+    TKeyboardMouseSource& keys = session.KeyInput().KeyboardMouse();
+    EXPECT_EQ(keys.Keyer(), nullptr);
+    TSettings s = session.Settings();
+    s.Keyer = 2;
+    s.PaddleSwap = true;
+    s.TargetSpeed = 60;
+    session.Apply(s);
+    ASSERT_EQ(keys.Keyer(), &session.Keyer());
+    EXPECT_TRUE(session.Keyer().ModeB());
+    EXPECT_TRUE(session.Keyer().Swap());
+    EXPECT_EQ(session.Keyer().DotMs(), 100u);
+    session.SetTargetSpeed(120);
+    EXPECT_EQ(session.Keyer().DotMs(), 50u);
+
+    // A paddle keys through it in Keybd/Mouse mode; the straight key rests.
+    ASSERT_TRUE(session.SetInputMode(KeybdMouse));
+    keys.Key(true, 10);
+    EXPECT_FALSE(session.KeyInput().KeyIsDown());
+    keys.Paddle(true, true);
+    EXPECT_TRUE(session.KeyInput().KeyIsDown());
+    keys.Paddle(true, false);
+    clock.Advance(150);  // the dash (swapped) is three dots of 50 ms
+    EXPECT_FALSE(session.KeyInput().KeyIsDown());
+
+    s = session.Settings();
+    s.Keyer = 0;
+    session.Apply(s);
+    EXPECT_EQ(keys.Keyer(), nullptr);
+    keys.Key(true, 1000);
+    EXPECT_TRUE(session.KeyInput().KeyIsDown());
+}

@@ -24,6 +24,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -223,6 +224,76 @@ private slots:
         Key(QEvent::KeyPress, Qt::Key_Right, {}, 5120);
         QCOMPARE(c.PendingElement(1), 60u);
         QCOMPARE(c.PendingElement(2), 60u);
+    }
+
+    // A key as the X server reports it: its key symbol tells Left and Right Ctrl apart.
+    void SymKey(QObject* to, QEvent::Type type, int key, quint32 sym, uint64_t stamp) {
+        QKeyEvent e(type, key, key == Qt::Key_Control ? Qt::ControlModifier : Qt::NoModifier, 0, sym, 0);
+        e.setTimestamp(stamp);
+        QApplication::sendEvent(to, &e);
+    }
+
+    void keysFromSettingsInEveryWindow() {
+        // Left Ctrl as the straight key, in the main window and in the
+        // timing window; the Right arrow no longer keys.
+        Create("[Keys]\r\nStraightKey=Control_L\r\n");
+        TCalculat& c = w_->Calculat1();
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Right, 0xff53, 900);
+        QVERIFY(!w_->KeyIsDown());
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Control, 0xffe3, 1000);
+        QVERIFY(w_->KeyIsDown());
+        SymKey(w_->ShowForm(), QEvent::KeyRelease, Qt::Key_Control, 0xffe3, 1090);
+        QVERIFY(!w_->KeyIsDown());
+        SymKey(w_->ShowForm(), QEvent::KeyPress, Qt::Key_Control, 0xffe4, 1200);  // Right Ctrl: not the key
+        QVERIFY(!w_->KeyIsDown());
+        QCOMPARE(c.PendingCount(), 2);
+        QCOMPARE(c.PendingElement(1), 90u);
+
+        // Iambic A on the Ctrl keys: a tap of each forms a dot and a dash of
+        // exactly one and three dots at the target speed, whatever the press length.
+        Reset();
+        Create("[Keys]\r\nKeyer=1\r\n");
+        TCalculat& k = w_->Calculat1();
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Control, 0xffe3, 1000);
+        QVERIFY(w_->KeyIsDown());
+        SymKey(w_.get(), QEvent::KeyRelease, Qt::Key_Control, 0xffe3, 1020);
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Control, 0xffe4, 1050);
+        SymKey(w_.get(), QEvent::KeyRelease, Qt::Key_Control, 0xffe4, 1070);
+        clock_->Advance(99);
+        QVERIFY(w_->KeyIsDown());
+        clock_->Advance(1);
+        QVERIFY(!w_->KeyIsDown());
+        clock_->Advance(100);
+        QVERIFY(w_->KeyIsDown());  // the remembered dash, one dot later
+        clock_->Advance(300);
+        QVERIFY(!w_->KeyIsDown());
+        QCOMPARE(k.PendingCount(), 4);
+        for (auto [i, ms] : {std::pair{1, 100u}, {2, 100u}, {3, 300u}}) QCOMPARE(k.PendingElement(i), ms);
+        // The Right arrow rests while the keyer is on.
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Right, 0xff53, 2000);
+        QVERIFY(!w_->KeyIsDown());
+        clock_->Advance(2000);
+        QCOMPARE(w_->UpperPanel()->AccessibleText(), QString("a "));
+
+        // The default Right arrow keys in the main window but edits in the
+        // parameters window's edit fields; a press taken elsewhere is
+        // followed to its release, wherever the focus went.
+        Reset();
+        Create();
+        w_->ParamForm()->show();
+        auto* edit = w_->ParamForm()->findChild<QLineEdit*>("TXSlopeEdit");
+        QVERIFY(edit && edit->isEnabled());
+        edit->setText("1234");
+        edit->setCursorPosition(0);
+        SymKey(edit, QEvent::KeyPress, Qt::Key_Right, 0xff53, 3000);
+        SymKey(edit, QEvent::KeyRelease, Qt::Key_Right, 0xff53, 3010);
+        QCOMPARE(edit->cursorPosition(), 1);
+        QVERIFY(!w_->KeyIsDown());
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Right, 0xff53, 3100);
+        QVERIFY(w_->KeyIsDown());
+        SymKey(edit, QEvent::KeyRelease, Qt::Key_Right, 0xff53, 3200);
+        QVERIFY(!w_->KeyIsDown());
+        QCOMPARE(edit->cursorPosition(), 1);
     }
 
     void targetSpeedKeysAndWarning() {

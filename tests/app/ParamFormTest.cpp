@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -685,6 +686,49 @@ private slots:
         QVERIFY(!t.s.RxExtended && !t.s.TxExtended && !t.s.Bounce);
     }
 
+    void keyGroup() {
+        // Every control of the "Key" group hands the settings back at once;
+        // a key name the table does not know keeps the key in force.
+        FakeTarget t;
+        t.s.PaddleDah = "space";
+        TParamForm f(t);
+        auto* g = f.findChild<QGroupBox*>("KeyGroupBox");
+        QVERIFY(g && g->title() == "Key");
+        auto* keyer = g->findChild<TRadioGroup*>("KeyerGroup");
+        auto* straight = g->findChild<QComboBox*>("StraightKeyBox");
+        auto* dit = g->findChild<QComboBox*>("PaddleDitBox");
+        auto* dah = g->findChild<QComboBox*>("PaddleDahBox");
+        auto* swap = g->findChild<QCheckBox*>("SwapPaddlesBox");
+        QVERIFY(keyer && straight && dit && dah && swap);
+        QCOMPARE(keyer->ItemIndex(), 0);
+        QCOMPARE(straight->currentText(), QString("Right"));
+        QCOMPARE(dah->currentText(), QString("space"));
+        QVERIFY(straight->isEnabled() && !dit->isEnabled() && !swap->isEnabled());
+
+        straight->setCurrentIndex(straight->findText("Control_L"));
+        emit straight->activated(straight->currentIndex());
+        QCOMPARE(t.s.StraightKey, std::string("Control_L"));
+        keyer->Button(2)->click();
+        QCOMPARE(t.s.Keyer, 2);
+        QVERIFY(!straight->isEnabled() && dit->isEnabled() && swap->isEnabled());
+        swap->click();
+        QVERIFY(t.s.PaddleSwap);
+        dit->lineEdit()->setText("Control_R");
+        emit dit->lineEdit()->editingFinished();
+        QCOMPARE(t.s.PaddleDit, std::string("Control_R"));
+        QCOMPARE(t.s.PaddleDah, std::string("space"));
+
+        dah->lineEdit()->setText("Hyperdrive");
+        emit dah->lineEdit()->editingFinished();
+        QCOMPARE(t.s.PaddleDah, std::string("space"));
+        QCOMPARE(dah->currentText(), QString("space"));
+        QVERIFY(t.status.last().contains("Hyperdrive"));
+        QCOMPARE(t.s.Keyer, 2);
+        QVERIFY(t.s.PaddleSwap);
+        keyer->Button(0)->click();
+        QCOMPARE(t.s.Keyer, 0);
+    }
+
     void screenshotAtDesignSize() {
         FakeTarget t;
         t.ports = {"ttyS0", "ttyUSB0"};
@@ -692,17 +736,17 @@ private slots:
         t.s.RXInput = 1;
         t.inputLevel = 1000;
         TParamForm f(t);
-        f.resize(740, 705);
+        f.resize(740, 775);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         f.Timer1Timer();
-        QCOMPARE(f.size(), QSize(740, 705));
+        QCOMPARE(f.size(), QSize(740, 775));
         // Nothing clipped, and the design size needs no scrolling: every
         // caption gets at least the room it asks for, inside the window.
         auto* scroll = f.findChild<QWidget*>("ParamContent");
         QVERIFY(scroll);
         QVERIFY2(scroll->width() <= 740, qPrintable(QString::number(scroll->width())));
-        QVERIFY2(scroll->height() <= 705, qPrintable(QString::number(scroll->height())));
+        QVERIFY2(scroll->height() <= 775, qPrintable(QString::number(scroll->height())));
         for (QWidget* w : f.findChildren<QWidget*>()) {
             const bool texty = qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w) ||
                                qobject_cast<QRadioButton*>(w) || qobject_cast<QPushButton*>(w) ||

@@ -2,6 +2,8 @@
 // RTS/DTR on entering and leaving, a port that fails or vanishes mid-key.
 
 #include "FakeSerialLines.h"
+#include "devices/ManualClock.h"
+#include "session/IambicKeyer.h"
 #include "session/SerialKeySource.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +68,64 @@ TEST_F(SerialSource, LineChoiceAndPolarity) {
     EXPECT_EQ(TSerialKeySource::EventsFor(0), 2u);
     EXPECT_EQ(TSerialKeySource::EventsFor(1), 4u);
     EXPECT_EQ(TSerialKeySource::EventsFor(2), 6u);
+}
+
+// With the keyer on, CTS is the dit paddle and DSR the dah paddle whatever
+// the line choice, Invert on both; the keyer times the elements, and a port
+// lost during a mark ends it on the keyer's scale.
+TEST_F(SerialSource, PaddlesOnCtsAndDsrThroughTheKeyer) {
+    ManualClock clock;
+    clock.AdvanceTo(5000);
+    TIambicKeyer keyer{clock, clock};
+    keyer.SetSpeed(60);  // one dot = 100 ms
+    std::vector<uint64_t> stamps;
+    auto run = [&](bool invert) {
+        sink.events.clear();
+        source.Config.Event = 1;
+        source.Config.Invert = invert;
+        Begin();
+        EXPECT_EQ(lines.MonitorEvents(), TSerialKeySource::EventsFor(2));
+        lines.Cts(invert, 10);  // dit paddle closed and opened
+        lines.Cts(!invert, 20);
+        clock.Advance(200);
+        lines.Dsr(invert, 30);  // dah paddle
+        lines.Dsr(!invert, 40);
+        clock.Advance(500);
+    };
+    source.SetKeyer(&keyer);
+    for (bool invert : {false, true}) {
+        SCOPED_TRACE(invert);
+        run(invert);
+        ASSERT_EQ(sink.events.size(), 4u) << sink.Joined();
+        std::vector<uint64_t> t;
+        for (const std::string& e : sink.events) t.push_back(std::stoull(e.substr(e.find('@') + 1)));
+        EXPECT_EQ(sink.events[0].substr(0, 5), "down@");
+        EXPECT_EQ(t[1] - t[0], 100u);  // a dot
+        EXPECT_EQ(t[3] - t[2], 300u);  // a dash
+        source.Close();
+    }
+    // The port goes during a dash: the mark ends now, on the keyer's scale.
+    sink.events.clear();
+    source.Config.Invert = false;
+    Begin();
+    lines.Dsr(false, 10);
+    clock.Advance(50);
+    lines.present.clear();
+    source.PortsChanged();
+    ASSERT_GE(sink.events.size(), 3u) << sink.Joined();
+    const uint64_t down = std::stoull(sink.events[0].substr(5));
+    EXPECT_EQ(sink.events[1], "up@" + std::to_string(down + 50));
+    EXPECT_EQ(sink.events[2].substr(0, 6), "ended:");
+    // Keyer off again: a straight key on the chosen line.
+    source.SetKeyer(nullptr);
+    lines.present = {7};
+    sink.events.clear();
+    source.Config.Event = 0;
+    source.Config.Invert = false;
+    Begin();
+    lines.Cts(false, 10);
+    lines.Dsr(false, 20);
+    EXPECT_EQ(sink.Joined(), "down@10");
 }
 
 // Opening drives RTS and DTR to the chosen levels; nothing is delivered
