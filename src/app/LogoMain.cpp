@@ -7,6 +7,7 @@
 #include "devices/SoundIn.h"
 #include "devices/SoundOut.h"
 #include "windows/About.h"
+#include "windows/ParamLogic.h"
 #include "windows/ParamUnit.h"
 #include "windows/ScopeUnit.h"
 #include "windows/Shorts.h"
@@ -227,6 +228,7 @@ void TLogoAppForm::FormCreate()
     CWLabel2->SetAllCaps(Settings().AllCaps);
     speedBar_->SetWpM(Settings().WpM);
     PaintBox1->SetShowGreen(Settings().ShPatt);
+    SetCharSize(CharSizePoints(Settings().CharSizeItem));
     resize(std::max(stored.Width, minimumWidth()), std::max(stored.Height, minimumHeight()));
     move(stored.Left, stored.Top);
     if (!soundOff.empty())
@@ -354,6 +356,8 @@ void TLogoAppForm::SettingsApplied(const TSettings& before, const TSettings& now
         SpeedDisplayChanged();
     if (before.ShPatt != now.ShPatt)
         PaintBox1->SetShowGreen(now.ShPatt);
+    if (before.CharSizeItem != now.CharSizeItem)
+        SetCharSize(CharSizePoints(now.CharSizeItem));
 }
 
 void TLogoAppForm::SetBinaural(bool on)

@@ -167,14 +167,22 @@ void KeyingSession::ApplyChanges(const TSettings& before, bool all)
         calculat_->SetTempo(cwout_.Speed());
         s.TargetSpeed = cwout_.Speed();
     }
+    const bool tones = differs(&TSettings::Binaural) || differs(&TSettings::TxFrequency) ||
+                       differs(&TSettings::TxFrequency2);
     if (differs(&TSettings::Binaural) && started_) {
         // Channels and tones; the side-tone gate closes.
         sending_->SetBinaural(s.Binaural);
-    } else if (differs(&TSettings::Binaural) || differs(&TSettings::TxFrequency) ||
-               differs(&TSettings::TxFrequency2)) {
+    } else if (tones) {
+        // Mono output sounds the key tone on both.
         cwout_.SetFrequency2(s.TxFrequency2);
         cwout_.SetFrequency(s.Binaural ? s.TxFrequency : s.TxFrequency2);
     }
+    s.TxFrequency2 = cwout_.Frequency2();
+    s.TxFrequency = std::clamp(s.TxFrequency, 100, 2000);  // as the generator takes it
+    // A new tone, or a key line read the other way round, must not sound
+    // through an open gate: it opens again at the next key-down.
+    if (started_ && !all && (tones || differs(&TSettings::Invert)))
+        sending_->SetVolume(0);
     if (differs(&TSettings::TxExtended))
         cwout_.SetExtraChars(s.TxExtended);
     s.TxExtended = cwout_.ExtraChars();

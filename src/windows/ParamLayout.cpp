@@ -22,8 +22,6 @@
 
 namespace {
 
-const char* const kCharSizes[] = {"12", "14", "18", "24", "30", "36", "48"};
-
 QLabel* Caption(const QString& text, const char* name = nullptr) {
     auto* l = new QLabel(text);
     if (name) l->setObjectName(QString::fromLatin1(name));
@@ -247,7 +245,7 @@ void TParamForm::BuildLayout() {
     SpeedDisplayGroup_->setObjectName(QStringLiteral("SpeedDisplayGroup"));
     SpeedDisplayGroup_->SetItemIndex(0);
     QStringList sizes;
-    for (const char* s : kCharSizes) sizes << QString::fromLatin1(s);
+    for (int points : kCharSizePoints) sizes << QString::number(points);
     CharSizeBox_ = List("CharSizeBox", sizes);
     AllCapsCheckBox_ = Check(QStringLiteral("All CAPS Display"), "AllCapsCheckBox");
     CheckBoxPattern_ = Check(QStringLiteral("Show Morse Pattern"), "CheckBoxPattern");

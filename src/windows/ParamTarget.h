@@ -1,10 +1,10 @@
 #pragma once
 // What the parameters dialog drives and reads: the settings in force, read
 // from Settings() and handed back edited through Apply (which changes what
-// differs and clamps as the working parts do), the tones sounding now, the
-// input mode, the input meter, the sound devices, the serial key line and
-// the main window's text size. The main window implements it; tests use a
-// fake.
+// differs and clamps as the working parts do: tones, output mode, mutes and
+// the main window's text size follow from there), the input mode, the input
+// meter, the sound devices and the serial key line. The main window
+// implements it; tests use a fake.
 
 #include <cstdint>
 #include <string>
@@ -28,26 +28,9 @@ public:
     virtual int InputMode() const = 0;
     virtual bool SetInputMode(int mode) = 0;
 
-    // Output: channels, sidetone gate and key volume.
-    virtual void SetBinaural(bool on) = 0;      // field, generator layout and device channels
-    virtual void SetOutputVolume(uint16_t both) = 0;
-    virtual void SetKeyVolume(uint16_t v) = 0;
-
-    // The tones sounding now (each setter clamps; the getter tells what it
-    // kept). Slope, level, filter, gain and character sets are settings:
-    // Apply clamps them as the generator and analyser take them.
-    virtual int Frequency() const = 0;          // keyboard tone, Hz
-    virtual void SetFrequency(int hz) = 0;
-    virtual int Frequency2() const = 0;         // key tone, Hz
-    virtual void SetFrequency2(int hz) = 0;
-
     // Sound input meter.
     virtual int InputLevel() const = 0;         // signal level for the meter
     virtual void ResetInputLevel() = 0;         // level := 0
-
-    // Display of the main window: it follows the settings applied (units,
-    // capitals, pattern, prosigns); the text size is given in points.
-    virtual void SetCharSize(int points) = 0;   // both text panels
 
     // Sound devices (may be null when the program runs without sound).
     virtual ISoundIn* SoundIn1() = 0;
@@ -66,7 +49,7 @@ public:
     virtual void SetPortNumber(int n) = 0;      // an open port is reopened on n
     virtual bool ComIsOpen() const = 0;
     virtual bool ComOpen() = 0;
-    virtual void ComClose() = 0;
+    virtual void ComClose() = 0;                // in COM Port mode the sidetone gate closes too
     virtual void SetDtr(bool high) = 0;
     virtual void SetRts(bool high) = 0;
     virtual void StartMonitor() = 0;

@@ -50,23 +50,18 @@ void TParamForm::Wire() {
     RXCharGroup_->OnClick = [this] { Store(&TSettings::RxExtended, RXCharGroup_->ItemIndex() != 0); };
     TXCharGroup_->OnClick = [this] { Store(&TSettings::TxExtended, TXCharGroup_->ItemIndex() != 0); };
     BounceGroup_->OnClick = [this] { Store(&TSettings::Bounce, BounceGroup_->ItemIndex() != 0); };
-    InputInvertedGroup_->OnClick = [this] {
-        Store(&TSettings::Invert, InputInvertedGroup_->ItemIndex() != 0);
-        target_.SetOutputVolume(0);
-    };
+    InputInvertedGroup_->OnClick = [this] { Store(&TSettings::Invert, InputInvertedGroup_->ItemIndex() != 0); };
     SpeedDisplayGroup_->OnClick = [this] {
         Store(&TSettings::WpM, SpeedDisplayGroup_->ItemIndex() != 0);
     };
 
-    KeyFreq_->Target = [&t] { return t.Frequency2(); };
-    KeyFreq_->SetTarget = [&t](int v) { t.SetFrequency2(v); };
-    KeyFreq_->OnStored = [this](int v) { Store(&TSettings::TxFrequency2, v); };
-    KeyFreq_->OnClickDone = [this] { TXOutputGroupClick(); };
-    KeyFreq_->OnCommitDone = [this] { ApplyKeyTone(); };
+    // The tones sounding follow from the settings (mono sounds the key
+    // tone on both).
+    KeyFreq_->Target = [&t] { return t.Settings().TxFrequency2; };
+    KeyFreq_->SetTarget = [this](int v) { Store(&TSettings::TxFrequency2, v); };
     KeyFreq_->EnterNeedsEnabled = true;
-    TXFreq_->Target = [&t] { return t.Frequency(); };
-    TXFreq_->SetTarget = [&t](int v) { t.SetFrequency(v); };
-    TXFreq_->OnStored = [this](int v) { Store(&TSettings::TxFrequency, v); };
+    TXFreq_->Target = [&t] { return t.Settings().TxFrequency; };
+    TXFreq_->SetTarget = [this](int v) { Store(&TSettings::TxFrequency, v); };
     TXFreq_->EnterNeedsEnabled = true;
     RXFreq_->Target = [&t] { return t.Settings().RxFrequency; };
     RXFreq_->SetTarget = [this](int v) { Store(&TSettings::RxFrequency, v); };
@@ -246,23 +241,13 @@ void TParamForm::SetPaused(bool paused) { PausedText_->setVisible(paused); }
 // Output
 
 void TParamForm::TXOutputGroupClick() {
-    const TSettings& s = target_.Settings();
-    target_.SetOutputVolume(0);
     const bool binaural = TXOutputGroup_->ItemIndex() == 1;
-    target_.SetBinaural(binaural);
+    Store(&TSettings::Binaural, binaural);
     for (QWidget* w : {static_cast<QWidget*>(TXFreq_), static_cast<QWidget*>(StaticText22_),
                        static_cast<QWidget*>(kbdCaption_)}) {
         w->setEnabled(binaural);
         w->setVisible(binaural);
     }
-    target_.SetFrequency(binaural ? s.TxFrequency : s.TxFrequency2);
-    target_.SetFrequency2(s.TxFrequency2);
-}
-
-void TParamForm::ApplyKeyTone() {
-    // In mono output the sidetone uses the key-sound tone too: a typed
-    // frequency must reach both, as the up-down's does.
-    if (TXOutputGroup_->ItemIndex() != 1) target_.SetFrequency(target_.Settings().TxFrequency2);
 }
 
 void TParamForm::LevelBarChange() {
@@ -274,7 +259,6 @@ void TParamForm::LevelBarChange() {
 void TParamForm::MuteBoxClick() {
     const bool muted = MuteBox_->isChecked();
     Store(&TSettings::Muted, muted);
-    target_.SetKeyVolume(muted ? 0 : 65535);
     StaticText5_->setEnabled(!muted);
     KeyMuteBox_->setEnabled(!muted);
 }
@@ -386,9 +370,7 @@ void TParamForm::RefillComPorts() {
     // Closing the port in use drops the lines that may feed the key: only
     // when that port is not listed any more (below).
     auto close = [&] {
-        if (!target_.ComIsOpen()) return;
-        target_.ComClose();
-        if (target_.InputMode() == 2) target_.SetOutputVolume(0);
+        if (target_.ComIsOpen()) target_.ComClose();
     };
     for (int n : ListedPortNumbers(target_.DetectedPorts()))
         ComPortBox_->addItem(QString::fromStdString(target_.PortCaption(n)));
@@ -484,7 +466,6 @@ void TParamForm::InputLineBoxChange() {
 void TParamForm::CharSizeBoxChange() {
     if (CharSizeBox_->currentIndex() < 0) CharSizeBox_->setCurrentIndex(0);
     Store(&TSettings::CharSizeItem, CharSizeBox_->currentIndex());
-    target_.SetCharSize(CharSizeBox_->currentText().toInt());
 }
 
 void TParamForm::SaveToSettings(TSettings& s) const {

@@ -126,7 +126,6 @@ private:
     void FlashCheckBoxClick();
     void SetBandpassControls(bool on);
     void SetLabelGrey(QLabel* label, bool grey);
-    void ApplyKeyTone();
     void LaunchMixer(bool input);
     // Fills a device list; returns the selected index, or -1 for none.
     int RefillDevices(QComboBox* box, const std::vector<std::string>& choices, int stored, bool& filled,

@@ -364,6 +364,50 @@ TEST(Sending, ReplayLeavesTheSoundInputPauseAsFound)
     EXPECT_FALSE(r.input.Paused());
 }
 
+// Tones, output mode, mute and the key line's sense are settings too: mono
+// sounds the key tone on both tones, a new tone or line sense closes the
+// sidetone gate (it opens at the next key-down), the key volume follows
+// Muted from the start on.
+TEST(KeyingSessionTest, ToneMuteAndLineSettingsReachTheSidetone)
+{
+    ManualClock clock;
+    KeyingSession session(clock, clock, nullptr);
+    TSettings s = session.Settings();
+    s.Muted = true;
+    s.Binaural = false;
+    s.TxFrequency = 650;
+    s.TxFrequency2 = 900;
+    session.Start(s);
+    const TCWout& gen = session.CWout();
+    EXPECT_EQ(session.Sending().KeyVolume(), 0);
+    EXPECT_EQ(gen.Frequency(), 900);
+    EXPECT_EQ(gen.Frequency2(), 900);
+    EXPECT_EQ(session.Settings().TxFrequency, 650);
+
+    const auto apply = [&](auto change) {
+        session.Sending().SetVolume(0xFFFF);  // the gate open
+        TSettings next = session.Settings();
+        change(next);
+        session.Apply(next);
+        return session.Sending().OutputVolume();
+    };
+    EXPECT_EQ(apply([](TSettings& n) { n.TxFrequency2 = 1200; }), 0u);
+    EXPECT_EQ(gen.Frequency(), 1200);
+    EXPECT_EQ(gen.Frequency2(), 1200);
+    EXPECT_EQ(apply([](TSettings& n) { n.Binaural = true; }), 0u);
+    EXPECT_TRUE(gen.Stereo());
+    EXPECT_EQ(gen.Frequency(), 650);
+    EXPECT_EQ(apply([](TSettings& n) { n.Invert = true; }), 0u);
+    EXPECT_EQ(apply([](TSettings& n) { n.AllCaps = true; }), 0xFFFFFFFFu);
+    // Beyond the generator's range: kept as it takes it.
+    apply([](TSettings& n) { n.TxFrequency = 5000; n.TxFrequency2 = 20; });
+    EXPECT_EQ(session.Settings().TxFrequency, 2000);
+    EXPECT_EQ(session.Settings().TxFrequency2, 100);
+    EXPECT_EQ(gen.Frequency(), 2000);
+    apply([](TSettings& n) { n.Muted = false; });
+    EXPECT_EQ(session.Sending().KeyVolume(), 65535);
+}
+
 // The keying session applies a settings value as a whole: what differs
 // reaches the working parts, clamped values are kept as the parts took
 // them, and every listener hears of it.

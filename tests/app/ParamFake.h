@@ -43,12 +43,7 @@ struct FakeTarget : IParamTarget {
     std::vector<int> modeCalls;
     std::set<int> failModes;
     std::function<void()> duringSwitch;  // once, inside the next SetInputMode
-    bool binaural = false;
-    uint32_t volume = 1;
-    int keyVolume = 65535;
-    int freq = 800, freq2 = 800;
     int inputLevel = 0;
-    int charSize = 0;
     std::vector<TSettings> applied;  // every value handed back, in order
     FakeDevice<TNullSoundOut> out;
     FakeDevice<TNullSoundIn> in;
@@ -74,6 +69,8 @@ struct FakeTarget : IParamTarget {
         s.Slope = std::clamp(s.Slope, 0, 500);
         s.OutputLevel = std::min(s.OutputLevel, 0);
         s.RxFrequency = std::clamp(s.RxFrequency, 100, 4000);
+        s.TxFrequency = std::clamp(s.TxFrequency, 100, 2000);
+        s.TxFrequency2 = std::clamp(s.TxFrequency2, 100, 2000);
     }
     // How often a setting changed through Apply (the display follows each).
     int Changes(bool TSettings::*field, bool from) const {
@@ -100,16 +97,8 @@ struct FakeTarget : IParamTarget {
         if (auto during = std::exchange(duringSwitch, nullptr)) during();
         return ok;
     }
-    void SetBinaural(bool on) override { binaural = on; }
-    void SetOutputVolume(uint16_t v) override { volume = v | (uint32_t(v) << 16); }
-    void SetKeyVolume(uint16_t v) override { keyVolume = v; }
-    int Frequency() const override { return freq; }
-    void SetFrequency(int hz) override { freq = std::clamp(hz, 100, 2000); }
-    int Frequency2() const override { return freq2; }
-    void SetFrequency2(int hz) override { freq2 = std::clamp(hz, 100, 2000); }
     int InputLevel() const override { return inputLevel; }
     void ResetInputLevel() override { inputLevel = 0; }
-    void SetCharSize(int points) override { charSize = points; }
     ISoundIn* SoundIn1() override { return &in; }
     ISoundOut* SoundOut1() override { return &out; }
     std::vector<std::string> InputDeviceChoices() override { return inChoices; }
