@@ -126,9 +126,6 @@ void TParamLink::ComClose() {
 void TParamLink::SetDtr(bool high) { Guarded([&] { Lines().SetDtr(high); }); }
 void TParamLink::SetRts(bool high) { Guarded([&] { Lines().SetRts(high); }); }
 void TParamLink::StartMonitor() { Guarded([&] { Lines().StartMonitor(); }); }
-void TParamLink::SetMonitorEvents(int events) {
-    Guarded([&] { Lines().SetMonitorEvents(TCommEventTypes(events)); });
-}
 
 void TParamLink::ClearHistory() {
     session_.Calculat().ClearHistory();

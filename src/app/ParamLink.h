@@ -47,7 +47,6 @@ public:
     void SetDtr(bool high) override;
     void SetRts(bool high) override;
     void StartMonitor() override;
-    void SetMonitorEvents(int events) override;
     void ClearHistory() override;
     void Message(const std::string& text) override;
     void StatusMessage(const std::string& text) override;

@@ -225,6 +225,10 @@ void KeyingSession::ApplyChanges(const TSettings& before, bool all)
     if (differs(&TSettings::DisplayPros))
         cwdecode_.SetDisplay2Prosigns(s.DisplayPros);
 
+    if (!all && serialSource_ &&
+        (differs(&TSettings::DTR) || differs(&TSettings::RTS) || differs(&TSettings::Event)))
+        serialSource_->Follow(TSerialKeyConfig{s.RXComPort, s.Event, s.Invert, s.RTS, s.DTR});
+
     if (!all && differs(&TSettings::RXInput))
         SetInputMode(s.RXInput);
 }

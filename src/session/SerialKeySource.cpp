@@ -85,6 +85,24 @@ void TSerialKeySource::Close()
     lines_.Close();
 }
 
+void TSerialKeySource::Follow(const TSerialKeyConfig& next)
+{
+    Config.Event = next.Event;
+    Config.Rts = next.Rts;
+    Config.Dtr = next.Dtr;
+    Config.Invert = next.Invert;
+    try {
+        lines_.SetMonitorEvents(EventsFor(Config.Event));
+        if (lines_.IsOpen()) {
+            lines_.SetDtr(Config.Dtr);
+            lines_.SetRts(Config.Rts);
+        }
+    } catch (const ECommError& e) {
+        if (open_) End(e.what());
+        else lines_.Close();
+    }
+}
+
 void TSerialKeySource::LineChanged(bool on, uint64_t stampMs)
 {
     if (!open_ || !sink_) return;

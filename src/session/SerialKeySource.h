@@ -43,6 +43,10 @@ public:
     bool KeyedSidetone() const override { return true; }
 
     bool IsOpen() const { return open_; }
+    // New levels or key input line: the monitored events follow at once,
+    // the levels while the port is open. A port that fails under the change
+    // ends the mode with a message.
+    void Follow(const TSerialKeyConfig& next);
     // The serial ports were detected again: ends the mode when its device is gone.
     void PortsChanged();
 

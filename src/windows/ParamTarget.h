@@ -53,7 +53,6 @@ public:
     virtual void SetDtr(bool high) = 0;
     virtual void SetRts(bool high) = 0;
     virtual void StartMonitor() = 0;
-    virtual void SetMonitorEvents(int events) = 0;  // 2 CTS, 4 DSR, 6 both
     // A new port in COM mode: the pattern strip and the character history
     // start empty.
     virtual void ClearHistory() = 0;

@@ -441,23 +441,20 @@ void TParamForm::ComPortBoxChange() {
 
 void TParamForm::DTRBoxChange() {
     const int v = DTRBox_->currentIndex();
+    // The levels drive an open port only (the session sets them).
     if (v < 0 || !target_.ComIsOpen()) return;
-    target_.SetDtr(v == 1);
     Store(&TSettings::DTR, v == 1);
 }
 
 void TParamForm::RTSBoxChange() {
     const int v = RTSBox_->currentIndex();
     if (v < 0 || !target_.ComIsOpen()) return;
-    target_.SetRts(v == 1);
     Store(&TSettings::RTS, v == 1);
 }
 
 void TParamForm::InputLineBoxChange() {
     const int sel = InputLineBox_->currentIndex();
-    if (sel < 0) return;
-    target_.SetMonitorEvents(sel == 0 ? 2 : (sel == 1 ? 4 : 6));
-    Store(&TSettings::Event, sel);
+    if (sel >= 0) Store(&TSettings::Event, sel);
 }
 
 // ---------------------------------------------------------------------------

@@ -53,7 +53,7 @@ struct FakeTarget : IParamTarget {
     std::set<int> openable;
     int port = 0;
     bool open = false;
-    int monitorStarts = 0, events = 0;
+    int monitorStarts = 0;
     QStringList messages, status, forwarded;
 
     FakeTarget() {
@@ -115,7 +115,6 @@ struct FakeTarget : IParamTarget {
     void SetDtr(bool) override {}
     void SetRts(bool) override {}
     void StartMonitor() override { ++monitorStarts; }
-    void SetMonitorEvents(int e) override { events = e; }
     void ClearHistory() override {}
     void Message(const std::string& t) override { messages << QString::fromStdString(t); }
     void StatusMessage(const std::string& t) override { status << QString::fromStdString(t); }

@@ -466,10 +466,10 @@ private slots:
         FakeTarget l;
         l.s.Event = 2;
         TParamForm g(l);
-        QCOMPARE(l.events, 6);
+        QCOMPARE(g.InputLineBox()->currentIndex(), 2);
         g.InputLineBox()->setCurrentIndex(1);
         g.InputLineBoxChange();
-        QCOMPARE(l.events, 4);
+        QCOMPARE(l.s.Event, 1);
         g.InputInvertedGroup()->SetItemIndex(1);
         QVERIFY(l.s.Invert);
         QCOMPARE(l.Changes(&TSettings::Invert, false), 1);
@@ -552,7 +552,7 @@ private slots:
         QCOMPARE(t.Changes(&TSettings::AllCaps, true), 0);
         QVERIFY(t.s.WpM && t.s.AllCaps);
         QVERIFY(!f.CheckBoxPattern()->isChecked());
-        QCOMPARE(t.events, 4);
+        QCOMPARE(f.InputLineBox()->currentIndex(), 1);
         QCOMPARE(t.modeCalls, std::vector<int>{0});
         for (TRadioGroup* g : {f.RXCharGroup(), f.TXCharGroup(), f.RXFiltGroup(), f.BounceGroup()})
             QCOMPARE(g->ItemIndex(), 0);
@@ -571,7 +571,7 @@ private slots:
         QCOMPARE(d.Changes(&TSettings::WpM, false), 0);
         QCOMPARE(d.Changes(&TSettings::AllCaps, false), 0);
         QCOMPARE(CharSizePoints(d.s.CharSizeItem), 12);
-        QCOMPARE(d.events, 2);
+        QCOMPARE(d.s.Event, 0);
         QCOMPARE(g.RXInputGroup()->Count(), 3);
     }
 
