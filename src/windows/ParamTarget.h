@@ -6,7 +6,6 @@
 // meter, the sound devices and the serial key line. The main window
 // implements it; tests use a fake.
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,6 +44,9 @@ public:
     virtual std::vector<std::string> DetectedPorts() = 0;
     // The list entry of port n; it starts with "COM<n>".
     virtual std::string PortCaption(int n) { return "COM" + std::to_string(n); }
+    // The levels and the key input line are settings (DTR, RTS, Event) the
+    // session follows; moving the port is done here: its number, opening,
+    // and after a reopen the levels and the monitor again.
     virtual int PortNumber() const = 0;
     virtual void SetPortNumber(int n) = 0;      // an open port is reopened on n
     virtual bool ComIsOpen() const = 0;
