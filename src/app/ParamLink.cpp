@@ -96,41 +96,7 @@ std::vector<std::string> TParamLink::DetectedPorts() {
 
 ISerialLines& TParamLink::Lines() const { return w_.ComRTSDTRX1(); }
 std::string TParamLink::PortCaption(int n) { return w_.SerialPorts().Caption(n); }
-int TParamLink::PortNumber() const { return Lines().PortNumber(); }
-// A port that fails under a call is closed; whoever asked sees it closed
-// (COM mode then falls back with its message).
-template <class F> bool TParamLink::Guarded(F f) {
-    try {
-        f();
-        return true;
-    } catch (const ECommError&) {
-        Lines().Close();
-        return false;
-    }
-}
-
-void TParamLink::SetPortNumber(int n) { Guarded([&] { Lines().SetPortNumber(n); }); }
 bool TParamLink::ComIsOpen() const { return Lines().IsOpen(); }
-bool TParamLink::ComOpen() {
-    bool ok = false;
-    return Guarded([&] { ok = Lines().Open(); }) && ok;
-}
-void TParamLink::ComClose() {
-    // The lines may feed the key: its sidetone must not sound on.
-    if (session_.InputMode() == 2) session_.Sending().SetVolume(0);
-    Guarded([&] {
-        Lines().StopMonitor();
-        Lines().Close();
-    });
-}
-void TParamLink::SetDtr(bool high) { Guarded([&] { Lines().SetDtr(high); }); }
-void TParamLink::SetRts(bool high) { Guarded([&] { Lines().SetRts(high); }); }
-void TParamLink::StartMonitor() { Guarded([&] { Lines().StartMonitor(); }); }
-
-void TParamLink::ClearHistory() {
-    session_.Calculat().ClearHistory();
-    w_.RedrawRedStrip();
-}
 
 void TParamLink::Message(const std::string& text) { boxes_.Message(QString::fromStdString(text)); }
 void TParamLink::StatusMessage(const std::string& text) { session_.SoundStatusChanged(text); }

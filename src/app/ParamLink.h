@@ -39,15 +39,7 @@ public:
     std::vector<std::string> OutputDeviceChoices() override;
     std::vector<std::string> DetectedPorts() override;
     std::string PortCaption(int n) override;
-    int PortNumber() const override;
-    void SetPortNumber(int n) override;
     bool ComIsOpen() const override;
-    bool ComOpen() override;
-    void ComClose() override;
-    void SetDtr(bool high) override;
-    void SetRts(bool high) override;
-    void StartMonitor() override;
-    void ClearHistory() override;
     void Message(const std::string& text) override;
     void StatusMessage(const std::string& text) override;
     void ForwardKeyDown(int qtKey, bool shift) override;
@@ -62,7 +54,6 @@ private:
 
     // Refills a device list when its devices differ from those last seen.
     void CheckDevices();
-    template <class F> bool Guarded(F f);
     ISerialLines& Lines() const;
 
     KeyingSession& session_;

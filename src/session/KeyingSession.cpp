@@ -54,6 +54,7 @@ KeyingSession::KeyingSession(IClock& clock, ITimerFactory& timers, ISoundOut* so
         ownView_ = std::make_unique<TNoSendingView>();
         view = ownView_.get();
     }
+    view_ = view;
     sending_ = std::make_unique<TSending>(cwout_, *calculat_, soundOut_, settings_, *view);
     keyInput_ = std::make_unique<TKeyInput>(*calculat_, cwout_, *sending_, settings_, clock);
     sending_->InputMode = [this] { return keyInput_->InputMode(); };
@@ -228,9 +229,35 @@ void KeyingSession::ApplyChanges(const TSettings& before, bool all)
     if (!all && serialSource_ &&
         (differs(&TSettings::DTR) || differs(&TSettings::RTS) || differs(&TSettings::Event)))
         serialSource_->Follow(TSerialKeyConfig{s.RXComPort, s.Event, s.Invert, s.RTS, s.DTR});
+    if (!all && serialSource_ && differs(&TSettings::RXComPort))
+        MovePort(before.RXComPort);
 
     if (!all && differs(&TSettings::RXInput))
         SetInputMode(s.RXInput);
+}
+
+void KeyingSession::MovePort(int before)
+{
+    const int port = settings_.RXComPort;
+    switch (serialSource_->MovePort(port)) {
+    case TSerialKeySource::TMove::Kept:
+        break;
+    case TSerialKeySource::TMove::Moved:
+        // Another key: the pattern strip and the character history start empty.
+        calculat_->ClearHistory();
+        view_->RedrawRedStrip();
+        break;
+    case TSerialKeySource::TMove::Failed:
+        // The port in use stays the setting; its lines are gone, so the
+        // key's sidetone must not sound on, and COM Port mode ends.
+        settings_.RXComPort = before;
+        serialSource_->MovePort(before);
+        sending_->SetVolume(0);
+        SetInputMode(0);
+        Notify("Error: cannot use ComPort COM" + std::to_string(port));
+        Each([](ISessionListener* l) { l->InputModeChanged(0); });
+        break;
+    }
 }
 
 int KeyingSession::AverageLength() const

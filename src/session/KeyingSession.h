@@ -144,6 +144,7 @@ public:
 
 private:
     void ApplyChanges(const TSettings& before, bool all);
+    void MovePort(int before);
     void NewPattern(uint32_t data, bool bl, bool en);
     template <class F> void Each(F f);
 
@@ -154,6 +155,7 @@ private:
     TTimingStats stats_;
     std::unique_ptr<TCalculat> calculat_;
     std::unique_ptr<ISendingView> ownView_;
+    ISendingView* view_ = nullptr;
     std::unique_ptr<TSending> sending_;
     std::unique_ptr<TKeyInput> keyInput_;
     std::unique_ptr<TSerialKeySource> serialSource_;

@@ -103,6 +103,29 @@ void TSerialKeySource::Follow(const TSerialKeyConfig& next)
     }
 }
 
+TSerialKeySource::TMove TSerialKeySource::MovePort(int port)
+{
+    Config.Port = port;
+    if (!lines_.IsOpen()) {
+        lines_.SetPortNumber(port);
+        return TMove::Kept;
+    }
+    if (lines_.PortNumber() == port)
+        return TMove::Kept;
+    try {
+        lines_.SetPortNumber(port);  // reopens there
+        if (lines_.IsOpen()) {
+            lines_.SetDtr(Config.Dtr);
+            lines_.SetRts(Config.Rts);
+            if (sink_) lines_.StartMonitor();
+            return TMove::Moved;
+        }
+    } catch (const ECommError&) {
+        lines_.Close();
+    }
+    return TMove::Failed;
+}
+
 void TSerialKeySource::LineChanged(bool on, uint64_t stampMs)
 {
     if (!open_ || !sink_) return;

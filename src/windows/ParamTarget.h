@@ -44,20 +44,11 @@ public:
     virtual std::vector<std::string> DetectedPorts() = 0;
     // The list entry of port n; it starts with "COM<n>".
     virtual std::string PortCaption(int n) { return "COM" + std::to_string(n); }
-    // The levels and the key input line are settings (DTR, RTS, Event) the
-    // session follows; moving the port is done here: its number, opening,
-    // and after a reopen the levels and the monitor again.
-    virtual int PortNumber() const = 0;
-    virtual void SetPortNumber(int n) = 0;      // an open port is reopened on n
+    // The port, the levels and the key input line are settings (RXComPort,
+    // DTR, RTS, Event) the session follows: a port that cannot be used is
+    // refused with a message, the setting stays the port in use and COM
+    // Port mode ends. Whether the port is open now:
     virtual bool ComIsOpen() const = 0;
-    virtual bool ComOpen() = 0;
-    virtual void ComClose() = 0;                // in COM Port mode the sidetone gate closes too
-    virtual void SetDtr(bool high) = 0;
-    virtual void SetRts(bool high) = 0;
-    virtual void StartMonitor() = 0;
-    // A new port in COM mode: the pattern strip and the character history
-    // start empty.
-    virtual void ClearHistory() = 0;
 
     // Messages: a message box, and a line in the status bar.
     virtual void Message(const std::string& text) = 0;

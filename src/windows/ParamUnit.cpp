@@ -363,77 +363,54 @@ void TParamForm::ReportSwitch(QComboBox* box, const char* what, bool running, co
 // Serial port
 
 void TParamForm::RefillComPorts() {
-    const TSettings& s = target_.Settings();
     ComPortBox_->clear();
-    const bool wasOpen = target_.ComIsOpen();
-    const int openPort = wasOpen ? target_.PortNumber() : 0;
-    // Closing the port in use drops the lines that may feed the key: only
-    // when that port is not listed any more (below).
-    auto close = [&] {
-        if (target_.ComIsOpen()) target_.ComClose();
-    };
     for (int n : ListedPortNumbers(target_.DetectedPorts()))
         ComPortBox_->addItem(QString::fromStdString(target_.PortCaption(n)));
     if (ComPortBox_->count() > 0) {
-        int index = 0;
-        for (int i = 0; i < ComPortBox_->count(); ++i) {
-            if (PortNumberOf(ComPortBox_->itemText(i).toStdString()) == s.RXComPort) {
-                index = i;
-                break;
-            }
-        }
-        ComPortBox_->setCurrentIndex(index);
-        const int n = PortNumberOf(ComPortBox_->itemText(index).toStdString());
-        Store(&TSettings::RXComPort, n);
-        if (!(wasOpen && n == openPort)) {
-            close();
-            target_.SetPortNumber(n);
-            if (wasOpen && target_.ComOpen()) {
-                target_.SetDtr(s.DTR);
-                target_.SetRts(s.RTS);
-                target_.StartMonitor();
-            }
-        }
+        ComPortBox_->setCurrentIndex(ComIndexOf(target_.Settings().RXComPort, 0));
+        // The port in use stays open untouched (its lines may feed the key);
+        // one no longer listed gives way to the first, which the session
+        // opens in its place or gives up with a message.
+        Store(&TSettings::RXComPort, PortNumberOf(ComPortBox_->currentText().toStdString()));
         RXInputGroup_->Button(2)->setEnabled(true);
         ComPortBox_->view()->setMinimumWidth(ComPortBox_->view()->sizeHintForColumn(0) + 8);
-        // COM mode without its port open falls back to Keybd/Mouse.
-        if (target_.InputMode() == 2 && !target_.ComIsOpen()) RXInputGroup_->SetItemIndex(0);
+        // COM mode without its port open falls back to Keybd/Mouse; so does
+        // its choice shown when the session gave the port up.
+        const bool com = target_.InputMode() == 2;
+        if ((com && !target_.ComIsOpen()) || (!com && RXInputGroup_->ItemIndex() == 2))
+            RXInputGroup_->SetItemIndex(0);
     } else {
-        close();
+        // Keybd/Mouse first: the port closes as the mode ends.
+        if (target_.InputMode() == 2) RXInputGroup_->SetItemIndex(0);
         ComPortBox_->addItem(QStringLiteral("none"));
         ComPortBox_->setCurrentIndex(0);
-        target_.SetPortNumber(0);
         Store(&TSettings::RXComPort, 0);
-        if (s.RXInput == 2) Store(&TSettings::RXInput, 0);
+        if (target_.Settings().RXInput == 2) Store(&TSettings::RXInput, 0);
         RXInputGroup_->Button(2)->setEnabled(false);
-        if (target_.InputMode() == 2) RXInputGroup_->SetItemIndex(0);
     }
 }
 
-void TParamForm::ComPortBoxChange() {
-    const TSettings& s = target_.Settings();
-    const int n = PortNumberOf(ComPortBox_->currentText().toStdString());
-    target_.SetPortNumber(n);
-    if (target_.InputMode() != 2) {
-        Store(&TSettings::RXComPort, n);
-        return;
-    }
-    if (target_.ComIsOpen()) {
-        target_.ClearHistory();
-        lastGoodComIndex_ = ComPortBox_->currentIndex();
-        Store(&TSettings::RXComPort, n);
-        target_.SetDtr(s.DTR);
-        target_.SetRts(s.RTS);
-        target_.StartMonitor();
-        return;
-    }
-    target_.Message("Error: cannot use ComPort COM" + std::to_string(n));
-    target_.SetPortNumber(s.RXComPort);
-    // Back to the port in use: the last good index alone may still point
-    // at the failed port when none was changed successfully yet.
-    int back = lastGoodComIndex_ < ComPortBox_->count() ? lastGoodComIndex_ : 0;
+int TParamForm::ComIndexOf(int port, int otherwise) const {
     for (int i = 0; i < ComPortBox_->count(); ++i)
-        if (PortNumberOf(ComPortBox_->itemText(i).toStdString()) == s.RXComPort) back = i;
+        if (PortNumberOf(ComPortBox_->itemText(i).toStdString()) == port) return i;
+    return otherwise;
+}
+
+void TParamForm::ComPortBoxChange() {
+    const int n = PortNumberOf(ComPortBox_->currentText().toStdString());
+    const bool com = target_.InputMode() == 2;
+    // The session moves an open port; outside COM mode the choice is only stored.
+    Store(&TSettings::RXComPort, n);
+    if (!com) return;
+    if (target_.Settings().RXComPort == n) {
+        lastGoodComIndex_ = ComPortBox_->currentIndex();
+        return;
+    }
+    // Refused (the session said why): back to the port in use. The last
+    // good index alone may still point at the failed port when none was
+    // changed successfully yet.
+    const int back = ComIndexOf(target_.Settings().RXComPort,
+                                lastGoodComIndex_ < ComPortBox_->count() ? lastGoodComIndex_ : 0);
     ComPortBox_->setCurrentIndex(back);
     RXInputGroup_->SetItemIndex(0);
     RXInputGroup_->Button(0)->setFocus();

@@ -126,6 +126,8 @@ private:
     void FlashCheckBoxClick();
     void SetBandpassControls(bool on);
     void SetLabelGrey(QLabel* label, bool grey);
+    // The list entry of a port, or otherwise when it is not listed.
+    int ComIndexOf(int port, int otherwise) const;
     void LaunchMixer(bool input);
     // Fills a device list; returns the selected index, or -1 for none.
     int RefillDevices(QComboBox* box, const std::vector<std::string>& choices, int stored, bool& filled,

@@ -7,6 +7,7 @@
 #include "analysis/Calculat.h"
 #include "session/KeyInput.h"
 #include "session/KeyingSession.h"
+#include "FakeSerialLines.h"
 #include "session/Sending.h"
 #include "devices/ManualClock.h"
 #include "devices/NullSound.h"
@@ -406,6 +407,53 @@ TEST(KeyingSessionTest, ToneMuteAndLineSettingsReachTheSidetone)
     EXPECT_EQ(gen.Frequency(), 2000);
     apply([](TSettings& n) { n.Muted = false; });
     EXPECT_EQ(session.Sending().KeyVolume(), 65535);
+}
+
+// The serial port is a setting: COM Port mode moves to a new port with its
+// levels and monitor, the history starting empty; a port that cannot be
+// used is refused with a message, the port in use stays the setting and
+// Keybd/Mouse mode is in force, and told.
+TEST(KeyingSessionTest, SerialPortSettingMovesTheRunningMode)
+{
+    struct Heard : ISessionListener {
+        std::vector<std::string> messages;
+        std::vector<int> modes;
+        void Message(const std::string& m) override { messages.push_back(m); }
+        void InputModeChanged(int mode) override { modes.push_back(mode); }
+    } heard;
+    ManualClock clock;
+    FakeSerialLines lines;
+    lines.present = {7, 9};
+    KeyingSession session(clock, clock, nullptr);
+    session.AttachSerialLines(lines);
+    session.AddListener(&heard);
+    TSettings s = session.Settings();
+    s.RXComPort = 7;
+    s.DTR = false;
+    s.RTS = true;
+    session.Apply(s);
+    EXPECT_EQ(lines.PortNumber(), 7);
+    ASSERT_TRUE(session.SetInputMode(2));
+
+    s = session.Settings();
+    s.RXComPort = 9;
+    session.Apply(s);
+    EXPECT_TRUE(lines.IsOpen() && lines.monitoring);
+    EXPECT_EQ(lines.PortNumber(), 9);
+    EXPECT_TRUE(!lines.dtr && lines.rts);
+    EXPECT_EQ(session.InputMode(), 2);
+
+    session.Sending().SetVolume(0xFFFF);
+    s.RXComPort = 8;
+    session.Apply(s);
+    EXPECT_EQ(heard.messages, std::vector<std::string>{"Error: cannot use ComPort COM8"});
+    EXPECT_EQ(heard.modes, std::vector<int>{0});
+    EXPECT_EQ(session.InputMode(), 0);
+    EXPECT_EQ(session.Settings().RXComPort, 9);
+    EXPECT_EQ(lines.PortNumber(), 9);
+    EXPECT_FALSE(lines.IsOpen());
+    EXPECT_EQ(session.Sending().OutputVolume(), 0u);
+    session.DetachSerialLines();
 }
 
 // The keying session applies a settings value as a whole: what differs

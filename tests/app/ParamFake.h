@@ -51,7 +51,7 @@ struct FakeTarget : IParamTarget {
     std::vector<std::string> outChoices{"Default output device", "Speaker A", "Speaker B"};
     std::vector<std::string> ports;
     std::set<int> openable;
-    int port = 0;
+    int port = 0;  // the port the lines are on
     bool open = false;
     int monitorStarts = 0;
     QStringList messages, status, forwarded;
@@ -65,7 +65,22 @@ struct FakeTarget : IParamTarget {
     // Clamped as the generator and the analyser take the values.
     void Apply(const TSettings& next) override {
         applied.push_back(next);
+        const int used = s.RXComPort;
         s = next;
+        // A new port: an open one moves there, or is refused and COM mode ends.
+        if (s.RXComPort != used && open) {
+            if (openable.count(s.RXComPort)) {
+                port = s.RXComPort;
+                ++monitorStarts;
+            } else {
+                messages << QString("Error: cannot use ComPort COM%1").arg(s.RXComPort);
+                s.RXComPort = used;
+                open = false;
+                mode = 0;
+            }
+        } else if (s.RXComPort != used) {
+            port = s.RXComPort;
+        }
         s.Slope = std::clamp(s.Slope, 0, 500);
         s.OutputLevel = std::min(s.OutputLevel, 0);
         s.RxFrequency = std::clamp(s.RxFrequency, 100, 4000);
@@ -93,7 +108,7 @@ struct FakeTarget : IParamTarget {
         modeCalls.push_back(m);
         const bool ok = !failModes.count(m);
         mode = ok ? m : 0;
-        if (ok && m == 2) open = openable.count(port) > 0;
+        if (ok && m == 2) open = openable.count(port = s.RXComPort) > 0;
         if (auto during = std::exchange(duringSwitch, nullptr)) during();
         return ok;
     }
@@ -104,18 +119,7 @@ struct FakeTarget : IParamTarget {
     std::vector<std::string> InputDeviceChoices() override { return inChoices; }
     std::vector<std::string> OutputDeviceChoices() override { return outChoices; }
     std::vector<std::string> DetectedPorts() override { return ports; }
-    int PortNumber() const override { return port; }
-    void SetPortNumber(int n) override {
-        port = n;
-        if (open) open = openable.count(n) > 0;
-    }
     bool ComIsOpen() const override { return open; }
-    bool ComOpen() override { return open = openable.count(port) > 0; }
-    void ComClose() override { open = false; }
-    void SetDtr(bool) override {}
-    void SetRts(bool) override {}
-    void StartMonitor() override { ++monitorStarts; }
-    void ClearHistory() override {}
     void Message(const std::string& t) override { messages << QString::fromStdString(t); }
     void StatusMessage(const std::string& t) override { status << QString::fromStdString(t); }
     void ForwardKeyDown(int key, bool shift) override {

@@ -444,13 +444,17 @@ private slots:
         QCOMPARE(f.ComPortBox()->count(), 3);
         QCOMPARE(f.ComPortBox()->currentText(), QString("COM2"));
         QCOMPARE(t.mode, 2);
-        // A port that cannot be opened again after a change ends COM mode.
-        t.s.RXComPort = 3;  // as if chosen while the mode ran elsewhere
+        // The port in use is no longer listed: the first takes its place;
+        // when that cannot be opened COM mode ends, with the message.
+        t.ports = {"", "", "c"};
         t.openable = {};
         f.RefillComPorts();
         QCOMPARE(f.ComPortBox()->currentText(), QString("COM3"));
         QCOMPARE(t.mode, 0);
         QVERIFY(!t.open);
+        QCOMPARE(t.messages, QStringList{"Error: cannot use ComPort COM3"});
+        QCOMPARE(t.s.RXComPort, 2);
+        t.ports = {"a", "b", "c"};
         t.openable = {1, 2, 3};
         f.RXInputGroup()->SetItemIndex(2);
         QCOMPARE(t.mode, 2);
