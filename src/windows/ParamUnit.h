@@ -1,10 +1,9 @@
 #pragma once
 // The "Set Orvo Tapmeter Parameters" window: every parameter of Morse input
-// and output, the serial port and the display. Each control acts at once on
-// what it stands for (IParamTarget); there is no OK or Cancel. Creating the
-// window sets every control from the stored settings, and the controls'
-// change handlers carry those settings into the components: that is how the
-// stored input mode, output mode, tones and levels take effect at start.
+// and output, the serial port and the display. Each control hands its
+// edited setting back at once (IParamTarget::Apply); there is no OK or
+// Cancel. Creating the window sets every control from the settings in
+// force; what the session refuses or clamps shows as it took it.
 
 #include <QWidget>
 
