@@ -10,6 +10,7 @@
 #include "devices/SoundIn.h"
 #include "devices/SoundOut.h"
 #include "windows/About.h"
+#include "windows/ParamLogic.h"
 #include "windows/ParamUnit.h"
 #include "windows/PracticeUnit.h"
 #include "windows/ScopeUnit.h"
@@ -253,6 +254,7 @@ void TLogoAppForm::FormCreate()
     CWLabel2->SetAllCaps(Settings().AllCaps);
     speedBar_->SetWpM(Settings().WpM);
     PaintBox1->SetShowGreen(Settings().ShPatt);
+    SetCharSize(CharSizePoints(Settings().CharSizeItem));
     resize(std::max(stored.Width, minimumWidth()), std::max(stored.Height, minimumHeight()));
     move(stored.Left, stored.Top);
     if (!soundOff.empty())
@@ -388,6 +390,8 @@ void TLogoAppForm::SettingsApplied(const TSettings& before, const TSettings& now
         for (const std::string& m : keyMessages)
             ShowStatus(m);
     }
+    if (before.CharSizeItem != now.CharSizeItem)
+        SetCharSize(CharSizePoints(now.CharSizeItem));
 }
 
 void TLogoAppForm::ShowPracticeClick() { practiceLink_->Toggle(); }

@@ -64,34 +64,12 @@ void TParamLink::CheckDevices() {
     }
 }
 
-template <class T, class V> void TParamLink::Store(T TSettings::*member, const V& value) {
-    TSettings s = session_.Settings();
-    s.*member = T(value);
-    session_.Apply(s);
-}
-
 const TSettings& TParamLink::Settings() const { return session_.Settings(); }
 void TParamLink::Apply(const TSettings& s) { session_.Apply(s); }
 int TParamLink::InputMode() const { return session_.InputMode(); }
 bool TParamLink::SetInputMode(int mode) { return session_.SetInputMode(mode); }
-void TParamLink::SetBinaural(bool on) {
-    // Asked for even when unchanged: the gate closes and the layout is set again.
-    if (on == session_.Settings().Binaural) session_.Sending().SetBinaural(on);
-    else Store(&TSettings::Binaural, on);
-}
-void TParamLink::SetOutputVolume(uint16_t both) { session_.Sending().SetVolume(both); }
-void TParamLink::SetKeyVolume(uint16_t v) { session_.Sending().SetKeyVolume(v); }
-
-// The tones in force: the window stores the settings' tones itself.
-int TParamLink::Frequency() const { return session_.CWout().Frequency(); }
-void TParamLink::SetFrequency(int hz) { session_.CWout().SetFrequency(hz); }
-int TParamLink::Frequency2() const { return session_.CWout().Frequency2(); }
-void TParamLink::SetFrequency2(int hz) { session_.CWout().SetFrequency2(hz); }
-
 int TParamLink::InputLevel() const { return session_.InputLevel(); }
 void TParamLink::ResetInputLevel() { session_.ResetInputLevel(); }
-
-void TParamLink::SetCharSize(int points) { w_.SetCharSize(points); }
 
 ISoundIn* TParamLink::SoundIn1() { return w_.SoundIn1(); }
 ISoundOut* TParamLink::SoundOut1() { return session_.SoundOut(); }
@@ -118,42 +96,7 @@ std::vector<std::string> TParamLink::DetectedPorts() {
 
 ISerialLines& TParamLink::Lines() const { return w_.ComRTSDTRX1(); }
 std::string TParamLink::PortCaption(int n) { return w_.SerialPorts().Caption(n); }
-int TParamLink::PortNumber() const { return Lines().PortNumber(); }
-// A port that fails under a call is closed; whoever asked sees it closed
-// (COM mode then falls back with its message).
-template <class F> bool TParamLink::Guarded(F f) {
-    try {
-        f();
-        return true;
-    } catch (const ECommError&) {
-        Lines().Close();
-        return false;
-    }
-}
-
-void TParamLink::SetPortNumber(int n) { Guarded([&] { Lines().SetPortNumber(n); }); }
 bool TParamLink::ComIsOpen() const { return Lines().IsOpen(); }
-bool TParamLink::ComOpen() {
-    bool ok = false;
-    return Guarded([&] { ok = Lines().Open(); }) && ok;
-}
-void TParamLink::ComClose() {
-    Guarded([&] {
-        Lines().StopMonitor();
-        Lines().Close();
-    });
-}
-void TParamLink::SetDtr(bool high) { Guarded([&] { Lines().SetDtr(high); }); }
-void TParamLink::SetRts(bool high) { Guarded([&] { Lines().SetRts(high); }); }
-void TParamLink::StartMonitor() { Guarded([&] { Lines().StartMonitor(); }); }
-void TParamLink::SetMonitorEvents(int events) {
-    Guarded([&] { Lines().SetMonitorEvents(TCommEventTypes(events)); });
-}
-
-void TParamLink::ClearHistory() {
-    session_.Calculat().ClearHistory();
-    w_.RedrawRedStrip();
-}
 
 void TParamLink::Message(const std::string& text) { boxes_.Message(QString::fromStdString(text)); }
 void TParamLink::StatusMessage(const std::string& text) { session_.SoundStatusChanged(text); }

@@ -31,32 +31,15 @@ public:
     void Apply(const TSettings& s) override;
     int InputMode() const override;
     bool SetInputMode(int mode) override;
-    void SetBinaural(bool on) override;
-    void SetOutputVolume(uint16_t both) override;
-    void SetKeyVolume(uint16_t v) override;
-    int Frequency() const override;
-    void SetFrequency(int hz) override;
-    int Frequency2() const override;
-    void SetFrequency2(int hz) override;
     int InputLevel() const override;
     void ResetInputLevel() override;
-    void SetCharSize(int points) override;
     ISoundIn* SoundIn1() override;
     ISoundOut* SoundOut1() override;
     std::vector<std::string> InputDeviceChoices() override;
     std::vector<std::string> OutputDeviceChoices() override;
     std::vector<std::string> DetectedPorts() override;
     std::string PortCaption(int n) override;
-    int PortNumber() const override;
-    void SetPortNumber(int n) override;
     bool ComIsOpen() const override;
-    bool ComOpen() override;
-    void ComClose() override;
-    void SetDtr(bool high) override;
-    void SetRts(bool high) override;
-    void StartMonitor() override;
-    void SetMonitorEvents(int events) override;
-    void ClearHistory() override;
     void Message(const std::string& text) override;
     void StatusMessage(const std::string& text) override;
     void ForwardKeyDown(int qtKey, bool shift) override;
@@ -71,9 +54,6 @@ private:
 
     // Refills a device list when its devices differ from those last seen.
     void CheckDevices();
-    template <class F> bool Guarded(F f);
-    // The settings in force with one value changed, applied.
-    template <class T, class V> void Store(T TSettings::*member, const V& value);
     ISerialLines& Lines() const;
 
     KeyingSession& session_;

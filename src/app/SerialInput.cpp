@@ -11,7 +11,7 @@ TSerialInput::TSerialInput(ISerialLines* lines, KeyingSession& session)
     if (own_)
         own_->ResolvePort = [this](int n) { return ports_->DevicePath(n); };
     ports_->Detect(255);
-    lines_->SetMonitorEvents(CommEvent(evCts));
+    lines_->SetMonitorEvents(TSerialKeySource::EventsFor(session_.Settings().Event));
     lines_->SetPortNumber(session_.Settings().RXComPort);
 }
 

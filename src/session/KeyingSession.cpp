@@ -57,6 +57,7 @@ KeyingSession::KeyingSession(IClock& clock, ITimerFactory& timers, ISoundOut* so
         ownView_ = std::make_unique<TNoSendingView>();
         view = ownView_.get();
     }
+    view_ = view;
     sending_ = std::make_unique<TSending>(cwout_, *calculat_, soundOut_, settings_, *view);
     keyInput_ = std::make_unique<TKeyInput>(*calculat_, cwout_, *sending_, settings_, clock);
     keyer_ = std::make_unique<TIambicKeyer>(clock, timers);
@@ -181,14 +182,22 @@ void KeyingSession::ApplyChanges(const TSettings& before, bool all)
     }
     if (differs(&TSettings::TargetSpeed) || differs(&TSettings::Keyer) || differs(&TSettings::PaddleSwap))
         ApplyKeyer();
+    const bool tones = differs(&TSettings::Binaural) || differs(&TSettings::TxFrequency) ||
+                       differs(&TSettings::TxFrequency2);
     if (differs(&TSettings::Binaural) && started_) {
         // Channels and tones; the side-tone gate closes.
         sending_->SetBinaural(s.Binaural);
-    } else if (differs(&TSettings::Binaural) || differs(&TSettings::TxFrequency) ||
-               differs(&TSettings::TxFrequency2)) {
+    } else if (tones) {
+        // Mono output sounds the key tone on both.
         cwout_.SetFrequency2(s.TxFrequency2);
         cwout_.SetFrequency(s.Binaural ? s.TxFrequency : s.TxFrequency2);
     }
+    s.TxFrequency2 = cwout_.Frequency2();
+    s.TxFrequency = std::clamp(s.TxFrequency, 100, 2000);  // as the generator takes it
+    // A new tone, or a key line read the other way round, must not sound
+    // through an open gate: it opens again at the next key-down.
+    if (started_ && !all && (tones || differs(&TSettings::Invert)))
+        sending_->SetVolume(0);
     if (differs(&TSettings::TxExtended))
         cwout_.SetExtraChars(s.TxExtended);
     s.TxExtended = cwout_.ExtraChars();
@@ -234,8 +243,38 @@ void KeyingSession::ApplyChanges(const TSettings& before, bool all)
     if (differs(&TSettings::DisplayPros))
         cwdecode_.SetDisplay2Prosigns(s.DisplayPros);
 
+    if (!all && serialSource_ &&
+        (differs(&TSettings::DTR) || differs(&TSettings::RTS) || differs(&TSettings::Event)))
+        serialSource_->Follow(TSerialKeyConfig{s.RXComPort, s.Event, s.Invert, s.RTS, s.DTR});
+    if (!all && serialSource_ && differs(&TSettings::RXComPort))
+        MovePort(before.RXComPort);
+
     if (!all && differs(&TSettings::RXInput))
         SetInputMode(s.RXInput);
+}
+
+void KeyingSession::MovePort(int before)
+{
+    const int port = settings_.RXComPort;
+    switch (serialSource_->MovePort(port)) {
+    case TSerialKeySource::TMove::Kept:
+        break;
+    case TSerialKeySource::TMove::Moved:
+        // Another key: the pattern strip and the character history start empty.
+        calculat_->ClearHistory();
+        view_->RedrawRedStrip();
+        break;
+    case TSerialKeySource::TMove::Failed:
+        // The port in use stays the setting; its lines are gone, so the
+        // key's sidetone must not sound on, and COM Port mode ends.
+        settings_.RXComPort = before;
+        serialSource_->MovePort(before);
+        sending_->SetVolume(0);
+        SetInputMode(0);
+        Notify("Error: cannot use ComPort COM" + std::to_string(port));
+        Each([](ISessionListener* l) { l->InputModeChanged(0); });
+        break;
+    }
 }
 
 int KeyingSession::AverageLength() const

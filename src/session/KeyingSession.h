@@ -161,6 +161,7 @@ private:
     void ApplyChanges(const TSettings& before, bool all);
     // The keyer's mode, swap and speed, and the sources it sits behind.
     void ApplyKeyer();
+    void MovePort(int before);
     void NewPattern(uint32_t data, bool bl, bool en);
     void ModeMayHaveChanged();
     void KeyAt(uint64_t ms, bool down);
@@ -176,6 +177,7 @@ private:
     TTimingStats stats_;
     std::unique_ptr<TCalculat> calculat_;
     std::unique_ptr<ISendingView> ownView_;
+    ISendingView* view_ = nullptr;
     std::unique_ptr<TSending> sending_;
     std::unique_ptr<TKeyInput> keyInput_;
     std::unique_ptr<TIambicKeyer> keyer_;

@@ -120,6 +120,47 @@ void TSerialKeySource::Close()
     lines_.Close();
 }
 
+void TSerialKeySource::Follow(const TSerialKeyConfig& next)
+{
+    Config.Event = next.Event;
+    Config.Rts = next.Rts;
+    Config.Dtr = next.Dtr;
+    Config.Invert = next.Invert;
+    try {
+        lines_.SetMonitorEvents(EventsFor(keyer_ ? 2 : Config.Event));
+        if (lines_.IsOpen()) {
+            lines_.SetDtr(Config.Dtr);
+            lines_.SetRts(Config.Rts);
+        }
+    } catch (const ECommError& e) {
+        if (open_) End(e.what());
+        else lines_.Close();
+    }
+}
+
+TSerialKeySource::TMove TSerialKeySource::MovePort(int port)
+{
+    Config.Port = port;
+    if (!lines_.IsOpen()) {
+        lines_.SetPortNumber(port);
+        return TMove::Kept;
+    }
+    if (lines_.PortNumber() == port)
+        return TMove::Kept;
+    try {
+        lines_.SetPortNumber(port);  // reopens there
+        if (lines_.IsOpen()) {
+            lines_.SetDtr(Config.Dtr);
+            lines_.SetRts(Config.Rts);
+            if (sink_) lines_.StartMonitor();
+            return TMove::Moved;
+        }
+    } catch (const ECommError&) {
+        lines_.Close();
+    }
+    return TMove::Failed;
+}
+
 void TSerialKeySource::LineChanged(bool cts, bool on, uint64_t stampMs)
 {
     if (!open_ || !sink_) return;

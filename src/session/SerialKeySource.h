@@ -51,6 +51,15 @@ public:
     void SetKeyer(TIambicKeyer* keyer);
 
     bool IsOpen() const { return open_; }
+    // New levels or key input line: the monitored events follow at once,
+    // the levels while the port is open. A port that fails under the change
+    // ends the mode with a message.
+    void Follow(const TSerialKeyConfig& next);
+    // A new port: an open one is reopened there with its levels and monitor
+    // (Moved), or fails and is left closed (Failed); a closed one takes the
+    // number for the next Open (Kept).
+    enum class TMove { Kept, Moved, Failed };
+    TMove MovePort(int port);
     // The serial ports were detected again: ends the mode when its device is gone.
     void PortsChanged();
 

@@ -1,10 +1,9 @@
 #pragma once
 // The "Set Orvo Tapmeter Parameters" window: every parameter of Morse input
-// and output, the serial port and the display. Each control acts at once on
-// what it stands for (IParamTarget); there is no OK or Cancel. Creating the
-// window sets every control from the stored settings, and the controls'
-// change handlers carry those settings into the components: that is how the
-// stored input mode, output mode, tones and levels take effect at start.
+// and output, the serial port and the display. Each control hands its
+// edited setting back at once (IParamTarget::Apply); there is no OK or
+// Cancel. Creating the window sets every control from the settings in
+// force; what the session refuses or clamps shows as it took it.
 
 #include <QWidget>
 
@@ -127,7 +126,8 @@ private:
     void FlashCheckBoxClick();
     void SetBandpassControls(bool on);
     void SetLabelGrey(QLabel* label, bool grey);
-    void ApplyKeyTone();
+    // The list entry of a port, or otherwise when it is not listed.
+    int ComIndexOf(int port, int otherwise) const;
     void LaunchMixer(bool input);
     // Fills a device list; returns the selected index, or -1 for none.
     int RefillDevices(QComboBox* box, const std::vector<std::string>& choices, int stored, bool& filled,

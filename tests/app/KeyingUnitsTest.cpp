@@ -7,6 +7,7 @@
 #include "analysis/Calculat.h"
 #include "session/KeyInput.h"
 #include "session/KeyingSession.h"
+#include "FakeSerialLines.h"
 #include "session/Sending.h"
 #include "session/SessionRecorder.h"
 #include "analysis/BatchAnalysis.h"
@@ -370,6 +371,97 @@ TEST(Sending, ReplayLeavesTheSoundInputPauseAsFound)
     ASSERT_FALSE(r.sending.SendingTyped());
     EXPECT_FALSE(r.calc.Paused());
     EXPECT_FALSE(r.input.Paused());
+}
+
+// Tones, output mode, mute and the key line's sense are settings too: mono
+// sounds the key tone on both tones, a new tone or line sense closes the
+// sidetone gate (it opens at the next key-down), the key volume follows
+// Muted from the start on.
+TEST(KeyingSessionTest, ToneMuteAndLineSettingsReachTheSidetone)
+{
+    ManualClock clock;
+    KeyingSession session(clock, clock, nullptr);
+    TSettings s = session.Settings();
+    s.Muted = true;
+    s.Binaural = false;
+    s.TxFrequency = 650;
+    s.TxFrequency2 = 900;
+    session.Start(s);
+    const TCWout& gen = session.CWout();
+    EXPECT_EQ(session.Sending().KeyVolume(), 0);
+    EXPECT_EQ(gen.Frequency(), 900);
+    EXPECT_EQ(gen.Frequency2(), 900);
+    EXPECT_EQ(session.Settings().TxFrequency, 650);
+
+    const auto apply = [&](auto change) {
+        session.Sending().SetVolume(0xFFFF);  // the gate open
+        TSettings next = session.Settings();
+        change(next);
+        session.Apply(next);
+        return session.Sending().OutputVolume();
+    };
+    EXPECT_EQ(apply([](TSettings& n) { n.TxFrequency2 = 1200; }), 0u);
+    EXPECT_EQ(gen.Frequency(), 1200);
+    EXPECT_EQ(gen.Frequency2(), 1200);
+    EXPECT_EQ(apply([](TSettings& n) { n.Binaural = true; }), 0u);
+    EXPECT_TRUE(gen.Stereo());
+    EXPECT_EQ(gen.Frequency(), 650);
+    EXPECT_EQ(apply([](TSettings& n) { n.Invert = true; }), 0u);
+    EXPECT_EQ(apply([](TSettings& n) { n.AllCaps = true; }), 0xFFFFFFFFu);
+    // Beyond the generator's range: kept as it takes it.
+    apply([](TSettings& n) { n.TxFrequency = 5000; n.TxFrequency2 = 20; });
+    EXPECT_EQ(session.Settings().TxFrequency, 2000);
+    EXPECT_EQ(session.Settings().TxFrequency2, 100);
+    EXPECT_EQ(gen.Frequency(), 2000);
+    apply([](TSettings& n) { n.Muted = false; });
+    EXPECT_EQ(session.Sending().KeyVolume(), 65535);
+}
+
+// The serial port is a setting: COM Port mode moves to a new port with its
+// levels and monitor, the history starting empty; a port that cannot be
+// used is refused with a message, the port in use stays the setting and
+// Keybd/Mouse mode is in force, and told.
+TEST(KeyingSessionTest, SerialPortSettingMovesTheRunningMode)
+{
+    struct Heard : ISessionListener {
+        std::vector<std::string> messages;
+        std::vector<int> modes;
+        void Message(const std::string& m) override { messages.push_back(m); }
+        void InputModeChanged(int mode) override { modes.push_back(mode); }
+    } heard;
+    ManualClock clock;
+    FakeSerialLines lines;
+    lines.present = {7, 9};
+    KeyingSession session(clock, clock, nullptr);
+    session.AttachSerialLines(lines);
+    session.AddListener(&heard);
+    TSettings s = session.Settings();
+    s.RXComPort = 7;
+    s.DTR = false;
+    s.RTS = true;
+    session.Apply(s);
+    EXPECT_EQ(lines.PortNumber(), 7);
+    ASSERT_TRUE(session.SetInputMode(2));
+
+    s = session.Settings();
+    s.RXComPort = 9;
+    session.Apply(s);
+    EXPECT_TRUE(lines.IsOpen() && lines.monitoring);
+    EXPECT_EQ(lines.PortNumber(), 9);
+    EXPECT_TRUE(!lines.dtr && lines.rts);
+    EXPECT_EQ(session.InputMode(), 2);
+
+    session.Sending().SetVolume(0xFFFF);
+    s.RXComPort = 8;
+    session.Apply(s);
+    EXPECT_EQ(heard.messages, std::vector<std::string>{"Error: cannot use ComPort COM8"});
+    EXPECT_EQ(heard.modes, std::vector<int>{0});
+    EXPECT_EQ(session.InputMode(), 0);
+    EXPECT_EQ(session.Settings().RXComPort, 9);
+    EXPECT_EQ(lines.PortNumber(), 9);
+    EXPECT_FALSE(lines.IsOpen());
+    EXPECT_EQ(session.Sending().OutputVolume(), 0u);
+    session.DetachSerialLines();
 }
 
 // The keying session applies a settings value as a whole: what differs

@@ -43,12 +43,7 @@ struct FakeTarget : IParamTarget {
     std::vector<int> modeCalls;
     std::set<int> failModes;
     std::function<void()> duringSwitch;  // once, inside the next SetInputMode
-    bool binaural = false;
-    uint32_t volume = 1;
-    int keyVolume = 65535;
-    int freq = 800, freq2 = 800;
     int inputLevel = 0;
-    int charSize = 0;
     std::vector<TSettings> applied;  // every value handed back, in order
     FakeDevice<TNullSoundOut> out;
     FakeDevice<TNullSoundIn> in;
@@ -56,9 +51,9 @@ struct FakeTarget : IParamTarget {
     std::vector<std::string> outChoices{"Default output device", "Speaker A", "Speaker B"};
     std::vector<std::string> ports;
     std::set<int> openable;
-    int port = 0;
+    int port = 0;  // the port the lines are on
     bool open = false;
-    int monitorStarts = 0, events = 0;
+    int monitorStarts = 0;
     QStringList messages, status, forwarded;
 
     FakeTarget() {
@@ -70,10 +65,27 @@ struct FakeTarget : IParamTarget {
     // Clamped as the generator and the analyser take the values.
     void Apply(const TSettings& next) override {
         applied.push_back(next);
+        const int used = s.RXComPort;
         s = next;
+        // A new port: an open one moves there, or is refused and COM mode ends.
+        if (s.RXComPort != used && open) {
+            if (openable.count(s.RXComPort)) {
+                port = s.RXComPort;
+                ++monitorStarts;
+            } else {
+                messages << QString("Error: cannot use ComPort COM%1").arg(s.RXComPort);
+                s.RXComPort = used;
+                open = false;
+                mode = 0;
+            }
+        } else if (s.RXComPort != used) {
+            port = s.RXComPort;
+        }
         s.Slope = std::clamp(s.Slope, 0, 500);
         s.OutputLevel = std::min(s.OutputLevel, 0);
         s.RxFrequency = std::clamp(s.RxFrequency, 100, 4000);
+        s.TxFrequency = std::clamp(s.TxFrequency, 100, 2000);
+        s.TxFrequency2 = std::clamp(s.TxFrequency2, 100, 2000);
     }
     // How often a setting changed through Apply (the display follows each).
     int Changes(bool TSettings::*field, bool from) const {
@@ -96,38 +108,18 @@ struct FakeTarget : IParamTarget {
         modeCalls.push_back(m);
         const bool ok = !failModes.count(m);
         mode = ok ? m : 0;
-        if (ok && m == 2) open = openable.count(port) > 0;
+        if (ok && m == 2) open = openable.count(port = s.RXComPort) > 0;
         if (auto during = std::exchange(duringSwitch, nullptr)) during();
         return ok;
     }
-    void SetBinaural(bool on) override { binaural = on; }
-    void SetOutputVolume(uint16_t v) override { volume = v | (uint32_t(v) << 16); }
-    void SetKeyVolume(uint16_t v) override { keyVolume = v; }
-    int Frequency() const override { return freq; }
-    void SetFrequency(int hz) override { freq = std::clamp(hz, 100, 2000); }
-    int Frequency2() const override { return freq2; }
-    void SetFrequency2(int hz) override { freq2 = std::clamp(hz, 100, 2000); }
     int InputLevel() const override { return inputLevel; }
     void ResetInputLevel() override { inputLevel = 0; }
-    void SetCharSize(int points) override { charSize = points; }
     ISoundIn* SoundIn1() override { return &in; }
     ISoundOut* SoundOut1() override { return &out; }
     std::vector<std::string> InputDeviceChoices() override { return inChoices; }
     std::vector<std::string> OutputDeviceChoices() override { return outChoices; }
     std::vector<std::string> DetectedPorts() override { return ports; }
-    int PortNumber() const override { return port; }
-    void SetPortNumber(int n) override {
-        port = n;
-        if (open) open = openable.count(n) > 0;
-    }
     bool ComIsOpen() const override { return open; }
-    bool ComOpen() override { return open = openable.count(port) > 0; }
-    void ComClose() override { open = false; }
-    void SetDtr(bool) override {}
-    void SetRts(bool) override {}
-    void StartMonitor() override { ++monitorStarts; }
-    void SetMonitorEvents(int e) override { events = e; }
-    void ClearHistory() override {}
     void Message(const std::string& t) override { messages << QString::fromStdString(t); }
     void StatusMessage(const std::string& t) override { status << QString::fromStdString(t); }
     void ForwardKeyDown(int key, bool shift) override {

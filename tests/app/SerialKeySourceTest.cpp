@@ -156,6 +156,26 @@ TEST_F(SerialSource, RtsAndDtrOnEnteringAndLeaving) {
     }
 }
 
+// The settings change under a running mode: the events follow at once,
+// the levels on an open port only; lines that fail end the mode with a
+// message.
+TEST_F(SerialSource, FollowsNewLevelsAndLine) {
+    source.Follow({7, 1, false, true, false});
+    EXPECT_EQ(lines.MonitorEvents(), TSerialKeySource::EventsFor(1));
+    EXPECT_TRUE(lines.log.empty());
+    Begin();
+    lines.log.clear();
+    source.Follow({7, 2, false, false, true});
+    EXPECT_EQ(lines.MonitorEvents(), TSerialKeySource::EventsFor(2));
+    EXPECT_EQ(lines.log, (std::vector<std::string>{"dtr 1", "rts 0"}));
+    EXPECT_TRUE(lines.dtr && !lines.rts);
+    lines.failLines = true;
+    source.Follow({7, 2, false, true, true});
+    EXPECT_FALSE(source.IsOpen() || lines.IsOpen());
+    EXPECT_EQ(sink.Joined(), "ended:Error: ComPort COM7 is gone; Keybd/Mouse mode is used now.\n"
+                             "EscapeCommFunction failure (Error: 5) ");
+}
+
 TEST_F(SerialSource, OpenFailuresNameThePort) {
     struct Case { int port; bool refuse, failLines; const char* want; } cases[] = {
         {9, false, false, "Error: cannot open ComPort COM9\nCOM9 is not present."},
