@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin man-db
   pulseaudio pulseaudio-utils
+  pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
   time
 )
 [ "${1:-}" = "--dev" ] && packages+=(clang libclang-rt-14-dev multimon-ng)
