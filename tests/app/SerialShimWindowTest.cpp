@@ -91,7 +91,13 @@ private slots:
         ORVO_NEED_SOUND_SERVER();
         auto out = std::make_unique<TSoundOut>();
         QVERIFY(out->SetDevice(OutputNumber()));
+        const TSoundOut* sound = out.get();
         Start(std::move(out));
+        // 4 ms. A server that cannot take back audio it holds (PipeWire's
+        // pulse server) hears an edge from its next request on, so each mark
+        // and space may also be off by one of its cycles (256 frames at
+        // 48 kHz, 5.3 ms, at the least).
+        const long tolerance = sound->GateReachesHeldAudio() ? 32 : 32 + 48;
         Recorder rec(1, 50);
         QString problem = "not run";
         // The shared sound path of a loaded machine now and then drops a few
@@ -106,7 +112,7 @@ private slots:
             const auto s = Channel(rec.samples, 0, rec.in.Channels(), 400);
             int top = 0;
             for (int16_t v : s) top = std::max(top, std::abs(int(v)));
-            problem = TimingProblem(ToneRuns(s, std::max(2000, top / 2)), keyed, 32);  // 4 ms
+            problem = TimingProblem(ToneRuns(s, std::max(2000, top / 2)), keyed, tolerance);
             if (!problem.isEmpty()) qWarning() << "pass" << attempt + 1 << problem;
             clock_->Advance(3000);
         }
