@@ -94,10 +94,10 @@ private slots:
         const TSoundOut* sound = out.get();
         Start(std::move(out));
         // 4 ms. A server that cannot take back audio it holds (PipeWire's
-        // pulse server) hears an edge from its next request on, so each mark
-        // and space may also be off by one of its cycles (256 frames at
-        // 48 kHz, 5.3 ms, at the least).
-        const long tolerance = sound->GateReachesHeldAudio() ? 32 : 32 + 48;
+        // pulse server) plays an edge from its next request for audio on;
+        // it asks on two of every three 5.3 ms cycles, so each mark and
+        // space may also be off by up to two cycles.
+        const long tolerance = sound->GateReachesHeldAudio() ? 32 : 32 + 86;
         Recorder rec(1, 50);
         QString problem = "not run";
         // The shared sound path of a loaded machine now and then drops a few
