@@ -89,8 +89,8 @@ spawn() {
 
 do_start() {
     local p
-    for p in pipewire wireplumber pipewire-pulse pw-cli pactl pacat; do
-        command -v "$p" >/dev/null || { log "$p is not installed (pipewire, pipewire-pulse, wireplumber, pipewire-bin, pulseaudio-utils)"; exit 1; }
+    for p in pipewire wireplumber pipewire-pulse pw-cli pactl pacat dbus-daemon; do
+        command -v "$p" >/dev/null || { log "$p is not installed (pipewire, pipewire-pulse, wireplumber, pipewire-bin, pulseaudio-utils, dbus-daemon)"; exit 1; }
     done
     do_stop
     mkdir -p "$dir"
@@ -103,13 +103,11 @@ do_start() {
         HOME="$dir/state" PULSE_RUNTIME_PATH="$dir/runtime/pulse"
     unset PULSE_SERVER PULSE_SINK PULSE_SOURCE PULSE_LATENCY_MSEC PIPEWIRE_REMOTE \
         PIPEWIRE_CONFIG_DIR DBUS_SESSION_BUS_ADDRESS
-    # The session manager talks D-Bus; a private session bus when there is
-    # none (CI has no user session).
-    if command -v dbus-daemon >/dev/null; then
-        spawn dbus dbus-daemon --session --nofork --nopidfile --address="unix:path=$dir/runtime/bus"
-        export DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/runtime/bus"
-        wait_for "$dir/dbus.pid" test -S "$dir/runtime/bus" || fail "the private D-Bus did not start; see $dir/dbus.log"
-    fi
+    # The session manager does not start without a session bus: a private
+    # one (CI has no user session).
+    spawn dbus dbus-daemon --session --nofork --nopidfile --address="unix:path=$dir/runtime/bus"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/runtime/bus"
+    wait_for "$dir/dbus.pid" test -S "$dir/runtime/bus" || fail "the private D-Bus did not start; see $dir/dbus.log"
     spawn pipewire pipewire
     wait_for "$dir/pipewire.pid" pw-cli info 0 || fail "pipewire did not start; see $dir/pipewire.log"
     spawn wireplumber wireplumber
