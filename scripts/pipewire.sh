@@ -95,7 +95,7 @@ do_start() {
     do_stop
     mkdir -p "$dir"
     rm -rf "$dir/runtime" "$dir/config" "$dir/state"
-    mkdir -m 700 -p "$dir/runtime" "$dir/config" "$dir/state"
+    mkdir -m 700 "$dir/runtime" "$dir/config" "$dir/state"
     # Everything PipeWire reads or writes stays inside DIR; a user's session
     # PipeWire or PulseAudio, if any, is neither used nor disturbed.
     export XDG_RUNTIME_DIR="$dir/runtime" PIPEWIRE_RUNTIME_DIR="$dir/runtime" \
