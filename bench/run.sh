@@ -2,13 +2,14 @@
 # Builds Release and prints the analyser and generator throughput (times real
 # time, one core), the whole `analyze` process with either detector beside
 # multimon-ng's Morse decoder on the same recording (when installed), and the
-# peak memory of the command-line tool analysing a 10-minute recording.
+# peak memory of the command-line tool analysing a 10-minute recording, and
+# `report` over 100 practice sessions of 10 minutes each.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench}
 log="$build.log"
 if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_GUI=OFF -DORVO_BUILD_TESTS=OFF &&
-       cmake --build "$build" -j2 --target orvo-bench orvo-tapmeter-cli; } >"$log" 2>&1; then
+       cmake --build "$build" -j2 --target orvo-bench orvo-report-bench orvo-tapmeter-cli; } >"$log" 2>&1; then
   cat "$log" >&2
   exit 1
 fi
@@ -52,3 +53,6 @@ if [ -x /usr/bin/time ]; then
 else
   echo "peak memory: /usr/bin/time not installed"
 fi
+
+# `report` over 100 practice sessions of 10 minutes each, in seconds.
+$pin "$build/bin/orvo-report-bench"

@@ -7,8 +7,10 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-serialport-dev libgl-dev
   libsndfile1-dev libsoxr-dev libpulse-dev
+  sox
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool
+  dbus at-spi2-core libglib2.0-bin
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin man-db
   pulseaudio pulseaudio-utils
   pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon

@@ -81,10 +81,11 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recomme
   || fail "apt-get install: $(tail -n 20 "$tmp/apt.log")"
 
 echo "== Running the installed programs"
-got=$(/usr/bin/orvo-tapmeter-cli --version)
+got=$(/usr/bin/orvo-tapmeter-cli --version | head -n1)
 [ "$got" = "orvo-tapmeter-cli $version" ] || fail "installed orvo-tapmeter-cli --version says \"$got\""
-got=$(/usr/bin/orvo-tapmeter --version)
+got=$(/usr/bin/orvo-tapmeter --version | head -n1)
 [ "$got" = "orvo-tapmeter $version" ] || fail "installed orvo-tapmeter --version says \"$got\""
+"$root/tests/app/no_display.sh" /usr/bin/orvo-tapmeter || fail "installed orvo-tapmeter without a display"
 (cd "$tmp" && /usr/bin/orvo-tapmeter-cli send "paris <ar>" -o "$tmp/paris.wav") || fail "installed send failed"
 json=$(cd "$tmp" && /usr/bin/orvo-tapmeter-cli analyze "$tmp/paris.wav") || fail "installed analyze failed"
 echo "$json" | grep -q '"text": "paris <ar>' || fail "installed analyze decoded: ${json:0:200}"

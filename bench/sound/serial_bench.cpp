@@ -10,7 +10,7 @@
 // opened, as the key handler does. Both end at the first tone sample the
 // sink played (SinkWatch.h), as in orvo-sound-bench.
 
-#include "app/SerialKeySource.h"
+#include "session/SerialKeySource.h"
 #include "morse/SendText.h"
 #include "devices/ComRtsDtrX.h"
 #include "devices/SerialSupport.h"

@@ -12,8 +12,8 @@
 // offers, so bench/sound.sh builds it against an older commit too.
 
 #include "analysis/Calculat.h"
-#include "app/KeyInput.h"
-#include "app/Sending.h"
+#include "session/KeyInput.h"
+#include "session/Sending.h"
 #include "devices/QtClock.h"
 #include "morse/SendText.h"
 #include "devices/SoundOut.h"
@@ -60,6 +60,7 @@ struct NullView : ISendingView {
     void RedrawRedStrip() override {}
     void ResetReplayStats() override {}
     void Message(const std::string&) override {}
+    void Status(const std::string&) override {}
 };
 
 int Latency(int keys) {

@@ -113,7 +113,9 @@ int Child(int argc, char** argv)
     std::printf("%lld %ld %ld %.3f %d\n", static_cast<long long>(painted), StatusKb("VmRSS:"),
                 StatusKb("VmHWM:"), perCharMs, form.Calculat1().HistCount());
     std::fflush(stdout);
-    form.Settings().AskEnd = false;
+    TSettings s = form.Settings();
+    s.AskEnd = false;
+    form.Session().Apply(s);
     return 0;
 }
 

@@ -30,97 +30,121 @@ constexpr size_t kOpeningElements = 40;
 
 }  // namespace
 
-AnalysisSession::AnalysisSession(const AnalysisOptions& opt) : calc_(clock_, nullptr, &stats_) {
-    // The generator's speed bounds as on the main window; the analyser
-    // then takes the speed the generator holds.
-    gen_.SetMinSpeed(20);
-    gen_.SetSpeed(opt.speed);
+double RobustHalfBand(const AnalysisOptions& opt) {
+    return TRobustDetector::HalfBand(opt.mode == tProcessMode::broad, opt.bandwidth);
+}
 
-    decoder_.SetSpecialChars(opt.extended);
-    decoder_.SetAring(true);
-    decoder_.SetErrQm(true);
-    decoder_.SetDisplay2Prosigns(false);
+AnalysisSession::AnalysisSession(const AnalysisOptions& opt) : session_(clock_, clock_, nullptr) {
+    // The options as settings of a fresh installation; the generator's
+    // speed bounds apply, and the analyser takes the speed the generator holds.
+    TSettings s = session_.Settings();
+    s.TargetSpeed = opt.speed;
+    s.RxFrequency = std::max(opt.center, 0);
+    s.Mode = opt.mode == tProcessMode::broad ? 0 : 1;
+    s.InputLevel = opt.gain;
+    s.Bounce = opt.bounce;
+    s.RxExtended = opt.extended;
+    s.Aring = true;
+    s.ErrQM = true;
+    s.ErrErase = false;
+    s.DisplayPros = false;
+    session_.Apply(s);
+    // The band-pass width is not among the stored settings.
+    Calc().SetBandwidthIndex(static_cast<uint32_t>(std::clamp(opt.bandwidth, 0, 3)));
 
-    calc_.SetBandwidthIndex(static_cast<uint32_t>(std::clamp(opt.bandwidth, 0, 3)));
-    calc_.SetCenterFreq(static_cast<uint32_t>(std::max(opt.center, 0)));
-    calc_.SetProcessMode(opt.mode);
-    calc_.SetInputScaledB(opt.gain);
-    calc_.SetNoiseBlank(opt.bounce);
-    calc_.SetTempo(gen_.Speed());
-    calc_.SetCalcSize(kBlock);
-
-    stats_.WordTimeout = [this] { return calc_.WordTimeout(); };
+    TTimingStats& stats = session_.Stats();
     follow_ = opt.autoSpeed;
     result_.autoSpeed = opt.autoSpeed;
     // Percentages are of the dot in force: the target's, or the one followed.
-    stats_.DotSamples = [this] {
-        return follow_ ? follower_.Dot() * 8.0 : static_cast<double>(gen_.DotSamples());
+    stats.DotSamples = [this] {
+        return follow_ ? follower_.Dot() * 8.0 : static_cast<double>(session_.CWout().DotSamples());
     };
-    stats_.AverageSpeed = [this] { return calc_.AvgTempo(); };
-    stats_.SetReference(TTimingStats::Reference::TargetSpeed);
-    stats_.ResetValues(2);
+    stats.SetReference(TTimingStats::Reference::TargetSpeed);
+    stats.ResetValues(2);
 
-    calc_.OnNewPattern = [this](uint32_t data, bool bl, bool en) { NewPattern(data, bl, en); };
-    center_ = static_cast<int32_t>(calc_.CenterFreq());
-    if (opt.robust) UseRobustDetector(calc_.DotMs());
-    calc_.OnNewTempo = [this](uint32_t t) {
-        if (!result_.characters.empty()) result_.characters.back().cpm = t;
-    };
-    calc_.OnNewAvgTempo = [this](uint32_t t) {
-        if (!result_.characters.empty()) result_.characters.back().avgCpm = t;
-    };
+    session_.KeyInput().SetSource(WavFile, &source_);
+    session_.AddListener(&collector_);
+    center_ = static_cast<int32_t>(Calc().CenterFreq());
+    halfBand_ = RobustHalfBand(opt);
+    if (opt.robust) UseRobustDetector(Calc().DotMs());
 }
 
-void AnalysisSession::NewPattern(uint32_t data, bool bl, bool en) {
-    CharacterEntry e;
-    e.pattern = data;
-    e.text = decoder_.Decode(data, false);
-    e.wordSpace = bl;
-    e.timeout = en;
-    result_.text += decoder_.Decode(data, bl);
-    if (en) result_.text += '\r';
+AnalysisSession::~AnalysisSession() {
+    session_.RemoveListener(&collector_);
+    session_.KeyInput().CloseSource();
+    session_.KeyInput().SetSource(WavFile, nullptr);
+}
 
+void AnalysisSession::Begin(uint64_t at) {
+    if (begun_) return;
+    begun_ = true;
+    clock_.AdvanceTo(at);
+    session_.SetInputMode(WavFile);
+}
+
+void AnalysisSession::Collector::CharacterEnded(uint32_t pattern, bool wordSpace, bool timeout) {
+    CharacterEntry e;
+    e.pattern = pattern;
+    e.text = session.session_.Decoder().Decode(pattern, false);
+    e.wordSpace = wordSpace;
+    e.timeout = timeout;
+
+    TCalculat& calc = session.Calc();
     CharRecord rec{};
-    calc_.GetCharRecord(0, rec);
+    calc.GetCharRecord(0, rec);
     const uint32_t n = std::min(rec[1], kMaxRecordElements);
     e.elements.assign(rec.begin() + 2, rec.begin() + 2 + n);
-    result_.characters.push_back(std::move(e));
-
-    // As the main window: the speed shown is the newest character's own.
-    calc_.ClearTimingSums();
-    calc_.AccumulateRecord(rec);
+    session.result_.characters.push_back(std::move(e));
 
     // The next character is judged against the speed this one shows.
-    if (follow_ && follower_.Update(rec)) {
-        calc_.FollowDot(static_cast<int32_t>(std::lround(follower_.Dot())));
-        if (robust_) robust_->SetDot(follower_.Dot());
+    if (session.follow_ && session.follower_.Update(rec)) {
+        calc.FollowDot(static_cast<int32_t>(std::lround(session.follower_.Dot())));
+        if (session.robust_) session.robust_->SetDot(session.follower_.Dot());
     }
 }
 
+void AnalysisSession::Collector::CharacterDecoded(const std::string& text, bool timeout) {
+    session.result_.text += text;
+    if (timeout) session.result_.text += '\r';
+}
+
+void AnalysisSession::Collector::ActualSpeed(uint32_t cpm) {
+    if (!session.result_.characters.empty()) session.result_.characters.back().cpm = cpm;
+}
+
+void AnalysisSession::Collector::AverageSpeed(uint32_t cpm) {
+    if (!session.result_.characters.empty()) session.result_.characters.back().avgCpm = cpm;
+}
+
 void AnalysisSession::UseRobustDetector(double dotMs) {
-    robust_ = std::make_unique<TRobustDetector>(center_, dotMs);
-    // Its transitions take the key path, timed in ms of the samples; the
-    // clock then stands for the sample time.
-    robust_->OnEdge = [this](double ms, bool down) { KeyAt(static_cast<uint64_t>(std::llround(ms)), down); };
+    robust_ = std::make_unique<TRobustDetector>(center_, halfBand_, dotMs);
+    robust_->SetSink(&keyPath_);
+}
+
+void AnalysisSession::KeyPath::KeyEdge(double ms, bool down) {
+    session.KeyAt(static_cast<uint64_t>(std::llround(ms)), down);
+}
+
+void AnalysisSession::KeyPath::KeyTime(double ms) {
+    if (ms > 0) session.clock_.AdvanceTo(static_cast<uint64_t>(ms));
 }
 
 void AnalysisSession::StartSpeed(double dotMs) {
     follow_ = true;
     result_.autoSpeed = true;
-    follower_.Start(dotMs > 0 ? dotMs : static_cast<double>(calc_.DotMs()));
-    calc_.FollowDot(static_cast<int32_t>(std::lround(follower_.Dot())));
+    follower_.Start(dotMs > 0 ? dotMs : static_cast<double>(Calc().DotMs()));
+    Calc().FollowDot(static_cast<int32_t>(std::lround(follower_.Dot())));
     if (robust_) UseRobustDetector(follower_.Dot());
     result_.speedStart = follower_.Cpm();
 }
 
 void AnalysisSession::FeedBlock(const int16_t* samples) {
+    Begin(0);
     if (robust_) {
         robust_->Process(samples, kBlock);
-        const double settled = robust_->SettledMs();
-        if (settled > 0) clock_.AdvanceTo(static_cast<uint64_t>(settled));
         return;
     }
-    calc_.ProcessSamples(samples, kBlock);
+    source_.Samples(samples);
 }
 
 void AnalysisSession::FlushSamples() {
@@ -130,17 +154,15 @@ void AnalysisSession::FlushSamples() {
         return;
     }
     static const int16_t kSilence[kBlock] = {};
-    for (int i = 0; i < kMaxFlushBlocks && calc_.PendingCount() > 0; ++i) FeedBlock(kSilence);
+    for (int i = 0; i < kMaxFlushBlocks && Calc().PendingCount() > 0; ++i) FeedBlock(kSilence);
 }
 
 void AnalysisSession::KeyAt(uint64_t t, bool down) {
+    // Timing starts where the first transition measures its longest
+    // duration from, so that far-off times need no clock that reaches them.
+    Begin(t > kMaxKeyDuration ? t - kMaxKeyDuration : 0);
     clock_.AdvanceTo(t);
-    if (down == keyIsDown_) return;  // repeated state: no transition, time kept
-    const uint64_t now = std::max(t, lastKeyTime_);
-    const uint64_t d = std::min(now - lastKeyTime_, kMaxKeyDuration);
-    lastKeyTime_ = now;
-    keyIsDown_ = down;
-    calc_.KeyTransition(static_cast<uint32_t>(d), down);
+    source_.Key(down, t);
 }
 
 void AnalysisSession::FlushKeys() {
@@ -152,11 +174,12 @@ void AnalysisSession::FlushKeys() {
 }
 
 AnalysisResult AnalysisSession::Result() {
-    stats_.UpdateDisplay();
-    const TTimingStats::Display& d = stats_.Shown();
+    TTimingStats& stats = session_.Stats();
+    stats.UpdateDisplay();
+    const TTimingStats::Display& d = stats.Shown();
     auto entry = [&](TimingKind k) {
         const int i = static_cast<int>(k);
-        return TimingEntry{d.last[i], d.average[i], stats_.Values(TTimingStats::kCurrentInput, k).count};
+        return TimingEntry{d.last[i], d.average[i], stats.Values(TTimingStats::kCurrentInput, k).count};
     };
     AnalysisResult r = result_;
     r.dot = entry(TimingKind::Dot);
@@ -165,7 +188,7 @@ AnalysisResult AnalysisSession::Result() {
     r.charSpace = entry(TimingKind::CharSpace);
     r.wordSpace = entry(TimingKind::WordSpace);
     r.lastDashAvg = d.average[static_cast<int>(TimingKind::LastDash)];
-    r.lastDashCount = stats_.Values(TTimingStats::kCurrentInput, TimingKind::LastDash).count;
+    r.lastDashCount = stats.Values(TTimingStats::kCurrentInput, TimingKind::LastDash).count;
     r.weight = d.weight;
     if (follow_) r.speedEnd = follower_.Cpm();
     return r;
@@ -209,7 +232,10 @@ double OpeningDot(const std::vector<int16_t>& samples, const AnalysisOptions& op
     // faster operator; the robust detector listens for the fastest keying.
     fixed.bounce = false;
     if (fixed.robust) fixed.speed = 300;
-    const AnalysisResult r = AnalyzeSamples(samples, fixed);
+    AnalysisResult r = AnalyzeSamples(samples, fixed);
+    // The opening's end may cut its last mark short: that character is
+    // left out unless it is the only one.
+    if (r.characters.size() > 1) r.characters.pop_back();
     std::vector<uint32_t> elements;
     for (const CharacterEntry& c : r.characters) {
         for (uint32_t e : c.elements) {

@@ -1,17 +1,18 @@
 #pragma once
-// Batch analysis: the analyser, decoder and timing statistics configured as
-// a fresh installation configures them, driven from a recording or from a
-// list of timed key transitions, with the results collected the way the main
-// window shows them. Failures are thrown as orvo::BatchError.
+// Batch analysis: a keying session configured as a fresh installation with
+// the options applied, fed from a recording or from a list of timed key
+// transitions through its key input, on a hand-driven clock so it runs as
+// fast as the file reads; the results are collected from the session's
+// events the way the main window shows them. Failures are thrown as
+// orvo::BatchError.
 
-#include "analysis/CWDecode.h"
 #include "analysis/Calculat.h"
 #include "analysis/RobustDetector.h"
 #include "analysis/SpeedFollower.h"
-#include "analysis/TimingStats.h"
 #include "devices/AudioFileReader.h"
 #include "devices/ManualClock.h"
-#include "morse/CWout.h"
+#include "session/KeySource.h"
+#include "session/KeyingSession.h"
 
 #include <cstdint>
 #include <istream>
@@ -83,6 +84,7 @@ struct KeyEvent {
 class AnalysisSession {
 public:
     explicit AnalysisSession(const AnalysisOptions& opt);
+    ~AnalysisSession();
     AnalysisSession(const AnalysisSession&) = delete;
     AnalysisSession& operator=(const AnalysisSession&) = delete;
 
@@ -91,8 +93,8 @@ public:
     // Silent blocks until no character is pending (bounded).
     void FlushSamples();
 
-    // Key path, on the simulated clock: the main window's gate, duration
-    // and cap; then time runs on until nothing is pending.
+    // Key path, on the hand-driven clock: through the session's key input
+    // (its gate, timing and cap); then time runs on until nothing is pending.
     void KeyAt(uint64_t t, bool down);
     void FlushKeys();
 
@@ -102,30 +104,73 @@ public:
 
     AnalysisResult Result();
 
-    TCalculat& Calc() { return calc_; }
+    TCalculat& Calc() { return session_.Calculat(); }
     ManualClock& Clock() { return clock_; }
     int32_t BlockSamples() const { return kBlock; }
 
     static constexpr int32_t kBlock = 400;
 
 private:
-    void NewPattern(uint32_t data, bool bl, bool en);
+    // The robust detector's edges take the key path, timed in ms of the
+    // samples; the clock then stands for the sample time.
+    struct KeyPath : IKeyEdgeSink {
+        explicit KeyPath(AnalysisSession& s) : session(s) {}
+        void KeyEdge(double ms, bool down) override;
+        void KeyTime(double ms) override;
+        AnalysisSession& session;
+    };
+
+    // The file as the session's input source: the recording's blocks as
+    // samples, the key list's (or the robust detector's) transitions with
+    // their own times. It plays in the WAV file mode.
+    class FileSource : public IKeySource {
+    public:
+        bool Open(std::string&) override { return true; }
+        void Start(IKeySink& sink) override { sink_ = &sink; }
+        void Close() override { sink_ = nullptr; }
+        bool KeyedSidetone() const override { return false; }
+        int BlockSamples() const override { return kBlock; }
+        void Samples(const int16_t* samples) {
+            if (sink_) sink_->SamplesReady(samples, kBlock);
+        }
+        void Key(bool down, uint64_t t) {
+            if (sink_) sink_->KeyChanged(down, t);
+        }
+
+    private:
+        IKeySink* sink_ = nullptr;
+    };
+
+    // Collects the decoded characters, their elements and speeds.
+    struct Collector : ISessionListener {
+        explicit Collector(AnalysisSession& s) : session(s) {}
+        void CharacterEnded(uint32_t pattern, bool wordSpace, bool timeout) override;
+        void CharacterDecoded(const std::string& text, bool timeout) override;
+        void ActualSpeed(uint32_t cpm) override;
+        void AverageSpeed(uint32_t cpm) override;
+        AnalysisSession& session;
+    };
+
+    // The input mode is entered with the first data; `at`: the clock then.
+    void Begin(uint64_t at);
     void UseRobustDetector(double dotMs);
 
     ManualClock clock_;
-    TCWout gen_;
-    TCWDecode decoder_;
-    TTimingStats stats_;
-    TCalculat calc_;
+    FileSource source_;
+    KeyingSession session_;
+    Collector collector_{*this};
+    bool begun_ = false;
     TSpeedFollower follower_;
     bool follow_ = false;
     int32_t center_ = 800;
+    double halfBand_ = 62.5;
     std::unique_ptr<TRobustDetector> robust_;
+    KeyPath keyPath_{*this};
     AnalysisResult result_;
-    bool keyIsDown_ = false;
-    uint64_t lastKeyTime_ = 0;
-    uint64_t sampleTime_ = 0;
 };
+
+// How far from the centre (Hz) the robust detector looks for the tone.
+double RobustHalfBand(const AnalysisOptions& opt);
 
 // Reads a recording (any format TAudioFileReader reads) and analyses it.
 AnalysisResult AnalyzeFile(const std::string& path, const AnalysisOptions& opt);

@@ -5,11 +5,14 @@
 
 namespace {
 
-// Weight of a new character's dot length: a drift by a factor of two over a
-// few dozen characters is followed within a handful.
-constexpr double kFollow = 0.3;
+// Weight of the recent elements' dot length after each character: with the
+// median over kRecent elements, a drift by a factor of two over a few dozen
+// characters is followed within about ten.
+constexpr double kFollow = 0.15;
 // Durations at or beyond this are markers or pauses, not elements.
 constexpr uint32_t kMaxElement = 10000;
+// Shorter than the dot of the fastest keying (300 CpM): a bounce.
+constexpr uint32_t kBounceMs = 10;
 
 // Mean of the values below twice the smallest (the shortest class).
 double ShortClassMean(std::vector<double> v) {
@@ -26,7 +29,24 @@ double ShortClassMean(std::vector<double> v) {
 
 }  // namespace
 
-double TSpeedFollower::InitialDot(const std::vector<uint32_t>& elements) {
+std::vector<uint32_t> TSpeedFollower::Debounced(const std::vector<uint32_t>& elements) {
+    // A mark or space shorter than any keyed element joins its neighbours
+    // into one: a contact's bounces, or a crackle within a space.
+    std::vector<uint32_t> out;
+    for (size_t k = 0; k < elements.size(); ++k) {
+        const uint32_t v = elements[k];
+        if (v < kBounceMs && k > 0 && k + 1 < elements.size() && !out.empty()) {
+            out.back() += v + elements[k + 1];
+            ++k;
+            continue;
+        }
+        out.push_back(v);
+    }
+    return out;
+}
+
+double TSpeedFollower::InitialDot(const std::vector<uint32_t>& raw) {
+    const std::vector<uint32_t> elements = Debounced(raw);
     std::vector<double> marks, spaces;
     for (size_t k = 0; k < elements.size(); ++k) {
         const uint32_t v = elements[k];
@@ -63,18 +83,26 @@ int32_t TSpeedFollower::Cpm() const { return dot_ >= 1.0 ? static_cast<int32_t>(
 bool TSpeedFollower::Update(const CharRecord& rec) {
     const uint32_t n = std::min(rec[1], kMaxRecordElements);
     const double limit = 2.0 * dot_;
-    double sum = 0, units = 0;
-    // Marks and the spaces inside the character; the ending space says only
-    // that it is long.
+    bool any = false;
+    // Marks and the spaces inside the character, each as the dot length it
+    // shows; the ending space says only that it is long.
     for (uint32_t k = 1; k < n; ++k) {
         const uint32_t v = rec[1 + k];
         if (v == 0 || v >= kMaxElement) continue;
         const bool mark = (k % 2) == 1;
         if (!mark && v >= limit) continue;
-        sum += v;
-        units += (mark && v >= limit) ? 3.0 : 1.0;
+        recent_[next_] = (mark && v >= limit) ? v / 3.0 : v;
+        next_ = (next_ + 1) % recent_.size();
+        filled_ = std::min(filled_ + 1, recent_.size());
+        any = true;
     }
-    if (units == 0) return false;
-    dot_ += kFollow * (sum / units - dot_);
+    if (!any) return false;
+    // The median of the last elements: a ragged fist's stray element (a
+    // short dash taken for a long dot) does not pull the dot length along,
+    // and a drift still shows within a handful of characters.
+    std::array<double, kRecent> v{};
+    std::copy_n(recent_.begin(), filled_, v.begin());
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(filled_ / 2), v.begin() + static_cast<std::ptrdiff_t>(filled_));
+    dot_ += kFollow * (v[filled_ / 2] - dot_);
     return true;
 }

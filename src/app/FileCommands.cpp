@@ -13,14 +13,16 @@ namespace {
 QString Local(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
 }
 
-void TFileCommands::Remember(const std::string& path, std::string& file, std::string& dir) {
+void TFileCommands::Remember(const std::string& path, std::string TSettings::*file, std::string TSettings::*dir) {
+    TSettings s = settings_;
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
-        file = path;
-        return;
+        if (file) s.*file = path;
+    } else {
+        if (file) s.*file = path.substr(slash + 1);
+        s.*dir = path.substr(0, slash + 1);
     }
-    file = path.substr(slash + 1);
-    dir = path.substr(0, slash + 1);
+    if (apply_) apply_(s);
 }
 
 bool TFileCommands::SaveDecodedText(const std::string& panelText) {
@@ -39,7 +41,7 @@ bool TFileCommands::SaveDecodedText(const std::string& panelText) {
         boxes_.Message(Local(error));
         return false;
     }
-    Remember(path, settings_.OutFile, settings_.OutDir);
+    Remember(path, &TSettings::OutFile, &TSettings::OutDir);
     return true;
 }
 
@@ -59,7 +61,7 @@ bool TFileCommands::LoadTextFile(const std::function<void(const std::string&)>& 
         boxes_.Message(Local(error));
         return false;
     }
-    Remember(path, settings_.InFile, settings_.InDir);
+    Remember(path, &TSettings::InFile, &TSettings::InDir);
     std::string text = textfiles::NormaliseText(loaded.text, gen_, settings_.DisplayPros);
     if (text.find_first_not_of(" \r") == std::string::npos) {
         // Nothing sendable: the lower panel stays as it is.
@@ -82,7 +84,6 @@ bool TFileCommands::FileOpenInExecute(const std::string& currentWav, std::string
     request.filter = kWavFilter;
     request.mustExist = true;
     if (!dialogs_.Execute(request, path)) return false;
-    std::string file;
-    Remember(path, file, settings_.InDir);
+    Remember(path, nullptr, &TSettings::InDir);
     return true;
 }

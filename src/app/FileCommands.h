@@ -15,8 +15,11 @@ struct TSettings;
 
 class TFileCommands {
 public:
-    TFileCommands(IFileDialogs& dialogs, IMessageBoxes& boxes, TSettings& settings, const TCWout& gen)
-        : dialogs_(dialogs), boxes_(boxes), settings_(settings), gen_(gen) {}
+    // settings: those in force; apply hands back an edited value (the
+    // folders and file names chosen).
+    TFileCommands(IFileDialogs& dialogs, IMessageBoxes& boxes, const TSettings& settings, const TCWout& gen,
+                  std::function<void(const TSettings&)> apply)
+        : dialogs_(dialogs), boxes_(boxes), settings_(settings), gen_(gen), apply_(std::move(apply)) {}
 
     // Saves the upper panel's text; true when a file was written. A failed
     // save leaves the old file whole and says why.
@@ -32,10 +35,12 @@ public:
     static const char* const kWavFilter;
 
 private:
-    void Remember(const std::string& path, std::string& file, std::string& dir);
+    // The chosen file's name and folder become the settings' (file may be null).
+    void Remember(const std::string& path, std::string TSettings::*file, std::string TSettings::*dir);
 
     IFileDialogs& dialogs_;
     IMessageBoxes& boxes_;
-    TSettings& settings_;
+    const TSettings& settings_;
     const TCWout& gen_;
+    std::function<void(const TSettings&)> apply_;
 };

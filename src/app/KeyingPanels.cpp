@@ -29,6 +29,9 @@ TKeyingPanels::TKeyingPanels(QWidget* parent) : QWidget(parent)
     grid->setContentsMargins(0, 0, 0, 0);
     PaintBox1 = new TPatternStrip(strip);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+    PaintBox1->setAccessibleName(QStringLiteral("Keying pattern"));
+    PaintBox1->setAccessibleDescription(
+        QStringLiteral("Your keying of the red zone drawn to scale above the ideal pattern of the typed text"));
     PaintBox1->installEventFilter(this);
     grid->addWidget(PaintBox1, 0, 0);
     auto notice = [&](const char* text, const char* name) {
@@ -68,11 +71,17 @@ TKeyingPanels::TKeyingPanels(QWidget* parent) : QWidget(parent)
     };
     // Decoded characters.
     CWLabel2 = panel(middle_, "Middle", "CWLabel2", 60, Qt::red, 0);
+    CWLabel2->setAccessibleName(QStringLiteral("Decoded characters"));
+    CWLabel2->setAccessibleDescription(
+        QStringLiteral("What was keyed, as decoded; each new character is announced. F9 replays the red zone"));
     middle_->installEventFilter(this);
     col->addWidget(middle_, 1);
 
     // Typed characters.
     CWLabel1 = panel(bottom_, "Bottom", "CWLabel1", 16, QColor(0, 128, 0), 2);
+    CWLabel1->setAccessibleName(QStringLiteral("Typed text"));
+    CWLabel1->setAccessibleDescription(
+        QStringLiteral("Text typed in the main window is sent as Morse at the target speed"));
     bottom_->setFixedHeight(kBottomHeight);
     CWLabel1->setMaximumHeight(160);
     col->addWidget(bottom_);
@@ -138,4 +147,10 @@ void TKeyingPanels::Message(const std::string& text)
 {
     if (OnMessage)
         OnMessage(text);
+}
+
+void TKeyingPanels::Status(const std::string& text)
+{
+    if (OnStatus)
+        OnStatus(text);
 }

@@ -5,7 +5,7 @@
 // the pause notice), passes the left mouse button on as the Morse key, and
 // is what the sending unit sees of the panels.
 
-#include "app/Sending.h"
+#include "session/Sending.h"
 
 #include <QWidget>
 
@@ -37,6 +37,7 @@ public:
     std::function<void()> OnRedrawRed;
     std::function<void()> OnResetReplayStats;
     std::function<void(const std::string&)> OnMessage;
+    std::function<void(const std::string&)> OnStatus;
 
     // ISendingView
     void AddTypedText(const std::string& s) override;
@@ -52,6 +53,7 @@ public:
     void RedrawRedStrip() override;
     void ResetReplayStats() override;
     void Message(const std::string& text) override;
+    void Status(const std::string& text) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;

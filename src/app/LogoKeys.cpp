@@ -1,6 +1,7 @@
-// The main window's keyboard: the Morse key (Right arrow), the characters
+// The main window's keyboard: the characters
 // typed for sending and the hot keys, each routed to the unit that
-// handles it. The menu's own shortcuts are not here.
+// handles it. The Morse keys are TKeyMapping's; the menu's own shortcuts
+// are not here either.
 
 #include "app/LogoMain.h"
 
@@ -55,13 +56,7 @@ void TLogoAppForm::keyPressEvent(QKeyEvent* e)
 
 void TLogoAppForm::keyReleaseEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_Right) {
-        // The window system repeats a held key as release/press pairs
-        // marked auto-repeat; only the real release ends the mark.
-        if (!e->isAutoRepeat())
-            keyInput_->KeyboardMouse().Key(false, e->timestamp());
-        return;
-    }
+    // The Morse keys never get here: TKeyMapping takes them in every window.
     QMainWindow::keyReleaseEvent(e);
 }
 
@@ -74,11 +69,7 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
     const bool shift = mods == Qt::ShiftModifier;
     const bool shiftCtrl = mods == (Qt::ShiftModifier | Qt::ControlModifier);
 
-    if (key == Qt::Key_Right) {
-        keyInput_->KeyboardMouse().Key(true, e->timestamp());
-        return;
-    }
-    if (sending_->Busy())
+    if (Sending().Busy())
         return;
 
     switch (key) {
@@ -93,9 +84,13 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
         if (none && showForm_->isVisible())
             showForm_->ResetValues(showForm_->ShownSet());
         break;
+    case Qt::Key_F6:
+        if (none)
+            ShowPracticeClick();
+        break;
     case Qt::Key_F7:
     case Qt::Key_Pause:
-        keyInput_->TogglePause();
+        KeyInput().TogglePause();
         break;
     case Qt::Key_F12:
         if (mods == (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier))
@@ -103,7 +98,7 @@ void TLogoAppForm::FormKeyDown(QKeyEvent* e)
         break;
     case Qt::Key_F8:
         if (none)
-            ShowTyped(!settings_.ShTyped);
+            ShowTyped(!Settings().ShTyped);
         break;
     case Qt::Key_Delete:
         if (none)

@@ -1,20 +1,17 @@
 #pragma once
-// The main window: owns every working component (analyser, decoder,
-// generator, timing statistics, key input, sending) and is where their
-// events meet. It lays out the panels, the pattern strip and the speed
-// displays, holds the menus, applies and collects the settings, and routes
-// keys and mouse buttons to the unit that handles them.
+// The main window: creates the keying session (which owns the working
+// parts) and follows its events. It lays out the panels, the pattern strip
+// and the speed displays, loads the settings into the session at start and
+// saves the session's at close, and routes keys and mouse buttons to the
+// unit that handles them. Its menus (LogoMenus), keys (LogoKeys) and the
+// display of the keying (LogoPanels) have their own files.
 
-#include "analysis/CWDecode.h"
-#include "analysis/CalcOwner.h"
-#include "analysis/Calculat.h"
 #include "analysis/CharRecord.h"
-#include "analysis/TimingStats.h"
-#include "app/KeyInput.h"
 #include "app/KeyingPanels.h"
-#include "app/Sending.h"
 #include "app/MessageBoxes.h"
 #include "app/SerialInput.h"
+#include "session/KeyingSession.h"
+#include "session/SessionRecorder.h"
 #include "devices/ComRtsDtrX.h"
 #include "devices/SoundDevices.h"
 #include "devices/Timer.h"
@@ -41,14 +38,17 @@ class QToolButton;
 class TAboutBox;
 class TCWHighlightLabel;
 class TParamForm;
+class TKeyMapping;
 class TParamLink;
+class TPracticeForm;
+class TPracticeLink;
 class TShortCuts;
 class TShowForm;
 class TScopeForm;
 class TWindowCommands;
 class IFileDialogs;
 
-class TLogoAppForm : public QMainWindow, public ICalcOwner {
+class TLogoAppForm : public QMainWindow, public ISessionListener {
 public:
     // Input modes.
     enum { KeybdMouse = ::KeybdMouse, SoundInput = ::SoundInput, ComPort = ::ComPort, WavFile = ::WavFile };
@@ -66,44 +66,51 @@ public:
     std::function<void()> OnClosed;
 
     // --- Components and state (read access for the program and tests) -----
-    TCalculat& Calculat1() { return *calculat_; }
-    TCWout& CWout1() { return cwout_; }
-    TCWDecode& CWDecode1() { return cwdecode_; }
-    TTimingStats& TimingStats() { return stats_; }
+    KeyingSession& Session() { return *session_; }
+    TCalculat& Calculat1() { return session_->Calculat(); }
+    TCWout& CWout1() { return session_->CWout(); }
+    TCWDecode& CWDecode1() { return session_->Decoder(); }
+    TTimingStats& TimingStats() { return session_->Stats(); }
     TShowForm* ShowForm() const { return showForm_; }
     TParamForm* ParamForm() const { return paramForm_; }
     TAboutBox* AboutBox() const { return aboutBox_; }
     TShortCuts* ShortCuts() const { return shortCuts_; }
+    TPracticeForm* PracticeForm() const { return practiceForm_; }
+    TPracticeLink& Practice() { return *practiceLink_; }
     TScopeForm* ScopeForm() const;
     // Sample input modes, scope window, File and Help commands.
     TWindowCommands& Commands() { return *commands_; }
+    // The record of this run's keying.
+    const TSessionRecorder& Recorder() const { return *recorder_; }
     TCWHighlightLabel* UpperPanel() const { return CWLabel2; }
     TCWHighlightLabel* LowerPanel() const { return CWLabel1; }
     TPatternStrip* PatternStrip() const { return PaintBox1; }
     ITimer& AutoResetTimer() { return *ShowTimer; }
-    const TSettings& Settings() const { return settings_; }
-    TSettings& Settings() { return settings_; }
-    TKeyInput& KeyInput() { return *keyInput_; }
+    const TSettings& Settings() const { return session_->Settings(); }
+    TKeyInput& KeyInput() { return session_->KeyInput(); }
     TSerialPorts& SerialPorts() { return serialInput_->Ports(); }
     ISerialLines& ComRTSDTRX1() { return serialInput_->Lines(); }
     TSerialKeySource& ComPortSource() { return serialInput_->Source(); }
-    TSending& Sending() { return *sending_; }
-    int InputMode() const { return keyInput_->InputMode(); }
-    bool KeyIsDown() const { return keyInput_->KeyIsDown(); }
+    TSending& Sending() { return session_->Sending(); }
+    int InputMode() const { return session_->InputMode(); }
+    bool KeyIsDown() const { return session_->KeyInput().KeyIsDown(); }
     bool DecodedHidden() const { return decodedHidden_; }
-    bool TypedPanelShown() const { return settings_.ShTyped; }
-    uint32_t OutputVolume() const { return sending_->OutputVolume(); }
+    bool TypedPanelShown() const { return Settings().ShTyped; }
+    uint32_t OutputVolume() const { return Sending().OutputVolume(); }
     ISoundOut* SoundOut1() const { return soundOut_; }
     ISoundIn* SoundIn1() const { return soundIn_; }
-    bool Replaying() const { return sending_->Replaying(); }
-    bool ReplayPending() const { return sending_->ReplayPending(); }
-    bool SendingTyped() const { return sending_->SendingTyped(); }
-    bool SendingBusy() const { return sending_->SendingBusy(); }
-    bool PttActive() const { return sending_->PttActive(); }
-    bool Binaural() const { return settings_.Binaural; }
-    int ProsignState() const { return sending_->ProsignState(); }
+    bool Replaying() const { return Sending().Replaying(); }
+    bool ReplayPending() const { return Sending().ReplayPending(); }
+    bool SendingTyped() const { return Sending().SendingTyped(); }
+    bool SendingBusy() const { return Sending().SendingBusy(); }
+    bool PttActive() const { return Sending().PttActive(); }
+    bool Binaural() const { return Settings().Binaural; }
+    int ProsignState() const { return Sending().ProsignState(); }
     // The sound line of the status bar: empty while sound works.
     QString SoundStatus() const;
+    // The status bar's line for what the last command did instead of what
+    // was asked (a refusal, dropped text).
+    QString StatusMessage() const;
     QString VersionText() const { return versionText_; }
     // The pattern strip's geometry as last drawn.
     const TPatternStrip::Bars& RedBars() const { return PaintBox1->RedBars(); }
@@ -114,7 +121,7 @@ public:
     // --- Operations ----------------------------------------------------------
     // Switches the Morse input mode; false when the requested mode could not
     // be entered (Keybd/Mouse is then in force).
-    bool SetInputMode(int newMode) { return keyInput_->SetInputMode(newMode); }
+    bool SetInputMode(int newMode) { return session_->SetInputMode(newMode); }
     // Raises or lowers the target speed, asking first when decoded text would
     // be judged against a different speed.
     void ChangeTargetSpeed(int delta);
@@ -124,30 +131,45 @@ public:
     void ShowHideDecodedChars();  // F4
     void ShowTyped(bool on);      // F8
     void ShowTimingClick();       // F3 / menu
+    void ShowPracticeClick();     // F6 / menu
     void ShortCuts1Click();       // Ctrl+F1 / menu
     void HelpAbout1Execute();     // menu About
     void SetParameters1Click();   // F2 / menu
     void ShowTimerTimer();        // auto-reset timer expired
     // Drops the unsent type-ahead and its characters from the lower panel.
-    void DropTypeAhead() { sending_->DropTypeAhead(); }
+    void DropTypeAhead() { Sending().DropTypeAhead(); }
     // Redraws the operator's keying of the red zone.
     void RedrawRedStrip();
     // Monaural or binaural (stereo) output: sidetone and replay on the left,
     // sent text on the right. Closes the sidetone gate.
-    void SetBinaural(bool on) { sending_->SetBinaural(on); }
+    void SetBinaural(bool on);
     // F9 / Shift+F9: replays the red zone (or its first character) with the
     // operator's own timing. Ctrl+F9 / Shift+Ctrl+F9: sends the green zone
     // (or its first character) again at the target speed.
-    void ReplayRed(bool firstOnly) { sending_->ReplayRed(firstOnly); }
-    void ReplayGreen(bool firstOnly) { sending_->ReplayGreen(firstOnly); }
+    void ReplayRed(bool firstOnly) { Sending().ReplayRed(firstOnly); }
+    void ReplayGreen(bool firstOnly) { Sending().ReplayGreen(firstOnly); }
 
     QAction* Action(const char* objectName) const { return findChild<QAction*>(QString::fromLatin1(objectName)); }
 
-    // ICalcOwner
-    int AverageLength() const override;
-    bool FlashForWordSpace() const override { return settings_.WordSpaceFlash; }
-    void FlashKeyingDisplay() override;
-    void MuteOutput() override;
+    // What the parameters window changes on the window's own display.
+    void SpeedDisplayChanged();
+    void SetCharSize(int points);
+    // A key handed on from another window.
+    void ForwardKeyDown(int qtKey, bool shift);
+
+    // ISessionListener
+    void CharacterDecoded(const std::string& text, bool wordEnd) override;
+    void ErrorErase() override { ClearPanel2Click(); }
+    void DecodedCleared() override;
+    void ActualSpeed(uint32_t cpm) override;
+    void AverageSpeed(uint32_t cpm) override;
+    void TargetSpeedChanged(int) override { ShowSpeed(); }
+    void PausedChanged(bool paused) override;
+    void Message(const std::string& text) override;
+    void SoundStatus(const std::string& text) override;
+    void FlashKeying() override;
+    void BlockProcessed(int l, const int32_t* env, const int32_t* thr, const int32_t* key) override;
+    void SettingsApplied(const TSettings& before, const TSettings& now) override;
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -155,25 +177,22 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    friend class TParamLink;  // the parameters window acts on the components
-
+    const TSending& Sending() const { return session_->Sending(); }
     void BuildLayout();
     void BuildMenus();
     void FormCreate();
     bool FormCloseQuery();
     void FormClose();
-    void ApplySettings();
-    void CollectSettings();
+    TSettings SettingsToSave() const;
 
     void FormKeyDown(QKeyEvent* e);
-    void FormKeyPress(unsigned char ch) { sending_->KeyPress(ch); }
+    void FormKeyPress(unsigned char ch) { Sending().KeyPress(ch); }
     void ZoneMove(int which, int32_t delta);  // which: 1 red, 2 green, 3 both
     void ClearFocus();
     void TargetEntered(int speed);             // a target typed into the speed edit
     void ShowSpeed();                          // CWSpeed and the up-down from the generator
 
-    void Calculat1NewPatternFound(uint32_t data, bool bl, bool en);
-    void SoundStatusChanged(const QString& message);
+    void ShowStatus(const std::string& message);
     void WaitEvents(int ms);
 
     // Real backends when none were injected.
@@ -190,16 +209,13 @@ private:
     IFileDialogs* fileDialogs_;
     QString settingsFolder_;
 
-    TCWout cwout_;
-    TCWDecode cwdecode_;
-    TTimingStats stats_;
-    std::unique_ptr<TCalculat> calculat_;
     std::unique_ptr<ITimer> ShowTimer;
-    TSettings settings_;
-    std::unique_ptr<TSending> sending_;
-    std::unique_ptr<TKeyInput> keyInput_;
     ISerialLines* injectedLines_ = nullptr;
+    TKeyingPanels* panels_ = nullptr;
+    std::unique_ptr<KeyingSession> session_;
+    std::unique_ptr<TSessionRecorder> recorder_;
     std::unique_ptr<TSerialInput> serialInput_;
+    std::unique_ptr<TKeyMapping> keyMapping_;
     std::unique_ptr<TWindowCommands> commands_;
 
     // Main-window fields.
@@ -213,16 +229,18 @@ private:
     QLabel* DecCharLabel = nullptr;
     TSpeedUpDown* SpeedUpDown = nullptr;
     TSpeedBar* speedBar_ = nullptr;
-    TKeyingPanels* panels_ = nullptr;
     TPatternStrip* PaintBox1 = nullptr;
     TCWHighlightLabel* CWLabel2 = nullptr;
     TCWHighlightLabel* CWLabel1 = nullptr;
     QAction* InputMixer1 = nullptr;
     QLabel* soundStatus_ = nullptr;
+    QLabel* statusMessage_ = nullptr;
 
     std::unique_ptr<TParamLink> paramLink_;
     TParamForm* paramForm_ = nullptr;
     TShowForm* showForm_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     TShortCuts* shortCuts_ = nullptr;
+    TPracticeForm* practiceForm_ = nullptr;
+    std::unique_ptr<TPracticeLink> practiceLink_;
 };

@@ -1,23 +1,19 @@
 #include "app/SerialInput.h"
 
-#include "app/KeyInput.h"
-#include "settings/Settings.h"
-
-TSerialInput::TSerialInput(ISerialLines* lines, const TSettings& settings, TKeyInput& keyInput)
-    : ports_(std::make_unique<TSerialPorts>()),
+TSerialInput::TSerialInput(ISerialLines* lines, KeyingSession& session)
+    : session_(session),
+      ports_(std::make_unique<TSerialPorts>()),
       own_(lines ? nullptr : std::make_unique<TComRTSDTRX>(ports_->Poster())),
-      lines_(lines ? lines : own_.get()),
-      source_(std::make_unique<TSerialKeySource>(*lines_))
+      lines_(lines ? lines : own_.get())
 {
-    source_->ReadConfig = [&settings] {
-        return TSerialKeyConfig{settings.RXComPort, settings.Event, settings.Invert, settings.RTS, settings.DTR};
-    };
-    keyInput.SetSource(ComPort, source_.get());
+    session_.AttachSerialLines(*lines_);
     // The table of 256, detected again when devices come or go.
     if (own_)
         own_->ResolvePort = [this](int n) { return ports_->DevicePath(n); };
     ports_->Detect(255);
-    ports_->OnPortsChanged = [this] { PortsChanged(); };
-    lines_->SetMonitorEvents(CommEvent(evCts));
-    lines_->SetPortNumber(settings.RXComPort);
+    lines_->SetMonitorEvents(TSerialKeySource::EventsFor(session_.Settings().Event));
+    lines_->SetPortNumber(session_.Settings().RXComPort);
 }
+
+// The source closes the port before the port and the table go.
+TSerialInput::~TSerialInput() { session_.DetachSerialLines(); }

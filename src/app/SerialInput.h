@@ -1,37 +1,34 @@
 #pragma once
 // The serial key lines of COM Port mode: the table of ports with its
-// hot-plug watch, the serial component ComRTSDTRX1 (or one a test hands
-// in) and the key source on it, registered with key input for COM Port
-// mode. Ports detected again end COM Port mode when the port in use went
-// away. No widgets.
+// hot-plug watch and the serial component ComRTSDTRX1 (or one a test hands
+// in), whose key source the keying session owns while these lines exist.
+// Ports detected again end COM Port mode when the port in use went away.
+// No widgets.
 
-#include "app/SerialKeySource.h"
+#include "session/KeyingSession.h"
 #include "devices/ComRtsDtrX.h"
 #include "devices/SerialPorts.h"
 
 #include <memory>
 
-class TKeyInput;
-struct TSettings;
 
 class TSerialInput {
 public:
     // lines: null = the real serial backend.
-    TSerialInput(ISerialLines* lines, const TSettings& settings, TKeyInput& keyInput);
+    TSerialInput(ISerialLines* lines, KeyingSession& session);
+    ~TSerialInput();
     TSerialInput(const TSerialInput&) = delete;
     TSerialInput& operator=(const TSerialInput&) = delete;
 
     TSerialPorts& Ports() { return *ports_; }
     ISerialLines& Lines() { return *lines_; }
-    TSerialKeySource& Source() { return *source_; }
+    TSerialKeySource& Source() { return *session_.SerialSource(); }
     // Serial devices came or went and the port table changed.
-    void PortsChanged() { source_->PortsChanged(); }
+    void PortsChanged() { session_.SerialSource()->PortsChanged(); }
 
 private:
-    // In this order: the source closes the port before the port and the
-    // table go.
+    KeyingSession& session_;
     std::unique_ptr<TSerialPorts> ports_;
     std::unique_ptr<TComRTSDTRX> own_;
     ISerialLines* lines_;
-    std::unique_ptr<TSerialKeySource> source_;
 };

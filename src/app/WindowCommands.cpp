@@ -1,39 +1,33 @@
 #include "app/WindowCommands.h"
 
 #include "analysis/Calculat.h"
-#include "app/KeyInput.h"
+#include "session/KeyingSession.h"
 #include "controls/CWHighlightLabel.h"
 #include "settings/Settings.h"
 
 #include <QCoreApplication>
 
-TWindowCommands::TWindowCommands(QWidget* window, TKeyInput& keyInput, TCalculat& calc, const TCWout& gen,
-                                 TSettings& settings, IMessageBoxes& boxes, ITimerFactory& timers,
-                                 ISoundIn* soundIn, IFileDialogs* dialogs)
+TWindowCommands::TWindowCommands(QWidget* window, KeyingSession& session, IMessageBoxes& boxes,
+                                 ITimerFactory& timers, ISoundIn* soundIn, IFileDialogs* dialogs)
     : window_(window),
-      calc_(calc),
-      settings_(settings),
+      calc_(session.Calculat()),
+      session_(session),
       boxes_(boxes),
       qtDialogs_(window),
       dialogs_(dialogs ? dialogs : &qtDialogs_),
-      files_(*dialogs_, boxes, settings, gen),
-      programFolder_(QCoreApplication::applicationDirPath().toStdString()),
-      fileIn_(timers) {
-    // The file plays at the pace of the sound input's buffers: 50 ms blocks.
-    fileIn_.SetTimerInterval(50);
-    wavSource_ = std::make_unique<TWavFileSource>(fileIn_, timers, [this](const std::string& current, std::string& path) {
-        // Play on after the end until the analyser has closed the last character.
-        wavSource_->SetEndTailMs(static_cast<uint32_t>(calc_.WordTimeout()) + 2 * fileIn_.TimerInterval());
+      files_(*dialogs_, boxes, session.Settings(), session.CWout(),
+             [&session](const TSettings& s) { session.Apply(s); }),
+      programFolder_(QCoreApplication::applicationDirPath().toStdString()) {
+    session.AttachSampleSources(soundIn, [this](const std::string& current, std::string& path) {
         return files_.FileOpenInExecute(current, path);
     });
-    keyInput.SetSource(WavFile, wavSource_.get());
-    if (soundIn) {
-        soundSource_ = std::make_unique<TSoundInSource>(*soundIn, [this] { return settings_.RXDevice; });
-        keyInput.SetSource(SoundInput, soundSource_.get());
-    }
 }
 
 TWindowCommands::~TWindowCommands() = default;
+
+TfileIn& TWindowCommands::FileIn1() { return session_.FileIn(); }
+TSoundInSource& TWindowCommands::SoundSource() { return *session_.SoundSource(); }
+TWavFileSource& TWindowCommands::WavSource() { return session_.WavSource(); }
 
 void TWindowCommands::CreateScope() {
     if (!scope_) scope_ = std::make_unique<TScopeLink>(calc_, window_);

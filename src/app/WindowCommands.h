@@ -8,7 +8,7 @@
 #include "app/FileCommands.h"
 #include "app/FileDialogs.h"
 #include "app/HelpPage.h"
-#include "app/SampleSources.h"
+#include "session/SampleSources.h"
 #include "app/ScopeLink.h"
 #include "devices/fileIn.h"
 
@@ -20,15 +20,14 @@ class QWidget;
 class TCalculat;
 class TCWHighlightLabel;
 class TCWout;
-class TKeyInput;
-struct TSettings;
+class KeyingSession;
 
 class TWindowCommands {
 public:
     // dialogs: null = Qt's file dialog on the window. soundIn may be null
     // (no Sound Input mode then).
-    TWindowCommands(QWidget* window, TKeyInput& keyInput, TCalculat& calc, const TCWout& gen, TSettings& settings,
-                    IMessageBoxes& boxes, ITimerFactory& timers, ISoundIn* soundIn, IFileDialogs* dialogs);
+    TWindowCommands(QWidget* window, KeyingSession& session, IMessageBoxes& boxes, ITimerFactory& timers,
+                    ISoundIn* soundIn, IFileDialogs* dialogs);
     ~TWindowCommands();
 
     // The scope window: made once the window's menus exist, so their
@@ -50,17 +49,19 @@ public:
     void ShowHelp();
     void ShowHomepage();
     void SetUrlOpener(IUrlOpener* opener) { opener_ = opener ? opener : &desktopOpener_; }
+    IUrlOpener& UrlOpener() { return *opener_; }
     // Folder of the executable, where the help page is looked for first.
     void SetProgramFolder(const std::string& folder) { programFolder_ = folder; }
 
-    TfileIn& FileIn1() { return fileIn_; }
-    TSoundInSource& SoundSource() { return *soundSource_; }
-    TWavFileSource& WavSource() { return *wavSource_; }
+    // The session's sample sources.
+    TfileIn& FileIn1();
+    TSoundInSource& SoundSource();
+    TWavFileSource& WavSource();
 
 private:
     QWidget* window_;
     TCalculat& calc_;
-    TSettings& settings_;
+    KeyingSession& session_;
     IMessageBoxes& boxes_;
     TQtFileDialogs qtDialogs_;
     IFileDialogs* dialogs_;
@@ -68,8 +69,5 @@ private:
     TDesktopUrlOpener desktopOpener_;
     IUrlOpener* opener_ = &desktopOpener_;
     std::string programFolder_;
-    TfileIn fileIn_;
-    std::unique_ptr<TSoundInSource> soundSource_;
-    std::unique_ptr<TWavFileSource> wavSource_;
     std::unique_ptr<TScopeLink> scope_;
 };

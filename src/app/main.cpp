@@ -10,6 +10,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -28,6 +29,12 @@ const char* const kUsage =
     "Qt's standard options (such as -platform NAME) are accepted as well.\n"
     "Settings: ~/.config/OrvoTapmeter/OrvoTapmeter.ini\n";
 
+const char* const kLicence =
+    "Copyright 2026 the Orvo Tapmeter developers\n"
+    "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
 // Answers --help and --version before Qt starts, so both work without a display.
 bool AnswerInfoOption(int argc, char** argv, int& status)
 {
@@ -38,12 +45,30 @@ bool AnswerInfoOption(int argc, char** argv, int& status)
             return true;
         }
         if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-V") == 0) {
-            std::printf("orvo-tapmeter %s\n", VersionText().toUtf8().constData());
+            std::printf("orvo-tapmeter %s\n%s", VersionText().toUtf8().constData(), kLicence);
             status = 0;
             return true;
         }
     }
     return false;
+}
+
+bool IsSet(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+// Without a display Qt would abort with a core dump. A platform chosen
+// explicitly (offscreen, a framebuffer) is the user's call and is tried.
+bool NoDisplay(int argc, char** argv)
+{
+    if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM"))
+        return false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return false;
+    return true;
 }
 
 }  // namespace
@@ -53,6 +78,12 @@ int main(int argc, char** argv)
     int status = 0;
     if (AnswerInfoOption(argc, argv, status))
         return status;
+    if (NoDisplay(argc, argv)) {
+        std::fputs("orvo-tapmeter: no display found; this program needs a desktop session "
+                   "(for the command line use orvo-tapmeter-cli)\n",
+                   stderr);
+        return 1;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvo Tapmeter"));

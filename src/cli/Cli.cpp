@@ -3,6 +3,10 @@
 #include "analysis/BatchAnalysis.h"
 #include "cli/CliError.h"
 #include "cli/Json.h"
+#include "cli/Plot.h"
+#include "cli/ReportJson.h"
+#include "analysis/SessionInput.h"
+#include "devices/SessionRecord.h"
 #include "morse/SendText.h"
 #include "devices/WavWriter.h"
 #include "morse/CWout.h"
@@ -16,6 +20,7 @@
 #include <iostream>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace orvo::cli {
 
@@ -29,6 +34,7 @@ const char* const kToolUsage =
     "Commands:\n"
     "  analyze FILE       decode keyed Morse from a recording and report its timing\n"
     "  keys FILE|-        decode timed key transitions and report their timing\n"
+    "  report FILE...     spread, score and weakest characters of practice sessions\n"
     "  send TEXT -o OUT.wav  write TEXT as Morse to a WAV file\n"
     "\n"
     "Run 'orvo-tapmeter-cli COMMAND --help' for the options of a command,\n"
@@ -66,11 +72,32 @@ const char* const kKeysUsage =
     "Reads key transitions, one per line as '<t_ms> down' or '<t_ms> up' with\n"
     "non-decreasing millisecond times from 0 (blank lines and lines starting\n"
     "with # are ignored), from FILE or standard input (-), decodes them as keyed\n"
-    "with a key and prints the same JSON object as 'analyze'.\n"
+    "with a key and prints the same JSON object as 'analyze'. A session record\n"
+    "is judged at the target speed its header names unless --speed is given.\n"
     "\n"
     "Options:\n"
     "  --speed CPM|auto           target speed in characters per minute, 20..300,\n"
     "                             or auto: follow the operator's own speed (60)\n"
+    "  --bounce on|off            contact-bounce filter (on)\n"
+    "  --charset standard|extended  character set (extended)\n";
+
+const char* const kReportUsage =
+    "Usage: orvo-tapmeter-cli report FILE... [OPTIONS]\n"
+    "\n"
+    "Reads practice sessions: session records and other key lists (as 'keys'),\n"
+    "or recordings (as 'analyze'), told apart by extension or content, and\n"
+    "prints one JSON object {\"sessions\": [...]}, one entry per FILE in order:\n"
+    "characters, speed, the count, mean, sd and cv of every element kind, the\n"
+    "dash : dot, character space : dot and word space : dot ratios, the weight,\n"
+    "a score of 0..100 and the characters by score, worst first.\n"
+    "\n"
+    "Options:\n"
+    "  --speed CPM|auto           target speed in characters per minute, 20..300,\n"
+    "                             or auto (a session record's own, else 60)\n"
+    "  --plot OUT.png|OUT.svg     draw the element-length histograms of one\n"
+    "                             session, or score, speed and spread by date\n"
+    "                             of several\n"
+    "  --detector, --center, --mode, --gain, --bandwidth  for recordings, as 'analyze'\n"
     "  --bounce on|off            contact-bounce filter (on)\n"
     "  --charset standard|extended  character set (extended)\n";
 
@@ -191,13 +218,7 @@ void PrintJson(const AnalysisResult& r, std::ostream& out) {
     if (!out) throw CliError("cannot write the result to standard output");
 }
 
-int Analyze(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const Args a = ParseArgs(args, "analyze", {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset", "--detector"}, {});
-    if (a.help) {
-        out << kAnalyzeUsage;
-        return 0;
-    }
-    const std::string file = OnePositional(a, "analyze", "FILE");
+AnalysisOptions RecordingOptions(const Args& a) {
     AnalysisOptions o = CommonAnalysis(a);
     o.mode = ChoiceOption(a, "--mode", "narrow", {"narrow", "broad"}) == "broad" ? tProcessMode::broad : tProcessMode::narrow;
     o.robust = ChoiceOption(a, "--detector", "standard", {"standard", "robust"}) == "robust";
@@ -210,6 +231,17 @@ int Analyze(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     o.bandwidth = IntOption(a, "--bandwidth", o.bandwidth);
     if (o.bandwidth < 0 || o.bandwidth > 3)
         throw CliError("invalid value for --bandwidth: '" + a.values.at("--bandwidth") + "' (expected 0, 1, 2 or 3)");
+    return o;
+}
+
+int Analyze(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const Args a = ParseArgs(args, "analyze", {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset", "--detector"}, {});
+    if (a.help) {
+        out << kAnalyzeUsage;
+        return 0;
+    }
+    const std::string file = OnePositional(a, "analyze", "FILE");
+    const AnalysisOptions o = RecordingOptions(a);
     const AnalysisResult r = AnalyzeFile(file, o);
     if (r.truncated)
         err << kProgram << ": warning: " << file << " ends before the length its header declares (truncated?); analysed what is there\n";
@@ -224,16 +256,20 @@ int Keys(const std::vector<std::string>& args, std::istream& in, std::ostream& o
         return 0;
     }
     const std::string file = OnePositional(a, "keys", "FILE (or - for standard input)");
-    const AnalysisOptions o = CommonAnalysis(a);
+    AnalysisOptions o = CommonAnalysis(a);
     std::vector<KeyEvent> events;
     if (file == "-") {
-        events = ParseKeyEvents(in);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (const SessionHeader h = ReadSessionHeader(text); h.speed > 0 && !a.values.count("--speed")) o.speed = h.speed;
+        events = ParseKeyEvents(text);
     } else {
         struct stat st {};
         std::ifstream f;
         if (stat(file.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) throw CliError("cannot open " + file + ": " + std::strerror(EISDIR));
         f.open(file, std::ios::binary);
         if (!f) throw CliError("cannot open " + file + ": " + std::strerror(errno));
+        if (const SessionHeader h = ReadSessionHeader(f); h.speed > 0 && !a.values.count("--speed")) o.speed = h.speed;
         try {
             events = ParseKeyEvents(f);
         } catch (const CliError& e) {
@@ -241,6 +277,28 @@ int Keys(const std::vector<std::string>& args, std::istream& in, std::ostream& o
         }
     }
     PrintJson(AnalyzeKeys(events, o), out);
+    return 0;
+}
+
+int Report(const std::vector<std::string>& args, std::istream& in, std::ostream& out) {
+    const Args a = ParseArgs(args, "report",
+                             {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset", "--detector", "--plot"}, {});
+    if (a.help) {
+        out << kReportUsage;
+        return 0;
+    }
+    if (a.positional.empty()) throw CliError("missing FILE" + HelpHint("report"));
+    const AnalysisOptions o = RecordingOptions(a);
+    const bool speedGiven = a.values.count("--speed") > 0;
+    auto plot = a.values.find("--plot");
+    if (plot != a.values.end()) CheckPlotName(plot->second);
+    std::vector<SessionInput> sessions;
+    for (const std::string& file : a.positional)
+        sessions.push_back(file == "-" ? ReadSessionKeys(in, "-", o, speedGiven) : ReadSessionInput(file, o, speedGiven));
+    if (plot != a.values.end()) WritePlot(plot->second, sessions);
+    out << ReportJson(sessions) << '\n';
+    out.flush();
+    if (!out) throw CliError("cannot write the result to standard output");
     return 0;
 }
 
@@ -297,6 +355,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         }
         if (cmd == "analyze") return Analyze(args, out, err);
         if (cmd == "keys") return Keys(args, in, out);
+        if (cmd == "report") return Report(args, in, out);
         if (cmd == "send") return Send(args, out, err);
         if (!cmd.empty() && cmd[0] == '-') throw CliError("unknown option " + cmd + " (see '" + std::string(kProgram) + " --help')");
         throw CliError("unknown command '" + cmd + "' (see '" + std::string(kProgram) + " --help')");

@@ -1,5 +1,6 @@
 #include "controls/CWHighlightLabel.h"
 
+#include "controls/PanelAccessible.h"
 #include "morse/Cp1252.h"
 
 #include <QFontDatabase>
@@ -21,7 +22,32 @@ TCWHighlightLabel::TCWHighlightLabel(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, true);
     QWidget::setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    TPanelAccessible::Install();
 }
+
+QString TCWHighlightLabel::AccessibleText() const {
+    QString out;
+    for (size_t i = 1; i < text_.size() && i <= static_cast<size_t>(length_); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text_[i]);
+        if (c == static_cast<unsigned char>(wordSeparator)) out += QLatin1Char(' ');
+        else if (!Invisible(c)) out += ToUnicode(c);
+    }
+    return out;
+}
+
+namespace {
+
+QString Readable(const std::string& s) {
+    QString out;
+    for (char ch : s) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == static_cast<unsigned char>(TCWHighlightLabel::wordSeparator)) out += QLatin1Char(' ');
+        else if (!Invisible(c)) out += TCWHighlightLabel::ToUnicode(c);
+    }
+    return out;
+}
+
+}  // namespace
 
 QChar TCWHighlightLabel::ToUnicode(unsigned char c) { return QChar(cp1252::ToUnicode(c)); }
 
@@ -52,9 +78,11 @@ void TCWHighlightLabel::AddDecodedText(const std::string& s) {
         text_.assign(1, kDecodedMarker);
     }
     redStart_ = redLast_ = length_ + 1;
+    const int at = static_cast<int>(AccessibleText().size());
     length_ += static_cast<int32_t>(s.size());
     text_ += s;
     update();
+    TPanelAccessible::TextAdded(this, at, Readable(s));
 }
 
 void TCWHighlightLabel::AddTypedText(const std::string& s) {
@@ -63,10 +91,12 @@ void TCWHighlightLabel::AddTypedText(const std::string& s) {
         kind_ = 1;
         text_.assign(1, kTypedMarker);
     }
+    const int at = static_cast<int>(AccessibleText().size());
     length_ += static_cast<int32_t>(s.size());
     lastIndex_ = length_;
     text_ += s;
     update();
+    TPanelAccessible::TextAdded(this, at, Readable(s));
 }
 
 void TCWHighlightLabel::MarkSent(const std::string& s) {

@@ -43,6 +43,9 @@ public:
 
     // Operations.
     void Clear();
+    // The characters as assistive technology reads them: prosigns as their
+    // bracketed text, a word gap as a space.
+    QString AccessibleText() const;
     void AddDecodedText(const std::string& s);
     void AddTypedText(const std::string& s);
     void MarkSent(const std::string& s);

@@ -33,7 +33,8 @@ public:
     void ClearRed();
 
     // The green strip: the pattern codes of the green zone's characters in
-    // sending order (1 = word space, 0 ends the strip).
+    // sending order (1 = word space, 0 ends the strip). Drawn only while
+    // switched on ("Show Morse Pattern"); off, its band stays white.
     std::function<std::vector<uint16_t>()> GreenPatterns;
     void SetShowGreen(bool on) { showGreen_ = on; update(); }
     bool ShowGreen() const { return showGreen_; }
@@ -59,7 +60,7 @@ private:
 
     Bars redBars_;
     std::vector<int> timeoutMarks_;
-    bool showGreen_ = true;
+    bool showGreen_ = false;  // as the option's box starts
     bool flashing_ = false;
     std::unique_ptr<ITimer> flashTimer_;
 };

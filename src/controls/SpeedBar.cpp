@@ -18,6 +18,7 @@ TSpeedBar::TSpeedBar(QWidget* parent) : QWidget(parent)
 
     DecCharLabel_ = new QLabel(this);
     DecCharLabel_->setObjectName(QStringLiteral("DecCharLabel"));
+    DecCharLabel_->setAccessibleName(QStringLiteral("Last decoded character"));
     QFont big = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     big.setPixelSize(36);
     big.setBold(true);
@@ -37,9 +38,13 @@ TSpeedBar::TSpeedBar(QWidget* parent) : QWidget(parent)
         row->addWidget(l);
         return l;
     };
-    auto addSpeedBox = [&](const char* name, bool readOnly) {
+    auto addSpeedBox = [&](const char* name, bool readOnly, const char* spoken, const char* description) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QString::fromLatin1(name));
+        e->setAccessibleName(QString::fromLatin1(spoken));
+        e->setAccessibleDescription(QString::fromLatin1(description));
+        if (QLabel* caption = qobject_cast<QLabel*>(row->itemAt(row->count() - 1)->widget()))
+            caption->setBuddy(e);
         e->setFixedWidth(52);
         e->setAlignment(Qt::AlignRight);
         e->setReadOnly(readOnly);
@@ -49,7 +54,8 @@ TSpeedBar::TSpeedBar(QWidget* parent) : QWidget(parent)
     };
 
     addCaption("Target Speed", nullptr);
-    CWSpeed = addSpeedBox("CWSpeed", false);
+    CWSpeed = addSpeedBox("CWSpeed", false, "Target speed",
+                          "The speed the keying is measured against; Up and Down arrows change it");
     CWSpeed->setMaxLength(4);
     CWSpeed->setText(QStringLiteral("60"));
     CWSpeed->installEventFilter(this);
@@ -59,6 +65,7 @@ TSpeedBar::TSpeedBar(QWidget* parent) : QWidget(parent)
     SpeedUpDown->SetPosition(60);
     SpeedUpDown->setToolTip(QStringLiteral("Change target speed"));
     SpeedUpDown->setStatusTip(QStringLiteral("Change target speed"));
+    SpeedUpDown->setAccessibleName(QStringLiteral("Change target speed"));
     SpeedUpDown->OnClick = [this](int direction) {
         const Qt::KeyboardModifiers mods =
             QGuiApplication::queryKeyboardModifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
@@ -74,11 +81,11 @@ TSpeedBar::TSpeedBar(QWidget* parent) : QWidget(parent)
     WpMCpMText = addCaption("CpM", "WpMCpMText");
     row->addSpacing(16);
     addCaption("Actual Speed", nullptr);
-    RecSpeed = addSpeedBox("RecSpeed", true);
+    RecSpeed = addSpeedBox("RecSpeed", true, "Actual speed", "Speed of the last decoded character");
     WpMCpMText2 = addCaption("CpM", "WpMCpMText2");
     row->addSpacing(16);
     addCaption("Avg Speed", nullptr);
-    AvgSpeed = addSpeedBox("AvgSpeed", true);
+    AvgSpeed = addSpeedBox("AvgSpeed", true, "Average speed", "Moving average of the decoded speed");
     WpmCpmText3 = addCaption("CpM", "WpmCpmText3");
 }
 

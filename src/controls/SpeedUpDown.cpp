@@ -12,7 +12,11 @@ TSpeedUpDown::TSpeedUpDown(QWidget* parent) : QWidget(parent)
     down_ = new QToolButton(this);
     up_->setArrowType(Qt::UpArrow);
     down_->setArrowType(Qt::DownArrow);
+    up_->setAccessibleName(QStringLiteral("Faster"));
+    down_->setAccessibleName(QStringLiteral("Slower"));
     for (QToolButton* b : {up_, down_}) {
+        b->setAccessibleDescription(
+            QStringLiteral("Changes the target speed by one; with Shift by ten, with Shift and Ctrl by a hundred"));
         b->setFocusPolicy(Qt::NoFocus);
         b->setFixedSize(17, 13);
         b->setAutoRepeat(true);

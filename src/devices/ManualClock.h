@@ -29,7 +29,6 @@ public:
 
 private:
     class Timer;
-    friend class Timer;
     Timer* Earliest() const;
     uint64_t now_ = 0;
     uint64_t seq_ = 0;  // keeps timers due at the same moment in start order

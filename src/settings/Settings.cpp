@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include "settings/KeyNames.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <pwd.h>
@@ -69,6 +71,7 @@ void LoadSettings(const IniFile& ini, TSettings& s, const std::string& folder, i
     s.RxExtended = ini.GetBool("RX", "Extended", true);
     s.Aring = ini.GetBool("RX", "Aring", true);
     s.Mode = Index(ini.GetInt("RX", "Mode", 1), 2, 1);
+    s.Detector = Index(ini.GetInt("RX", "Detector", 0), 2, 0);
     s.Bounce = ini.GetBool("RX", "Bounce", true);
     s.InputLevel = ini.GetInt("RX", "InputLevel", -10);
     s.RXComPort = ini.GetInt("RX", "RXComPort", 0);
@@ -110,6 +113,30 @@ void LoadSettings(const IniFile& ini, TSettings& s, const std::string& folder, i
     s.ShCutsTop = ini.GetInt("Form", "ShCutsTop", s.Top);
     s.ShCutsLeft = ini.GetInt("Form", "ShCutsLeft", s.Left);
     s.InitMax = ini.GetBool("Form", "InitMax", false);
+    s.Record = ini.GetBool("Practice", "Record", true);
+    s.StraightKey = ini.GetString("Keys", "StraightKey", "Right");
+    s.Keyer = Index(ini.GetInt("Keys", "Keyer", 0), 3, 0);
+    s.PaddleDit = ini.GetString("Keys", "PaddleDit", "Control_L");
+    s.PaddleDah = ini.GetString("Keys", "PaddleDah", "Control_R");
+    s.PaddleSwap = ini.GetBool("Keys", "PaddleSwap", false);
+}
+
+TKeyMap ResolveKeys(const TSettings& s, std::vector<std::string>* messages) {
+    auto resolve = [messages](const std::string& name, const char* key, const char* def) {
+        uint32_t sym = KeySymFromName(name);
+        if (sym == 0) {
+            if (messages)
+                messages->push_back(std::string("Unknown key \"") + name + "\" for " + key + " in [Keys]: " +
+                                    def + " is used");
+            sym = KeySymFromName(def);
+        }
+        return sym;
+    };
+    TKeyMap m;
+    m.straight = resolve(s.StraightKey, "StraightKey", "Right");
+    m.dit = resolve(s.PaddleDit, "PaddleDit", "Control_L");
+    m.dah = resolve(s.PaddleDah, "PaddleDah", "Control_R");
+    return m;
 }
 
 void SaveSettings(IniFile& ini, const TSettings& s, const TSettingsInfo& info) {
@@ -152,6 +179,7 @@ void SaveSettings(IniFile& ini, const TSettings& s, const TSettingsInfo& info) {
     ini.DeleteKey("TX", "CTS");
     ini.DeleteKey("RX", "Acirc");
     ini.WriteInt("RX", "Mode", s.Mode);
+    ini.WriteInt("RX", "Detector", s.Detector);
     ini.WriteBool("RX", "Bounce", s.Bounce);
     ini.WriteInt("RX", "InputLevel", s.InputLevel);
     ini.WriteInt("RX", "AvgCountIdx", s.AvgCountIdx);
@@ -191,6 +219,13 @@ void SaveSettings(IniFile& ini, const TSettings& s, const TSettingsInfo& info) {
     ini.WriteInt("Form", "ShCutsTop", s.ShCutsTop);
     ini.WriteInt("Form", "ShCutsLeft", s.ShCutsLeft);
     ini.WriteBool("Form", "InitMax", s.InitMax);
+    // Last, so that the sections of older files keep their order.
+    ini.WriteBool("Practice", "Record", s.Record);
+    ini.WriteString("Keys", "StraightKey", s.StraightKey);
+    ini.WriteInt("Keys", "Keyer", s.Keyer);
+    ini.WriteString("Keys", "PaddleDit", s.PaddleDit);
+    ini.WriteString("Keys", "PaddleDah", s.PaddleDah);
+    ini.WriteBool("Keys", "PaddleSwap", s.PaddleSwap);
 }
 
 bool LoadSettingsFile(const std::string& folder, TSettings& s, int screenWidth, int screenHeight,

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct TSettings {
     // Main
@@ -41,6 +42,7 @@ struct TSettings {
     bool RxExtended = true;
     bool Aring = true;
     int32_t Mode = 1;
+    int32_t Detector = 0;  // 0 the analyser's own, 1 the robust one (sound input)
     bool Bounce = true;
     int32_t InputLevel = -10;
     bool AutoReset = false;
@@ -65,7 +67,23 @@ struct TSettings {
     int32_t ShowTop = 0, ShowLeft = 0;
     int32_t ShCutsTop = 0, ShCutsLeft = 0;
     bool InitMax = false;      // main window maximised
+    // Practice
+    bool Record = true;        // keep a record of every session
+    // Keys: key names as the file gives them (KeyNames.h); a name the table
+    // does not know is kept as written, and the default key is used.
+    std::string StraightKey = "Right";
+    int32_t Keyer = 0;         // 0 straight key, 1 iambic A, 2 iambic B
+    std::string PaddleDit = "Control_L";
+    std::string PaddleDah = "Control_R";
+    bool PaddleSwap = false;
 };
+
+// The keyboard keys in force (key-symbol values): a name the table does not
+// know gives the default key and a message naming the value and the key used.
+struct TKeyMap {
+    uint32_t straight = 0, dit = 0, dah = 0;
+};
+TKeyMap ResolveKeys(const TSettings& s, std::vector<std::string>* messages = nullptr);
 
 // Written into the file's Info/Name and Main/Version lines.
 struct TSettingsInfo {

@@ -77,6 +77,12 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     credit->setFont(small);
     credit->setWordWrap(true);
 
+    licence_ = new QLabel("Free software under the GNU General Public License, version 3 or later. "
+                          "There is no warranty.");
+    licence_->setObjectName("Licence");
+    licence_->setFont(small);
+    licence_->setWordWrap(true);
+
     auto* texts = new QVBoxLayout;
     texts->addWidget(productName_);
     texts->addWidget(version_);
@@ -96,6 +102,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     inner->setContentsMargins(6, 6, 6, 8);
     top->setSpacing(6);
     inner->addLayout(top, 1);
+    inner->addWidget(licence_);
     inner->addWidget(okButton_, 0, Qt::AlignHCenter);
 
     auto* outer = new QVBoxLayout(this);

@@ -1,6 +1,6 @@
 #pragma once
-// The about box: product name, version and author credit. Shown without
-// being modal; Esc or OK hides it.
+// The about box: product name, version, author credit and licence. Shown
+// without being modal; Esc or OK hides it.
 
 #include <QDialog>
 
@@ -18,6 +18,7 @@ public:
 
     QLabel* ProductName() const { return productName_; }
     QLabel* Version() const { return version_; }
+    QLabel* Licence() const { return licence_; }
     QPushButton* OKButton() const { return okButton_; }
     // Centres the box on the given window (or the screen) and shows it.
     void ShowCentredOn(QWidget* window);
@@ -28,5 +29,6 @@ protected:
 private:
     QLabel* productName_ = nullptr;
     QLabel* version_ = nullptr;
+    QLabel* licence_ = nullptr;
     QPushButton* okButton_ = nullptr;
 };

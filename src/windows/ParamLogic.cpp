@@ -61,3 +61,7 @@ int StepFactor(bool shift, bool ctrl) {
     if (shift) return 10;
     return 1;
 }
+
+const int kCharSizePoints[7] = {12, 14, 18, 24, 30, 36, 48};
+
+int CharSizePoints(int item) { return item >= 0 && item < 7 ? kCharSizePoints[item] : kCharSizePoints[0]; }

@@ -1,7 +1,7 @@
 #pragma once
 // The arithmetic of the parameters dialog, free of widgets: dB label texts,
-// the input level meter's scale, the serial-port list and the step rule of
-// the numeric edits.
+// the input level meter's scale, the serial-port list, the text sizes and
+// the step rule of the numeric edits.
 
 #include <string>
 #include <vector>
@@ -25,6 +25,11 @@ std::vector<std::string> ListedPorts(const std::vector<std::string>& detectedNam
 std::vector<int> ListedPortNumbers(const std::vector<std::string>& detectedNames);
 // The number after "COM" (up to three digits); 0 when the item is not a port.
 int PortNumberOf(const std::string& item);
+
+// The text sizes offered, in points; CharSizeItem indexes them.
+extern const int kCharSizePoints[7];
+// The points of a CharSizeItem; the first size for one out of range.
+int CharSizePoints(int item);
 
 // Modifier multiplier of a numeric edit's step: Shift x10, Shift+Ctrl x100,
 // Ctrl alone or nothing x1.

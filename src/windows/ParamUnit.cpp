@@ -1,4 +1,8 @@
+// The parameters window's behaviour: wiring the controls, setting them from
+// the settings at creation, and the handlers that hand edited settings back
+// to the target (the controls themselves are built in ParamLayout.cpp).
 #include "windows/ParamUnit.h"
+#include "windows/ParamKeys.h"
 
 #include "controls/LumoProgressBar.h"
 #include "controls/NumEdit.h"
@@ -13,81 +17,23 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
-#include <QVBoxLayout>
-
-namespace {
-
-const char* const kCharSizes[] = {"12", "14", "18", "24", "30", "36", "48"};
-
-QLabel* Caption(const QString& text, const char* name = nullptr) {
-    auto* l = new QLabel(text);
-    if (name) l->setObjectName(QString::fromLatin1(name));
-    return l;
-}
-
-QComboBox* List(const char* name, const QStringList& items = {}) {
-    auto* b = new QComboBox;
-    b->setObjectName(QString::fromLatin1(name));
-    b->addItems(items);
-    b->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    return b;
-}
-
-QCheckBox* Check(const QString& text, const char* name) {
-    auto* c = new QCheckBox(text);
-    c->setObjectName(QString::fromLatin1(name));
-    return c;
-}
-
-QScrollBar* Bar(const char* name, int min, int max, int design) {
-    auto* b = new QScrollBar(Qt::Vertical);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setRange(min, max);
-    b->setPageStep(10);
-    b->setValue(design);
-    b->setFixedSize(18, 100);
-    return b;
-}
-
-TNumEdit* Num(const char* name, int min, int max, int design) {
-    auto* n = new TNumEdit;
-    n->setObjectName(QString::fromLatin1(name));
-    n->Edit()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Edit"));
-    n->SetRange(min, max);
-    n->ShowValue(design);
-    return n;
-}
-
-QGroupBox* Group(const QString& title, const char* name) {
-    auto* g = new QGroupBox(title);
-    g->setObjectName(QString::fromLatin1(name));
-    QFont f = g->font();
-    f.setPixelSize(13);
-    g->setFont(f);
-    return g;
-}
-
-}  // namespace
 
 TParamForm::TParamForm(IParamTarget& target, QWidget* parent) : QWidget(parent, Qt::Window), target_(target) {
     setObjectName(QStringLiteral("ParamForm"));
     setWindowTitle(QStringLiteral("Set Orvo Tapmeter Parameters"));
     setFixedWidth(740);
     setMinimumHeight(150);
-    setMaximumHeight(705);
-    resize(740, 705);
+    // Room for the "Key" group below the others.
+    setMaximumHeight(775);
+    resize(740, 775);
     Timer1_ = new QTimer(this);
     Timer1_->setInterval(50);
     connect(Timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
@@ -98,276 +44,45 @@ TParamForm::TParamForm(IParamTarget& target, QWidget* parent) : QWidget(parent, 
 
 TParamForm::~TParamForm() = default;
 
-void TParamForm::BuildLayout() {
-    // --- Morse input ------------------------------------------------------
-    auto* input = Group(QStringLiteral("Morse Input Parameters"), "InputGroupBox");
-    RXInputGroup_ = new TRadioGroup(QStringLiteral("Morse Input Mode"),
-                                    {QStringLiteral("Keybd/Mouse"), QStringLiteral("Sound Input"),
-                                     QStringLiteral("COM Port")},
-                                    3);
-    RXInputGroup_->setObjectName(QStringLiteral("RXInputGroup"));
-    WavInBox_ = List("WavInBox");
-    Button1_ = new QPushButton(QStringLiteral("Show Input Mixer"));
-    Button1_->setObjectName(QStringLiteral("Button1"));
-    gainCaption_ = Caption(QStringLiteral("Gain"));
-    InpLevelBar_ = Bar("InpLevelBar", -12, 30, 10);
-    StaticText8_ = Caption(FormatDb(-10).c_str(), "StaticText8");
-    levelCaption_ = Caption(QStringLiteral("Level"));
-    LumoProgressBar1_ = new TLumoProgressBar;
-    LumoProgressBar1_->setObjectName(QStringLiteral("LumoProgressBar1"));
-    LumoProgressBar1_->SetDirection(pdBottomToTop);
-    LumoProgressBar1_->SetShowPosText(false);
-    LumoProgressBar1_->SetMin(20);
-    LumoProgressBar1_->SetMax(100);
-    LumoProgressBar1_->SetPosition(20);
-    LumoProgressBar1_->setFixedSize(18, 100);
-    StaticText18_ = Caption(FormatDb(-74).c_str(), "StaticText18");
-    PausedText_ = Caption(QStringLiteral("Paused (F7)"), "PausedText");
-    PausedText_->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
-    PausedText_->hide();
-    RXFiltGroup_ = new TRadioGroup(QStringLiteral("Input Filter (Sound In)"),
-                                   {QStringLiteral("Broadband"), QStringLiteral("Bandpass")});
-    RXFiltGroup_->setObjectName(QStringLiteral("RXFiltGroup"));
-    rxFreqCaption_ = Caption(QStringLiteral("Bandpass Filter Frequency"));
-    RXFreq_ = Num("RXFreq", 100, 4000, 800);
-    rxFreqHz_ = Caption(QStringLiteral("Hz"));
-    RXCharGroup_ = new TRadioGroup(QStringLiteral("Morse Character Set"),
-                                   {QStringLiteral("Standard"), QStringLiteral("Extended")});
-    RXCharGroup_->setObjectName(QStringLiteral("RXCharGroup"));
-    BounceGroup_ = new TRadioGroup(QStringLiteral("Contact Bounce"),
-                                   {QStringLiteral("Filter Off"), QStringLiteral("Filter On")});
-    BounceGroup_->setObjectName(QStringLiteral("BounceGroup"));
-
-    auto* meters = new QGridLayout;
-    meters->setHorizontalSpacing(10);
-    meters->addWidget(gainCaption_, 0, 0, Qt::AlignHCenter);
-    meters->addWidget(InpLevelBar_, 1, 0, Qt::AlignHCenter);
-    meters->addWidget(StaticText8_, 2, 0, Qt::AlignHCenter);
-    meters->addWidget(levelCaption_, 0, 1, Qt::AlignHCenter);
-    meters->addWidget(LumoProgressBar1_, 1, 1, Qt::AlignHCenter);
-    meters->addWidget(StaticText18_, 2, 1, Qt::AlignHCenter);
-    meters->addWidget(PausedText_, 3, 0, 1, 2, Qt::AlignHCenter);
-    meters->setRowStretch(4, 1);
-    meters->setVerticalSpacing(2);
-    auto* filter = new QVBoxLayout;
-    filter->addWidget(RXFiltGroup_);
-    filter->addWidget(rxFreqCaption_);
-    auto* rxFreqRow = new QHBoxLayout;
-    rxFreqRow->addWidget(RXFreq_);
-    rxFreqRow->addWidget(rxFreqHz_);
-    rxFreqRow->addStretch();
-    filter->addLayout(rxFreqRow);
-    filter->setSpacing(2);
-    filter->addStretch();
-    auto* inMiddle = new QHBoxLayout;
-    inMiddle->addLayout(meters);
-    inMiddle->addSpacing(12);
-    inMiddle->addLayout(filter, 1);
-    auto* inBottom = new QHBoxLayout;
-    inBottom->addWidget(RXCharGroup_);
-    inBottom->addWidget(BounceGroup_);
-    auto* inLayout = new QVBoxLayout(input);
-    inLayout->setSpacing(4);
-    inLayout->addWidget(RXInputGroup_);
-    inLayout->addWidget(Caption(QStringLiteral("Select Sound Input Device")));
-    inLayout->addWidget(WavInBox_);
-    inLayout->addWidget(Button1_, 0, Qt::AlignLeft);
-    inLayout->addLayout(inMiddle);
-    inLayout->addLayout(inBottom);
-
-    // --- Morse output -----------------------------------------------------
-    auto* output = Group(QStringLiteral("Morse Output Parameters"), "OutputGroupBox");
-    TXOutputGroup_ = new TRadioGroup(QStringLiteral("Morse Ouput Mode"),
-                                     {QStringLiteral("Monaural"), QStringLiteral("Binaural (stereo)")}, 2);
-    TXOutputGroup_->setObjectName(QStringLiteral("TXOutputGroup"));
-    WavOutBox_ = List("WavOutBox");
-    Button2_ = new QPushButton(QStringLiteral("Show Output Mixer"));
-    Button2_->setObjectName(QStringLiteral("Button2"));
-    KeyFreq_ = Num("KeyFreq", 100, 2000, 800);
-    kbdCaption_ = Caption(QStringLiteral("Kbd Sound Frequency"));
-    TXFreq_ = Num("TXFreq", 100, 2000, 800);
-    StaticText22_ = Caption(QStringLiteral("Hz"), "StaticText22");
-    TXSlope_ = Num("TXSlope", 0, 500, 10);
-    TXSlope_->hide();
-    LevelBar_ = Bar("LevelBar", 0, 40, 10);
-    StaticText5_ = Caption(QStringLiteral("- 10 dB"), "StaticText5");
-    MuteBox_ = Check(QStringLiteral("Mute All Out"), "MuteBox");
-    KeyMuteBox_ = Check(QStringLiteral("Mute Key Out"), "KeyMuteBox");
-    TXCharGroup_ = new TRadioGroup(QStringLiteral("Morse Character Set"),
-                                   {QStringLiteral("Standard"), QStringLiteral("Extended")});
-    TXCharGroup_->setObjectName(QStringLiteral("TXCharGroup"));
-    CheckBoxEqkey_ = Check(QStringLiteral("Optimization for = Key"), "CheckBoxEqkey");
-    CheckBoxPrepend_ = Check(QStringLiteral("Prepend with VVV<KA>"), "CheckBoxPrepend");
-
-    auto* level = new QVBoxLayout;
-    level->addWidget(Caption(QStringLiteral("Output Level")), 0, Qt::AlignHCenter);
-    level->addWidget(LevelBar_, 0, Qt::AlignHCenter);
-    level->addWidget(StaticText5_, 0, Qt::AlignHCenter);
-    level->setSpacing(2);
-    level->addStretch();
-    auto* tones = new QGridLayout;
-    tones->addWidget(Caption(QStringLiteral("Key Sound Frequency")), 0, 0, 1, 2);
-    tones->addWidget(KeyFreq_, 1, 0);
-    tones->addWidget(Caption(QStringLiteral("Hz")), 1, 1);
-    tones->addWidget(kbdCaption_, 2, 0, 1, 2);
-    tones->addWidget(TXFreq_, 3, 0);
-    tones->addWidget(StaticText22_, 3, 1);
-    tones->addWidget(TXSlope_, 4, 0);
-    tones->setColumnStretch(2, 1);
-    tones->setVerticalSpacing(2);
-    auto* mutes = new QVBoxLayout;
-    mutes->setSpacing(2);
-    mutes->addLayout(tones);
-    mutes->addWidget(MuteBox_);
-    mutes->addWidget(KeyMuteBox_);
-    mutes->addStretch();
-    auto* outMiddle = new QHBoxLayout;
-    outMiddle->addLayout(level);
-    outMiddle->addSpacing(16);
-    outMiddle->addLayout(mutes, 1);
-    auto* options = new QGridLayout;
-    options->addWidget(Caption(QStringLiteral("QWERTZ-Keyboard:")), 0, 0);
-    options->addWidget(CheckBoxEqkey_, 0, 1);
-    options->addWidget(Caption(QStringLiteral("CTRL-L loaded Text::")), 1, 0);
-    options->addWidget(CheckBoxPrepend_, 1, 1);
-    auto* outLayout = new QVBoxLayout(output);
-    outLayout->setSpacing(4);
-    outLayout->addWidget(TXOutputGroup_);
-    outLayout->addWidget(Caption(QStringLiteral("Select Sound Output Device")));
-    outLayout->addWidget(WavOutBox_);
-    outLayout->addWidget(Button2_, 0, Qt::AlignLeft);
-    outLayout->addLayout(outMiddle);
-    outLayout->addWidget(TXCharGroup_);
-    outLayout->addLayout(options);
-
-    // --- COM port -----------------------------------------------------------
-    auto* com = Group(QStringLiteral("COM Port"), "ComGroupBox");
-    ComPortBox_ = List("ComPortBox");
-    DTRBox_ = List("DTRBox", {QStringLiteral("low"), QStringLiteral("high")});
-    RTSBox_ = List("RTSBox", {QStringLiteral("low"), QStringLiteral("high")});
-    InputLineBox_ = List("InputLineBox", {QStringLiteral("CTS"), QStringLiteral("DSR"), QStringLiteral("CTS + DSR")});
-    for (QComboBox* b : {DTRBox_, RTSBox_, InputLineBox_}) b->setCurrentIndex(-1);
-    InputInvertedGroup_ = new TRadioGroup(QStringLiteral("Key Input Line Polarity"),
-                                          {QStringLiteral("Standard"), QStringLiteral("Inverted")});
-    InputInvertedGroup_->setObjectName(QStringLiteral("InputInvertedGroup"));
-    auto* comGrid = new QGridLayout(com);
-    comGrid->setVerticalSpacing(2);
-    // The port list spans the group: its entries carry the device's name.
-    comGrid->addWidget(Caption(QStringLiteral("Available COM Ports")), 0, 0, 1, 2);
-    comGrid->addWidget(ComPortBox_, 1, 0, 1, 2);
-    comGrid->addWidget(Caption(QStringLiteral("DTR Output")), 2, 0);
-    comGrid->addWidget(DTRBox_, 3, 0);
-    comGrid->addWidget(Caption(QStringLiteral("RTS Output")), 2, 1);
-    comGrid->addWidget(RTSBox_, 3, 1);
-    comGrid->addWidget(Caption(QStringLiteral("Key Input Line")), 4, 0);
-    comGrid->addWidget(InputLineBox_, 5, 0, Qt::AlignTop);
-    comGrid->addWidget(InputInvertedGroup_, 4, 1, 3, 1);
-    comGrid->setRowStretch(7, 1);
-
-    // --- Display ------------------------------------------------------------
-    auto* display = Group(QStringLiteral("Display Parameters"), "DisplayGroupBox");
-    SpeedDisplayGroup_ = new TRadioGroup(QStringLiteral("Speed Display"),
-                                         {QStringLiteral("CpM"), QStringLiteral("WpM ")});
-    SpeedDisplayGroup_->setObjectName(QStringLiteral("SpeedDisplayGroup"));
-    SpeedDisplayGroup_->SetItemIndex(0);
-    QStringList sizes;
-    for (const char* s : kCharSizes) sizes << QString::fromLatin1(s);
-    CharSizeBox_ = List("CharSizeBox", sizes);
-    AllCapsCheckBox_ = Check(QStringLiteral("All CAPS Display"), "AllCapsCheckBox");
-    CheckBoxPattern_ = Check(QStringLiteral("Show Morse Pattern"), "CheckBoxPattern");
-    HHCheckBox_ = Check(QStringLiteral("<HH> erases all sent"), "HHCheckBox");
-    FlashCheckBox_ = Check(QStringLiteral("Flash for WordSpace"), "FlashCheckBox");
-    ProsCheckBox_ = Check(QStringLiteral("Display + and ="), "ProsCheckBox");
-    auto* dispGrid = new QGridLayout(display);
-    dispGrid->setVerticalSpacing(2);
-    dispGrid->addWidget(SpeedDisplayGroup_, 0, 0, 2, 1);
-    dispGrid->addWidget(Caption(QStringLiteral("Character Size")), 0, 1);
-    dispGrid->addWidget(CharSizeBox_, 1, 1);
-    dispGrid->addWidget(AllCapsCheckBox_, 2, 0);
-    dispGrid->addWidget(HHCheckBox_, 2, 1);
-    dispGrid->addWidget(CheckBoxPattern_, 3, 0);
-    dispGrid->addWidget(FlashCheckBox_, 3, 1);
-    dispGrid->addWidget(Caption(QStringLiteral("for typed Characters")), 4, 0);
-    dispGrid->addWidget(ProsCheckBox_, 4, 1);
-    dispGrid->setRowStretch(5, 1);
-
-    auto* content = new QWidget;
-    content->setObjectName(QStringLiteral("ParamContent"));
-    auto* grid = new QGridLayout(content);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setSpacing(6);
-    grid->addWidget(input, 0, 0);
-    grid->addWidget(output, 0, 1);
-    grid->addWidget(com, 1, 0);
-    grid->addWidget(display, 1, 1);
-    grid->setColumnStretch(0, 1);
-    grid->setColumnStretch(1, 1);
-    auto* scroll = new QScrollArea;
-    scroll->setObjectName(QStringLiteral("ParamScroll"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setWidget(content);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(scroll);
-}
-
 void TParamForm::Wire() {
     IParamTarget& t = target_;
     RXInputGroup_->OnClick = [this] { RXInputGroupClick(); };
     RXFiltGroup_->OnClick = [this] { RXFiltGroupClick(); };
     TXOutputGroup_->OnClick = [this] { TXOutputGroupClick(); };
-    RXCharGroup_->OnClick = [this] { target_.SetSpecialChars(RXCharGroup_->ItemIndex() != 0); };
-    TXCharGroup_->OnClick = [this] { target_.SetExtraChars(TXCharGroup_->ItemIndex() != 0); };
-    BounceGroup_->OnClick = [this] { target_.SetNoiseBlank(BounceGroup_->ItemIndex() != 0); };
-    InputInvertedGroup_->OnClick = [this] {
-        target_.Settings().Invert = InputInvertedGroup_->ItemIndex() != 0;
-        target_.SetOutputVolume(0);
-    };
+    RXCharGroup_->OnClick = [this] { Store(&TSettings::RxExtended, RXCharGroup_->ItemIndex() != 0); };
+    TXCharGroup_->OnClick = [this] { Store(&TSettings::TxExtended, TXCharGroup_->ItemIndex() != 0); };
+    BounceGroup_->OnClick = [this] { Store(&TSettings::Bounce, BounceGroup_->ItemIndex() != 0); };
+    InputInvertedGroup_->OnClick = [this] { Store(&TSettings::Invert, InputInvertedGroup_->ItemIndex() != 0); };
     SpeedDisplayGroup_->OnClick = [this] {
-        target_.Settings().WpM = SpeedDisplayGroup_->ItemIndex() != 0;
-        target_.SpeedDisplayChanged();
+        Store(&TSettings::WpM, SpeedDisplayGroup_->ItemIndex() != 0);
     };
 
-    KeyFreq_->Target = [&t] { return t.Frequency2(); };
-    KeyFreq_->SetTarget = [&t](int v) { t.SetFrequency2(v); };
-    KeyFreq_->OnStored = [&t](int v) { t.Settings().TxFrequency2 = v; };
-    KeyFreq_->OnClickDone = [this] { TXOutputGroupClick(); };
-    KeyFreq_->OnCommitDone = [this] { ApplyKeyTone(); };
+    // The tones sounding follow from the settings (mono sounds the key
+    // tone on both).
+    KeyFreq_->Target = [&t] { return t.Settings().TxFrequency2; };
+    KeyFreq_->SetTarget = [this](int v) { Store(&TSettings::TxFrequency2, v); };
     KeyFreq_->EnterNeedsEnabled = true;
-    TXFreq_->Target = [&t] { return t.Frequency(); };
-    TXFreq_->SetTarget = [&t](int v) { t.SetFrequency(v); };
-    TXFreq_->OnStored = [&t](int v) { t.Settings().TxFrequency = v; };
+    TXFreq_->Target = [&t] { return t.Settings().TxFrequency; };
+    TXFreq_->SetTarget = [this](int v) { Store(&TSettings::TxFrequency, v); };
     TXFreq_->EnterNeedsEnabled = true;
-    RXFreq_->Target = [&t] { return t.CenterFreq(); };
-    RXFreq_->SetTarget = [&t](int v) { t.SetCenterFreq(v); };
-    TXSlope_->Target = [&t] { return t.Slope(); };
-    TXSlope_->SetTarget = [&t](int v) { t.SetSlope(v); };
+    RXFreq_->Target = [&t] { return t.Settings().RxFrequency; };
+    RXFreq_->SetTarget = [this](int v) { Store(&TSettings::RxFrequency, v); };
+    TXSlope_->Target = [&t] { return t.Settings().Slope; };
+    TXSlope_->SetTarget = [this](int v) { Store(&TSettings::Slope, v); };
     TXSlope_->PlainClick = true;
 
     connect(LevelBar_, &QScrollBar::valueChanged, this, [this] { LevelBarChange(); });
     connect(InpLevelBar_, &QScrollBar::valueChanged, this, [this] { InpLevelBarChange(); });
 
     connect(MuteBox_, &QCheckBox::toggled, this, [this] { MuteBoxClick(); });
-    connect(KeyMuteBox_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().KeyMuted = on; });
-    connect(CheckBoxEqkey_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().EqKeyOpt = on; });
-    connect(CheckBoxPrepend_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().Prepend = on; });
-    connect(HHCheckBox_, &QCheckBox::toggled, this, [this](bool on) { target_.Settings().ErrErase = on; });
-    connect(ProsCheckBox_, &QCheckBox::toggled, this, [this](bool on) {
-        target_.Settings().DisplayPros = on;
-        target_.SetDisplay2Prosigns(on);
-    });
+    connect(KeyMuteBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::KeyMuted, on); });
+    connect(CheckBoxEqkey_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::EqKeyOpt, on); });
+    connect(CheckBoxPrepend_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::Prepend, on); });
+    connect(HHCheckBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::ErrErase, on); });
+    connect(ProsCheckBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::DisplayPros, on); });
     connect(FlashCheckBox_, &QCheckBox::toggled, this, [this] { FlashCheckBoxClick(); });
-    connect(AllCapsCheckBox_, &QCheckBox::toggled, this, [this](bool on) {
-        target_.Settings().AllCaps = on;
-        target_.AllCapsChanged();
-    });
-    connect(CheckBoxPattern_, &QCheckBox::toggled, this, [this](bool on) {
-        target_.Settings().ShPatt = on;
-        target_.ShowPatternChanged(on);
-    });
+    connect(AllCapsCheckBox_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::AllCaps, on); });
+    connect(CheckBoxPattern_, &QCheckBox::toggled, this, [this](bool on) { Store(&TSettings::ShPatt, on); });
 
     // Lists act on the user's choice only; the program calls their
     // handlers itself where a refill needs them.
@@ -376,6 +91,7 @@ void TParamForm::Wire() {
     connect(RTSBox_, &QComboBox::activated, this, [this] { RTSBoxChange(); });
     connect(InputLineBox_, &QComboBox::activated, this, [this] { InputLineBoxChange(); });
     connect(CharSizeBox_, &QComboBox::activated, this, [this] { CharSizeBoxChange(); });
+    connect(DetectorBox_, &QComboBox::activated, this, [this](int index) { Store(&TSettings::Detector, index == 1 ? 1 : 0); });
     connect(WavInBox_, &QComboBox::activated, this, [this] { WavInBoxChange(); });
     connect(WavOutBox_, &QComboBox::activated, this, [this] { WavOutBoxChange(); });
 
@@ -390,24 +106,25 @@ void TParamForm::Wire() {
 }
 
 void TParamForm::FormCreate() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     PlaceOnWorkArea(this, s.ParamTop, s.ParamLeft);
 
     TXFreq_->ShowValue(s.TxFrequency);
     KeyFreq_->ShowValue(s.TxFrequency2);
-    TXSlope_->ShowValue(target_.Slope());
-    RXFreq_->ShowValue(target_.CenterFreq());
+    TXSlope_->ShowValue(s.Slope);
+    RXFreq_->ShowValue(s.RxFrequency);
 
-    RXCharGroup_->SetItemIndex(target_.SpecialChars() ? 1 : 0);
-    TXCharGroup_->SetItemIndex(target_.ExtraChars() ? 1 : 0);
-    RXFiltGroup_->SetItemIndex(target_.ProcessMode() != 0 ? 1 : 0);
-    BounceGroup_->SetItemIndex(target_.NoiseBlank() ? 1 : 0);
+    RXCharGroup_->SetItemIndex(s.RxExtended ? 1 : 0);
+    TXCharGroup_->SetItemIndex(s.TxExtended ? 1 : 0);
+    RXFiltGroup_->SetItemIndex(s.Mode != 0 ? 1 : 0);
+    DetectorBox_->setCurrentIndex(s.Detector == 1 ? 1 : 0);
+    BounceGroup_->SetItemIndex(s.Bounce ? 1 : 0);
     SpeedDisplayGroup_->SetItemIndex(s.WpM ? 1 : 0);
 
-    LevelBar_->setValue(-target_.LogAmplitude());
+    LevelBar_->setValue(-s.OutputLevel);
     MuteBox_->setChecked(s.Muted);
     KeyMuteBox_->setChecked(s.KeyMuted);
-    InpLevelBar_->setValue(-target_.InputScaledB());
+    InpLevelBar_->setValue(-s.InputLevel);
 
     CheckBoxEqkey_->setChecked(s.EqKeyOpt);
     CheckBoxPrepend_->setChecked(s.Prepend);
@@ -426,15 +143,16 @@ void TParamForm::FormCreate() {
     RefillOutputDevices();
     RefillComPorts();
 
-    // The stored mode is entered here; mode 3 asks for the WAV file.
+    // The mode in force is shown; the session enters the stored one once
+    // the windows follow it. A stored WAV mode offers "File".
     if (s.RXInput == 3) {
         RXInputGroup_->AddItem(QStringLiteral("File"));
         RXInputGroup_->SetColumns(4);
         RXInputGroup_->Button(3)->installEventFilter(this);  // built after the others
     }
-    int mode = s.RXInput;
-    if (mode == 2 && !RXInputGroup_->Button(2)->isEnabled()) mode = 0;
-    RXInputGroup_->SetItemIndex(mode >= 0 && mode < RXInputGroup_->Count() ? mode : 0);
+    showingMode_ = true;
+    RXInputGroup_->SetItemIndex(std::max(0, target_.InputMode()));
+    showingMode_ = false;
 
     TXOutputGroup_->SetItemIndex(s.Binaural ? 1 : 0);
     DTRBox_->setCurrentIndex(s.DTR ? 1 : 0);
@@ -454,10 +172,13 @@ void TParamForm::FormCreate() {
 void TParamForm::RXInputGroupClick() {
     int mode = RXInputGroup_->ItemIndex();
     if (mode < 0) return;
-    if (!target_.SetInputMode(mode)) {
-        mode = 0;
-        RXInputGroup_->SetItemIndex(0);
-        if (isVisible()) RXInputGroup_->Button(0)->setFocus();
+    if (!showingMode_) {
+        if (!target_.SetInputMode(mode)) {
+            RXInputGroup_->SetItemIndex(0);
+            if (isVisible()) RXInputGroup_->Button(0)->setFocus();
+        }
+        // Another choice made while the switch waited may have followed it.
+        mode = target_.InputMode();
     }
     const bool samples = mode == 1 || mode == 3;
     if (samples) {
@@ -465,6 +186,8 @@ void TParamForm::RXInputGroupClick() {
         FlashCheckBox_->setEnabled(false);  // first, so the setting stays as it was
         FlashCheckBox_->setChecked(false);
         RXFiltGroup_->setEnabled(true);
+        DetectorBox_->setEnabled(true);
+        SetLabelGrey(detectorCaption_, false);
         InpLevelBar_->setEnabled(true);
         StaticText18_->show();
         for (QLabel* l : {StaticText8_, levelCaption_, gainCaption_}) SetLabelGrey(l, false);
@@ -476,6 +199,8 @@ void TParamForm::RXInputGroupClick() {
         target_.ResetInputLevel();
         LumoProgressBar1_->SetPosition(LumoProgressBar1_->Min());
         RXFiltGroup_->setEnabled(false);
+        DetectorBox_->setEnabled(false);
+        SetLabelGrey(detectorCaption_, true);
         RXFreq_->setEnabled(false);
         InpLevelBar_->setEnabled(false);
         for (QLabel* l : {StaticText8_, levelCaption_, gainCaption_, rxFreqCaption_, rxFreqHz_}) SetLabelGrey(l, true);
@@ -490,7 +215,7 @@ void TParamForm::RXInputGroupClick() {
 
 void TParamForm::RXFiltGroupClick() {
     const int sel = RXFiltGroup_->ItemIndex();
-    target_.SetProcessMode(sel == 1 ? 1 : 0);
+    Store(&TSettings::Mode, sel == 1 ? 1 : 0);
     SetBandpassControls(sel == 1);
 }
 
@@ -506,7 +231,7 @@ void TParamForm::SetLabelGrey(QLabel* label, bool grey) {
 
 void TParamForm::InpLevelBarChange() {
     const int db = -InpLevelBar_->value();
-    target_.SetInputScaledB(db);
+    Store(&TSettings::InputLevel, db);
     StaticText8_->setText(QString::fromStdString(FormatDb(db)));
 }
 
@@ -524,42 +249,31 @@ void TParamForm::SetPaused(bool paused) { PausedText_->setVisible(paused); }
 // Output
 
 void TParamForm::TXOutputGroupClick() {
-    const TSettings& s = target_.Settings();
-    target_.SetOutputVolume(0);
     const bool binaural = TXOutputGroup_->ItemIndex() == 1;
-    target_.SetBinaural(binaural);
+    Store(&TSettings::Binaural, binaural);
     for (QWidget* w : {static_cast<QWidget*>(TXFreq_), static_cast<QWidget*>(StaticText22_),
                        static_cast<QWidget*>(kbdCaption_)}) {
         w->setEnabled(binaural);
         w->setVisible(binaural);
     }
-    target_.SetFrequency(binaural ? s.TxFrequency : s.TxFrequency2);
-    target_.SetFrequency2(s.TxFrequency2);
-}
-
-void TParamForm::ApplyKeyTone() {
-    // In mono output the sidetone uses the key-sound tone too: a typed
-    // frequency must reach both, as the up-down's does.
-    if (TXOutputGroup_->ItemIndex() != 1) target_.SetFrequency(target_.Settings().TxFrequency2);
 }
 
 void TParamForm::LevelBarChange() {
     const int db = -LevelBar_->value();
-    target_.SetLogAmplitude(db);
+    Store(&TSettings::OutputLevel, db);
     StaticText5_->setText(QString::fromStdString(FormatDb(db)));
 }
 
 void TParamForm::MuteBoxClick() {
     const bool muted = MuteBox_->isChecked();
-    target_.Settings().Muted = muted;
-    target_.SetKeyVolume(muted ? 0 : 65535);
+    Store(&TSettings::Muted, muted);
     StaticText5_->setEnabled(!muted);
     KeyMuteBox_->setEnabled(!muted);
 }
 
 void TParamForm::FlashCheckBoxClick() {
     // Unticked by the sample modes while disabled: the setting stays.
-    if (FlashCheckBox_->isEnabled()) target_.Settings().WordSpaceFlash = FlashCheckBox_->isChecked();
+    if (FlashCheckBox_->isEnabled()) Store(&TSettings::WordSpaceFlash, FlashCheckBox_->isChecked());
 }
 
 void TParamForm::LaunchMixer(bool input) {
@@ -595,24 +309,24 @@ int TParamForm::RefillDevices(QComboBox* box, const std::vector<std::string>& ch
 }
 
 void TParamForm::RefillInputDevices() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     const int index = RefillDevices(WavInBox_, target_.InputDeviceChoices(), s.RXDevice, inputFilled_, "input");
     if (index < 0) return;
-    s.RXDevice = index;
+    Store(&TSettings::RXDevice, index);
     WavInBoxChange();
 }
 
 void TParamForm::RefillOutputDevices() {
-    TSettings& s = target_.Settings();
+    const TSettings& s = target_.Settings();
     const int index = RefillDevices(WavOutBox_, target_.OutputDeviceChoices(), s.TXDevice, outputFilled_, "output");
     if (index < 0) return;
-    s.TXDevice = index;
+    Store(&TSettings::TXDevice, index);
     WavOutBoxChange();
 }
 
 void TParamForm::WavInBoxChange() {
     const int item = WavInBox_->currentIndex();
-    if (item >= 0) target_.Settings().RXDevice = item;
+    if (item >= 0) Store(&TSettings::RXDevice, item);
     ISoundIn* in = target_.SoundIn1();
     if (!in) return;
     const int device = item <= 0 ? -1 : item - 1;
@@ -621,12 +335,14 @@ void TParamForm::WavInBoxChange() {
     in->SetDevice(device);
     // Sound Input mode needs the input running even when the old device
     // went away under it.
-    if ((wasActive || target_.InputMode() == 1) && !in->IsActive()) in->Start();
+    const bool wanted = wasActive || target_.InputMode() == 1;
+    if (wanted && !in->IsActive()) in->Start();
+    if (wanted) ReportSwitch(WavInBox_, "input", in->IsActive(), in->LastError(), inputOffShown_);
 }
 
 void TParamForm::WavOutBoxChange() {
     const int item = WavOutBox_->currentIndex();
-    if (item >= 0) target_.Settings().TXDevice = item;
+    if (item >= 0) Store(&TSettings::TXDevice, item);
     ISoundOut* out = target_.SoundOut1();
     if (!out) return;
     const int device = item <= 0 ? -1 : item - 1;
@@ -635,85 +351,74 @@ void TParamForm::WavOutBoxChange() {
     // The output always runs (sidetone and sending); a device that went
     // away under it must not leave it silent.
     if (!out->IsActive()) out->Start();
+    ReportSwitch(WavOutBox_, "output", out->IsActive(), out->LastError(), outputOffShown_);
+}
+
+void TParamForm::ReportSwitch(QComboBox* box, const char* what, bool running, const std::string& error,
+                              bool& reported) {
+    if (!running) {
+        target_.StatusMessage(std::string("Sound ") + what + " is off: " +
+                              (error.empty() ? std::string("the device did not start") : error));
+        reported = true;
+    } else if (reported) {
+        // The reason shown is out of date.
+        target_.StatusMessage(std::string("Sound ") + what + " is on: " + box->currentText().toStdString());
+        reported = false;
+    }
 }
 
 // ---------------------------------------------------------------------------
 // Serial port
 
 void TParamForm::RefillComPorts() {
-    TSettings& s = target_.Settings();
     ComPortBox_->clear();
-    const bool wasOpen = target_.ComIsOpen();
-    const int openPort = wasOpen ? target_.PortNumber() : 0;
-    // Closing the port in use drops the lines that may feed the key: only
-    // when that port is not listed any more (below).
-    auto close = [&] {
-        if (!target_.ComIsOpen()) return;
-        target_.ComClose();
-        if (target_.InputMode() == 2) target_.SetOutputVolume(0);
-    };
     for (int n : ListedPortNumbers(target_.DetectedPorts()))
         ComPortBox_->addItem(QString::fromStdString(target_.PortCaption(n)));
     if (ComPortBox_->count() > 0) {
-        int index = 0;
-        for (int i = 0; i < ComPortBox_->count(); ++i) {
-            if (PortNumberOf(ComPortBox_->itemText(i).toStdString()) == s.RXComPort) {
-                index = i;
-                break;
-            }
-        }
-        ComPortBox_->setCurrentIndex(index);
-        const int n = PortNumberOf(ComPortBox_->itemText(index).toStdString());
-        s.RXComPort = n;
-        if (!(wasOpen && n == openPort)) {
-            close();
-            target_.SetPortNumber(n);
-            if (wasOpen && target_.ComOpen()) {
-                target_.SetDtr(s.DTR);
-                target_.SetRts(s.RTS);
-                target_.StartMonitor();
-            }
-        }
+        ComPortBox_->setCurrentIndex(ComIndexOf(target_.Settings().RXComPort, 0));
+        // The port in use stays open untouched (its lines may feed the key);
+        // one no longer listed gives way to the first, which the session
+        // opens in its place or gives up with a message.
+        Store(&TSettings::RXComPort, PortNumberOf(ComPortBox_->currentText().toStdString()));
         RXInputGroup_->Button(2)->setEnabled(true);
         ComPortBox_->view()->setMinimumWidth(ComPortBox_->view()->sizeHintForColumn(0) + 8);
-        // COM mode without its port open falls back to Keybd/Mouse.
-        if (target_.InputMode() == 2 && !target_.ComIsOpen()) RXInputGroup_->SetItemIndex(0);
+        // COM mode without its port open falls back to Keybd/Mouse; so does
+        // its choice shown when the session gave the port up.
+        const bool com = target_.InputMode() == 2;
+        if ((com && !target_.ComIsOpen()) || (!com && RXInputGroup_->ItemIndex() == 2))
+            RXInputGroup_->SetItemIndex(0);
     } else {
-        close();
+        // Keybd/Mouse first: the port closes as the mode ends.
+        if (target_.InputMode() == 2) RXInputGroup_->SetItemIndex(0);
         ComPortBox_->addItem(QStringLiteral("none"));
         ComPortBox_->setCurrentIndex(0);
-        target_.SetPortNumber(0);
-        s.RXComPort = 0;
-        if (s.RXInput == 2) s.RXInput = 0;
+        Store(&TSettings::RXComPort, 0);
+        if (target_.Settings().RXInput == 2) Store(&TSettings::RXInput, 0);
         RXInputGroup_->Button(2)->setEnabled(false);
-        if (target_.InputMode() == 2) RXInputGroup_->SetItemIndex(0);
     }
 }
 
-void TParamForm::ComPortBoxChange() {
-    TSettings& s = target_.Settings();
-    const int n = PortNumberOf(ComPortBox_->currentText().toStdString());
-    target_.SetPortNumber(n);
-    if (target_.InputMode() != 2) {
-        s.RXComPort = n;
-        return;
-    }
-    if (target_.ComIsOpen()) {
-        target_.ClearHistory();
-        lastGoodComIndex_ = ComPortBox_->currentIndex();
-        s.RXComPort = n;
-        target_.SetDtr(s.DTR);
-        target_.SetRts(s.RTS);
-        target_.StartMonitor();
-        return;
-    }
-    target_.Message("Error: cannot use ComPort COM" + std::to_string(n));
-    target_.SetPortNumber(s.RXComPort);
-    // Back to the port in use: the last good index alone may still point
-    // at the failed port when none was changed successfully yet.
-    int back = lastGoodComIndex_ < ComPortBox_->count() ? lastGoodComIndex_ : 0;
+int TParamForm::ComIndexOf(int port, int otherwise) const {
     for (int i = 0; i < ComPortBox_->count(); ++i)
-        if (PortNumberOf(ComPortBox_->itemText(i).toStdString()) == s.RXComPort) back = i;
+        if (PortNumberOf(ComPortBox_->itemText(i).toStdString()) == port) return i;
+    return otherwise;
+}
+
+void TParamForm::ComPortBoxChange() {
+    const int n = PortNumberOf(ComPortBox_->currentText().toStdString());
+    const bool com = target_.InputMode() == 2;
+    // The session moves an open port; outside COM mode the choice is only stored.
+    Store(&TSettings::RXComPort, n);
+    if (!com) return;
+    if (target_.Settings().RXComPort == n) {
+        lastGoodComIndex_ = ComPortBox_->currentIndex();
+        return;
+    }
+    // Refused (the session said why): back to the port in use. The last
+    // good index alone may still point at the failed port when none was
+    // changed successfully yet.
+    const int back = ComIndexOf(target_.Settings().RXComPort,
+                                lastGoodComIndex_ < ComPortBox_->count() ? lastGoodComIndex_ : 0);
     ComPortBox_->setCurrentIndex(back);
     RXInputGroup_->SetItemIndex(0);
     RXInputGroup_->Button(0)->setFocus();
@@ -721,23 +426,20 @@ void TParamForm::ComPortBoxChange() {
 
 void TParamForm::DTRBoxChange() {
     const int v = DTRBox_->currentIndex();
+    // The levels drive an open port only (the session sets them).
     if (v < 0 || !target_.ComIsOpen()) return;
-    target_.SetDtr(v == 1);
-    target_.Settings().DTR = v == 1;
+    Store(&TSettings::DTR, v == 1);
 }
 
 void TParamForm::RTSBoxChange() {
     const int v = RTSBox_->currentIndex();
     if (v < 0 || !target_.ComIsOpen()) return;
-    target_.SetRts(v == 1);
-    target_.Settings().RTS = v == 1;
+    Store(&TSettings::RTS, v == 1);
 }
 
 void TParamForm::InputLineBoxChange() {
     const int sel = InputLineBox_->currentIndex();
-    if (sel < 0) return;
-    target_.SetMonitorEvents(sel == 0 ? 2 : (sel == 1 ? 4 : 6));
-    target_.Settings().Event = sel;
+    if (sel >= 0) Store(&TSettings::Event, sel);
 }
 
 // ---------------------------------------------------------------------------
@@ -745,18 +447,10 @@ void TParamForm::InputLineBoxChange() {
 
 void TParamForm::CharSizeBoxChange() {
     if (CharSizeBox_->currentIndex() < 0) CharSizeBox_->setCurrentIndex(0);
-    target_.Settings().CharSizeItem = CharSizeBox_->currentIndex();
-    target_.SetCharSize(CharSizeBox_->currentText().toInt());
+    Store(&TSettings::CharSizeItem, CharSizeBox_->currentIndex());
 }
 
 void TParamForm::SaveToSettings(TSettings& s) const {
-    // An empty device list (no device at all) keeps the stored choice.
-    if (WavOutBox_->currentIndex() >= 0) s.TXDevice = WavOutBox_->currentIndex();
-    if (WavInBox_->currentIndex() >= 0) s.RXDevice = WavInBox_->currentIndex();
-    if (InputLineBox_->currentIndex() >= 0) s.Event = InputLineBox_->currentIndex();
-    s.CharSizeItem = CharSizeBox_->currentIndex() < 0 ? 0 : CharSizeBox_->currentIndex();
-    s.Invert = InputInvertedGroup_->ItemIndex() == 1;
-    s.ShPatt = CheckBoxPattern_->isChecked();
     s.ParamTop = y();
     s.ParamLeft = x();
 }

@@ -1,12 +1,14 @@
 #pragma once
 // The "Set Orvo Tapmeter Parameters" window: every parameter of Morse input
-// and output, the serial port and the display. Each control acts at once on
-// what it stands for (IParamTarget); there is no OK or Cancel. Creating the
-// window sets every control from the stored settings, and the controls'
-// change handlers carry those settings into the components: that is how the
-// stored input mode, output mode, tones and levels take effect at start.
+// and output, the serial port and the display. Each control hands its
+// edited setting back at once (IParamTarget::Apply); there is no OK or
+// Cancel. Creating the window sets every control from the settings in
+// force; what the session refuses or clamps shows as it took it.
 
 #include <QWidget>
+
+#include "settings/Settings.h"
+#include "windows/ParamTarget.h"
 
 #include <string>
 #include <vector>
@@ -39,8 +41,8 @@ public:
     void ToggleVisible();
     // "Paused (F7)" while sound input is paused.
     void SetPaused(bool paused);
-    // The keys written from this window's controls: TXDevice, RXDevice,
-    // Event, CharSizeItem, Invert, ShPatt, ParamTop, ParamLeft.
+    // The window's position (ParamTop, ParamLeft); every other choice made
+    // here was handed back through the target when it was made.
     void SaveToSettings(TSettings& s) const;
 
     // The level meter's tick (every 50 ms while the timer runs).
@@ -51,6 +53,7 @@ public:
     TRadioGroup* RXInputGroup() const { return RXInputGroup_; }
     TRadioGroup* TXOutputGroup() const { return TXOutputGroup_; }
     TRadioGroup* RXFiltGroup() const { return RXFiltGroup_; }
+    QComboBox* DetectorBox() const { return DetectorBox_; }
     TRadioGroup* RXCharGroup() const { return RXCharGroup_; }
     TRadioGroup* TXCharGroup() const { return TXCharGroup_; }
     TRadioGroup* BounceGroup() const { return BounceGroup_; }
@@ -100,6 +103,14 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
+    // A setting the window edits: the settings in force, with one value
+    // changed, handed back to the target.
+    template <class T, class V> void Store(T TSettings::*member, const V& value) {
+        TSettings s = target_.Settings();
+        s.*member = T(value);
+        target_.Apply(s);
+    }
+
     void BuildLayout();
     void Wire();
     void FormCreate();
@@ -115,16 +126,22 @@ private:
     void FlashCheckBoxClick();
     void SetBandpassControls(bool on);
     void SetLabelGrey(QLabel* label, bool grey);
-    void ApplyKeyTone();
+    // The list entry of a port, or otherwise when it is not listed.
+    int ComIndexOf(int port, int otherwise) const;
     void LaunchMixer(bool input);
     // Fills a device list; returns the selected index, or -1 for none.
     int RefillDevices(QComboBox* box, const std::vector<std::string>& choices, int stored, bool& filled,
                       const char* what);
+    // After a device switch: why the device is silent, or that it runs again.
+    void ReportSwitch(QComboBox* box, const char* what, bool running, const std::string& error, bool& reported);
 
     IParamTarget& target_;
     int lastGoodComIndex_ = 0;
+    bool showingMode_ = false;  // the mode in force shown, not asked for
     bool inputFilled_ = false;
     bool outputFilled_ = false;
+    bool inputOffShown_ = false;
+    bool outputOffShown_ = false;
     QTimer* Timer1_ = nullptr;
 
     TRadioGroup* RXInputGroup_ = nullptr;
@@ -139,6 +156,8 @@ private:
     QLabel* PausedText_ = nullptr;
     TRadioGroup* RXFiltGroup_ = nullptr;
     QLabel* rxFreqCaption_ = nullptr;
+    QLabel* detectorCaption_ = nullptr;
+    QComboBox* DetectorBox_ = nullptr;
     TNumEdit* RXFreq_ = nullptr;
     QLabel* rxFreqHz_ = nullptr;
     TRadioGroup* RXCharGroup_ = nullptr;

@@ -16,6 +16,7 @@ QStringList TShortCuts::Lines() {
         "F3\topen/close the Show Timing Values window",
         "F4\thide/unhide all decoded characters and patterns",
         "F5\treset all values in the Show Timing Values window, when visible",
+        "F6\topen/close the Practice window",
         "F7\tpause/resume input in Sound Input Mode",
         "F8\thide/unhide the lower panel where typed characters are shown",
         "F9\tplay the red highlighted characters with your timing",

@@ -175,16 +175,26 @@ TShowForm::TShowForm(QWidget* parent) : QWidget(parent, Qt::Window) {
         if (stats_) stats_->SetReference(refAverage_->isChecked() ? TTimingStats::Reference::AverageSpeed
                                                                   : TTimingStats::Reference::TargetSpeed);
         UpdateDisplay();
+        OptionsChanged();
     });
     connect(avgBox_, &QComboBox::currentIndexChanged, this, [this] {
         if (!loading_ && OnAverageLengthChanged) OnAverageLengthChanged(AverageLength());
         UpdateDisplay();  // recompute without clearing values
+        OptionsChanged();
     });
-    connect(replay_, &QRadioButton::toggled, this, [this] { ShownSetChanged(); });
-    connect(checkBox1_, &QCheckBox::toggled, this, [this] { CheckBoxChanged(); });
+    connect(replay_, &QRadioButton::toggled, this, [this] {
+        ShownSetChanged();
+        OptionsChanged();
+    });
+    connect(checkBox1_, &QCheckBox::toggled, this, [this] {
+        CheckBoxChanged();
+        OptionsChanged();
+    });
     connect(checkBox2_, &QCheckBox::toggled, this, [this] {
         if (current_->isChecked()) autoClose_ = checkBox2_->isChecked();
+        OptionsChanged();
     });
+    connect(edit1_, &QSpinBox::valueChanged, this, [this] { OptionsChanged(); });
     connect(edit1_, &QSpinBox::editingFinished, this, [this] {
         if (edit1_->hasFocus()) setFocus();  // Enter moves the focus away
     });
@@ -232,14 +242,26 @@ void TShowForm::LoadFromSettings(const TSettings& s) {
 }
 
 void TShowForm::SaveToSettings(TSettings& s) const {
+    SaveOptions(s);
+    SavePlacement(s);
+}
+
+void TShowForm::SavePlacement(TSettings& s) const {
+    s.ShowTop = y();
+    s.ShowLeft = x();
+}
+
+void TShowForm::OptionsChanged() {
+    if (!loading_ && OnOptionsChanged) OnOptionsChanged();
+}
+
+void TShowForm::SaveOptions(TSettings& s) const {
     s.AutoReset = autoReset_;
     s.AutoClose = autoClose_;
     s.AutoResetTime = AutoResetSeconds();
     s.CurrentLast = ShownSet();
     s.DispRefAvg = refAverage_->isChecked() ? 1 : 0;
     s.AvgCountIdx = AvgCountIdx();
-    s.ShowTop = y();
-    s.ShowLeft = x();
 }
 
 void TShowForm::UpdateDisplay() {

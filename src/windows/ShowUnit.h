@@ -36,6 +36,9 @@ public:
     // choices, also while "Last Replay" is shown), AutoResetTime,
     // CurrentLast, DispRefAvg, AvgCountIdx, ShowTop, ShowLeft.
     void SaveToSettings(TSettings& s) const;
+    // The options alone (all but the position), and the position alone.
+    void SaveOptions(TSettings& s) const;
+    void SavePlacement(TSettings& s) const;
 
     // Recomputes and redraws (speed or unit changed).
     void UpdateDisplay();
@@ -58,6 +61,9 @@ public:
     std::function<void()> OnAutoResetOff;
     // The average length changed: restart the analyser's speed average.
     std::function<void(int length)> OnAverageLengthChanged;
+    // The operator changed an option (not the position): SaveOptions has
+    // the new values.
+    std::function<void()> OnOptionsChanged;
     // Keys the main window handles also while this window has the focus.
     std::function<void(QKeyEvent*)> OnForwardKeyDown;
     std::function<void(QKeyEvent*)> OnForwardKeyUp;
@@ -85,6 +91,7 @@ private:
     void ShowNumbers();
     void ShownSetChanged();
     void CheckBoxChanged();
+    void OptionsChanged();
 
     TTimingStats* stats_ = nullptr;
     TTimingStats ownStats_;  // until the owner supplies the real one

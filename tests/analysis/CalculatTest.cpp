@@ -64,6 +64,23 @@ TEST(CalculatKeying, TimeoutMuteAndFlash) {
     a.FiresAfter(400, [&] { return a.owner.flashes; });
 }
 
+TEST(CalculatKeying, EdgesTimedInSignalTime) {
+    Analyser a;
+    TCalculat& c = *a.calc;
+    c.SetCalcSize(400);  // 50 ms blocks
+    for (auto [ms, down] : {std::pair{1000.0, true}, {1100.0, false}, {1200.0, true}, {1500.0, false}})
+        c.KeyEdge(ms, down);
+    c.KeyTime(2401);  // 900 ms of silence since the last edge: not yet over the timeout
+    EXPECT_TRUE(a.patterns.empty());
+    c.KeyTime(2402);
+    ASSERT_EQ(a.patterns, (std::vector<PatternEvent>{{5, false, true}}));
+    EXPECT_EQ(Slots(a.Record(), 6), (std::vector<uint32_t>{5, 4, 100, 100, 300, kTimeoutMarker}));
+    // A mark of 10 s saturates at 80 blocks.
+    c.KeyEdge(5000, true);
+    c.KeyEdge(15000, false);
+    EXPECT_EQ(c.PendingElement(1), 4000u);
+}
+
 TEST(CalculatKeying, SixtyTwoElementLimitForcesTheEnd) {
     Analyser a;
     a.calc->KeyTransition(1000, true);
@@ -195,6 +212,23 @@ TEST(CalculatSpeed, AccumulateAndShowRecordTiming) {
     a.sink.replay.clear();
     c.ShowRecordTiming(CharRecord{0, 4, 200, 199, 199, 500});  // the same boundaries as live keying
     EXPECT_EQ(a.sink.replay, (TimingLog{{K::Dash, 200}, {K::ElementSpace, 199}, {K::Dot, 199}, {K::WordSpace, 500}}));
+}
+
+TEST(CalculatSpeed, EachCharacterMeasuredOnItsOwn) {
+    Analyser a;
+    // "e" ended by an 800 ms word space: (100+800) div 8 = 112 ms -> 53 CpM;
+    // then "e" ended by a character space: (100+300) div 4, whatever came before.
+    a.Key({100, 800, 100, 300, 100});
+    EXPECT_EQ(a.tempos, (std::vector<uint32_t>{53, 60}));
+
+    // Measuring a record changes nothing and fires nothing.
+    const CharSpeed s = a.calc->MeasureRecord(a.Record(1));
+    EXPECT_TRUE(s.timed);
+    EXPECT_EQ(s.dotEstimate, 112);
+    EXPECT_EQ(s.cpm, 53u);
+    EXPECT_EQ(a.tempos.size(), 2u);
+    EXPECT_EQ(a.calc->DotEstimate(), 100);
+    EXPECT_FALSE(a.calc->MeasureRecord(CharRecord{0, 2, 0, 400}).timed);
 }
 
 TEST(CalculatSpeed, MovingAverage) {

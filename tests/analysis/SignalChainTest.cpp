@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 TEST(SosFilter, ButterworthDesign) {
     const double deg = std::numbers::pi / 180.0;
     const double q[3] = {1 / (2 * std::cos(75 * deg)), 1 / (2 * std::cos(45 * deg)), 1 / (2 * std::cos(15 * deg))};
@@ -135,5 +137,35 @@ TEST(SampleStreamTiming, FirstMarksAfterSilenceKeepTheirLength) {
         const CharRecord& t = ch.c.HistoryRecord(ch.c.HistHead());
         EXPECT_EQ(t[0], 3u) << calcSize;
         EXPECT_NEAR(t[2], 60.0, 2.0) << calcSize;
+    }
+}
+
+TEST(SampleStreamTiming, RobustDetectorKeysTheAnalyserThroughNoise) {
+    // "a" and "e" as above, at 8 dB in 500 Hz; switched over after a second
+    // of the tone detector, so its edges must land on the same time line.
+    std::vector<int16_t> tone = KeyedTone(800, 8000, {0, 500, 100, 100, 300, 400, 100, 1500});
+    std::mt19937 rng(3);
+    std::normal_distribution<double> noise(0.0, std::sqrt(8000.0 * 8000.0 / 2 / std::pow(10.0, 0.8) * 8));
+    for (auto& x : tone) x = static_cast<int16_t>(std::clamp(std::lround(x + noise(rng)), -32768L, 32767L));
+    for (bool robust : {false, true}) {
+        Chain ch;
+        Feed(ch.c, std::vector<int16_t>(8000, 0));
+        ch.c.SetRobust(robust);
+        EXPECT_EQ(ch.c.Robust(), robust);
+        ch.env.clear();
+        Feed(ch.c, tone);
+        if (!robust) {
+            // The tone detector keys the noise: more than the two characters.
+            EXPECT_NE(ch.patterns, (std::vector<PatternEvent>{{5, false, false}, {2, false, true}}));
+            continue;
+        }
+        ASSERT_EQ(ch.patterns, (std::vector<PatternEvent>{{5, false, false}, {2, false, true}}));
+        const CharRecord& a = ch.c.HistoryRecord(ch.c.HistHead() - 1);
+        const uint32_t keyed[4] = {100, 100, 300, 400};
+        for (int k = 0; k < 4; ++k) EXPECT_NEAR(a[2 + k], keyed[k], 6.0) << k;
+        // The scope shows the robust detector's level: the tone's amplitude
+        // in the tone detector's units (8000 x 1.2) during the dash.
+        EXPECT_NEAR(Envelope(ch.env[500 + 100 + 100 + 150]), 9600, 1000);
+        EXPECT_GT(ch.c.InputLevel(), 0);  // the level meter goes on
     }
 }

@@ -106,6 +106,8 @@ protected:
         w_.reset();
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
+        // Session records go to the scratch folder, never the user's.
+        qputenv("XDG_DATA_HOME", (dir_->path() + "/data").toLocal8Bit());
         clock_ = std::make_unique<ManualClock>();
         clock_->AdvanceTo(100000);
         boxes_ = std::make_unique<FakeBoxes>();
@@ -113,6 +115,7 @@ protected:
         t_ = 50000;
     }
     QString IniPath() const { return dir_->path() + "/OrvoTapmeter.ini"; }
+    QString SessionsPath() const { return dir_->path() + "/data/orvo-tapmeter/sessions"; }
     void Create(const QByteArray& ini = {}, ISoundOut* out = nullptr, ISoundIn* in = nullptr) {
         if (!ini.isEmpty()) {
             QFile f(IniPath());

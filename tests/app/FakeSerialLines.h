@@ -17,7 +17,16 @@ public:
     bool monitoring = false;
     std::vector<std::string> log;    // "open 7", "dtr 1", "rts 0", "start", "stop", "close"
 
-    void SetPortNumber(int n) override { port_ = n < 0 ? 0 : (n > 256 ? 256 : n); }
+    // An open port is reopened on the new number, as the real one does
+    // (left closed when that fails).
+    void SetPortNumber(int n) override {
+        n = n < 0 ? 0 : (n > 256 ? 256 : n);
+        if (n == port_) return;
+        const bool wasOpen = open_;
+        Close();
+        port_ = n;
+        if (wasOpen) Open();
+    }
     int PortNumber() const override { return port_; }
     void SetMonitorEvents(TCommEventTypes e) override { events_ = e; }
     TCommEventTypes MonitorEvents() const override { return events_; }

@@ -69,7 +69,8 @@ private slots:
         settings_ = TSettings{};
         dialogs_ = FakeFileDialogs{};
         boxes_ = FakeBoxes{};
-        cmd_ = std::make_unique<TFileCommands>(dialogs_, boxes_, settings_, gen_);
+        cmd_ = std::make_unique<TFileCommands>(dialogs_, boxes_, settings_, gen_,
+                                               [this](const TSettings& s) { settings_ = s; });
     }
 
     void saveWritesTrimmedTextAsOneCrLfLine_data() {

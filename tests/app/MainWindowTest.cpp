@@ -7,19 +7,40 @@
 #include <QRadioButton>
 #include "devices/NullSound.h"
 
-#include "app/KeyTiming.h"
+#include "session/KeyTiming.h"
 #include "app/SingleInstance.h"
+#include "cli/Cli.h"
+#include "cli/ReportJson.h"
+#include "../analysis/PlantedKeying.h"
+#include "app/PracticeLink.h"
+#include "app/WindowCommands.h"
+#include "devices/SessionRecord.h"
+#include "windows/PracticeUnit.h"
 #include "windows/About.h"
 #include "windows/Shorts.h"
 #include "windows/ShowUnit.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QToolButton>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <tuple>
 
 class MainWindowTest : public QObject, public WindowHarness {
     Q_OBJECT
+    TNullSoundOut nullOut_;  // outlives the window, also when a check fails
 
     void Mouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, uint64_t stamp) {
         const QPointF pos(10, 10);
@@ -33,6 +54,23 @@ class MainWindowTest : public QObject, public WindowHarness {
 private slots:
     void init() { Reset(); }
     void cleanup() { w_.reset(); }
+
+    void zoneStartShowsItsOwnSpeedWithoutTouchingTheAnalyser() {
+        Create("[Main]\r\nTargetSpeed=60\r\n");
+        // "e" at 60 CpM ended by a character space, then "e" with a 60 ms dot
+        // ended by the timeout: (60 + 700) div 8 = 95 ms -> 63 CpM.
+        KeyMarks({100, 300, 60, 180});
+        QCOMPARE(Upper(), QString("ee\r"));
+        QCOMPARE(LineText("RecSpeed"), QString("63"));
+        TCalculat& c = w_->Calculat1();
+        // The zone moved to the first "e": the bar shows its speed, drawn
+        // from its record; the analyser's own last speed stays the newest's.
+        Press(Qt::Key_Home);
+        QCOMPARE(LineText("RecSpeed"), QString("60"));
+        QCOMPARE(LineText("AvgSpeed"), QString("61"));
+        QCOMPARE(c.NewRecTempo(), 63);
+        QCOMPARE(c.DotEstimate(), 95);
+    }
 
     void parisAtExactTiming_data() {
         QTest::addColumn<QByteArray>("ini");
@@ -114,6 +152,36 @@ private slots:
         QCOMPARE(DotCount(), 0);
         QVERIFY(!w_->ShowForm()->isVisible());
         QVERIFY(!w_->AutoResetTimer().IsActive());
+
+        // "Last Replay" shows the two boxes off: the timer still resets the
+        // Current Input set but leaves the window open for the replay's figures.
+        Press(Qt::Key_F3);
+        w_->ShowForm()->ReplayButton()->click();
+        QVERIFY(!w_->ShowForm()->CheckBox2()->isChecked());
+        // The settings in force follow each choice as it is made, the
+        // stored boxes kept while the replay set shows them off.
+        QCOMPARE(w_->Settings().CurrentLast, 1);
+        QVERIFY(w_->Settings().AutoReset && w_->Settings().AutoClose);
+        t_ = 12000;
+        Tap(100);
+        clock_->Advance(900);
+        QVERIFY(DotCount() > 0);
+        clock_->Advance(3000);
+        QCOMPARE(DotCount(), 0);
+        QVERIFY(w_->ShowForm()->isVisible());
+        // Back on "Current Input" the stored choice closes it again.
+        w_->ShowForm()->CurrentButton()->click();
+        QVERIFY(w_->ShowForm()->CheckBox2()->isChecked());
+        t_ = 20000;
+        Tap(100);
+        clock_->Advance(3900);
+        QVERIFY(!w_->ShowForm()->isVisible());
+        QCOMPARE(w_->Settings().CurrentLast, 0);
+        w_->ShowForm()->Edit1()->setValue(7);
+        w_->ShowForm()->CheckBox1()->click();
+        w_->ShowForm()->AvgBox()->setCurrentIndex(3);
+        QCOMPARE(std::tuple(w_->Settings().AutoResetTime, w_->Settings().AutoReset, w_->Settings().AvgCountIdx),
+                 std::tuple(7, false, 3));
     }
 
     void autoRepeatMouseAndLateEvents() {
@@ -156,6 +224,76 @@ private slots:
         Key(QEvent::KeyPress, Qt::Key_Right, {}, 5120);
         QCOMPARE(c.PendingElement(1), 60u);
         QCOMPARE(c.PendingElement(2), 60u);
+    }
+
+    // A key as the X server reports it: its key symbol tells Left and Right Ctrl apart.
+    void SymKey(QObject* to, QEvent::Type type, int key, quint32 sym, uint64_t stamp) {
+        QKeyEvent e(type, key, key == Qt::Key_Control ? Qt::ControlModifier : Qt::NoModifier, 0, sym, 0);
+        e.setTimestamp(stamp);
+        QApplication::sendEvent(to, &e);
+    }
+
+    void keysFromSettingsInEveryWindow() {
+        // Left Ctrl as the straight key, in the main window and in the
+        // timing window; the Right arrow no longer keys.
+        Create("[Keys]\r\nStraightKey=Control_L\r\n");
+        TCalculat& c = w_->Calculat1();
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Right, 0xff53, 900);
+        QVERIFY(!w_->KeyIsDown());
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Control, 0xffe3, 1000);
+        QVERIFY(w_->KeyIsDown());
+        SymKey(w_->ShowForm(), QEvent::KeyRelease, Qt::Key_Control, 0xffe3, 1090);
+        QVERIFY(!w_->KeyIsDown());
+        SymKey(w_->ShowForm(), QEvent::KeyPress, Qt::Key_Control, 0xffe4, 1200);  // Right Ctrl: not the key
+        QVERIFY(!w_->KeyIsDown());
+        QCOMPARE(c.PendingCount(), 2);
+        QCOMPARE(c.PendingElement(1), 90u);
+
+        // Iambic A on the Ctrl keys: a tap of each forms a dot and a dash of
+        // exactly one and three dots at the target speed, whatever the press length.
+        Reset();
+        Create("[Keys]\r\nKeyer=1\r\n");
+        TCalculat& k = w_->Calculat1();
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Control, 0xffe3, 1000);
+        QVERIFY(w_->KeyIsDown());
+        SymKey(w_.get(), QEvent::KeyRelease, Qt::Key_Control, 0xffe3, 1020);
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Control, 0xffe4, 1050);
+        SymKey(w_.get(), QEvent::KeyRelease, Qt::Key_Control, 0xffe4, 1070);
+        clock_->Advance(99);
+        QVERIFY(w_->KeyIsDown());
+        clock_->Advance(1);
+        QVERIFY(!w_->KeyIsDown());
+        clock_->Advance(100);
+        QVERIFY(w_->KeyIsDown());  // the remembered dash, one dot later
+        clock_->Advance(300);
+        QVERIFY(!w_->KeyIsDown());
+        QCOMPARE(k.PendingCount(), 4);
+        for (auto [i, ms] : {std::pair{1, 100u}, {2, 100u}, {3, 300u}}) QCOMPARE(k.PendingElement(i), ms);
+        // The Right arrow rests while the keyer is on.
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Right, 0xff53, 2000);
+        QVERIFY(!w_->KeyIsDown());
+        clock_->Advance(2000);
+        QCOMPARE(w_->UpperPanel()->AccessibleText(), QString("a "));
+
+        // The default Right arrow keys in the main window but edits in the
+        // parameters window's edit fields; a press taken elsewhere is
+        // followed to its release, wherever the focus went.
+        Reset();
+        Create();
+        w_->ParamForm()->show();
+        auto* edit = w_->ParamForm()->findChild<QLineEdit*>("TXSlopeEdit");
+        QVERIFY(edit && edit->isEnabled());
+        edit->setText("1234");
+        edit->setCursorPosition(0);
+        SymKey(edit, QEvent::KeyPress, Qt::Key_Right, 0xff53, 3000);
+        SymKey(edit, QEvent::KeyRelease, Qt::Key_Right, 0xff53, 3010);
+        QCOMPARE(edit->cursorPosition(), 1);
+        QVERIFY(!w_->KeyIsDown());
+        SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Right, 0xff53, 3100);
+        QVERIFY(w_->KeyIsDown());
+        SymKey(edit, QEvent::KeyRelease, Qt::Key_Right, 0xff53, 3200);
+        QVERIFY(!w_->KeyIsDown());
+        QCOMPARE(edit->cursorPosition(), 1);
     }
 
     void targetSpeedKeysAndWarning() {
@@ -302,6 +440,38 @@ private slots:
         for (const auto& bar : green) QVERIFY(bar.second <= w_->PatternStrip()->width());
     }
 
+    // "Show Morse Pattern" switches the green band of the strip, from the
+    // settings at start and when ticked; unticked the band stays white.
+    void morsePatternFollowsItsOption() {
+        Create("[Form]\r\nShPatt=0\r\n", &nullOut_);
+        auto* box = w_->ParamForm()->findChild<QCheckBox*>("CheckBoxPattern");
+        QVERIFY(box && !box->isChecked());
+        // "paris" typed and played, then the whole word made the green zone.
+        Type("paris");
+        std::vector<int16_t> buf(nullOut_.BufferBytes() / 2);
+        for (int i = 0; i < 100 && w_->LowerPanel()->GreenText() != "s"; ++i)
+            nullOut_.OnBufferPlayed(buf.data(), nullOut_.BufferBytes());
+        Press(Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(Green(), QString("paris"));
+        TPatternStrip* strip = w_->PatternStrip();
+        const int bandY = strip->height() / 10;  // inside the green band
+        auto greenAt = [&](int x) {
+            return strip->grab().toImage().pixelColor(x, bandY) == QColor(0, 128, 0);
+        };
+        const QString shots = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) QDir().mkpath(shots);
+        for (bool on : {false, true, false}) {
+            if (on != box->isChecked()) box->click();
+            QCOMPARE(w_->Settings().ShPatt, on);
+            QCOMPARE(w_->GreenBars().empty(), !on);
+            QCOMPARE(greenAt(45), on);   // the first dot of "p"
+            QCOMPARE(greenAt(135), on);  // its first dash
+            QVERIFY(!greenAt(75));       // the space between them
+            if (!shots.isEmpty())
+                QVERIFY(w_->grab().save(shots + (on ? "/pattern-shown.png" : "/pattern-hidden.png")));
+        }
+    }
+
     void shortcutsAndAuxiliaryWindows() {
         Create();
         // Shortcuts of commands that open file dialogs or a browser.
@@ -322,6 +492,22 @@ private slots:
         QVERIFY(w_->AboutBox()->isVisible());
         QTest::keyClick(w_.get(), Qt::Key_F2);  // opens nothing yet
         QVERIFY(w_->isVisible());
+        // F10 opens the first menu; Escape closes it and leaves the keys to
+        // the window, so Right arrow keys again.
+        w_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w_.get()));
+        QTest::keyClick(w_.get(), Qt::Key_F10);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->objectName(), QString("File1"));
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QVERIFY(!QApplication::activePopupWidget());
+        QVERIFY(!w_->menuBar()->activeAction());
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus && focus != w_->menuBar());
+        QTest::keyPress(focus, Qt::Key_Right);
+        QVERIFY(w_->KeyIsDown());
+        QTest::keyRelease(focus, Qt::Key_Right);
     }
 
     void closeSavesSettingsAndAsksWhenWanted() {
@@ -341,6 +527,116 @@ private slots:
         const QByteArray ini = f.readAll();
         QVERIFY(ini.startsWith("; my note\r\n[Main]\r\nAskEnd=1\r\n"));
         QVERIFY(ini.contains("TargetSpeed=70\r\n") && ini.contains("RXInput=0\r\n"));
+    }
+
+    // Every run's keying goes to a session record that the command-line
+    // tool decodes to what the upper panel showed; Record=0 keeps none, and
+    // a folder that cannot be written to is said once while keying goes on.
+    void sessionRecordDecodesToTheUpperPanel() {
+        Create("[Main]\r\nTargetSpeed=60\r\n");
+        std::vector<int> words = kParis;
+        words.push_back(700);
+        words.insert(words.end(), kParis.begin(), kParis.end());
+        KeyMarks(words);
+        QCOMPARE(Upper(), QString("paris paris\r"));
+        w_->close();
+        const QStringList files = QDir(SessionsPath()).entryList({"*.keys"}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        const std::string path = (SessionsPath() + "/" + files[0]).toStdString();
+        QCOMPARE(w_->Recorder().Record().Path(), path);
+        std::istringstream in;
+        std::ostringstream out, err;
+        QCOMPARE(orvo::cli::RunCli({"keys", path}, in, out, err), 0);
+        QVERIFY2(out.str().rfind("{\"text\": \"paris paris\\u000d\", ", 0) == 0, out.str().c_str());
+
+        Reset();
+        Create("[Practice]\r\nRecord=0\r\n");
+        KeyText("paris", 60);
+        QCOMPARE(Upper(), QString("paris\r"));
+        w_->close();
+        QVERIFY(!QDir(SessionsPath()).exists() || QDir(SessionsPath()).entryList(QDir::Files).isEmpty());
+
+        Reset();
+        QFile plain(dir_->path() + "/data");
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        Create();
+        KeyText("e", 60);
+        KeyText("t", 60);
+        QCOMPARE(Upper(), QString("e\rt\r"));
+        QVERIFY2(w_->StatusMessage().startsWith("Error: cannot record the session in "), qPrintable(w_->StatusMessage()));
+        QVERIFY(boxes_->messages.isEmpty());
+    }
+
+    // F6 and the View menu show the practice window: the current session
+    // judged as `report` judges its record (the same numbers), updated as
+    // keying goes on; the progress over the stored sessions with their
+    // folder, opened through the desktop.
+    void practiceWindowAgreesWithTheReport() {
+        // Three earlier sessions, each steadier than the one before.
+        QDir().mkpath(SessionsPath());
+        const auto day = std::chrono::hours(24);
+        const auto now = std::chrono::system_clock::now();
+        for (int i = 0; i < 3; ++i) {
+            PlantedTiming p;
+            p.dotMs = 6000.0 / (50 + 10 * i);
+            p.spread = {0.25 - 0.08 * i, 0.2 - 0.06 * i, 0.25 - 0.08 * i, 0.2 - 0.06 * i, 0.1};
+            p.seed = uint32_t(i + 1);
+            TSessionRecord rec(SessionsPath().toStdString(), now - (3 - i) * day, {"orvo-tapmeter", 50 + 10 * i, "Keybd/Mouse"});
+            for (const orvo::KeyEvent& e : PlantedKeys("paris paris the quick brown fox jumps over the lazy dog", p))
+                rec.Key(e.t, e.down);
+        }
+
+        struct Opener : IUrlOpener {
+            QStringList urls;
+            bool OpenUrl(const std::string& url) override { return urls << QString::fromStdString(url), true; }
+        } opener;
+        Create("[Main]\r\nTargetSpeed=60\r\n");
+        w_->Commands().SetUrlOpener(&opener);
+        TPracticeForm* form = w_->PracticeForm();
+        QVERIFY(form && !form->isVisible());
+        KeyMarks(kParis);
+        t_ += 1000;
+        Press(Qt::Key_F6);
+        QVERIFY(form->isVisible());
+        QVERIFY2(form->SummaryText().contains("Score "), qPrintable(form->SummaryText()));
+        QVERIFY(form->SummaryText().contains("5 characters"));
+        // Keying goes on: the window follows once the character is done.
+        KeyText("paris", 60);
+        QVERIFY2(form->SummaryText().contains("10 characters"), qPrintable(form->SummaryText()));
+
+        const std::string path = w_->Recorder().Record().Path();
+        std::istringstream in;
+        std::ostringstream out, err;
+        QCOMPARE(orvo::cli::RunCli({"report", path}, in, out, err), 0);
+        std::vector<orvo::SessionInput> shown(1);
+        shown[0].input = path;
+        std::ifstream record(path);
+        shown[0].started = ReadSessionHeader(record).started;
+        shown[0].stats = std::make_unique<TPracticeStats>(*w_->Practice().Stats());
+        QCOMPARE(QString::fromStdString(orvo::cli::ReportJson(shown) + "\n"), QString::fromStdString(out.str()));
+
+        // The progress: the three stored sessions and this one.
+        form->Tabs()->setCurrentIndex(1);
+        auto* folder = form->findChild<QLabel*>("SessionFolder");
+        QCOMPARE(folder->text(), QString("4 sessions in %1/").arg(SessionsPath()));
+        form->findChild<QPushButton*>("OpenFolder")->click();
+        QCOMPARE(opener.urls, QStringList{QUrl::fromLocalFile(SessionsPath() + "/").toString()});
+
+        const QString shots = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
+            QDir().mkpath(shots);
+            QVERIFY(form->grab().save(shots + "/practice-progress.png"));
+            form->Tabs()->setCurrentIndex(0);
+            QVERIFY(form->grab().save(shots + "/practice-session.png"));
+        }
+        // F6 and Escape in the window close it; the View menu opens it.
+        QTest::keyClick(form, Qt::Key_F6);
+        QVERIFY(!form->isVisible());
+        w_->Action("ShowPractice")->trigger();
+        QVERIFY(form->isVisible());
+        QTest::keyClick(form, Qt::Key_Escape);
+        QVERIFY(!form->isVisible());
     }
 
     void unwritableSettingsFolderIsReported() {

@@ -5,14 +5,18 @@
 
 #include "devices/NullSound.h"
 #include "settings/Settings.h"
+#include "controls/RadioGroup.h"
 #include "windows/ParamTarget.h"
+#include "windows/ParamUnit.h"
 
 #include <QKeySequence>
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A device that remembers its number and whether it runs.
@@ -38,84 +42,84 @@ struct FakeTarget : IParamTarget {
     int mode = -1;
     std::vector<int> modeCalls;
     std::set<int> failModes;
-    bool binaural = false;
-    uint32_t volume = 1;
-    int keyVolume = 65535;
-    int freq = 800, freq2 = 800, slope = 40, logAmp = -10, center = 800, processMode = 1, scaledB = -10;
+    std::function<void()> duringSwitch;  // once, inside the next SetInputMode
     int inputLevel = 0;
-    bool extra = true, noiseBlank = true, special = true, display2 = false;
-    int speedDisplayCalls = 0, allCapsCalls = 0, charSize = 0;
-    bool showPattern = true;
+    std::vector<TSettings> applied;  // every value handed back, in order
     FakeDevice<TNullSoundOut> out;
     FakeDevice<TNullSoundIn> in;
     std::vector<std::string> inChoices{"Default input device", "Mic A", "Mic B"};
     std::vector<std::string> outChoices{"Default output device", "Speaker A", "Speaker B"};
     std::vector<std::string> ports;
     std::set<int> openable;
-    int port = 0;
+    int port = 0;  // the port the lines are on
     bool open = false;
-    int monitorStarts = 0, events = 0;
+    int monitorStarts = 0;
     QStringList messages, status, forwarded;
 
-    FakeTarget() { out.active = true; }
+    FakeTarget() {
+        out.active = true;
+        s.Slope = 40;  // the generator's own
+    }
 
-    TSettings& Settings() override { return s; }
+    const TSettings& Settings() const override { return s; }
+    // Clamped as the generator and the analyser take the values.
+    void Apply(const TSettings& next) override {
+        applied.push_back(next);
+        const int used = s.RXComPort;
+        s = next;
+        // A new port: an open one moves there, or is refused and COM mode ends.
+        if (s.RXComPort != used && open) {
+            if (openable.count(s.RXComPort)) {
+                port = s.RXComPort;
+                ++monitorStarts;
+            } else {
+                messages << QString("Error: cannot use ComPort COM%1").arg(s.RXComPort);
+                s.RXComPort = used;
+                open = false;
+                mode = 0;
+            }
+        } else if (s.RXComPort != used) {
+            port = s.RXComPort;
+        }
+        s.Slope = std::clamp(s.Slope, 0, 500);
+        s.OutputLevel = std::min(s.OutputLevel, 0);
+        s.RxFrequency = std::clamp(s.RxFrequency, 100, 4000);
+        s.TxFrequency = std::clamp(s.TxFrequency, 100, 2000);
+        s.TxFrequency2 = std::clamp(s.TxFrequency2, 100, 2000);
+    }
+    // How often a setting changed through Apply (the display follows each).
+    int Changes(bool TSettings::*field, bool from) const {
+        int n = 0;
+        for (const TSettings& a : applied) {
+            n += a.*field != from;
+            from = a.*field;
+        }
+        return n;
+    }
     int InputMode() const override { return mode; }
+    // What the session does once the window follows it: the stored mode
+    // entered, the window shown the mode in force.
+    void EnterStoredMode(TParamForm& f) {
+        SetInputMode(s.RXInput);
+        f.RXInputGroup()->SetItemIndex(mode);
+    }
     bool SetInputMode(int m) override {
+        if (m == mode) return true;  // the mode in force: nothing to switch
         modeCalls.push_back(m);
         const bool ok = !failModes.count(m);
         mode = ok ? m : 0;
-        if (ok && m == 2) open = openable.count(port) > 0;
+        if (ok && m == 2) open = openable.count(port = s.RXComPort) > 0;
+        if (auto during = std::exchange(duringSwitch, nullptr)) during();
         return ok;
     }
-    void SetBinaural(bool on) override { binaural = on; }
-    void SetOutputVolume(uint16_t v) override { volume = v | (uint32_t(v) << 16); }
-    void SetKeyVolume(uint16_t v) override { keyVolume = v; }
-    int Frequency() const override { return freq; }
-    void SetFrequency(int hz) override { freq = std::clamp(hz, 100, 2000); }
-    int Frequency2() const override { return freq2; }
-    void SetFrequency2(int hz) override { freq2 = std::clamp(hz, 100, 2000); }
-    int Slope() const override { return slope; }
-    void SetSlope(int v) override { slope = std::clamp(v, 0, 500); }
-    int LogAmplitude() const override { return logAmp; }
-    void SetLogAmplitude(int db) override { logAmp = std::min(db, 0); }
-    bool ExtraChars() const override { return extra; }
-    void SetExtraChars(bool on) override { extra = on; }
-    int CenterFreq() const override { return center; }
-    void SetCenterFreq(int hz) override { center = std::clamp(hz, 100, 4000); }
-    int ProcessMode() const override { return processMode; }
-    void SetProcessMode(int m) override { processMode = m; }
-    bool NoiseBlank() const override { return noiseBlank; }
-    void SetNoiseBlank(bool on) override { noiseBlank = on; }
-    int InputScaledB() const override { return scaledB; }
-    void SetInputScaledB(int db) override { scaledB = db; }
     int InputLevel() const override { return inputLevel; }
     void ResetInputLevel() override { inputLevel = 0; }
-    bool SpecialChars() const override { return special; }
-    void SetSpecialChars(bool on) override { special = on; }
-    void SetDisplay2Prosigns(bool on) override { display2 = on; }
-    void SpeedDisplayChanged() override { ++speedDisplayCalls; }
-    void AllCapsChanged() override { ++allCapsCalls; }
-    void ShowPatternChanged(bool on) override { showPattern = on; }
-    void SetCharSize(int points) override { charSize = points; }
     ISoundIn* SoundIn1() override { return &in; }
     ISoundOut* SoundOut1() override { return &out; }
     std::vector<std::string> InputDeviceChoices() override { return inChoices; }
     std::vector<std::string> OutputDeviceChoices() override { return outChoices; }
     std::vector<std::string> DetectedPorts() override { return ports; }
-    int PortNumber() const override { return port; }
-    void SetPortNumber(int n) override {
-        port = n;
-        if (open) open = openable.count(n) > 0;
-    }
     bool ComIsOpen() const override { return open; }
-    bool ComOpen() override { return open = openable.count(port) > 0; }
-    void ComClose() override { open = false; }
-    void SetDtr(bool) override {}
-    void SetRts(bool) override {}
-    void StartMonitor() override { ++monitorStarts; }
-    void SetMonitorEvents(int e) override { events = e; }
-    void ClearHistory() override {}
     void Message(const std::string& t) override { messages << QString::fromStdString(t); }
     void StatusMessage(const std::string& t) override { status << QString::fromStdString(t); }
     void ForwardKeyDown(int key, bool shift) override {

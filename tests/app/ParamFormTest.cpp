@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,8 +42,9 @@ void TypeAndEnter(TNumEdit* n, const QString& text) {
 
 bool Shown(QWidget* w) { return w->isVisibleTo(w->window()); }
 
-// The sidetone and key tone as they reached the generator.
-std::pair<int, int> Tones(const FakeTarget& t) { return {t.freq, t.freq2}; }
+// The keyboard and key tones as the settings hold them (in mono the
+// session sounds the key tone on both).
+std::pair<int, int> Tones(const FakeTarget& t) { return {t.s.TxFrequency, t.s.TxFrequency2}; }
 
 }  // namespace
 
@@ -68,6 +70,7 @@ private slots:
             FakeTarget t;
             t.s.RXInput = 1;
             TParamForm f(t);
+            t.EnterStoredMode(f);
             QVERIFY(f.Timer1Active());
             t.inputLevel = c.level;
             f.Timer1Timer();
@@ -137,16 +140,14 @@ private slots:
             FakeTarget t;
             t.s.TxFrequency2 = c.from;
             TParamForm f(t);
-            QCOMPARE(t.freq2, c.from);
+            QCOMPARE(f.KeyFreq()->Position(), c.from);
             SendKey(f.KeyFreq()->Edit(), c.key, c.mods);
-            QCOMPARE(t.freq2, c.to);
             QCOMPARE(t.s.TxFrequency2, c.to);
             QCOMPARE(f.KeyFreq()->Edit()->text(), QString::number(c.to));
             QCOMPARE(f.KeyFreq()->Position(), c.to);
-            // Mono: the up-down re-applies the output mode, so the sidetone
-            // follows the key tone, behind a closed gate.
-            QCOMPARE(t.freq, c.to);
-            QCOMPARE(t.volume, 0u);
+            // Mono: the session sounds the key tone as the sidetone too,
+            // behind a closed gate (KeyingSessionTest).
+            QVERIFY(!t.s.Binaural);
         }
         // The mouse on the up-down steps by one.
         FakeTarget t;
@@ -154,12 +155,12 @@ private slots:
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QTest::mouseClick(f.KeyFreq()->UpButton(), Qt::LeftButton);
-        QCOMPARE(t.freq2, 801);
+        QCOMPARE(t.s.TxFrequency2, 801);
         QTest::mouseClick(f.KeyFreq()->DownButton(), Qt::LeftButton);
         QTest::mouseClick(f.KeyFreq()->DownButton(), Qt::LeftButton);
-        QCOMPARE(t.freq2, 799);
+        QCOMPARE(t.s.TxFrequency2, 799);
         QTest::mouseClick(f.KeyFreq()->UpButton(), Qt::LeftButton, Qt::ShiftModifier);
-        QCOMPARE(t.freq2, 809);
+        QCOMPARE(t.s.TxFrequency2, 809);
     }
 
     void frequencyEnter() {
@@ -167,18 +168,19 @@ private slots:
                                                  {"", 1234},     {"2500", 2500}, {"-7", 100}};
         for (const auto& [typed, centre] : cases) {
             FakeTarget t;
-            t.center = 1234;
+            t.s.RxFrequency = 1234;
             t.s.RXInput = 1;  // the band-pass edit takes typing in the sample modes
             TParamForm f(t);
+            t.EnterStoredMode(f);
             TypeInto(f.RXFreq(), typed);
             QCOMPARE(f.RXFreq()->Edit()->text(), typed);
-            QCOMPARE(t.center, 1234);  // nothing before Enter
+            QCOMPARE(t.s.RxFrequency, 1234);  // nothing before Enter
             SendKey(f.RXFreq()->Edit(), Qt::Key_Return);
-            QCOMPARE(t.center, centre);
+            QCOMPARE(t.s.RxFrequency, centre);
             QCOMPARE(f.RXFreq()->Edit()->text(), QString::number(centre));
             // Esc is swallowed: the value stays.
             SendKey(f.RXFreq()->Edit(), Qt::Key_Escape);
-            QCOMPARE(t.center, centre);
+            QCOMPARE(t.s.RxFrequency, centre);
         }
     }
 
@@ -188,35 +190,32 @@ private slots:
         t.s.TxFrequency2 = 900;
         TParamForm f(t);
         f.show();
-        // Started mono: both tones the key tone, keyboard tone hidden.
-        QCOMPARE(Tones(t), std::pair(900, 900));
-        QVERIFY(!Shown(f.TXFreq()) && !Shown(f.KbdHzText()) && !f.TXFreq()->isEnabled());
-        QVERIFY(!t.binaural);
-
-        t.volume = 0xFFFFFFFF;
-        f.TXOutputGroup()->Button(1)->click();
-        QVERIFY(t.binaural);
+        // Started mono: keyboard tone kept but hidden.
         QCOMPARE(Tones(t), std::pair(650, 900));
-        QCOMPARE(t.volume, 0u);
+        QVERIFY(!Shown(f.TXFreq()) && !Shown(f.KbdHzText()) && !f.TXFreq()->isEnabled());
+        QVERIFY(!t.s.Binaural);
+
+        f.TXOutputGroup()->Button(1)->click();
+        QVERIFY(t.s.Binaural);
+        QCOMPARE(Tones(t), std::pair(650, 900));
+        QCOMPARE(t.Changes(&TSettings::Binaural, false), 1);
         QVERIFY(Shown(f.TXFreq()) && Shown(f.KbdHzText()) && f.TXFreq()->isEnabled());
         QCOMPARE(f.TXFreq()->Edit()->text(), QString("650"));
 
         // The keyboard tone edit works in binaural mode only.
         TypeAndEnter(f.TXFreq(), "700");
-        QCOMPARE(t.freq, 700);
-        QCOMPARE(t.s.TxFrequency, 700);
+        QCOMPARE(Tones(t), std::pair(700, 900));
 
         f.TXOutputGroup()->Button(0)->click();
-        QVERIFY(!t.binaural);
-        QCOMPARE(Tones(t), std::pair(900, 900));
+        QVERIFY(!t.s.Binaural);
+        QCOMPARE(Tones(t), std::pair(700, 900));
         QVERIFY(!Shown(f.TXFreq()));
         TypeAndEnter(f.TXFreq(), "1500");
         QCOMPARE(t.s.TxFrequency, 700);  // disabled: Enter does nothing
 
         // A key tone typed in mono output reaches the sidetone as well.
         TypeAndEnter(f.KeyFreq(), "1200");
-        QCOMPARE(Tones(t), std::pair(1200, 1200));
-        QCOMPARE(t.s.TxFrequency2, 1200);
+        QCOMPARE(Tones(t), std::pair(700, 1200));
     }
 
     void outputLevelAndMute() {
@@ -235,29 +234,29 @@ private slots:
         for (const Case& c : cases) {
             (c.output ? f.LevelBar() : f.InpLevelBar())->setValue(c.position);
             QCOMPARE((c.output ? f.OutputLevelText() : f.GainText())->text(), c.text);
-            QCOMPARE(c.output ? t.logAmp : t.scaledB, c.db);
+            QCOMPARE(c.output ? t.s.OutputLevel : t.s.InputLevel, c.db);
         }
         // Mute All Out silences the key and greys the key mute and level.
         f.KeyMuteBox()->setChecked(true);
         QVERIFY(t.s.KeyMuted);
         f.MuteBox()->setChecked(true);
         QVERIFY(t.s.Muted);
-        QCOMPARE(t.keyVolume, 0);
+        QCOMPARE(t.Changes(&TSettings::Muted, false), 1);
         QVERIFY(!f.KeyMuteBox()->isEnabled() && !f.OutputLevelText()->isEnabled());
         f.MuteBox()->setChecked(false);
-        QCOMPARE(t.keyVolume, 65535);
+        QCOMPARE(t.Changes(&TSettings::Muted, false), 2);
         QVERIFY(f.KeyMuteBox()->isEnabled() && f.KeyMuteBox()->isChecked() && t.s.KeyMuted);
 
         // Stored levels beyond the bars' ranges come in range; a stored
-        // mute reaches the key volume at creation.
+        // mute stays in force at creation.
         FakeTarget stored;
-        stored.logAmp = -70;
-        stored.scaledB = 50;
+        stored.s.OutputLevel = -70;
+        stored.s.InputLevel = 50;
         stored.s.Muted = true;
         TParamForm g(stored);
-        QCOMPARE(stored.logAmp, -40);
-        QCOMPARE(stored.scaledB, 12);
-        QCOMPARE(stored.keyVolume, 0);
+        QCOMPARE(stored.s.OutputLevel, -40);
+        QCOMPARE(stored.s.InputLevel, 12);
+        QVERIFY(stored.s.Muted);
         QVERIFY(!g.KeyMuteBox()->isEnabled());
     }
 
@@ -271,6 +270,7 @@ private slots:
             QVERIFY(f.FlashCheckBox()->isChecked() && f.FlashCheckBox()->isEnabled());
             QVERIFY(!f.Timer1Active());
             QVERIFY(!f.RXFreq()->isEnabled() && !f.InpLevelBar()->isEnabled() && !f.RXFiltGroup()->isEnabled());
+            QVERIFY(!f.DetectorBox()->isEnabled());
             QVERIFY(!f.LevelText()->isVisibleTo(&f));
 
             f.RXInputGroup()->SetItemIndex(sampleMode);
@@ -280,10 +280,22 @@ private slots:
             QVERIFY(f.RXFreq()->isEnabled() && f.InpLevelBar()->isEnabled());
             // Broadband greys the band-pass frequency.
             f.RXFiltGroup()->Button(0)->click();
-            QCOMPARE(t.processMode, 0);
+            QCOMPARE(t.s.Mode, 0);
             QVERIFY(!f.RXFreq()->isEnabled());
             f.RXFiltGroup()->Button(1)->click();
             QVERIFY(f.RXFreq()->isEnabled());
+            // The detector beside the filter: the choice is handed back.
+            QVERIFY(f.DetectorBox()->isEnabled());
+            QCOMPARE(f.DetectorBox()->count(), 2);
+            QCOMPARE(f.DetectorBox()->itemText(0), QStringLiteral("Standard"));
+            QCOMPARE(f.DetectorBox()->itemText(1), QStringLiteral("Robust (noisy signals)"));
+            f.DetectorBox()->setCurrentIndex(1);
+            emit f.DetectorBox()->activated(1);
+            QCOMPARE(t.s.Detector, 1);
+            TParamForm again(t);
+            QCOMPARE(again.DetectorBox()->currentIndex(), 1);
+            emit f.DetectorBox()->activated(0);
+            QCOMPARE(t.s.Detector, 0);
 
             t.inputLevel = 500;
             f.RXInputGroup()->SetItemIndex(0);
@@ -303,6 +315,12 @@ private slots:
         f.RXInputGroup()->Button(2)->click();
         QCOMPARE(t.mode, 2);
         QVERIFY(f.DTRBox()->isEnabled() && f.RTSBox()->isEnabled() && f.InputLineBox()->isEnabled());
+        // Sound Input clicked while the switch to Keybd/Mouse waited: it
+        // followed that switch, and the controls are those of Sound Input.
+        t.duringSwitch = [&] { f.RXInputGroup()->Button(1)->click(); };
+        f.RXInputGroup()->Button(0)->click();
+        QCOMPARE(t.mode, 1);
+        QVERIFY(f.Timer1Active() && f.InpLevelBar()->isEnabled() && !f.DTRBox()->isEnabled());
     }
 
     void deviceLists() {
@@ -322,10 +340,8 @@ private slots:
             QCOMPARE(t.out.setDevices.empty() ? -2 : t.out.setDevices.back(), c.device);
             QCOMPARE(t.in.id, c.device == -2 ? -1 : c.device);
             QVERIFY(t.out.active);
-            TSettings saved;
-            f.SaveToSettings(saved);
-            QCOMPARE(saved.TXDevice, c.selected);
-            QCOMPARE(saved.RXDevice, c.selected);
+            QCOMPARE(t.s.TXDevice, c.selected);
+            QCOMPARE(t.s.RXDevice, c.selected);
         }
         // No device at all: empty lists, the device and the stored choice stay.
         FakeTarget none;
@@ -335,10 +351,7 @@ private slots:
         TParamForm f(none);
         QCOMPARE(f.WavOutBox()->count(), 0);
         QVERIFY(none.out.setDevices.empty());
-        TSettings saved;
-        saved.TXDevice = 2;
-        f.SaveToSettings(saved);
-        QCOMPARE(saved.TXDevice, 2);
+        QCOMPARE(none.s.TXDevice, 2);
 
         // The user's choice moves the running output to that device.
         FakeTarget t;
@@ -414,6 +427,7 @@ private slots:
             t.s.RXInput = 2;
             t.openable = {1, 2, 3};
             TParamForm f(t);
+            t.EnterStoredMode(f);
             QStringList items;
             for (int i = 0; i < f.ComPortBox()->count(); ++i) items << f.ComPortBox()->itemText(i);
             QCOMPARE(items, c.items);
@@ -435,6 +449,7 @@ private slots:
         t.s.RXComPort = t.s.RXInput = 2;
         t.s.RTS = true;
         TParamForm f(t);
+        t.EnterStoredMode(f);
         const int starts = t.monitorStarts;
         t.ports = {"a", "b", "c"};
         f.RefillComPorts();
@@ -443,13 +458,17 @@ private slots:
         QCOMPARE(f.ComPortBox()->count(), 3);
         QCOMPARE(f.ComPortBox()->currentText(), QString("COM2"));
         QCOMPARE(t.mode, 2);
-        // A port that cannot be opened again after a change ends COM mode.
-        t.s.RXComPort = 3;  // as if chosen while the mode ran elsewhere
+        // The port in use is no longer listed: the first takes its place;
+        // when that cannot be opened COM mode ends, with the message.
+        t.ports = {"", "", "c"};
         t.openable = {};
         f.RefillComPorts();
         QCOMPARE(f.ComPortBox()->currentText(), QString("COM3"));
         QCOMPARE(t.mode, 0);
         QVERIFY(!t.open);
+        QCOMPARE(t.messages, QStringList{"Error: cannot use ComPort COM3"});
+        QCOMPARE(t.s.RXComPort, 2);
+        t.ports = {"a", "b", "c"};
         t.openable = {1, 2, 3};
         f.RXInputGroup()->SetItemIndex(2);
         QCOMPARE(t.mode, 2);
@@ -465,14 +484,13 @@ private slots:
         FakeTarget l;
         l.s.Event = 2;
         TParamForm g(l);
-        QCOMPARE(l.events, 6);
+        QCOMPARE(g.InputLineBox()->currentIndex(), 2);
         g.InputLineBox()->setCurrentIndex(1);
         g.InputLineBoxChange();
-        QCOMPARE(l.events, 4);
-        l.volume = 0xFFFFFFFF;
+        QCOMPARE(l.s.Event, 1);
         g.InputInvertedGroup()->SetItemIndex(1);
         QVERIFY(l.s.Invert);
-        QCOMPARE(l.volume, 0u);
+        QCOMPARE(l.Changes(&TSettings::Invert, false), 1);
         // DTR/RTS act only on an open port.
         g.DTRBox()->setCurrentIndex(0);
         g.DTRBoxChange();
@@ -510,21 +528,22 @@ private slots:
         t.s.Binaural = true;
         t.s.RXInput = 1;
         TParamForm f(t);
+        t.EnterStoredMode(f);
         TypeInto(f.TXFreq(), "612");
         TypeInto(f.KeyFreq(), "1234");
         TypeInto(f.RXFreq(), "2222");
-        QCOMPARE(t.freq2, 800);
+        QCOMPARE(t.s.TxFrequency2, 800);
         QEvent deactivate(QEvent::WindowDeactivate);
         QApplication::sendEvent(&f, &deactivate);
         QCOMPARE(Tones(t), std::pair(612, 1234));
-        QCOMPARE(t.center, 2222);
+        QCOMPARE(t.s.RxFrequency, 2222);
         QCOMPARE(t.s.TxFrequency, 612);
         QCOMPARE(t.s.TxFrequency2, 1234);
         // Leaving an edit commits too.
         TypeInto(f.KeyFreq(), "999");
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(f.KeyFreq()->Edit(), &out);
-        QCOMPARE(t.freq2, 999);
+        QCOMPARE(t.s.TxFrequency2, 999);
     }
 
     void creationAppliesSettings() {
@@ -536,39 +555,41 @@ private slots:
         s.TxFrequency2 = 950;
         s.CharSizeItem = 3;
         s.Event = 1;
-        t.special = t.extra = t.noiseBlank = false;
-        t.processMode = 0;
-        t.logAmp = -25;
-        t.scaledB = 6;
+        t.s.RxExtended = t.s.TxExtended = t.s.Bounce = false;
+        t.s.Mode = 0;
+        t.s.OutputLevel = -25;
+        t.s.InputLevel = 6;
         TParamForm f(t);
-        QVERIFY(t.binaural && t.display2);
+        t.EnterStoredMode(f);
+        // Units, capitals and prosigns stay as stored: the main window shows
+        // the settings in force from the start.
+        QVERIFY(t.s.Binaural && t.s.DisplayPros);
         QCOMPARE(Tones(t), std::pair(700, 950));
-        QCOMPARE(t.speedDisplayCalls, 1);
-        QCOMPARE(t.charSize, 24);
-        QCOMPARE(t.allCapsCalls, 1);
+        QCOMPARE(t.Changes(&TSettings::WpM, true), 0);
+        QCOMPARE(CharSizePoints(t.s.CharSizeItem), 24);
+        QCOMPARE(t.Changes(&TSettings::AllCaps, true), 0);
+        QVERIFY(t.s.WpM && t.s.AllCaps);
         QVERIFY(!f.CheckBoxPattern()->isChecked());
-        QCOMPARE(t.events, 4);
+        QCOMPARE(f.InputLineBox()->currentIndex(), 1);
         QCOMPARE(t.modeCalls, std::vector<int>{0});
         for (TRadioGroup* g : {f.RXCharGroup(), f.TXCharGroup(), f.RXFiltGroup(), f.BounceGroup()})
             QCOMPARE(g->ItemIndex(), 0);
         QCOMPARE(f.OutputLevelText()->text(), QString("- 25 dB"));
         QCOMPARE(f.GainText()->text(), QString("+  6 dB"));
-        QCOMPARE(t.logAmp, -25);
-        QCOMPARE(t.scaledB, 6);
+        QCOMPARE(t.s.OutputLevel, -25);
+        QCOMPARE(t.s.InputLevel, 6);
         QVERIFY(!f.isVisible());
-        TSettings saved;
-        f.SaveToSettings(saved);
-        QCOMPARE(saved.CharSizeItem, 3);
-        QCOMPARE(saved.Event, 1);
-        QVERIFY(!saved.ShPatt);
+        QCOMPARE(t.s.CharSizeItem, 3);
+        QCOMPARE(t.s.Event, 1);
+        QVERIFY(!t.s.ShPatt);
 
         // Defaults: handlers of unchanged design values do not run.
         FakeTarget d;
         TParamForm g(d);
-        QCOMPARE(d.speedDisplayCalls, 0);
-        QCOMPARE(d.allCapsCalls, 0);
-        QCOMPARE(d.charSize, 12);
-        QCOMPARE(d.events, 2);
+        QCOMPARE(d.Changes(&TSettings::WpM, false), 0);
+        QCOMPARE(d.Changes(&TSettings::AllCaps, false), 0);
+        QCOMPARE(CharSizePoints(d.s.CharSizeItem), 12);
+        QCOMPARE(d.s.Event, 0);
         QCOMPARE(g.RXInputGroup()->Count(), 3);
     }
 
@@ -577,6 +598,8 @@ private slots:
         FakeTarget t;
         t.s.RXInput = 3;
         TParamForm f(t);
+        QVERIFY(t.modeCalls.empty());  // the window shows the mode, the session enters it
+        t.EnterStoredMode(f);
         QCOMPARE(f.RXInputGroup()->Count(), 4);
         QCOMPARE(f.RXInputGroup()->Button(3)->text(), QString("File"));
         QCOMPARE(t.modeCalls, std::vector<int>{3});
@@ -592,7 +615,9 @@ private slots:
         c.s.RXInput = 3;
         c.failModes = {3};
         TParamForm g(c);
-        QCOMPARE(c.modeCalls, (std::vector<int>{3, 0}));
+        c.EnterStoredMode(g);
+        // The failed switch itself leaves Keybd/Mouse in force: nothing more is asked.
+        QCOMPARE(c.modeCalls, std::vector<int>{3});
         QCOMPARE(c.mode, 0);
         QCOMPARE(g.RXInputGroup()->ItemIndex(), 0);
         QVERIFY(!g.Timer1Active() && g.FlashCheckBox()->isEnabled());
@@ -610,6 +635,7 @@ private slots:
         FakeTarget t;
         t.s.RXInput = 1;
         TParamForm f(t);
+        t.EnterStoredMode(f);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QVERIFY(f.Timer1Active());
@@ -645,18 +671,61 @@ private slots:
             box->click();
             QCOMPARE(t.s.*field, !before);
         }
-        QVERIFY(t.display2 && !t.showPattern);
-        QCOMPARE(t.allCapsCalls, 1);
+        QVERIFY(t.s.DisplayPros && !t.s.ShPatt);
+        QCOMPARE(t.Changes(&TSettings::AllCaps, false), 1);
         f.SpeedDisplayGroup()->Button(1)->click();
         QVERIFY(t.s.WpM);
-        QCOMPARE(t.speedDisplayCalls, 1);
+        QCOMPARE(t.Changes(&TSettings::WpM, false), 1);
         for (const auto& [index, points] : {std::pair{6, 48}, std::pair{-1, 12}}) {
             f.CharSizeBox()->setCurrentIndex(index);
             f.CharSizeBoxChange();
-            QCOMPARE(t.charSize, points);
+            QCOMPARE(CharSizePoints(t.s.CharSizeItem), points);
         }
         for (TRadioGroup* g : {f.RXCharGroup(), f.TXCharGroup(), f.BounceGroup()}) g->Button(0)->click();
-        QVERIFY(!t.special && !t.extra && !t.noiseBlank);
+        QVERIFY(!t.s.RxExtended && !t.s.TxExtended && !t.s.Bounce);
+    }
+
+    void keyGroup() {
+        // Every control of the "Key" group hands the settings back at once;
+        // a key name the table does not know keeps the key in force.
+        FakeTarget t;
+        t.s.PaddleDah = "space";
+        TParamForm f(t);
+        auto* g = f.findChild<QGroupBox*>("KeyGroupBox");
+        QVERIFY(g && g->title() == "Key");
+        auto* keyer = g->findChild<TRadioGroup*>("KeyerGroup");
+        auto* straight = g->findChild<QComboBox*>("StraightKeyBox");
+        auto* dit = g->findChild<QComboBox*>("PaddleDitBox");
+        auto* dah = g->findChild<QComboBox*>("PaddleDahBox");
+        auto* swap = g->findChild<QCheckBox*>("SwapPaddlesBox");
+        QVERIFY(keyer && straight && dit && dah && swap);
+        QCOMPARE(keyer->ItemIndex(), 0);
+        QCOMPARE(straight->currentText(), QString("Right"));
+        QCOMPARE(dah->currentText(), QString("space"));
+        QVERIFY(straight->isEnabled() && !dit->isEnabled() && !swap->isEnabled());
+
+        straight->setCurrentIndex(straight->findText("Control_L"));
+        emit straight->activated(straight->currentIndex());
+        QCOMPARE(t.s.StraightKey, std::string("Control_L"));
+        keyer->Button(2)->click();
+        QCOMPARE(t.s.Keyer, 2);
+        QVERIFY(!straight->isEnabled() && dit->isEnabled() && swap->isEnabled());
+        swap->click();
+        QVERIFY(t.s.PaddleSwap);
+        dit->lineEdit()->setText("Control_R");
+        emit dit->lineEdit()->editingFinished();
+        QCOMPARE(t.s.PaddleDit, std::string("Control_R"));
+        QCOMPARE(t.s.PaddleDah, std::string("space"));
+
+        dah->lineEdit()->setText("Hyperdrive");
+        emit dah->lineEdit()->editingFinished();
+        QCOMPARE(t.s.PaddleDah, std::string("space"));
+        QCOMPARE(dah->currentText(), QString("space"));
+        QVERIFY(t.status.last().contains("Hyperdrive"));
+        QCOMPARE(t.s.Keyer, 2);
+        QVERIFY(t.s.PaddleSwap);
+        keyer->Button(0)->click();
+        QCOMPARE(t.s.Keyer, 0);
     }
 
     void screenshotAtDesignSize() {
@@ -666,17 +735,17 @@ private slots:
         t.s.RXInput = 1;
         t.inputLevel = 1000;
         TParamForm f(t);
-        f.resize(740, 705);
+        f.resize(740, 775);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         f.Timer1Timer();
-        QCOMPARE(f.size(), QSize(740, 705));
+        QCOMPARE(f.size(), QSize(740, 775));
         // Nothing clipped, and the design size needs no scrolling: every
         // caption gets at least the room it asks for, inside the window.
         auto* scroll = f.findChild<QWidget*>("ParamContent");
         QVERIFY(scroll);
         QVERIFY2(scroll->width() <= 740, qPrintable(QString::number(scroll->width())));
-        QVERIFY2(scroll->height() <= 705, qPrintable(QString::number(scroll->height())));
+        QVERIFY2(scroll->height() <= 775, qPrintable(QString::number(scroll->height())));
         for (QWidget* w : f.findChildren<QWidget*>()) {
             const bool texty = qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w) ||
                                qobject_cast<QRadioButton*>(w) || qobject_cast<QPushButton*>(w) ||

@@ -4,7 +4,7 @@
 #include "FakeSoundIn.h"
 #include "KeyedTone.h"
 
-#include "app/SampleSources.h"
+#include "session/SampleSources.h"
 #include "devices/ManualClock.h"
 #include "windows/ScopeUnit.h"
 

@@ -5,8 +5,13 @@
 // the sample.
 
 #include "AppHarness.h"
+#include "FakeSoundIn.h"
+#include "KeyedTone.h"
 
 #include "devices/NullSound.h"
+#include "windows/ParamUnit.h"
+
+#include <QComboBox>
 
 #include <algorithm>
 
@@ -21,6 +26,11 @@ public:
     void SetChannels(int n) override {
         TNullSoundOut::SetChannels(n);
         if (active_) Fill(), Fill();  // reopened: both buffers are filled afresh
+    }
+    bool SetDevice(int id) override {
+        TNullSoundOut::SetDevice(id);
+        if (failStart) active_ = false;  // reopened on a device that fails
+        return !failStart;
     }
     bool DeviceAvailable() const override { return !failStart; }
     int DeviceCount() const override { return failStart ? 0 : 1; }
@@ -69,8 +79,9 @@ private:
 class SendingTest : public QObject, public WindowHarness {
     Q_OBJECT
     std::unique_ptr<FakeSoundOut> out_;
+    std::unique_ptr<FakeSoundIn> in_;
 
-    void Start(const QByteArray& ini = {}) { Create(ini, out_.get()); }
+    void Start(const QByteArray& ini = {}) { Create(ini, out_.get(), in_.get()); }
     // Plays buffers until the condition holds (at most `limit` of them).
     template <class F> bool PlayUntil(F done, int limit = 400) {
         for (int i = 0; i < limit && !done(); ++i) out_->Play();
@@ -93,10 +104,12 @@ private slots:
     void init() {
         Reset();
         out_ = std::make_unique<FakeSoundOut>();
+        in_ = std::make_unique<FakeSoundIn>();
     }
     void cleanup() {
         w_.reset();
         out_.reset();
+        in_.reset();
     }
 
     void typingProsignsAndBackspace() {
@@ -122,12 +135,19 @@ private slots:
         Press(Qt::Key_Escape);
         QVERIFY(!w_->CWout1().HasChars());
         QCOMPARE(Lower(), QString());
-        // A name of no prosign is shown, nothing queued; a space goes with Backspace.
+        // A bracket that names no prosign: its letters are queued as
+        // ordinary characters, one Backspace each, and the status line says so.
         Type("<xy");
-        QCOMPARE(Lower(), QString("<xy>"));
+        QCOMPARE(Lower(), QString("xy"));
+        QCOMPARE(w_->StatusMessage(), QString("Not a prosign, sent as letters: <xy>"));
+        QCOMPARE(w_->ProsignState(), 0);
+        Type(" \b\b");
+        QCOMPARE(Lower(), QString("x"));
+        Type("\b");
         QVERIFY(!w_->CWout1().HasChars());
-        Type(" \b");
-        QCOMPARE(Lower(), QString("<xy>"));
+        Type("<[[");  // nothing of it sendable
+        QCOMPARE(Lower(), QString());
+        QCOMPARE(w_->StatusMessage(), QString("Not a prosign, not sent: <[[>"));
     }
 
     void typeAheadFullWarnsAt10000() {
@@ -135,8 +155,8 @@ private slots:
         QCOMPARE(w_->CWout1().Buffersize(), 10000);
         // With "Display + and =" the first two prosigns show as their characters.
         Type("<ar<bt<xy");
-        QCOMPARE(Lower(), QString("+="));
-        Type("\b");
+        QCOMPARE(Lower(), QString("+=xy"));
+        Type("\b\b\b");
         QCOMPARE(Lower(), QString("+"));
         Type(QString(9998, 'e'));
         QVERIFY(boxes_->messages.isEmpty());
@@ -261,6 +281,60 @@ private slots:
         QVERIFY(PlayUntil([&] { return !w_->Replaying(); }));
     }
 
+    // A bracket that names no prosign goes out as its letters: every later
+    // character is marked sent where it stands, and Ctrl+F9 sends the same.
+    void unknownBracketSendsItsLettersInStep() {
+        Start();
+        Type("a<xy");
+        Type("e");
+        QVERIFY(PlayUntil([&] { return !w_->CWout1().HasChars() && !w_->SendingBusy() && !w_->PttActive(); }));
+        QCOMPARE(Lower(), QString("axye"));
+        QCOMPARE(w_->LowerPanel()->SentEnd(), 4);
+        QCOMPARE(Green(), QString("e"));
+        QCOMPARE(Decode(out_->heard, 60), QString("axye"));
+        Press(Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(Green(), QString("axye"));
+        out_->Clear();
+        Press(Qt::Key_F9, Qt::ControlModifier);
+        QVERIFY(PlayUntil([&] { return !w_->SendingTyped() && !w_->PttActive(); }));
+        QCOMPARE(Decode(out_->heard, 60), QString("axye"));
+        QCOMPARE(w_->LowerPanel()->GreenStart(), 1);
+    }
+
+    // F7's pause of the sound input is the operator's: F9 and Ctrl+F9
+    // pause the analyser while they play and leave the pause as they found it.
+    void replaysLeaveTheSoundInputPauseAsFound() {
+        Start("[RX]\r\nRXInput=1\r\n[Main]\r\nTargetSpeed=60\r\n");
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::SoundInput));
+        in_->Record(keyed_tone::Samples(keyed_tone::IdealTiming("te", 60), 100, 700));
+        clock_->Advance(2000);
+        QCOMPARE(Upper().trimmed(), QString("te"));
+        Type("e");
+        QVERIFY(PlayUntil([&] { return !w_->CWout1().HasChars() && !w_->SendingBusy() && !w_->PttActive(); }));
+        QLabel* notice = Child<QLabel>("SoundPausedText");
+        QLabel* paramNotice = w_->ParamForm()->PausedText();
+        for (bool paused : {true, false}) {
+            if (paused) Press(Qt::Key_F7);
+            Press(Qt::Key_Home);
+            Press(Qt::Key_F9);
+            QVERIFY(w_->Replaying());
+            QVERIFY(w_->Calculat1().Paused());
+            QVERIFY(PlayUntil([&] { return !w_->Replaying(); }));
+            Press(Qt::Key_F9, Qt::ControlModifier);
+            QVERIFY(w_->SendingTyped());
+            QVERIFY(PlayUntil([&] { return !w_->SendingTyped() && !w_->PttActive(); }));
+            QCOMPARE(w_->KeyInput().Paused(), paused);
+            QCOMPARE(w_->Calculat1().Paused(), paused);
+            QCOMPARE(notice->isVisibleTo(w_.get()), paused);
+            QCOMPARE(!paramNotice->isHidden(), paused);
+            // Paused, a signal is not decoded; resumed, it is.
+            in_->Record(keyed_tone::Samples(keyed_tone::IdealTiming("t", 60), 100, 700));
+            clock_->Advance(2000);
+            QCOMPARE(Upper().trimmed(), paused ? QString("te") : QString("te\rt"));
+            if (paused) Press(Qt::Key_F7);
+        }
+    }
+
     void ctrlF9SendsTheGreenZoneAgain() {
         Start();
         Type("ab<ar");
@@ -302,6 +376,13 @@ private slots:
         QVERIFY(!w_->SendingTyped() && !w_->CWout1().HasChars());
         QCOMPARE(w_->LowerPanel()->GreenStart(), 1);
         QVERIFY(!w_->Calculat1().Paused());
+        // Typed text still to be sent: refused, and the status line says why.
+        QVERIFY(w_->StatusMessage().isEmpty());
+        Type("t");
+        Press(Qt::Key_F9, Qt::ControlModifier);
+        QVERIFY(!w_->SendingTyped());
+        QCOMPARE(w_->StatusMessage(), QString("Green zone not sent: typed text is still being sent"));
+        QCOMPARE(Lower(), QString("ab<ar>t"));
     }
 
     void sidetoneGateAndBinauralLayout() {
@@ -392,6 +473,7 @@ private slots:
         Type("ab");
         Press(Qt::Key_F9, Qt::ControlModifier);
         QVERIFY(!w_->SendingTyped());
+        QCOMPARE(w_->StatusMessage(), QString("Green zone not sent: sound output is off"));
         QVERIFY(Tap(100));
         QVERIFY(w_->close());
         w_.reset();
@@ -400,6 +482,21 @@ private slots:
         out_ = std::make_unique<FakeSoundOut>();
         Start();
         QVERIFY(w_->SoundStatus().isEmpty());
+        // A device chosen in the parameters window that fails: the status
+        // line says why; the next choice that works clears it.
+        QComboBox* box = w_->ParamForm()->WavOutBox();
+        if (box->count() == 0) box->addItem("Default output device");
+        box->addItem("Broken output");
+        box->setCurrentIndex(box->count() - 1);
+        out_->failStart = true;
+        w_->ParamForm()->WavOutBoxChange();
+        QVERIFY(!out_->IsActive());
+        QCOMPARE(w_->SoundStatus(), QString("Sound output is off: No sound device available"));
+        out_->failStart = false;
+        box->setCurrentIndex(0);
+        w_->ParamForm()->WavOutBoxChange();
+        QVERIFY(out_->IsActive());
+        QCOMPARE(w_->SoundStatus(), "Sound output is on: " + box->itemText(0));
         KeyMarks(kParis);
         Press(Qt::Key_F9);
         out_->Play(4);

@@ -2,7 +2,9 @@
 // RTS/DTR on entering and leaving, a port that fails or vanishes mid-key.
 
 #include "FakeSerialLines.h"
-#include "app/SerialKeySource.h"
+#include "devices/ManualClock.h"
+#include "session/IambicKeyer.h"
+#include "session/SerialKeySource.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +70,64 @@ TEST_F(SerialSource, LineChoiceAndPolarity) {
     EXPECT_EQ(TSerialKeySource::EventsFor(2), 6u);
 }
 
+// With the keyer on, CTS is the dit paddle and DSR the dah paddle whatever
+// the line choice, Invert on both; the keyer times the elements, and a port
+// lost during a mark ends it on the keyer's scale.
+TEST_F(SerialSource, PaddlesOnCtsAndDsrThroughTheKeyer) {
+    ManualClock clock;
+    clock.AdvanceTo(5000);
+    TIambicKeyer keyer{clock, clock};
+    keyer.SetSpeed(60);  // one dot = 100 ms
+    std::vector<uint64_t> stamps;
+    auto run = [&](bool invert) {
+        sink.events.clear();
+        source.Config.Event = 1;
+        source.Config.Invert = invert;
+        Begin();
+        EXPECT_EQ(lines.MonitorEvents(), TSerialKeySource::EventsFor(2));
+        lines.Cts(invert, 10);  // dit paddle closed and opened
+        lines.Cts(!invert, 20);
+        clock.Advance(200);
+        lines.Dsr(invert, 30);  // dah paddle
+        lines.Dsr(!invert, 40);
+        clock.Advance(500);
+    };
+    source.SetKeyer(&keyer);
+    for (bool invert : {false, true}) {
+        SCOPED_TRACE(invert);
+        run(invert);
+        ASSERT_EQ(sink.events.size(), 4u) << sink.Joined();
+        std::vector<uint64_t> t;
+        for (const std::string& e : sink.events) t.push_back(std::stoull(e.substr(e.find('@') + 1)));
+        EXPECT_EQ(sink.events[0].substr(0, 5), "down@");
+        EXPECT_EQ(t[1] - t[0], 100u);  // a dot
+        EXPECT_EQ(t[3] - t[2], 300u);  // a dash
+        source.Close();
+    }
+    // The port goes during a dash: the mark ends now, on the keyer's scale.
+    sink.events.clear();
+    source.Config.Invert = false;
+    Begin();
+    lines.Dsr(false, 10);
+    clock.Advance(50);
+    lines.present.clear();
+    source.PortsChanged();
+    ASSERT_GE(sink.events.size(), 3u) << sink.Joined();
+    const uint64_t down = std::stoull(sink.events[0].substr(5));
+    EXPECT_EQ(sink.events[1], "up@" + std::to_string(down + 50));
+    EXPECT_EQ(sink.events[2].substr(0, 6), "ended:");
+    // Keyer off again: a straight key on the chosen line.
+    source.SetKeyer(nullptr);
+    lines.present = {7};
+    sink.events.clear();
+    source.Config.Event = 0;
+    source.Config.Invert = false;
+    Begin();
+    lines.Cts(false, 10);
+    lines.Dsr(false, 20);
+    EXPECT_EQ(sink.Joined(), "down@10");
+}
+
 // Opening drives RTS and DTR to the chosen levels; nothing is delivered
 // before Start; closing stops, drops both lines, then closes.
 TEST_F(SerialSource, RtsAndDtrOnEnteringAndLeaving) {
@@ -96,6 +156,26 @@ TEST_F(SerialSource, RtsAndDtrOnEnteringAndLeaving) {
     }
 }
 
+// The settings change under a running mode: the events follow at once,
+// the levels on an open port only; lines that fail end the mode with a
+// message.
+TEST_F(SerialSource, FollowsNewLevelsAndLine) {
+    source.Follow({7, 1, false, true, false});
+    EXPECT_EQ(lines.MonitorEvents(), TSerialKeySource::EventsFor(1));
+    EXPECT_TRUE(lines.log.empty());
+    Begin();
+    lines.log.clear();
+    source.Follow({7, 2, false, false, true});
+    EXPECT_EQ(lines.MonitorEvents(), TSerialKeySource::EventsFor(2));
+    EXPECT_EQ(lines.log, (std::vector<std::string>{"dtr 1", "rts 0"}));
+    EXPECT_TRUE(lines.dtr && !lines.rts);
+    lines.failLines = true;
+    source.Follow({7, 2, false, true, true});
+    EXPECT_FALSE(source.IsOpen() || lines.IsOpen());
+    EXPECT_EQ(sink.Joined(), "ended:Error: ComPort COM7 is gone; Keybd/Mouse mode is used now.\n"
+                             "EscapeCommFunction failure (Error: 5) ");
+}
+
 TEST_F(SerialSource, OpenFailuresNameThePort) {
     struct Case { int port; bool refuse, failLines; const char* want; } cases[] = {
         {9, false, false, "Error: cannot open ComPort COM9\nCOM9 is not present."},
@@ -116,7 +196,8 @@ TEST_F(SerialSource, OpenFailuresNameThePort) {
 }
 
 // The port goes while the key is down: the mark ends at that moment, then
-// the mode ends with a message naming the port.
+// the mode ends with a message naming the port, also when it went before
+// the source was started.
 TEST_F(SerialSource, PortVanishingEndsTheMode) {
     struct Case { bool byRedetection; bool keyHeld; } cases[] = {{true, true}, {true, false}, {false, true}, {false, false}};
     for (const Case& c : cases) {
@@ -143,6 +224,23 @@ TEST_F(SerialSource, PortVanishingEndsTheMode) {
         lines.Cts(false, 300);
         EXPECT_EQ(sink.events.size(), 3u);
     }
+
+    // Gone while the mode was being entered (opened, not yet started): the
+    // mode hears of it when it starts the source; a later Open starts clean.
+    lines.present = {7};
+    sink.events.clear();
+    ASSERT_TRUE(source.Open(error)) << error;
+    lines.present.clear();
+    source.PortsChanged();
+    EXPECT_FALSE(lines.IsOpen());
+    source.Start(sink);
+    ASSERT_EQ(sink.events.size(), 1u);
+    EXPECT_EQ(sink.events[0].rfind("ended:Error: ComPort COM7 is gone", 0), 0u) << sink.events[0];
+    lines.present = {7};
+    sink.events.clear();
+    Begin();
+    EXPECT_TRUE(sink.events.empty());
+    EXPECT_TRUE(source.IsOpen());
 }
 
 }  // namespace

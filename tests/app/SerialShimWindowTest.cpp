@@ -2,6 +2,7 @@
 // named through ORVO_TAPMETER_PORTS and given modem lines by the preloaded
 // test library. "paris" keyed on CTS decodes with every element timed from
 // the edges, and the side tone heard through the sound server follows them.
+// With the keyer on, CTS and DSR are the paddles and spell "paris" too.
 
 #include "../devices/SerialSupport.h"
 #include "../devices/SoundHarness.h"
@@ -22,15 +23,15 @@ class SerialShimWindowTest : public QObject, public WindowHarness {
     std::unique_ptr<TNullSoundIn> in_;
 
     // The window in COM Port mode on the pseudo-terminal as COM7.
-    void Start(std::unique_ptr<ISoundOut> out) {
+    void Start(std::unique_ptr<ISoundOut> out, const QByteArray& keys = QByteArray()) {
         pty_ = std::make_unique<Pty>();
         QVERIFY(pty_->Ok());
         QCOMPARE(shim_.attach(pty_->Path().c_str()), 0);
-        shim_.setLines(TIOCM_CTS, 0);  // key up (Invert off)
+        shim_.setLines(TIOCM_CTS | TIOCM_DSR, 0);  // key (or paddles) up (Invert off)
         qputenv("ORVO_TAPMETER_PORTS", QByteArray("COM7=") + pty_->Path().c_str());
         out_ = std::move(out);
         in_ = std::make_unique<TNullSoundIn>();
-        Create("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=2\r\nRXComPort=7\r\n", out_.get(), in_.get());
+        Create(QByteArray("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=2\r\nRXComPort=7\r\n") + keys, out_.get(), in_.get());
         qunsetenv("ORVO_TAPMETER_PORTS");
         QVERIFY2(boxes_->messages.isEmpty(), qPrintable(boxes_->messages.join('\n')));
         QCOMPARE(w_->InputMode(), int(TLogoAppForm::ComPort));
@@ -59,31 +60,73 @@ private slots:
     void cleanup() { w_.reset(); out_.reset(); shim_.detach(); pty_.reset(); }
 
     void parisDecodesWithTheEdgesTiming() {
-        Start(std::make_unique<TNullSoundOut>());
-        const auto edges = KeyCts(kParis);
-        clock_->Advance(3000);  // the word timeout ends "s"
-        QCOMPARE(Upper(), QString("paris\r"));
+        // The monitor thread stamps each edge when it wakes; on a loaded
+        // machine a wake-up can come late, so a pass may be repeated (up to
+        // three), as the tests through the sound server do.
+        QString problem = "not run";
+        for (int attempt = 0; attempt < 3 && !problem.isEmpty(); ++attempt) {
+            if (attempt > 0) {
+                qWarning() << "pass" << attempt << problem;
+                w_.reset();
+                out_.reset();
+                shim_.detach();
+                pty_.reset();
+                Reset();
+            }
+            Start(std::make_unique<TNullSoundOut>());
+            const auto edges = KeyCts(kParis);
+            clock_->Advance(3000);  // the word timeout ends "s"
+            QCOMPARE(Upper(), QString("paris\r"));
 
-        // Every element of the five records against the edges, within 1 ms.
-        std::vector<uint32_t> got;
-        const TCalculat& c = w_->Calculat1();
-        for (int back = 4; back >= 0; --back) {
-            const CharRecord& r = c.HistoryRecord(c.HistHead() - back);
-            got.insert(got.end(), r.begin() + 2, r.begin() + 2 + r[1]);
+            // Every element of the five records against the edges, within 1 ms.
+            std::vector<uint32_t> got;
+            const TCalculat& c = w_->Calculat1();
+            for (int back = 4; back >= 0; --back) {
+                const CharRecord& r = c.HistoryRecord(c.HistHead() - back);
+                got.insert(got.end(), r.begin() + 2, r.begin() + 2 + r[1]);
+            }
+            QCOMPARE(got.size(), kParis.size() + 1);
+            QVERIFY(got.back() >= kTimeoutMarker);
+            problem.clear();
+            for (size_t i = 0; i < kParis.size() && problem.isEmpty(); ++i) {
+                const double planned = double(edges[i + 1] - edges[i]) / 1e6;
+                if (std::abs(double(got[i]) - planned) > 1.0)
+                    problem = QString("element %1: %2 ms, edges %3 ms apart, planned %4")
+                                  .arg(i).arg(got[i]).arg(planned, 0, 'f', 2).arg(kParis[i]);
+            }
         }
-        QCOMPARE(got.size(), kParis.size() + 1);
-        QVERIFY(got.back() >= kTimeoutMarker);
-        for (size_t i = 0; i < kParis.size(); ++i) {
-            const double planned = double(edges[i + 1] - edges[i]) / 1e6;
-            QVERIFY2(std::abs(double(got[i]) - planned) <= 1.0,
-                     qPrintable(QString("element %1: %2 ms, edges %3 ms apart, planned %4")
-                                    .arg(i).arg(got[i]).arg(planned, 0, 'f', 2).arg(kParis[i])));
-        }
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
         // Leaving the mode drops DTR and RTS and closes the port.
         QVERIFY(w_->SetInputMode(TLogoAppForm::KeybdMouse));
         QCOMPARE(shim_.lines() & (TIOCM_DTR | TIOCM_RTS), 0);
         QCOMPARE(shim_.waiters(), 0);
+    }
+
+    void paddlesOnCtsAndDsrSpellParis() {
+        // Iambic A: one short close of a paddle line per element; the keyer
+        // (on the window's hand-driven clock) forms exact elements.
+        Start(std::make_unique<TNullSoundOut>(), "[Keys]\r\nKeyer=1\r\n");
+        QCOMPARE(shim_.lines() & (TIOCM_DTR | TIOCM_RTS), TIOCM_DTR);
+        auto tap = [&](bool dit) {
+            const int line = dit ? TIOCM_CTS : TIOCM_DSR;
+            shim_.setLines(0, line);
+            Pump(30);
+            shim_.setLines(line, 0);
+            Pump(30);
+            clock_->Advance(dit ? 200 : 400);  // the element and the space after it
+        };
+        for (const char* c : {".--.", ".-", ".-.", "..", "..."}) {
+            for (const char* e = c; *e; ++e) tap(*e == '.');
+            clock_->Advance(200);  // a character space
+        }
+        clock_->Advance(3000);
+        QCOMPARE(Upper(), QString("paris\r"));
+        const TCalculat& c = w_->Calculat1();
+        const CharRecord& p = c.HistoryRecord(c.HistHead() - 4);
+        QCOMPARE(p[1], 8u);
+        for (auto [i, ms] : {std::pair{2, 100u}, {3, 100u}, {4, 300u}, {5, 100u}, {6, 300u}, {7, 100u}, {8, 100u}})
+            QCOMPARE(p[i], ms);
     }
 
     // The side tone heard through the sound server opens and closes with the edges.

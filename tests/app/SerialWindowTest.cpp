@@ -6,9 +6,11 @@
 #include "FakeSerialLines.h"
 
 #include "devices/NullSound.h"
+#include "controls/RadioGroup.h"
 #include "windows/ParamUnit.h"
 
 #include <QComboBox>
+#include <QRadioButton>
 
 class SerialWindowTest : public QObject, public WindowHarness {
     Q_OBJECT
@@ -149,6 +151,20 @@ private slots:
         QCOMPARE(p->LastGoodComIndex(), com9);
         QVERIFY(lines_->monitoring);
         QVERIFY(boxes_->messages.isEmpty());
+        // A port that cannot be used: the message, the port in use stays
+        // the setting and the list's choice, Keybd/Mouse mode.
+        lines_->present = {9};
+        p->ComPortBox()->setCurrentIndex(com7);
+        p->ComPortBoxChange();
+        QCOMPARE(boxes_->messages, QStringList{"Error: cannot use ComPort COM7"});
+        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QCOMPARE(p->RXInputGroup()->ItemIndex(), 0);
+        QCOMPARE(w_->Settings().RXComPort, 9);
+        QCOMPARE(p->ComPortBox()->currentIndex(), com9);
+        QVERIFY(!lines_->IsOpen());
+        QCOMPARE(lines_->PortNumber(), 9);
+        QVERIFY(p->RXInputGroup()->Button(2)->isEnabled());
+        QVERIFY(w_->SetInputMode(TLogoAppForm::ComPort));
         // Line choice and polarity act on the running mode.
         p->InputLineBox()->setCurrentIndex(1);
         p->InputLineBoxChange();

@@ -12,6 +12,8 @@
 #include "windows/ParamUnit.h"
 #include "windows/ScopeUnit.h"
 
+#include <QComboBox>
+
 namespace {
 
 struct FakeOpener : IUrlOpener {
@@ -155,6 +157,19 @@ private slots:
         Create("[RX]\r\nRXInput=1\r\nRXDevice=40\r\n", nullptr, in_.get());
         QCOMPARE(w_->InputMode(), int(TLogoAppForm::SoundInput));
         QCOMPARE(in_->device, -1);
+        // Another device that does not start: the status line says so.
+        QComboBox* box = w_->ParamForm()->WavInBox();
+        if (box->count() == 0) box->addItem("Default input device");
+        box->addItem("Broken input");
+        box->setCurrentIndex(box->count() - 1);
+        in_->active = in_->startOk = false;
+        w_->ParamForm()->WavInBoxChange();
+        QCOMPARE(w_->SoundStatus(), QString("Sound input is off: the device did not start"));
+        in_->startOk = true;
+        box->setCurrentIndex(0);
+        w_->ParamForm()->WavInBoxChange();
+        QVERIFY(in_->active);
+        QCOMPARE(w_->SoundStatus(), "Sound input is on: " + box->itemText(0));
     }
 
     // Shift+Alt+Ctrl+F12 shows and hides the scope; while shown it gets the
@@ -208,6 +223,8 @@ private slots:
         QVERIFY(Lower().endsWith(loaded));
         QCOMPARE(Green(), loaded);
         QCOMPARE(w_->LowerPanel()->SentEnd(), w_->LowerPanel()->Length());
+        // The typed text it replaced was not sent: the status line says so.
+        QCOMPARE(w_->StatusMessage(), QString("Typed text not yet sent was dropped: ab"));
         Press(Qt::Key_Backspace);  // sent text cannot be taken back
         QVERIFY(Lower().endsWith(loaded));
         QCOMPARE(QString::fromStdString(w_->Settings().InFile), QString("send.txt"));

@@ -31,7 +31,7 @@ start_xvfb
 mkdir -p "$tmp/home" "$tmp/config" "$tmp/run"
 chmod 700 "$tmp/run"
 run_app() {
-  exec env -u APPDATA HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/run" \
+  exec env -u APPDATA -u XDG_DATA_HOME HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/run" \
       QT_QPA_PLATFORM=xcb "$prog"
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks an installed tree (an install prefix, or a Debian package unpacked
 # to a folder) for what a desktop needs: both programs answering --version
-# with the project version and --help, the desktop entry, the icons, the
-# software-centre entry and the manual pages, each passing its validator.
+# with the project version and the licence, and --help, the desktop entry,
+# the icons, the software-centre entry and the manual pages, each passing
+# its validator.
 # Usage: check_installed_files.sh PREFIX VERSION
 set -euo pipefail
 prefix=$1
@@ -23,7 +24,8 @@ done
 
 for p in orvo-tapmeter orvo-tapmeter-cli; do
   got=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/$p" --version) || fail "$p --version failed"
-  [ "$got" = "$p $version" ] || fail "$p --version says \"$got\", not \"$p $version\""
+  [ "$(head -n1 <<<"$got")" = "$p $version" ] || fail "$p --version says \"$got\", not \"$p $version\""
+  grep -q "^License GPLv3+: GNU GPL version 3 or later" <<<"$got" || fail "$p --version states no licence: $got"
   env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/$p" --help | grep -q "^Usage: $p" || fail "$p --help shows no usage"
 done
 

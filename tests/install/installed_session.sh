@@ -50,7 +50,7 @@ chmod +x "$tmp/fakebin/xdg-open"
 # Started from its desktop entry's command, found on PATH as a menu would.
 exec_cmd=$(sed -n 's/^Exec=//p' "$desktop")
 [ "$exec_cmd" = "orvo-tapmeter" ] || fail "unexpected Exec line: $exec_cmd"
-env -u APPDATA -u XDG_CONFIG_HOME HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/run" \
+env -u APPDATA -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/run" \
     PATH="$tmp/fakebin:$prefix/bin:$PATH" QT_QPA_PLATFORM=xcb BROWSER="$tmp/fakebin/xdg-open" \
     "$exec_cmd" >"$tmp/app.log" 2>&1 &
 app_pid=$!

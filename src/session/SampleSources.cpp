@@ -1,4 +1,4 @@
-#include "app/SampleSources.h"
+#include "session/SampleSources.h"
 
 #include <algorithm>
 

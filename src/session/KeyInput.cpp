@@ -1,9 +1,11 @@
-#include "app/KeyInput.h"
+#include "session/KeyInput.h"
 
 #include "analysis/Calculat.h"
-#include "app/Sending.h"
+#include "session/Sending.h"
 #include "morse/CWout.h"
 #include "settings/Settings.h"
+
+#include <utility>
 
 TKeyInput::TKeyInput(TCalculat& calculat, TCWout& cwout, TSending& sending, const TSettings& settings,
                      const IClock& clock)
@@ -26,10 +28,27 @@ IKeySource* TKeyInput::Source(int mode) const
 
 bool TKeyInput::SetInputMode(int newMode)
 {
-    keyIsDown_ = false;
-    bool result = true;
     if (newMode < KeybdMouse || newMode > WavFile)
         newMode = KeybdMouse;
+    if (switching_) {
+        // Asked for from inside a wait of the running change (a click, a
+        // port that went): it follows that change, the last one asked winning.
+        pendingMode_ = newMode;
+        return true;
+    }
+    bool result = SwitchMode(newMode);
+    while (pendingMode_ >= 0) {
+        newMode = std::exchange(pendingMode_, -1);
+        result = SwitchMode(newMode);
+    }
+    // False also when the new source ended as soon as it started.
+    return result && inputMode_ == newMode;
+}
+
+bool TKeyInput::SwitchMode(int newMode)
+{
+    keyIsDown_ = false;
+    bool result = true;
     if (newMode == inputMode_)
         return true;
     switching_ = true;
@@ -95,12 +114,16 @@ void TKeyInput::KeyChanged(bool down, uint64_t timestampMs)
         if (!keyIsDown_) {
             calculat_.KeyTransition(keyTiming_.Transition(timestampMs), true);
             keyIsDown_ = true;
+            if (OnKeyTransition)
+                OnKeyTransition(true, keyTiming_.Time());
         }
     } else {
         sending_.KeyGate(false);
         if (keyIsDown_) {
             calculat_.KeyTransition(keyTiming_.Transition(timestampMs), false);
             keyIsDown_ = false;
+            if (OnKeyTransition)
+                OnKeyTransition(false, keyTiming_.Time());
         }
     }
 }
@@ -140,7 +163,8 @@ void TKeyInput::SetPaused(bool paused)
 {
     const bool changed = paused != paused_;
     paused_ = paused;
-    calculat_.SetPaused(paused);
+    // A running replay holds the analyser paused until it ends.
+    calculat_.SetPaused(paused || sending_.HoldsAnalyser());
     if (changed && OnPausedChanged)
         OnPausedChanged(paused);
 }

@@ -20,10 +20,15 @@ public:
     // Length of the state that ends with an event stamped eventTimestampMs
     // (0 = the event carries no timestamp), capped at MaxDurationMs.
     uint32_t Transition(uint64_t eventTimestampMs);
+    // When the last transition happened, on the clock's scale: the reading
+    // at Reset advanced by every duration since, so that the differences of
+    // these times are exactly the durations handed on.
+    uint64_t Time() const { return time_; }
 
 private:
     const IClock& clock_;
     uint32_t lastClock_ = 0;    // clock reading at the previous transition
     uint64_t lastStamp_ = 0;    // event timestamp of the previous transition
     bool lastStamped_ = false;  // the previous transition had a timestamp
+    uint64_t time_ = 0;
 };

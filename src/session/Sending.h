@@ -38,6 +38,8 @@ public:
     // The timing window's "last replay" values start afresh.
     virtual void ResetReplayStats() = 0;
     virtual void Message(const std::string& text) = 0;
+    // A line for the status bar: what was done instead of what was asked.
+    virtual void Status(const std::string& text) = 0;
 };
 
 class TSending {
@@ -53,11 +55,15 @@ public:
     // Waits ms while the window keeps handling events (the output buffers
     // drain meanwhile); nothing when no sound runs.
     std::function<void(int ms)> Wait;
+    // The operator's own pause of the sound input (F7): a replay pauses the
+    // analyser while it plays and leaves this pause as it found it.
+    std::function<bool()> InputPaused;
 
     // A character typed into the window (27 = ESC, 8 = backspace, 13 = Enter).
     void KeyPress(unsigned char ch);
-    // Drops the unsent type-ahead and its characters from the lower panel.
-    void DropTypeAhead();
+    // Drops the unsent type-ahead, an unfinished bracket included, and its
+    // characters from the lower panel; returns the panel text dropped.
+    std::string DropTypeAhead();
     // F9 / Shift+F9 and Ctrl+F9 / Shift+Ctrl+F9.
     void ReplayRed(bool firstOnly);
     void ReplayGreen(bool firstOnly);
@@ -102,6 +108,8 @@ public:
     bool ReplayPending() const { return replayPending_; }
     bool SendingTyped() const { return sendingTyped_; }
     bool SendingBusy() const { return sendingBusy_; }
+    // A replay keeps the analyser paused: it would decode its own sound.
+    bool HoldsAnalyser() const { return replaying_ || sendingTyped_; }
     bool PttActive() const { return pttActive_; }
     int ProsignState() const { return prosignState_; }
 
@@ -122,6 +130,9 @@ public:
 
 private:
     void TypeChar(unsigned char ch);
+    bool QueueChar(char ch);
+    void TypeUnknownBracket();
+    void ReleaseAnalyser();
     void TypeBackspace();
     void StartRedReplay();
     bool LoadReplayRecord();

@@ -1,7 +1,7 @@
-#include "app/Sending.h"
+#include "session/Sending.h"
 
 #include "analysis/Calculat.h"
-#include "app/KeySource.h"
+#include "session/KeySource.h"
 #include "morse/CWout.h"
 
 namespace {
@@ -109,12 +109,7 @@ void TSending::TypeChar(unsigned char uch)
             prosignState_ = 1;
             return;
         }
-        if (!cwout_.IsSendable(ch))
-            return;
-        if (cwout_.PutChar(ch))
-            view_.AddTypedText(PanelText(ch));
-        else
-            view_.Message(full);
+        QueueChar(ch);
         return;
     case 1:
         view_.AddTypedText(std::string(1, ch));
@@ -132,29 +127,56 @@ void TSending::TypeChar(unsigned char uch)
         else
             prosignBuf_ += std::string(1, ch) + ">";
         const int32_t idx = cwout_.ProsignIndexOfText(prosignBuf_);
-        if (!(settings_.DisplayPros && idx < 3)) {
-            // The bracket is completed even when it names no prosign.
+        if (idx == 0) {
+            TypeUnknownBracket();
+        } else if (!settings_.DisplayPros || idx >= 3) {
             view_.AddTypedText(prosignBuf_.substr(2));
-            if (idx > 0 && !cwout_.PutChar(TCWout::ProsignChar(idx))) {
+            if (!cwout_.PutChar(TCWout::ProsignChar(idx))) {
                 // Neither queued nor shown.
                 view_.DeleteTyped(int(prosignBuf_.size()));
                 view_.Message(full);
             }
         } else {
             view_.DeleteTyped(2);
-            if (idx > 0) {
-                const char p = TCWout::ProsignChar(idx);
-                if (cwout_.PutChar(p))
-                    view_.AddTypedText(std::string(1, p));
-                else
-                    view_.Message(full);
-            }
+            const char p = TCWout::ProsignChar(idx);
+            if (cwout_.PutChar(p))
+                view_.AddTypedText(std::string(1, p));
+            else
+                view_.Message(full);
         }
         prosignState_ = 0;
         prosignBuf_.clear();
         return;
     }
     }
+}
+
+bool TSending::QueueChar(char ch)
+{
+    // A character the generator cannot send is ignored.
+    if (!cwout_.IsSendable(ch))
+        return false;
+    if (cwout_.PutChar(ch)) {
+        view_.AddTypedText(PanelText(ch));
+        return true;
+    }
+    view_.Message(kTypeAheadFull + std::to_string(cwout_.Buffersize()));
+    return false;
+}
+
+void TSending::TypeUnknownBracket()
+{
+    // Nothing could send the bracket as one sign, and a bracket left in the
+    // panel unqueued would shift every later sent mark: its letters go out
+    // as ordinary characters instead, and the status line says so.
+    const std::string bracket = prosignBuf_;
+    view_.DeleteTyped(2);
+    prosignState_ = 0;
+    prosignBuf_.clear();
+    bool queued = false;
+    for (size_t i = 1; i + 1 < bracket.size(); ++i)
+        queued = QueueChar(bracket[i]) || queued;
+    view_.Status((queued ? "Not a prosign, sent as letters: " : "Not a prosign, not sent: ") + bracket);
 }
 
 void TSending::TypeBackspace()
@@ -190,14 +212,24 @@ void TSending::TypeBackspace()
     view_.DeleteTyped(int(PanelText(c).size()));
 }
 
-void TSending::DropTypeAhead()
+std::string TSending::DropTypeAhead()
 {
+    // An unfinished bracket is the newest typed text, behind the queue.
+    std::string dropped = prosignBuf_;
+    if (prosignState_ != 0) {
+        view_.DeleteTyped(prosignState_);
+        prosignState_ = 0;
+        prosignBuf_.clear();
+    }
     for (;;) {
         const char c = cwout_.DeleteLastChar();
         if (c == '\0')
             break;
-        view_.DeleteTyped(int(PanelText(c).size()));
+        const std::string shown = PanelText(c);
+        view_.DeleteTyped(int(shown.size()));
+        dropped.insert(0, shown);
     }
+    return dropped;
 }
 
 // ---------------------------------------------------------------------------
@@ -362,7 +394,13 @@ void TSending::CWout1LastChar()
     view_.UpdateStrip();
     sendingTyped_ = false;
     firstOnly_ = false;
-    calculat_.SetPaused(false);
+    ReleaseAnalyser();
+}
+
+void TSending::ReleaseAnalyser()
+{
+    // Back to the operator's own pause, whatever it was before the replay.
+    calculat_.SetPaused(InputPaused && InputPaused());
 }
 
 void TSending::CWout1PttChanged(bool on)
@@ -466,7 +504,7 @@ void TSending::CWout1PatternEnd()
     replaying_ = false;
     SetVolume(0);
     RestoreKeyTone();
-    calculat_.SetPaused(false);
+    ReleaseAnalyser();
     RestoreRedStart();
     if (!firstOnly_) {
         calculat_.MoveCursor(TCalculat::kToNewest);
@@ -482,8 +520,14 @@ void TSending::ReplayGreen(bool firstOnly)
     if (Busy())
         return;
     // Typed text still going out would be sent unmarked among the replay.
-    if (sendingBusy_ || cwout_.HasChars() || !SoundRunning())
+    if (!SoundRunning()) {
+        view_.Status("Green zone not sent: sound output is off");
         return;
+    }
+    if (sendingBusy_ || cwout_.HasChars()) {
+        view_.Status("Green zone not sent: typed text is still being sent");
+        return;
+    }
     const std::string text = view_.GreenText();
     if (text.empty())
         return;

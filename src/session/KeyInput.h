@@ -7,8 +7,9 @@
 // plugs in through IKeySource; the keyboard and mouse are the source of
 // Keybd/Mouse mode. No widgets: tests drive it without a window.
 
-#include "app/KeySource.h"
-#include "app/KeyTiming.h"
+#include "session/KeySource.h"
+#include "session/KeyTiming.h"
+#include "session/IambicKeyer.h"
 
 #include <array>
 #include <functional>
@@ -20,23 +21,60 @@ class TCWout;
 class TSending;
 struct TSettings;
 
-// The keyboard and mouse: the window hands it the Right-arrow key and the
+// The keyboard and mouse: the window hands it the straight key and the
 // left mouse button, and it passes them on while Keybd/Mouse mode runs.
+// With a keyer attached the paddle keys go through it instead, and the
+// straight key and mouse button rest (the keyer's stamps are on a scale of
+// their own).
 class TKeyboardMouseSource : public IKeySource {
 public:
     bool Open(std::string&) override { return true; }
-    void Start(IKeySink& sink) override { sink_ = &sink; }
-    void Close() override { sink_ = nullptr; }
+    void Start(IKeySink& sink) override
+    {
+        sink_ = &sink;
+        if (keyer_)
+            keyer_->OnKey = [this](bool down, uint64_t at) {
+                if (sink_)
+                    sink_->KeyChanged(down, at);
+            };
+    }
+    void Close() override
+    {
+        if (keyer_) {
+            keyer_->Stop();
+            keyer_->OnKey = nullptr;
+        }
+        sink_ = nullptr;
+    }
     bool KeyedSidetone() const override { return true; }
     // The key went down or up; timestampMs from the input event (0 = none).
     void Key(bool down, uint64_t timestampMs)
     {
-        if (sink_)
+        if (sink_ && !keyer_)
             sink_->KeyChanged(down, timestampMs);
     }
+    // A paddle key went down or up (with a keyer attached).
+    void Paddle(bool dit, bool down)
+    {
+        if (sink_ && keyer_)
+            keyer_->Paddle(dit, down);
+    }
+    // The keyer the paddles go through; null = straight key.
+    void SetKeyer(TIambicKeyer* keyer)
+    {
+        if (keyer == keyer_)
+            return;
+        IKeySink* sink = sink_;
+        Close();
+        keyer_ = keyer;
+        if (sink)
+            Start(*sink);
+    }
+    TIambicKeyer* Keyer() const { return keyer_; }
 
 private:
     IKeySink* sink_ = nullptr;
+    TIambicKeyer* keyer_ = nullptr;
 };
 
 // A mode without its device in this build: opening fails with a message
@@ -68,7 +106,9 @@ public:
     TKeyboardMouseSource& KeyboardMouse() { return keyboardMouse_; }
 
     // Switches the input mode; false when the requested mode could not be
-    // entered (Keybd/Mouse is then in force).
+    // entered (Keybd/Mouse is then in force). The switch waits for the
+    // output to drain while events run; a change asked for meanwhile is
+    // made after it, and the result is that of the last change.
     bool SetInputMode(int newMode);
     int InputMode() const { return inputMode_; }
     bool KeyIsDown() const { return keyIsDown_; }
@@ -87,6 +127,9 @@ public:
     std::function<void(bool paused)> OnPausedChanged;
     // The mode changed by itself (a source ended): the new mode.
     std::function<void(int mode)> OnModeChanged;
+    // A key transition the analyser took, at `clockMs` on the clock's scale
+    // (spaced by exactly the durations it was given).
+    std::function<void(bool down, uint64_t clockMs)> OnKeyTransition;
 
     // IKeySink
     void KeyChanged(bool down, uint64_t timestampMs) override;
@@ -94,6 +137,7 @@ public:
     void SourceEnded(const std::string& message) override;
 
 private:
+    bool SwitchMode(int newMode);
     void SetPaused(bool paused);
 
     TCalculat& calculat_;
@@ -107,4 +151,5 @@ private:
     bool keyIsDown_ = false;
     bool paused_ = false;
     bool switching_ = false;
+    int pendingMode_ = -1;  // asked for during a switch, -1 = none
 };

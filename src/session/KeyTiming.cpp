@@ -1,10 +1,11 @@
-#include "app/KeyTiming.h"
+#include "session/KeyTiming.h"
 
 void TKeyTiming::Reset()
 {
     lastClock_ = clock_.NowMs();
     lastStamp_ = 0;
     lastStamped_ = false;
+    time_ = lastClock_;
 }
 
 uint32_t TKeyTiming::Transition(uint64_t eventTimestampMs)
@@ -21,5 +22,7 @@ uint32_t TKeyTiming::Transition(uint64_t eventTimestampMs)
     lastClock_ = now;
     lastStamp_ = eventTimestampMs;
     lastStamped_ = eventTimestampMs != 0;
-    return duration > MaxDurationMs ? MaxDurationMs : static_cast<uint32_t>(duration);
+    const uint32_t taken = duration > MaxDurationMs ? MaxDurationMs : static_cast<uint32_t>(duration);
+    time_ += taken;
+    return taken;
 }

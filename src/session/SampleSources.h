@@ -4,7 +4,7 @@
 // time in its place. Each hands blocks of 8000 Hz mono samples to the key
 // sink; neither has a side tone. Plain C++ on the device interfaces.
 
-#include "app/KeySource.h"
+#include "session/KeySource.h"
 #include "devices/SoundDevices.h"
 #include "devices/Timer.h"
 #include "devices/fileIn.h"
