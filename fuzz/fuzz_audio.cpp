@@ -23,7 +23,8 @@ const std::string& Path() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::FILE* f = std::fopen(Path().c_str(), "wb");
-    if (!f) return 0;
+    if (!f)
+        return 0;
     std::fwrite(data, 1, size, f);
     std::fclose(f);
 
@@ -34,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // A bound on the samples: no input may make the reader run away.
             size_t total = 0;
             for (int pass = 0; pass < 2; ++pass) {
-                while (total < 8000 * 600 && reader.Read(buf.data(), buf.size()) == buf.size() && !reader.Ended())
+                while (total < 8000 * 600 && reader.Read(buf.data(), buf.size()) == buf.size() &&
+                       !reader.Ended())
                     total += buf.size();
                 reader.Rewind();
             }
@@ -46,8 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         o.autoCenter = size > 1 && (data[1] & 2);
         o.robust = size > 1 && (data[1] & 4);
         orvo::AnalyzeFile(Path(), o);
-    } catch (const orvo::BatchError&) {
-    }
+    } catch (const orvo::BatchError&) {}
     std::remove(Path().c_str());
     return 0;
 }

@@ -16,7 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         opt.speed = size ? 20 + data[0] % 281 : 60;
         opt.bounce = size > 1 && (data[1] & 1);
         orvo::cli::ToJson(orvo::AnalyzeKeys(events, opt));
-    } catch (const orvo::cli::CliError&) {
-    }
+    } catch (const orvo::cli::CliError&) {}
     return 0;
 }

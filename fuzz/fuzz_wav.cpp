@@ -5,7 +5,7 @@
 #include "analysis/BatchAnalysis.h"
 #include "cli/CliError.h"
 #include "devices/ManualClock.h"
-#include "devices/fileIn.h"
+#include "devices/FileIn.h"
 
 #include <unistd.h>
 
@@ -23,13 +23,14 @@ const std::string& Path() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::FILE* f = std::fopen(Path().c_str(), "wb");
-    if (!f) return 0;
+    if (!f)
+        return 0;
     std::fwrite(data, 1, size, f);
     std::fclose(f);
 
     {
         ManualClock clock;
-        TfileIn reader(clock);
+        TFileIn reader(clock);
         reader.SetFilename(Path());
         reader.SetTimerInterval(size ? data[0] : 10);
         reader.SetRepeatFile(size > 1 && (data[1] & 1));
@@ -37,18 +38,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         long sum = 0;
         reader.OnEOFReached = [&] { eof = true; };
         reader.OnBufferReady = [&](const int16_t* pb, int l) {
-            for (int i = 0; i < l; ++i) sum += pb[i];
+            for (int i = 0; i < l; ++i)
+                sum += pb[i];
         };
         if (reader.Open() && reader.ReadHeader()) {
             reader.Start();
-            for (int i = 0; i < 64 && !eof; ++i) clock.Advance(reader.TimerInterval());
+            for (int i = 0; i < 64 && !eof; ++i)
+                clock.Advance(reader.TimerInterval());
         }
         reader.Close();
     }
     try {
         orvo::cli::ToJson(orvo::AnalyzeFile(Path(), orvo::AnalysisOptions{}));
-    } catch (const orvo::cli::CliError&) {
-    }
+    } catch (const orvo::cli::CliError&) {}
     std::remove(Path().c_str());
     return 0;
 }

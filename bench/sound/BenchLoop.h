@@ -12,16 +12,15 @@
 #include <cstdint>
 #include <vector>
 
-inline int64_t NowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+inline int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
 // Runs the event loop until done() or ms have passed; false on the time-out.
 template <typename Pred>
-bool Run(Pred done, int ms, int pollUs = 200)
-{
+bool Run(Pred done, int ms, int pollUs = 200) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
@@ -33,13 +32,11 @@ bool Run(Pred done, int ms, int pollUs = 200)
     return true;
 }
 
-inline void Pause(int ms)
-{
+inline void Pause(int ms) {
     Run([] { return false; }, ms);
 }
 
-inline double Percentile(std::vector<double> v, double p)
-{
+inline double Percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
     const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * double(v.size() - 1) + 0.5));
     return v[i];

@@ -22,7 +22,8 @@ public:
     // Records source (a sink's monitor). Empty result: success.
     std::string Start(const char* source = "orvo_sink.monitor") {
         loop_ = pa_threaded_mainloop_new();
-        if (!loop_ || pa_threaded_mainloop_start(loop_) < 0) return "cannot start the sound library";
+        if (!loop_ || pa_threaded_mainloop_start(loop_) < 0)
+            return "cannot start the sound library";
         pa_threaded_mainloop_lock(loop_);
         std::string why = Connect(source);
         pa_threaded_mainloop_unlock(loop_);
@@ -30,7 +31,8 @@ public:
     }
 
     void Stop() {
-        if (!loop_) return;
+        if (!loop_)
+            return;
         pa_threaded_mainloop_lock(loop_);
         if (stream_) {
             pa_stream_disconnect(stream_);
@@ -69,7 +71,9 @@ private:
     bool WaitFor(Done done) {
         for (int i = 0; i < 5000 && !done(); ++i) {
             pa_threaded_mainloop_unlock(loop_);
-            struct timespec ts{0, 1000000};
+            struct timespec ts {
+                0, 1000000
+            };
             nanosleep(&ts, nullptr);
             pa_threaded_mainloop_lock(loop_);
         }
@@ -84,21 +88,24 @@ private:
             const pa_context_state_t s = pa_context_get_state(ctx_);
             return s == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(s);
         });
-        if (pa_context_get_state(ctx_) != PA_CONTEXT_READY) return pa_strerror(pa_context_errno(ctx_));
+        if (pa_context_get_state(ctx_) != PA_CONTEXT_READY)
+            return pa_strerror(pa_context_errno(ctx_));
         const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 2};
         stream_ = pa_stream_new(ctx_, "sink watch", &spec, nullptr);
         pa_stream_set_read_callback(stream_, &SinkWatch::Read, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.fragsize = kRate * 4 * 2 / 1000;  // 2 ms
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
-                                                          PA_STREAM_AUTO_TIMING_UPDATE);
-        if (pa_stream_connect_record(stream_, source, &attr, flags) < 0) return pa_strerror(pa_context_errno(ctx_));
+        const auto flags = static_cast<pa_stream_flags_t>(
+            PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+        if (pa_stream_connect_record(stream_, source, &attr, flags) < 0)
+            return pa_strerror(pa_context_errno(ctx_));
         WaitFor([this] {
             const pa_stream_state_t s = pa_stream_get_state(stream_);
             return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
         });
-        if (pa_stream_get_state(stream_) != PA_STREAM_READY) return pa_strerror(pa_context_errno(ctx_));
+        if (pa_stream_get_state(stream_) != PA_STREAM_READY)
+            return pa_strerror(pa_context_errno(ctx_));
         return {};
     }
 

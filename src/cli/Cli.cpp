@@ -131,8 +131,9 @@ std::string HelpHint(const std::string& command) {
     return std::string(" (see '") + kProgram + " " + command + " --help')";
 }
 
-Args ParseArgs(const std::vector<std::string>& args, const std::string& command, const std::set<std::string>& valueOptions,
-               const std::set<std::string>& flagOptions, const std::map<std::string, std::string>& aliases = {}) {
+Args ParseArgs(const std::vector<std::string>& args, const std::string& command,
+               const std::set<std::string>& valueOptions, const std::set<std::string>& flagOptions,
+               const std::map<std::string, std::string>& aliases = {}) {
     Args a;
     bool optionsEnded = false;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -156,10 +157,12 @@ Args ParseArgs(const std::vector<std::string>& args, const std::string& command,
             arg = arg.substr(0, eq);
             inlineValue = true;
         }
-        if (auto al = aliases.find(arg); al != aliases.end()) arg = al->second;
+        if (auto al = aliases.find(arg); al != aliases.end())
+            arg = al->second;
         if (valueOptions.count(arg)) {
             if (!inlineValue) {
-                if (i + 1 >= args.size()) throw CliError("option " + arg + " needs a value" + HelpHint(command));
+                if (i + 1 >= args.size())
+                    throw CliError("option " + arg + " needs a value" + HelpHint(command));
                 value = args[++i];
             }
             a.values[arg] = value;
@@ -174,31 +177,39 @@ Args ParseArgs(const std::vector<std::string>& args, const std::string& command,
 
 int32_t IntOption(const Args& a, const std::string& name, int32_t def) {
     auto it = a.values.find(name);
-    if (it == a.values.end()) return def;
+    if (it == a.values.end())
+        return def;
     const std::string& v = it->second;
     int32_t n = 0;
     const char* b = v.data();
     const char* e = v.data() + v.size();
-    if (b != e && *b == '+') ++b;
+    if (b != e && *b == '+')
+        ++b;
     auto [p, ec] = std::from_chars(b, e, n);
-    if (v.empty() || ec != std::errc() || p != e) throw CliError("invalid value for " + name + ": '" + v + "' is not a whole number");
+    if (v.empty() || ec != std::errc() || p != e)
+        throw CliError("invalid value for " + name + ": '" + v + "' is not a whole number");
     return n;
 }
 
-std::string ChoiceOption(const Args& a, const std::string& name, const std::string& def, const std::set<std::string>& choices) {
+std::string ChoiceOption(const Args& a, const std::string& name, const std::string& def,
+                         const std::set<std::string>& choices) {
     auto it = a.values.find(name);
-    if (it == a.values.end()) return def;
+    if (it == a.values.end())
+        return def;
     if (!choices.count(it->second)) {
         std::string list;
-        for (const auto& c : choices) list += (list.empty() ? "" : "|") + c;
+        for (const auto& c : choices)
+            list += (list.empty() ? "" : "|") + c;
         throw CliError("invalid value for " + name + ": '" + it->second + "' (expected " + list + ")");
     }
     return it->second;
 }
 
 std::string OnePositional(const Args& a, const std::string& command, const std::string& what) {
-    if (a.positional.empty()) throw CliError("missing " + what + HelpHint(command));
-    if (a.positional.size() > 1) throw CliError("unexpected argument '" + a.positional[1] + "'" + HelpHint(command));
+    if (a.positional.empty())
+        throw CliError("missing " + what + HelpHint(command));
+    if (a.positional.size() > 1)
+        throw CliError("unexpected argument '" + a.positional[1] + "'" + HelpHint(command));
     return a.positional[0];
 }
 
@@ -206,7 +217,8 @@ AnalysisOptions CommonAnalysis(const Args& a) {
     AnalysisOptions o;
     auto speed = a.values.find("--speed");
     o.autoSpeed = speed != a.values.end() && speed->second == "auto";
-    if (!o.autoSpeed) o.speed = IntOption(a, "--speed", o.speed);
+    if (!o.autoSpeed)
+        o.speed = IntOption(a, "--speed", o.speed);
     o.bounce = ChoiceOption(a, "--bounce", "on", {"on", "off"}) == "on";
     o.extended = ChoiceOption(a, "--charset", "extended", {"standard", "extended"}) == "extended";
     return o;
@@ -215,27 +227,34 @@ AnalysisOptions CommonAnalysis(const Args& a) {
 void PrintJson(const AnalysisResult& r, std::ostream& out) {
     out << ToJson(r) << '\n';
     out.flush();
-    if (!out) throw CliError("cannot write the result to standard output");
+    if (!out)
+        throw CliError("cannot write the result to standard output");
 }
 
 AnalysisOptions RecordingOptions(const Args& a) {
     AnalysisOptions o = CommonAnalysis(a);
-    o.mode = ChoiceOption(a, "--mode", "narrow", {"narrow", "broad"}) == "broad" ? tProcessMode::broad : tProcessMode::narrow;
+    o.mode = ChoiceOption(a, "--mode", "narrow", {"narrow", "broad"}) == "broad" ? tProcessMode::broad
+                                                                                 : tProcessMode::narrow;
     o.robust = ChoiceOption(a, "--detector", "standard", {"standard", "robust"}) == "robust";
     auto center = a.values.find("--center");
     o.autoCenter = center != a.values.end() && center->second == "auto";
-    if (!o.autoCenter) o.center = IntOption(a, "--center", o.center);
+    if (!o.autoCenter)
+        o.center = IntOption(a, "--center", o.center);
     // The gain slider's range; beyond it the detector's fixed hysteresis
     // loses its meaning.
     o.gain = std::clamp(IntOption(a, "--gain", o.gain), -30, 12);
     o.bandwidth = IntOption(a, "--bandwidth", o.bandwidth);
     if (o.bandwidth < 0 || o.bandwidth > 3)
-        throw CliError("invalid value for --bandwidth: '" + a.values.at("--bandwidth") + "' (expected 0, 1, 2 or 3)");
+        throw CliError("invalid value for --bandwidth: '" + a.values.at("--bandwidth") +
+                       "' (expected 0, 1, 2 or 3)");
     return o;
 }
 
 int Analyze(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const Args a = ParseArgs(args, "analyze", {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset", "--detector"}, {});
+    const Args a = ParseArgs(
+        args, "analyze",
+        {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset", "--detector"},
+        {});
     if (a.help) {
         out << kAnalyzeUsage;
         return 0;
@@ -244,7 +263,8 @@ int Analyze(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const AnalysisOptions o = RecordingOptions(a);
     const AnalysisResult r = AnalyzeFile(file, o);
     if (r.truncated)
-        err << kProgram << ": warning: " << file << " ends before the length its header declares (truncated?); analysed what is there\n";
+        err << kProgram << ": warning: " << file
+            << " ends before the length its header declares (truncated?); analysed what is there\n";
     PrintJson(r, out);
     return 0;
 }
@@ -261,15 +281,19 @@ int Keys(const std::vector<std::string>& args, std::istream& in, std::ostream& o
     if (file == "-") {
         std::stringstream text;
         text << in.rdbuf();
-        if (const SessionHeader h = ReadSessionHeader(text); h.speed > 0 && !a.values.count("--speed")) o.speed = h.speed;
+        if (const SessionHeader h = ReadSessionHeader(text); h.speed > 0 && !a.values.count("--speed"))
+            o.speed = h.speed;
         events = ParseKeyEvents(text);
     } else {
         struct stat st {};
         std::ifstream f;
-        if (stat(file.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) throw CliError("cannot open " + file + ": " + std::strerror(EISDIR));
+        if (stat(file.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            throw CliError("cannot open " + file + ": " + std::strerror(EISDIR));
         f.open(file, std::ios::binary);
-        if (!f) throw CliError("cannot open " + file + ": " + std::strerror(errno));
-        if (const SessionHeader h = ReadSessionHeader(f); h.speed > 0 && !a.values.count("--speed")) o.speed = h.speed;
+        if (!f)
+            throw CliError("cannot open " + file + ": " + std::strerror(errno));
+        if (const SessionHeader h = ReadSessionHeader(f); h.speed > 0 && !a.values.count("--speed"))
+            o.speed = h.speed;
         try {
             events = ParseKeyEvents(f);
         } catch (const CliError& e) {
@@ -282,29 +306,37 @@ int Keys(const std::vector<std::string>& args, std::istream& in, std::ostream& o
 
 int Report(const std::vector<std::string>& args, std::istream& in, std::ostream& out) {
     const Args a = ParseArgs(args, "report",
-                             {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce", "--charset", "--detector", "--plot"}, {});
+                             {"--speed", "--mode", "--center", "--gain", "--bandwidth", "--bounce",
+                              "--charset", "--detector", "--plot"},
+                             {});
     if (a.help) {
         out << kReportUsage;
         return 0;
     }
-    if (a.positional.empty()) throw CliError("missing FILE" + HelpHint("report"));
+    if (a.positional.empty())
+        throw CliError("missing FILE" + HelpHint("report"));
     const AnalysisOptions o = RecordingOptions(a);
     const bool speedGiven = a.values.count("--speed") > 0;
     auto plot = a.values.find("--plot");
-    if (plot != a.values.end()) CheckPlotName(plot->second);
+    if (plot != a.values.end())
+        CheckPlotName(plot->second);
     std::vector<SessionInput> sessions;
     for (const std::string& file : a.positional)
-        sessions.push_back(file == "-" ? ReadSessionKeys(in, "-", o, speedGiven) : ReadSessionInput(file, o, speedGiven));
-    if (plot != a.values.end()) WritePlot(plot->second, sessions);
+        sessions.push_back(file == "-" ? ReadSessionKeys(in, "-", o, speedGiven)
+                                       : ReadSessionInput(file, o, speedGiven));
+    if (plot != a.values.end())
+        WritePlot(plot->second, sessions);
     out << ReportJson(sessions) << '\n';
     out.flush();
-    if (!out) throw CliError("cannot write the result to standard output");
+    if (!out)
+        throw CliError("cannot write the result to standard output");
     return 0;
 }
 
 int Send(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const Args a = ParseArgs(args, "send",
-                             {"--output", "--speed", "--freq", "--weight", "--ratio", "--slope", "--level", "--ptt-start", "--ptt-hold"},
+                             {"--output", "--speed", "--freq", "--weight", "--ratio", "--slope", "--level",
+                              "--ptt-start", "--ptt-hold"},
                              {"--stereo"}, {{"-o", "--output"}});
     if (a.help) {
         out << kSendUsage;
@@ -312,7 +344,8 @@ int Send(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     }
     const std::string text = OnePositional(a, "send", "TEXT");
     auto outIt = a.values.find("--output");
-    if (outIt == a.values.end() || outIt->second.empty()) throw CliError("missing -o OUT.wav" + HelpHint("send"));
+    if (outIt == a.values.end() || outIt->second.empty())
+        throw CliError("missing -o OUT.wav" + HelpHint("send"));
     const std::string path = outIt->second;
 
     SendOptions o;
@@ -332,12 +365,16 @@ int Send(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     const std::string prepared = PrepareText(text, gen, skipped);
 
     WavWriter writer;
-    if (!writer.Open(path, o.stereo ? 2 : 1)) throw CliError(writer.LastError());
-    const bool ok = GenerateMorse(prepared, o, [&](const int16_t* s, size_t n) { return writer.Write(s, n); });
-    if (!ok || !writer.Commit()) throw CliError(writer.LastError());
+    if (!writer.Open(path, o.stereo ? 2 : 1))
+        throw CliError(writer.LastError());
+    const bool ok =
+        GenerateMorse(prepared, o, [&](const int16_t* s, size_t n) { return writer.Write(s, n); });
+    if (!ok || !writer.Commit())
+        throw CliError(writer.LastError());
     if (!skipped.empty()) {
         std::string list;
-        for (const std::string& s : skipped) list += (list.empty() ? "'" : ", '") + s + "'";
+        for (const std::string& s : skipped)
+            list += (list.empty() ? "'" : ", '") + s + "'";
         err << kProgram << ": skipped characters that cannot be sent: " << list << '\n';
     }
     return 0;
@@ -347,17 +384,23 @@ int Send(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
     try {
-        if (args.empty()) throw CliError("missing command (see '" + std::string(kProgram) + " --help')");
+        if (args.empty())
+            throw CliError("missing command (see '" + std::string(kProgram) + " --help')");
         const std::string& cmd = args[0];
         if (cmd == "--help" || cmd == "-h" || cmd == "help") {
             out << kToolUsage;
             return 0;
         }
-        if (cmd == "analyze") return Analyze(args, out, err);
-        if (cmd == "keys") return Keys(args, in, out);
-        if (cmd == "report") return Report(args, in, out);
-        if (cmd == "send") return Send(args, out, err);
-        if (!cmd.empty() && cmd[0] == '-') throw CliError("unknown option " + cmd + " (see '" + std::string(kProgram) + " --help')");
+        if (cmd == "analyze")
+            return Analyze(args, out, err);
+        if (cmd == "keys")
+            return Keys(args, in, out);
+        if (cmd == "report")
+            return Report(args, in, out);
+        if (cmd == "send")
+            return Send(args, out, err);
+        if (!cmd.empty() && cmd[0] == '-')
+            throw CliError("unknown option " + cmd + " (see '" + std::string(kProgram) + " --help')");
         throw CliError("unknown command '" + cmd + "' (see '" + std::string(kProgram) + " --help')");
     } catch (const CliError& e) {
         err << kProgram << ": " << e.what() << '\n';

@@ -28,7 +28,8 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 
 std::string Cp1252ToUtf8(const std::string& text) {
     std::string out;
-    for (unsigned char c : text) AppendUtf8(out, CodePoint(c));
+    for (unsigned char c : text)
+        AppendUtf8(out, CodePoint(c));
     return out;
 }
 
@@ -37,8 +38,12 @@ std::string JsonString(const std::string& cp1252) {
     for (unsigned char c : cp1252) {
         const uint32_t cp = CodePoint(c);
         switch (cp) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
             default:
                 // C0 and C1 controls and DEL are escaped so the text stays printable.
                 if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) {
@@ -71,10 +76,13 @@ std::string ToJson(const AnalysisResult& r) {
     std::string o = "{\"text\": " + JsonString(r.text) + ", \"characters\": [";
     for (size_t i = 0; i < r.characters.size(); ++i) {
         const CharacterEntry& c = r.characters[i];
-        if (i) o += ", ";
-        o += "{\"pattern\": " + std::to_string(c.pattern) + ", \"text\": " + JsonString(c.text) + ", \"elements\": [";
+        if (i)
+            o += ", ";
+        o += "{\"pattern\": " + std::to_string(c.pattern) + ", \"text\": " + JsonString(c.text) +
+             ", \"elements\": [";
         for (size_t k = 0; k < c.elements.size(); ++k) {
-            if (k) o += ", ";
+            if (k)
+                o += ", ";
             o += std::to_string(c.elements[k]);
         }
         o += "], \"word_space\": ";
@@ -89,16 +97,20 @@ std::string ToJson(const AnalysisResult& r) {
     AppendTiming(o, "element_space", r.elementSpace);
     AppendTiming(o, "char_space", r.charSpace);
     AppendTiming(o, "word_space", r.wordSpace);
-    o += "\"last_dash\": {\"avg\": " + std::to_string(r.lastDashAvg) + ", \"count\": " + std::to_string(r.lastDashCount) +
-         "}, \"weight\": " + std::to_string(r.weight) + "}";
-    if (r.autoSpeed) o += ", \"speed_start\": " + std::to_string(r.speedStart) + ", \"speed_end\": " + std::to_string(r.speedEnd);
-    if (r.autoCenter) o += ", \"center_hz\": " + std::to_string(r.centerHz);
+    o += "\"last_dash\": {\"avg\": " + std::to_string(r.lastDashAvg) +
+         ", \"count\": " + std::to_string(r.lastDashCount) + "}, \"weight\": " + std::to_string(r.weight) +
+         "}";
+    if (r.autoSpeed)
+        o += ", \"speed_start\": " + std::to_string(r.speedStart) +
+             ", \"speed_end\": " + std::to_string(r.speedEnd);
+    if (r.autoCenter)
+        o += ", \"center_hz\": " + std::to_string(r.centerHz);
     if (r.hasInput) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f", r.input.seconds);
-        o += ", \"input\": {\"format\": " + JsonString(r.input.format) + ", \"sample_rate\": " +
-             std::to_string(r.input.sampleRate) + ", \"channels\": " + std::to_string(r.input.channels) +
-             ", \"seconds\": " + seconds + "}";
+        o += ", \"input\": {\"format\": " + JsonString(r.input.format) +
+             ", \"sample_rate\": " + std::to_string(r.input.sampleRate) +
+             ", \"channels\": " + std::to_string(r.input.channels) + ", \"seconds\": " + seconds + "}";
     }
     o += "}";
     return o;

@@ -26,9 +26,11 @@ constexpr int kHeight = 620;
 
 std::string Ending(const std::string& path) {
     const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return {};
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+        return {};
     std::string e = path.substr(dot + 1);
-    for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : e)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return e;
 }
 
@@ -39,7 +41,8 @@ void Draw(IChartCanvas& c, const std::vector<SessionInput>& sessions) {
     }
     std::vector<ProgressPoint> points;
     for (size_t i = 0; i < sessions.size(); ++i)
-        points.push_back(MakeProgressPoint(sessions[i].stats->Report(), sessions[i].started, static_cast<int>(i)));
+        points.push_back(
+            MakeProgressPoint(sessions[i].stats->Report(), sessions[i].started, static_cast<int>(i)));
     DrawProgress(c, points, 0, 0, kWidth, kHeight);
 }
 
@@ -47,9 +50,11 @@ void Draw(IChartCanvas& c, const std::vector<SessionInput>& sessions) {
 
 void CheckPlotName(const std::string& path) {
     const std::string e = Ending(path);
-    if (e != "svg" && e != "png") throw CliError("invalid value for --plot: '" + path + "' (expected a .png or .svg file name)");
+    if (e != "svg" && e != "png")
+        throw CliError("invalid value for --plot: '" + path + "' (expected a .png or .svg file name)");
 #ifndef ORVO_CLI_PNG
-    if (e == "png") throw CliError("--plot: this build writes SVG plots only");
+    if (e == "png")
+        throw CliError("--plot: this build writes SVG plots only");
 #endif
 }
 
@@ -61,7 +66,8 @@ void WritePlot(const std::string& path, const std::vector<SessionInput>& session
         std::ofstream f(path, std::ios::binary | std::ios::trunc);
         f << svg.Document();
         f.close();
-        if (!f) throw CliError("cannot write " + path + ": " + std::strerror(errno));
+        if (!f)
+            throw CliError("cannot write " + path + ": " + std::strerror(errno));
         return;
     }
 #ifdef ORVO_CLI_PNG
@@ -72,7 +78,8 @@ void WritePlot(const std::string& path, const std::vector<SessionInput>& session
         // The platform's notes (a missing runtime folder and the like) are
         // no business of the tool's output.
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
-            if (type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(msg));
+            if (type == QtFatalMsg)
+                std::fprintf(stderr, "%s\n", qPrintable(msg));
         });
         static int argc = 3;
         static char arg0[] = "orvo-tapmeter-cli", arg1[] = "-platform", arg2[] = "offscreen";
@@ -80,7 +87,9 @@ void WritePlot(const std::string& path, const std::vector<SessionInput>& session
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
     std::string error;
-    if (!SaveChartPng(path, kWidth, kHeight, [&](IChartCanvas& c) { Draw(c, sessions); }, error)) throw CliError(error);
+    if (!SaveChartPng(
+            path, kWidth, kHeight, [&](IChartCanvas& c) { Draw(c, sessions); }, error))
+        throw CliError(error);
 #endif
 }
 

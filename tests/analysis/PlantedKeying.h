@@ -26,10 +26,11 @@ struct PlantedTiming {
 
 inline const std::map<char, std::string>& MorseLetters() {
     static const std::map<char, std::string> m = {
-        {'a', ".-"},   {'b', "-..."}, {'c', "-.-."}, {'d', "-.."},  {'e', "."},    {'f', "..-."}, {'g', "--."},
-        {'h', "...."}, {'i', ".."},   {'j', ".---"}, {'k', "-.-"},  {'l', ".-.."}, {'m', "--"},   {'n', "-."},
-        {'o', "---"},  {'p', ".--."}, {'q', "--.-"}, {'r', ".-."},  {'s', "..."},  {'t', "-"},    {'u', "..-"},
-        {'v', "...-"}, {'w', ".--"},  {'x', "-..-"}, {'y', "-.--"}, {'z', "--.."}};
+        {'a', ".-"},   {'b', "-..."}, {'c', "-.-."}, {'d', "-.."},  {'e', "."},    {'f', "..-."},
+        {'g', "--."},  {'h', "...."}, {'i', ".."},   {'j', ".---"}, {'k', "-.-"},  {'l', ".-.."},
+        {'m', "--"},   {'n', "-."},   {'o', "---"},  {'p', ".--."}, {'q', "--.-"}, {'r', ".-."},
+        {'s', "..."},  {'t', "-"},    {'u', "..-"},  {'v', "...-"}, {'w', ".--"},  {'x', "-..-"},
+        {'y', "-.--"}, {'z', "--.."}};
     return m;
 }
 
@@ -44,14 +45,16 @@ inline std::vector<orvo::KeyEvent> PlantedKeys(const std::string& text, const Pl
     uint64_t t = 1000;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == ' ') continue;
+        if (c == ' ')
+            continue;
         const std::string& code = MorseLetters().at(c);
         for (size_t k = 0; k < code.size(); ++k) {
             ev.push_back({t, true});
             const bool dash = code[k] == '-';
             t += len(dash ? 1 : 0, dash ? (c == p.odd ? p.oddDash : p.nominal[1]) : p.nominal[0]);
             ev.push_back({t, false});
-            if (k + 1 < code.size()) t += len(2, p.nominal[2]);
+            if (k + 1 < code.size())
+                t += len(2, p.nominal[2]);
         }
         const bool wordEnd = i + 1 >= text.size() || text[i + 1] == ' ';
         t += wordEnd ? len(4, p.nominal[4]) : len(3, p.nominal[3]);
@@ -61,6 +64,7 @@ inline std::vector<orvo::KeyEvent> PlantedKeys(const std::string& text, const Pl
 
 inline std::string KeyListText(const std::vector<orvo::KeyEvent>& ev) {
     std::string s;
-    for (const orvo::KeyEvent& e : ev) s += std::to_string(e.t) + (e.down ? " down\n" : " up\n");
+    for (const orvo::KeyEvent& e : ev)
+        s += std::to_string(e.t) + (e.down ? " down\n" : " up\n");
     return s;
 }

@@ -21,7 +21,8 @@ PracticeReport Report(const std::string& text, const PlantedTiming& p, int32_t s
 
 TEST(PracticeStats, SpreadOfEveryKindIsMeasuredAndTheScoreFallsWithIt) {
     std::string text;
-    for (int i = 0; i < 4; ++i) text += kPangrams + " ";
+    for (int i = 0; i < 4; ++i)
+        text += kPangrams + " ";
     double lastScore = 101;
     for (double spread : {0.0, 0.05, 0.15, 0.25}) {
         PlantedTiming p;
@@ -99,7 +100,8 @@ TEST(PracticeStats, UnknownCodesCountedButNotRanked) {
 }
 
 TEST(PracticeStats, HistogramBinsAndOverflow) {
-    EXPECT_EQ(Histogram({0.05, 0.15, 0.19, 5, 99}, 0.1, 10), (std::vector<int32_t>{1, 2, 0, 0, 0, 0, 0, 0, 0, 2}));
+    EXPECT_EQ(Histogram({0.05, 0.15, 0.19, 5, 99}, 0.1, 10),
+              (std::vector<int32_t>{1, 2, 0, 0, 0, 0, 0, 0, 0, 2}));
 }
 
 }  // namespace

@@ -6,24 +6,29 @@
 
 TEST(SosFilter, ButterworthDesign) {
     const double deg = std::numbers::pi / 180.0;
-    const double q[3] = {1 / (2 * std::cos(75 * deg)), 1 / (2 * std::cos(45 * deg)), 1 / (2 * std::cos(15 * deg))};
+    const double q[3] = {1 / (2 * std::cos(75 * deg)), 1 / (2 * std::cos(45 * deg)),
+                         1 / (2 * std::cos(15 * deg))};
     const auto c = SosSection::Lowpass(100.0, 8000.0, q[0]);
     EXPECT_NEAR(c[0], 0.0015106566692, 1e-12);
     EXPECT_NEAR(c[4], -1.9541522675, 1e-9);
     EXPECT_NEAR(c[5], 0.9601948942, 1e-9);
 
     // Gain of the 1000 Hz second stage per bandwidth cutoff.
-    for (auto [cutoff, gain] : {std::pair{12.5, 3.160701390262691e-09}, {25.0, 1.753654971984057e-07},
-                                {62.5, 2.882589194400282e-05}, {125.0, 0.00105164679630761}}) {
+    for (auto [cutoff, gain] : {std::pair{12.5, 3.160701390262691e-09},
+                                {25.0, 1.753654971984057e-07},
+                                {62.5, 2.882589194400282e-05},
+                                {125.0, 0.00105164679630761}}) {
         double g = 1.0;
-        for (double qs : q) g *= SosSection::LowpassGain(cutoff, 1000.0, qs);
+        for (double qs : q)
+            g *= SosSection::LowpassGain(cutoff, 1000.0, qs);
         EXPECT_NEAR(g / gain, 1.0, 1e-9) << cutoff;
     }
 
     SosSection lp;  // unity DC gain settles on a constant input
     lp.Load(c, true);
     double y = 0;
-    for (int i = 0; i < 20000; ++i) y = lp.Step(1.0);
+    for (int i = 0; i < 20000; ++i)
+        y = lp.Step(1.0);
     EXPECT_NEAR(y, 1.0, 1e-9);
 }
 
@@ -31,7 +36,7 @@ namespace {
 // A chain at 60 CpM, bandwidth index 2, logging its key trace and envelope.
 struct Chain {
     ManualClock clock;
-    TCalculat c{clock, nullptr, nullptr};
+    TAnalyser c{clock, nullptr, nullptr};
     std::vector<int32_t> env, key;
     std::vector<PatternEvent> patterns;
     explicit Chain(int32_t calcSize = 800, int32_t tempo = 60) {
@@ -81,7 +86,7 @@ TEST(SignalChain, CentredToneKeysOnOffCentreOnlyInBroadMode) {
 
 TEST(SignalChain, ClampsAndPausedBlocksChangeNothing) {
     Chain ch;
-    TCalculat& c = ch.c;
+    TAnalyser& c = ch.c;
     for (auto [set, freq] : {std::pair{50u, 100u}, {4001u, 4000u}, {800u, 800u}}) {
         c.SetCenterFreq(set);
         EXPECT_EQ(c.CenterFreq(), freq);
@@ -112,7 +117,8 @@ TEST(SampleStreamTiming, KeyedToneGivesKeyedLengths) {
     const CharRecord& a = ch.c.HistoryRecord(ch.c.HistHead() - 1);
     ASSERT_EQ(a[1], 4u);
     const uint32_t keyed[4] = {100, 100, 300, 400};
-    for (int k = 0; k < 4; ++k) EXPECT_NEAR(a[2 + k], keyed[k], 10.0) << k;
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(a[2 + k], keyed[k], 10.0) << k;
     const CharRecord& e = ch.c.HistoryRecord(ch.c.HistHead());
     EXPECT_NEAR(e[2], 100.0, 10.0);
     EXPECT_EQ(e[3], kTimeoutMarker);
@@ -133,7 +139,8 @@ TEST(SampleStreamTiming, FirstMarksAfterSilenceKeepTheirLength) {
         ASSERT_EQ(ch.c.HistCount(), 2) << calcSize;
         const CharRecord& i = ch.c.HistoryRecord(ch.c.HistHead() - 1);
         ASSERT_EQ(Slots(i, 2), (std::vector<uint32_t>{4, 4})) << calcSize;
-        for (int k = 0; k < 4; ++k) EXPECT_NEAR(i[2 + k], k < 3 ? 20.0 : 60.0, 2.0) << calcSize << ", " << k;
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(i[2 + k], k < 3 ? 20.0 : 60.0, 2.0) << calcSize << ", " << k;
         const CharRecord& t = ch.c.HistoryRecord(ch.c.HistHead());
         EXPECT_EQ(t[0], 3u) << calcSize;
         EXPECT_NEAR(t[2], 60.0, 2.0) << calcSize;
@@ -146,7 +153,8 @@ TEST(SampleStreamTiming, RobustDetectorKeysTheAnalyserThroughNoise) {
     std::vector<int16_t> tone = KeyedTone(800, 8000, {0, 500, 100, 100, 300, 400, 100, 1500});
     std::mt19937 rng(3);
     std::normal_distribution<double> noise(0.0, std::sqrt(8000.0 * 8000.0 / 2 / std::pow(10.0, 0.8) * 8));
-    for (auto& x : tone) x = static_cast<int16_t>(std::clamp(std::lround(x + noise(rng)), -32768L, 32767L));
+    for (auto& x : tone)
+        x = static_cast<int16_t>(std::clamp(std::lround(x + noise(rng)), -32768L, 32767L));
     for (bool robust : {false, true}) {
         Chain ch;
         Feed(ch.c, std::vector<int16_t>(8000, 0));
@@ -162,7 +170,8 @@ TEST(SampleStreamTiming, RobustDetectorKeysTheAnalyserThroughNoise) {
         ASSERT_EQ(ch.patterns, (std::vector<PatternEvent>{{5, false, false}, {2, false, true}}));
         const CharRecord& a = ch.c.HistoryRecord(ch.c.HistHead() - 1);
         const uint32_t keyed[4] = {100, 100, 300, 400};
-        for (int k = 0; k < 4; ++k) EXPECT_NEAR(a[2 + k], keyed[k], 6.0) << k;
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(a[2 + k], keyed[k], 6.0) << k;
         // The scope shows the robust detector's level: the tone's amplitude
         // in the tone detector's units (8000 x 1.2) during the dash.
         EXPECT_NEAR(Envelope(ch.env[500 + 100 + 100 + 150]), 9600, 1000);

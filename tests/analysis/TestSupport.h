@@ -1,7 +1,7 @@
 #pragma once
 // Shared fakes and signal helpers for the analysis tests.
 
-#include "analysis/Calculat.h"
+#include "analysis/Analyser.h"
 #include "devices/ManualClock.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <numbers>
 #include <vector>
 
-struct FakeOwner : ICalcOwner {
+struct FakeOwner : IAnalyserOwner {
     int averageLength = 10, flashes = 0, mutes = 0;
     bool flash = false;
     int AverageLength() const override { return averageLength; }
@@ -37,7 +37,7 @@ struct PatternEvent {
     bool operator==(const PatternEvent&) const = default;
 };
 
-inline void LogPatterns(TCalculat& c, std::vector<PatternEvent>& log) {
+inline void LogPatterns(TAnalyser& c, std::vector<PatternEvent>& log) {
     c.OnNewPattern = [&log](uint32_t d, bool bl, bool en) { log.push_back({d, bl, en}); };
 }
 
@@ -49,11 +49,11 @@ struct Analyser {
     ManualClock clock;
     FakeOwner owner;
     RecordingSink sink;
-    std::unique_ptr<TCalculat> calc;
+    std::unique_ptr<TAnalyser> calc;
     std::vector<PatternEvent> patterns;
     std::vector<uint32_t> tempos, avgTempos;
 
-    explicit Analyser(int32_t tempo = 60) : calc(std::make_unique<TCalculat>(clock, &owner, &sink)) {
+    explicit Analyser(int32_t tempo = 60) : calc(std::make_unique<TAnalyser>(clock, &owner, &sink)) {
         calc->SetTempo(tempo);
         LogPatterns(*calc, patterns);
         calc->OnNewTempo = [this](uint32_t t) { tempos.push_back(t); };
@@ -101,7 +101,7 @@ inline std::vector<int16_t> KeyedTone(double hz, double amplitude, const std::ve
 }
 
 // Feeds samples block by block, the tail padded with silence.
-inline void Feed(TCalculat& calc, std::vector<int16_t> samples) {
+inline void Feed(TAnalyser& calc, std::vector<int16_t> samples) {
     const size_t size = static_cast<size_t>(calc.CalcSize());
     samples.resize((samples.size() + size - 1) / size * size, 0);
     for (size_t pos = 0; pos < samples.size(); pos += size)

@@ -68,7 +68,8 @@ TEST(TimingStats, WordSpaceLimitFreezeAndReset) {
     EXPECT_EQ(t.Last(K::WordSpace), 700);
 
     // Once full, the average freezes; the last value still moves.
-    for (int i = 0; i < TTimingStats::kMaxCount; ++i) t.s.AddCurrentValue(K::Dot, 100);
+    for (int i = 0; i < TTimingStats::kMaxCount; ++i)
+        t.s.AddCurrentValue(K::Dot, 100);
     t.s.AddCurrentValue(K::Dot, 300);
     EXPECT_EQ(t.s.Values(0, K::Dot).count, TTimingStats::kMaxCount);
     EXPECT_EQ(t.Avg(K::Dot), 100);
@@ -85,8 +86,8 @@ TEST(TimingStats, WordSpaceLimitFreezeAndReset) {
 TEST(TimingStats, WeightPerSet) {
     Stats t;
     // {set, dot, space, weight}: 37.5 % is rounded to even live, truncated in replay.
-    for (auto [set, dot, space, weight] : {std::array{0, 90, 110, 45}, {1, 90, 110, 45}, {0, 3, 5, 38},
-                                           {1, 3, 5, 37}, {0, 1, 7, 12}})
+    for (auto [set, dot, space, weight] :
+         {std::array{0, 90, 110, 45}, {1, 90, 110, 45}, {0, 3, 5, 38}, {1, 3, 5, 37}, {0, 1, 7, 12}})
         EXPECT_EQ(t.Weight(set, dot, space), weight) << dot << "/" << space << " set " << set;
 
     // Both averages 0 %: no division by zero.

@@ -5,7 +5,7 @@
 // check what was played.
 
 #include "FakeFileDialogs.h"
-#include "app/LogoMain.h"
+#include "app/MainWindow.h"
 #include "analysis/BatchAnalysis.h"
 #include "controls/CWHighlightLabel.h"
 #include "devices/ManualClock.h"
@@ -27,19 +27,24 @@ struct FakeBoxes : IMessageBoxes {
     QStringList messages, questions;
     bool answer = true;
     void Message(const QString& t) override { messages << t; }
-    bool AskYesNo(const QString& t) override { questions << t; return answer; }
-    bool AskOkCancel(const QString& t) override { questions << t; return answer; }
+    bool AskYesNo(const QString& t) override {
+        questions << t;
+        return answer;
+    }
+    bool AskOkCancel(const QString& t) override {
+        questions << t;
+        return answer;
+    }
 };
 
 // File dialogs that answer with a set path, or cancel when it is empty.
 // "paris" keyed by hand at about 60 CpM: mark, space, mark ... in ms; the
 // last space of a character is its character space, "s" ends by the timeout.
-inline const std::vector<int> kParis = {
-    95, 104, 290, 97, 310, 88, 102, 305,  // p .--.
-    108, 92, 296, 312,                    // a .-
-    91, 110, 287, 99, 104, 320,           // r .-.
-    97, 93, 112, 295,                     // i ..
-    99, 101, 94, 96, 105};                // s ...
+inline const std::vector<int> kParis = {95,  104, 290, 97,  310, 88,  102, 305,  // p .--.
+                                        108, 92,  296, 312,                      // a .-
+                                        91,  110, 287, 99,  104, 320,            // r .-.
+                                        97,  93,  112, 295,                      // i ..
+                                        99,  101, 94,  96,  105};                // s ...
 
 // Tone runs [start, end) of a mono capture: where the envelope (peak over
 // half a period of the 800 Hz tone) is above the threshold.
@@ -48,20 +53,25 @@ inline std::vector<std::pair<long, long>> ToneRuns(const std::vector<int16_t>& s
     bool on = false;
     for (size_t i = 0; i < s.size(); ++i) {
         int peak = 0;
-        for (size_t k = i; k < std::min(s.size(), i + 5); ++k) peak = std::max(peak, std::abs(int(s[k])));
+        for (size_t k = i; k < std::min(s.size(), i + 5); ++k)
+            peak = std::max(peak, std::abs(int(s[k])));
         if ((peak > threshold) != on) {
             on = !on;
-            if (on) runs.emplace_back(long(i), long(s.size()));
-            else runs.back().second = long(i);
+            if (on)
+                runs.emplace_back(long(i), long(s.size()));
+            else
+                runs.back().second = long(i);
         }
     }
     return runs;
 }
 
 // One channel of an interleaved capture, without its first `skip` frames.
-inline std::vector<int16_t> Channel(const std::vector<int16_t>& s, int which, int channels = 2, size_t skip = 0) {
+inline std::vector<int16_t> Channel(const std::vector<int16_t>& s, int which, int channels = 2,
+                                    size_t skip = 0) {
     std::vector<int16_t> c;
-    for (size_t i = skip * size_t(channels) + size_t(which); i < s.size(); i += size_t(channels)) c.push_back(s[i]);
+    for (size_t i = skip * size_t(channels) + size_t(which); i < s.size(); i += size_t(channels))
+        c.push_back(s[i]);
     return c;
 }
 
@@ -71,7 +81,8 @@ inline QString Decode(const std::vector<int16_t>& s, int cpm) {
     opt.speed = cpm;
     auto a = std::make_unique<orvo::AnalysisSession>(opt);
     const size_t block = orvo::AnalysisSession::kBlock;
-    for (size_t i = 0; i + block <= s.size(); i += block) a->FeedBlock(s.data() + i);
+    for (size_t i = 0; i + block <= s.size(); i += block)
+        a->FeedBlock(s.data() + i);
     a->FlushSamples();
     return QString::fromLatin1(a->Result().text.c_str()).trimmed();
 }
@@ -97,8 +108,8 @@ protected:
     std::unique_ptr<ManualClock> clock_;
     std::unique_ptr<FakeBoxes> boxes_;
     std::unique_ptr<FakeFileDialogs> dialogs_ = std::make_unique<FakeFileDialogs>();
-    std::unique_ptr<TLogoAppForm> w_;
-    uint64_t t_ = 50000;  // timestamp of the next key event, ms
+    std::unique_ptr<TMainWindow> w_;
+    uint64_t t_ = 50000;              // timestamp of the next key event, ms
     ISerialLines* serial_ = nullptr;  // the serial port the window gets; null = the real one
 
     // A fresh folder, clock and boxes for every test.
@@ -122,8 +133,8 @@ protected:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(ini);
         }
-        w_ = std::make_unique<TLogoAppForm>(clock_.get(), clock_.get(), boxes_.get(), dir_->path(), out, in, serial_,
-                                            dialogs_.get());
+        w_ = std::make_unique<TMainWindow>(clock_.get(), clock_.get(), boxes_.get(), dir_->path(), out, in,
+                                           serial_, dialogs_.get());
         w_->show();
         QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
     }
@@ -141,7 +152,8 @@ protected:
     // Typed characters; '\b' is Backspace.
     void Type(const QString& text) {
         for (QChar c : text)
-            Key(QEvent::KeyPress, c == '\b' ? int(Qt::Key_Backspace) : int(c.toUpper().unicode()), {}, 0, QString(c));
+            Key(QEvent::KeyPress, c == '\b' ? int(Qt::Key_Backspace) : int(c.toUpper().unicode()), {}, 0,
+                QString(c));
     }
     // The Right-arrow key down or up at t_.
     void KeyDown(bool down) { Key(down ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_Right, {}, t_); }
@@ -161,13 +173,14 @@ protected:
             KeyDown(i % 2 == 0);
             t_ += uint64_t(ms[i]);
         }
-        if (ms.size() % 2) KeyDown(false);
+        if (ms.size() % 2)
+            KeyDown(false);
         clock_->Advance(settle);
     }
     // Keys the text at exact timing for `cpm`.
     void KeyText(const QString& text, int cpm) {
-        static const std::map<QChar, QString> morse = {{'a', ".-"}, {'e', "."}, {'i', ".."}, {'p', ".--."},
-                                                      {'r', ".-."}, {'s', "..."}, {'t', "-"}};
+        static const std::map<QChar, QString> morse = {{'a', ".-"},  {'e', "."},   {'i', ".."}, {'p', ".--."},
+                                                       {'r', ".-."}, {'s', "..."}, {'t', "-"}};
         const int dot = 6000 / cpm;
         std::vector<int> ms;
         for (QChar c : text) {
@@ -178,10 +191,13 @@ protected:
         KeyMarks(ms, 2000);
     }
 
-    template <class T> T* Child(const char* name) { return w_->findChild<T*>(QString::fromLatin1(name)); }
+    template <class T>
+    T* Child(const char* name) {
+        return w_->findChild<T*>(QString::fromLatin1(name));
+    }
     QString LineText(const char* name) { return Child<QLineEdit>(name)->text(); }
     QString Upper() const { return QString::fromStdString(w_->UpperPanel()->Text()); }
     QString Lower() const { return QString::fromStdString(w_->LowerPanel()->Text()); }
     QString Green() const { return QString::fromStdString(w_->LowerPanel()->GreenText()); }
-    int Speed() { return w_->CWout1().Speed(); }
+    int Speed() { return w_->Generator().Speed(); }
 };

@@ -1,6 +1,6 @@
 #include "controls/CWHighlightLabel.h"
-#include "controls/LumoProgressBar.h"
-#include "devices/QtClock.h"
+#include "controls/BarGauge.h"
+#include "backends/QtClock.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -25,7 +25,7 @@ QImage Grab(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Form
 QColor Pixel(const QImage& img, int x, int y) { return img.pixel(x, y); }
 
 // A full gauge without border or number.
-void Bare(TLumoProgressBar& g, int w, int h) {
+void Bare(TBarGauge& g, int w, int h) {
     g.resize(w, h);
     g.SetShowBorder(false);
     g.SetShowPosText(false);
@@ -44,13 +44,14 @@ void SizePanel(TCWHighlightLabel& l, int columns, int lines) {
 // Moves a zone start step by step, checking where each step ends.
 void Moves(TCWHighlightLabel& l, int32_t (TCWHighlightLabel::*move)(int32_t),
            std::initializer_list<std::pair<int32_t, int32_t>> steps) {
-    for (auto [delta, at] : steps) QCOMPARE((l.*move)(delta), at);
+    for (auto [delta, at] : steps)
+        QCOMPARE((l.*move)(delta), at);
 }
 
 }  // namespace
 
 void ControlsTest::gaugeFillClampingAndText() {
-    TLumoProgressBar g;
+    TBarGauge g;
     QCOMPARE(g.size(), QSize(200, 20));
     g.resize(240, 20);
     g.SetMin(200);
@@ -67,7 +68,7 @@ void ControlsTest::gaugeFillClampingAndText() {
     g.SetMax(200);  // an empty range shows nothing
     QCOMPARE(g.FilledExtent(), 0);
 
-    TLumoProgressBar t;
+    TBarGauge t;
     t.SetMax(8);
     t.SetPosition(1);
     t.SetPercentage(true);
@@ -93,7 +94,7 @@ void ControlsTest::gaugeDrawing() {
                                       {pdRightToLeft, QPoint(90, 50), QPoint(10, 50)},
                                       {pdBottomToTop, QPoint(50, 90), QPoint(50, 10)},
                                       {pdTopToBottom, QPoint(50, 10), QPoint(50, 90)}}) {
-        TLumoProgressBar g;
+        TBarGauge g;
         g.resize(100, 100);
         g.SetDirection(dir);
         g.SetBarColorStyle(cs1Color);
@@ -111,11 +112,11 @@ void ControlsTest::gaugeDrawing() {
     }
     // Three colours ramp over the two halves of the bar, two over all of it;
     // a one-step ramp is its first colour.
-    QCOMPARE(TLumoProgressBar::RampColor(Qt::black, Qt::white, 3, 5), QColor(128, 128, 128));
-    QCOMPARE(TLumoProgressBar::RampColor(Qt::red, Qt::blue, 1, 1), QColor(Qt::red));
+    QCOMPARE(TBarGauge::RampColor(Qt::black, Qt::white, 3, 5), QColor(128, 128, 128));
+    QCOMPARE(TBarGauge::RampColor(Qt::red, Qt::blue, 1, 1), QColor(Qt::red));
     const QColor green(0, 255, 0), yellow(255, 255, 0), red(255, 0, 0);
     for (TProgressDirection dir : {pdLeftToRight, pdRightToLeft}) {
-        TLumoProgressBar g;
+        TBarGauge g;
         Bare(g, 101, 10);
         g.SetDirection(dir);
         g.SetBarColor1(green);
@@ -133,7 +134,7 @@ void ControlsTest::gaugeDrawing() {
         QCOMPARE(Pixel(img, end, 5), yellow);
     }
     // A tiled picture replaces the colours.
-    TLumoProgressBar g;
+    TBarGauge g;
     Bare(g, 40, 10);
     QPixmap tile(4, 4);
     tile.fill(Qt::magenta);
@@ -150,14 +151,22 @@ void ControlsTest::labelDecodedRedZone() {
     Moves(l, &TCWHighlightLabel::MoveRedStart, {{-1, 1}, {1, 1}});  // a single character stays at 1
 
     l.Clear();
-    for (const char* s : {"a", "<ar>", " ", "b", "\r", "c"}) l.AddDecodedText(s);
+    for (const char* s : {"a", "<ar>", " ", "b", "\r", "c"})
+        l.AddDecodedText(s);
     QCOMPARE(l.Text(), std::string("a<ar> b\rc"));
     QCOMPARE(l.RedStart(), 9);
     QCOMPARE(l.RedLast(), 9);
     // Back over the separator to "b", over the space and the prosign whole,
     // held at either end; any large step just runs to the end.
     Moves(l, &TCWHighlightLabel::MoveRedStart,
-          {{-1, 7}, {-1, 2}, {-1, 1}, {-5, 1}, {1, 2}, {1, 7}, {100, 9}, {TCWHighlightLabel::ToFirst, 1},
+          {{-1, 7},
+           {-1, 2},
+           {-1, 1},
+           {-5, 1},
+           {1, 2},
+           {1, 7},
+           {100, 9},
+           {TCWHighlightLabel::ToFirst, 1},
            {TCWHighlightLabel::ToLast, 9}});
     QVERIFY(!l.InZone(7));
     l.MoveRedStart(-1);
@@ -170,11 +179,13 @@ void ControlsTest::labelDecodedRedZone() {
 
 void ControlsTest::labelTypedGreenZone() {
     TCWHighlightLabel l;
-    for (const char* s : {"ab", " ", "<ar>", "cd"}) l.AddTypedText(s);
+    for (const char* s : {"ab", " ", "<ar>", "cd"})
+        l.AddTypedText(s);
     QCOMPARE(l.Kind(), 1);
     QCOMPARE(l.LastTypedChar(), 'd');
     QCOMPARE(l.MoveGreenStart(-1), 0);  // nothing sent yet
-    for (const char* s : {"a", "b", " ", "<ar>"}) l.MarkSent(s);
+    for (const char* s : {"a", "b", " ", "<ar>"})
+        l.MarkSent(s);
     QCOMPARE(l.SentEnd(), 7);
     QCOMPARE(l.GreenStart(), 4);
     QCOMPARE(l.GreenText(), std::string("<ar>"));
@@ -189,7 +200,8 @@ void ControlsTest::labelTypedGreenZone() {
     QCOMPARE(l.GreenText(), std::string("c"));
     // Back over the prosign as one unit, the space not counted, held at the
     // first character and at the last sent one.
-    Moves(l, &TCWHighlightLabel::MoveGreenStart, {{-1, 4}, {-1, 2}, {-1, 1}, {-1, 1}, {1, 2}, {1, 4}, {1, 8}, {1, 8}});
+    Moves(l, &TCWHighlightLabel::MoveGreenStart,
+          {{-1, 4}, {-1, 2}, {-1, 1}, {-1, 1}, {1, 2}, {1, 4}, {1, 8}, {1, 8}});
     QCOMPARE(l.GreenText(), std::string("c"));
     Moves(l, &TCWHighlightLabel::MoveGreenStart, {{TCWHighlightLabel::ToFirst, 1}, {0, 1}});
     QCOMPARE(l.GreenText(), std::string("ab <ar>c"));
@@ -212,7 +224,8 @@ void ControlsTest::labelWrappingAndScrolling() {
     QCOMPARE(l.Columns(), 10);
     QCOMPARE(l.VisibleLines(), 3);
     auto cells = [&](std::initializer_list<std::pair<int, QPoint>> expected) {
-        for (auto [pos, cell] : expected) QCOMPARE(l.CellOf(pos), cell);
+        for (auto [pos, cell] : expected)
+            QCOMPARE(l.CellOf(pos), cell);
     };
     // A prosign that would cross the right edge moves to the next line whole.
     l.AddDecodedText("abcdefg");
@@ -230,7 +243,8 @@ void ControlsTest::labelWrappingAndScrolling() {
 
     // Many lines: the newest stay in view, whole lines drop from the top.
     l.Clear();
-    for (char c = 'a'; c <= 'h'; ++c) l.AddDecodedText(std::string(1, c) + "\r");
+    for (char c = 'a'; c <= 'h'; ++c)
+        l.AddDecodedText(std::string(1, c) + "\r");
     QCOMPARE(l.FirstVisible(), 13);  // lines "g", "h" and the empty last line: 3 fit
     cells({{15, {1, 1}}, {1, {-1, -1}}});
     // Moving the zone start up brings its line back into view.
@@ -271,7 +285,8 @@ void ControlsTest::labelDrawing() {
     const QImage img = Grab(l);
     bool red = false;
     for (int y = 0; y < img.height() && !red; ++y)
-        for (int x = 0; x < img.width() && !red; ++x) red = Pixel(img, x, y) == QColor(Qt::red);
+        for (int x = 0; x < img.width() && !red; ++x)
+            red = Pixel(img, x, y) == QColor(Qt::red);
     QVERIFY(red);
     QCOMPARE(TCWHighlightLabel::ToUnicode(0x80), QChar(0x20AC));
     QCOMPARE(TCWHighlightLabel::ToUnicode(0xE9), QChar(0xE9));
@@ -291,7 +306,7 @@ void ControlsTest::clockAndTimers() {
     QVERIFY(!timer->IsActive());
     timer->Start();
     QTRY_VERIFY_WITH_TIMEOUT(fired >= 2, 2000);  // periodic, on this thread
-    timer->SetInterval(10000);                    // a running timer keeps running
+    timer->SetInterval(10000);                   // a running timer keeps running
     QVERIFY(timer->IsActive());
     const int before = fired;
     QTest::qWait(60);

@@ -12,7 +12,8 @@ struct FakeFileDialogs : IFileDialogs {
     std::vector<TFileDialogRequest> asked;
     bool Execute(const TFileDialogRequest& request, std::string& path) override {
         asked.push_back(request);
-        if (answer.empty()) return false;
+        if (answer.empty())
+            return false;
         path = answer;
         return true;
     }

@@ -59,7 +59,8 @@ class FilesTest : public QObject {
         dialogs_.answer = Path("in.txt").toStdString();
         std::string panel;
         const bool ok = cmd_->LoadTextFile([&](const std::string& t) { panel += t; });
-        if (loaded) *loaded = ok;
+        if (loaded)
+            *loaded = ok;
         return panel;
     }
 
@@ -77,8 +78,8 @@ private slots:
         QTest::addColumn<QByteArray>("panel");
         QTest::addColumn<bool>("allCaps");
         QTest::addColumn<QByteArray>("file");
-        QTest::newRow("bursts keep bare CRs") << QByteArray(" \rcq de dl1abc\rpse k \r ") << false
-                                              << QByteArray("cq de dl1abc\rpse k\r\n");
+        QTest::newRow("bursts keep bare CRs")
+            << QByteArray(" \rcq de dl1abc\rpse k \r ") << false << QByteArray("cq de dl1abc\rpse k\r\n");
         QTest::newRow("AllCaps, Windows-1252 letters too")
             << QByteArray("gr\xFC\xDF <ar> \x9a") << true << QByteArray("GR\xDC\xDF <AR> \x8a\r\n");
         QTest::newRow("empty panel") << QByteArray("  ") << false << QByteArray("\r\n");
@@ -92,7 +93,8 @@ private slots:
         dialogs_.answer = Path("sub decoded.txt").toStdString();
         QVERIFY(cmd_->SaveDecodedText(panel.toStdString()));
         QCOMPARE(ReadAll(Path("sub decoded.txt")), file);
-        QCOMPARE((QStringList{Q(settings_.OutFile), Q(settings_.OutDir)}), (QStringList{"sub decoded.txt", dir_->path() + "/"}));
+        QCOMPARE((QStringList{Q(settings_.OutFile), Q(settings_.OutDir)}),
+                 (QStringList{"sub decoded.txt", dir_->path() + "/"}));
         const TFileDialogRequest& s = dialogs_.asked.at(0);
         QVERIFY(s.save && s.confirmOverwrite);
         QCOMPARE((QStringList{Q(s.title), Q(s.defaultSuffix), Q(s.folder)}),
@@ -117,10 +119,14 @@ private slots:
     void failedSaveKeepsTheOldFile_data() {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("why");
-        QTest::newRow("folder is a file") << "plain.txt/decoded.txt" << "Not a directory";
-        QTest::newRow("target is a folder") << "folder" << "Is a directory";
-        QTest::newRow("missing folder") << "nowhere/decoded.txt" << "No such file or directory";
-        QTest::newRow("disk full while writing") << "decoded.txt" << "File too large";
+        QTest::newRow("folder is a file") << "plain.txt/decoded.txt"
+                                          << "Not a directory";
+        QTest::newRow("target is a folder") << "folder"
+                                            << "Is a directory";
+        QTest::newRow("missing folder") << "nowhere/decoded.txt"
+                                        << "No such file or directory";
+        QTest::newRow("disk full while writing") << "decoded.txt"
+                                                 << "File too large";
     }
     void failedSaveKeepsTheOldFile() {
         QFETCH(QString, target);
@@ -140,10 +146,12 @@ private slots:
             setrlimit(RLIMIT_FSIZE, &small);
         }
         const bool saved = cmd_->SaveDecodedText(std::string(200, 'e'));
-        if (full) setrlimit(RLIMIT_FSIZE, &old);
+        if (full)
+            setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(!saved);
         QCOMPARE(boxes_.messages.size(), 1);
-        QVERIFY2(boxes_.messages[0].startsWith("Error: cannot save to " + Path(target)), qPrintable(boxes_.messages[0]));
+        QVERIFY2(boxes_.messages[0].startsWith("Error: cannot save to " + Path(target)),
+                 qPrintable(boxes_.messages[0]));
         QVERIFY2(boxes_.messages[0].contains(why), qPrintable(boxes_.messages[0]));
         QCOMPARE(ReadAll(Path("decoded.txt")), QByteArray("old decoded text\r\n"));
         QCOMPARE(ReadAll(Path("plain.txt")), QByteArray("keep me"));
@@ -168,7 +176,8 @@ private slots:
         QTest::addColumn<QByteArray>("eol");
         for (int extra : {0, 1})
             for (const char* eol : {"\n", "\r\n"})
-                QTest::addRow("%s, %s file", extra ? "one more" : "exactly 10000", eol[0] == '\n' ? "LF" : "CR LF")
+                QTest::addRow("%s, %s file", extra ? "one more" : "exactly 10000",
+                              eol[0] == '\n' ? "LF" : "CR LF")
                     << extra << QByteArray(eol);
     }
     void loadLimitCountsCrLf() {
@@ -177,10 +186,12 @@ private slots:
         const bool warned = extra > 0;
         // 100 lines of 98 letters + CR LF = 10000 characters.
         QByteArray file;
-        for (int i = 0; i < 100; ++i) file += QByteArray(98, char('a' + i % 26)) + eol;
+        for (int i = 0; i < 100; ++i)
+            file += QByteArray(98, char('a' + i % 26)) + eol;
         file += QByteArray(extra, '7');
         const std::string panel = Load(file);
-        QCOMPARE(boxes_.messages, warned ? QStringList{"Warning: max characters loaded: 10000"} : QStringList{});
+        QCOMPARE(boxes_.messages,
+                 warned ? QStringList{"Warning: max characters loaded: 10000"} : QStringList{});
         // 100 lines: 9800 letters and 99 CRs between them (the last line's end is dropped).
         QCOMPARE(int(panel.size()), 9800 + 99);
         QVERIFY(panel.find('7') == std::string::npos);
@@ -190,24 +201,28 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<bool>("displayPros");
         QTest::addColumn<QByteArray>("panel");
-        QTest::newRow("tabs and blanks") << QByteArray(" \t cq\t\tcq   de  dl1abc \t\n") << false
-                                         << QByteArray("cq cq de dl1abc ");
-        QTest::newRow("line breaks become CRs") << QByteArray("ab\ncd\r\nef\r\r\n") << false
-                                                << QByteArray("ab\rcd\ref");
+        QTest::newRow("tabs and blanks")
+            << QByteArray(" \t cq\t\tcq   de  dl1abc \t\n") << false << QByteArray("cq cq de dl1abc ");
+        QTest::newRow("line breaks become CRs")
+            << QByteArray("ab\ncd\r\nef\r\r\n") << false << QByteArray("ab\rcd\ref");
         QTest::newRow("unknown bracket goes, prosign stays")
             << QByteArray("<xy>a<ka>b<KA><sos>c<zzzz>d") << false << QByteArray("a<ka>b<KA><sos>czzzzd");
         QTest::newRow("lone brackets") << QByteArray("a<b c> <toolong>") << false << QByteArray("a toolong");
-        QTest::newRow("+ and = spelled out") << QByteArray("a+b=c*d#e") << false << QByteArray("a<ar>b<bt>cde");
+        QTest::newRow("+ and = spelled out")
+            << QByteArray("a+b=c*d#e") << false << QByteArray("a<ar>b<bt>cde");
         QTest::newRow("+ and = kept") << QByteArray("a+b=c*d") << true << QByteArray("a+b=cd");
         QTest::newRow("unsendable dropped") << QByteArray("a~b|c^d\x01") << false << QByteArray("abcd");
         QTest::newRow("prepend comes first") << QByteArray("test\n") << false << QByteArray("vvv<ka>\rtest");
         // A file is UTF-8 when it is valid UTF-8 with a multi-byte character;
         // the generator sends no sharp s: it is dropped either way.
-        QTest::newRow("UTF-8") << QByteArray("gr\xC3\xBC\xC3\x9F dich \xC3\xA4") << false << QByteArray("gr\xFC dich \xE4");
-        QTest::newRow("Windows-1252") << QByteArray("gr\xFC\xDF dich \xE4") << false << QByteArray("gr\xFC dich \xE4");
+        QTest::newRow("UTF-8") << QByteArray("gr\xC3\xBC\xC3\x9F dich \xC3\xA4") << false
+                               << QByteArray("gr\xFC dich \xE4");
+        QTest::newRow("Windows-1252")
+            << QByteArray("gr\xFC\xDF dich \xE4") << false << QByteArray("gr\xFC dich \xE4");
         QTest::newRow("UTF-8 with BOM and a character 1252 lacks")
             << QByteArray("\xEF\xBB\xBFu\xE2\x82\xAC\xE2\x86\x92\xC3\xBC") << false << QByteArray("u\xFC");
-        QTest::newRow("invalid UTF-8 reads as 1252") << QByteArray("\xC3\xBC\xFC") << false << QByteArray("\xFC");
+        QTest::newRow("invalid UTF-8 reads as 1252")
+            << QByteArray("\xC3\xBC\xFC") << false << QByteArray("\xFC");
     }
     void loadNormalisesTheText() {
         QFETCH(QByteArray, file);
@@ -227,9 +242,9 @@ private slots:
     void encodingHelpers() {
         QVERIFY(!textfiles::LooksUtf8("plain ascii"));
         QVERIFY(textfiles::LooksUtf8("\xE2\x82\xAC"));
-        QVERIFY(!textfiles::LooksUtf8("\xC0\x80"));          // overlong
-        QVERIFY(!textfiles::LooksUtf8("\xED\xA0\x80"));      // surrogate
-        QVERIFY(!textfiles::LooksUtf8("\xE2\x82"));          // cut short
+        QVERIFY(!textfiles::LooksUtf8("\xC0\x80"));      // overlong
+        QVERIFY(!textfiles::LooksUtf8("\xED\xA0\x80"));  // surrogate
+        QVERIFY(!textfiles::LooksUtf8("\xE2\x82"));      // cut short
         QCOMPARE(textfiles::Utf8ToCp1252("\xE2\x82\xAC\xC5\xA0\xE2\x80\x9C"), std::string("\x80\x8A\x93"));
     }
 
@@ -237,22 +252,36 @@ private slots:
     void badFilesLoadNothing_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << "empty" << "Warning: no text to send in file ";
-        QTest::newRow("nothing sendable") << "junk" << "Warning: no text to send in file ";
-        QTest::newRow("binary") << "binary" << "Error: not a text file: ";
-        QTest::newRow("missing") << "missing" << "Error: cannot read file ";
-        QTest::newRow("folder") << "folder" << "Error: cannot read file ";
-        QTest::newRow("fifo") << "fifo" << "Error: cannot read file ";
+        QTest::newRow("empty") << "empty"
+                               << "Warning: no text to send in file ";
+        QTest::newRow("nothing sendable") << "junk"
+                                          << "Warning: no text to send in file ";
+        QTest::newRow("binary") << "binary"
+                                << "Error: not a text file: ";
+        QTest::newRow("missing") << "missing"
+                                 << "Error: cannot read file ";
+        QTest::newRow("folder") << "folder"
+                                << "Error: cannot read file ";
+        QTest::newRow("fifo") << "fifo"
+                              << "Error: cannot read file ";
     }
     void badFilesLoadNothing() {
         QFETCH(QString, kind);
         QFETCH(QString, message);
         const QString p = Path("bad");
-        if (kind == "empty") WriteFile(p, "");
-        if (kind == "junk") WriteFile(p, "~~~ ^^^ \t\r\n");
-        if (kind == "binary") WriteFile(p, QByteArray("\x7F" "ELF\x02\x01\x01\x00\x00\x00" "abc", 13));
-        if (kind == "folder") QVERIFY(QDir(dir_->path()).mkdir("bad"));
-        if (kind == "fifo") QCOMPARE(mkfifo(p.toLocal8Bit().constData(), 0600), 0);
+        if (kind == "empty")
+            WriteFile(p, "");
+        if (kind == "junk")
+            WriteFile(p, "~~~ ^^^ \t\r\n");
+        if (kind == "binary")
+            WriteFile(p, QByteArray("\x7F"
+                                    "ELF\x02\x01\x01\x00\x00\x00"
+                                    "abc",
+                                    13));
+        if (kind == "folder")
+            QVERIFY(QDir(dir_->path()).mkdir("bad"));
+        if (kind == "fifo")
+            QCOMPARE(mkfifo(p.toLocal8Bit().constData(), 0600), 0);
         dialogs_.answer = p.toStdString();
         bool called = false;
         QVERIFY(!cmd_->LoadTextFile([&](const std::string&) { called = true; }));
@@ -287,23 +316,29 @@ private slots:
     // name and filters asked for, and hands back the chosen path; a
     // rejected dialog is a cancel.
     void qtDialogShowsWhatWasAsked() {
-        QCOMPARE(QtNameFilters(TFileCommands::kTextFilter), (std::vector<std::string>{"Text files (*.txt *.TXT)", "all files (*)"}));
+        QCOMPARE(QtNameFilters(TFileCommands::kTextFilter),
+                 (std::vector<std::string>{"Text files (*.txt *.TXT)", "all files (*)"}));
         QCOMPARE(QtNameFilters(TFileCommands::kWavFilter),
-                 (std::vector<std::string>{"WAV sound files (*.wav *.WAV)",
-                                           "other sound files (*.flac *.FLAC *.ogg *.OGG *.oga *.OGA *.opus *.OPUS *.mp3 "
-                                           "*.MP3 *.aiff *.AIFF *.aif *.AIF *.au *.AU)",
-                                           "all files (*)"}));
+                 (std::vector<std::string>{
+                     "WAV sound files (*.wav *.WAV)",
+                     "other sound files (*.flac *.FLAC *.ogg *.OGG *.oga *.OGA *.opus *.OPUS *.mp3 "
+                     "*.MP3 *.aiff *.AIFF *.aif *.AIF *.au *.AU)",
+                     "all files (*)"}));
         WriteFile(Path("send.txt"), "x");
         WriteFile(Path("other.TXT"), "y");
         TQtFileDialogs dialogs;
-        const TFileDialogRequest request{.title = "Load text from file:", .folder = dir_->path().toStdString(),
-                                         .fileName = "send.txt", .defaultSuffix = "txt",
-                                         .filter = TFileCommands::kTextFilter, .mustExist = true};
+        const TFileDialogRequest request{.title = "Load text from file:",
+                                         .folder = dir_->path().toStdString(),
+                                         .fileName = "send.txt",
+                                         .defaultSuffix = "txt",
+                                         .filter = TFileCommands::kTextFilter,
+                                         .mustExist = true};
         for (bool accept : {true, false}) {
             QStringList seen;
             QTimer::singleShot(0, [&] {
                 auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                if (!dlg) return;
+                if (!dlg)
+                    return;
                 seen << dlg->windowTitle() << dlg->directory().absolutePath() << dlg->nameFilters().join(";;")
                      << dlg->defaultSuffix();
                 if (accept) {
@@ -317,7 +352,8 @@ private slots:
             QCOMPARE(dialogs.Execute(request, path), accept);
             QCOMPARE(seen, (QStringList{"Load text from file:", dir_->path(),
                                         "Text files (*.txt *.TXT);;all files (*)", "txt"}));
-            if (accept) QCOMPARE(Q(path), Path("other.TXT"));
+            if (accept)
+                QCOMPARE(Q(path), Path("other.TXT"));
         }
     }
 
@@ -327,12 +363,14 @@ private slots:
         FakeOpener opener;
         // Nowhere: a message naming where it was looked for.
         QVERIFY(!ShowHelpPage(opener, boxes_, bin.toStdString()));
-        QCOMPARE(boxes_.messages, QStringList{"Error: cannot find the help page " + bin + "/help/helporvotapmtr.htm"});
+        QCOMPARE(boxes_.messages,
+                 QStringList{"Error: cannot find the help page " + bin + "/help/helporvotapmtr.htm"});
         QVERIFY(opener.opened.empty());
         // The package's place.
         WriteFile(share + "/helporvotapmtr.htm", "<html></html>");
         QVERIFY(ShowHelpPage(opener, boxes_, bin.toStdString()));
-        QCOMPARE(Q(opener.opened.back()), "file://" + bin + "/../share/orvo-tapmeter/help/helporvotapmtr.htm");
+        QCOMPARE(Q(opener.opened.back()),
+                 "file://" + bin + "/../share/orvo-tapmeter/help/helporvotapmtr.htm");
         // Beside the program wins; the homepage item opens the last section.
         QVERIFY(QDir().mkpath(bin + "/help"));
         WriteFile(bin + "/help/helporvotapmtr.htm", "<html></html>");

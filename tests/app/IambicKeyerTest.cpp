@@ -5,7 +5,7 @@
 // and the text decoded are checked exactly.
 
 #include "analysis/CWDecode.h"
-#include "analysis/Calculat.h"
+#include "analysis/Analyser.h"
 #include "devices/ManualClock.h"
 #include "session/IambicKeyer.h"
 
@@ -18,7 +18,7 @@
 
 namespace {
 
-struct Owner : ICalcOwner {
+struct Owner : IAnalyserOwner {
     int AverageLength() const override { return 10; }
     bool FlashForWordSpace() const override { return false; }
     void FlashKeyingDisplay() override {}
@@ -31,15 +31,14 @@ struct Rig {
     ManualClock clock;
     TIambicKeyer keyer{clock, clock};
     Owner owner;
-    TCalculat calc{clock, &owner, nullptr};
+    TAnalyser calc{clock, &owner, nullptr};
     TCWDecode decoder;
     std::vector<std::pair<bool, uint64_t>> edges;  // (down, stamp)
     std::vector<CharRecord> records;
     std::string text;
     uint64_t start = 0;
 
-    explicit Rig(int mode, int cpm = 60)
-    {
+    explicit Rig(int mode, int cpm = 60) {
         clock.AdvanceTo(100000);
         start = clock.Now();
         keyer.SetMode(mode);
@@ -56,24 +55,31 @@ struct Rig {
         };
     }
     uint64_t T(uint64_t ms) const { return start + ms; }
-    void Press(bool dit, uint64_t at) { clock.AdvanceTo(T(at)); keyer.Paddle(dit, true); }
-    void Release(bool dit, uint64_t at) { clock.AdvanceTo(T(at)); keyer.Paddle(dit, false); }
+    void Press(bool dit, uint64_t at) {
+        clock.AdvanceTo(T(at));
+        keyer.Paddle(dit, true);
+    }
+    void Release(bool dit, uint64_t at) {
+        clock.AdvanceTo(T(at));
+        keyer.Paddle(dit, false);
+    }
     // A press of 20 ms.
-    void Tap(bool dit, uint64_t at) { Press(dit, at); Release(dit, at + 20); }
+    void Tap(bool dit, uint64_t at) {
+        Press(dit, at);
+        Release(dit, at + 20);
+    }
     void Settle() { clock.Advance(5000); }
 
     // Edge times, down, up, down, up ..., from the first (every test's
     // first press is at 0, and the keyer starts the element at the press).
-    std::vector<uint64_t> Edges() const
-    {
+    std::vector<uint64_t> Edges() const {
         std::vector<uint64_t> out;
         for (auto& [down, at] : edges)
             out.push_back(at - edges.front().second);
         return out;
     }
     // The marks as dots and dashes (a mark of another length as '?').
-    std::string Marks() const
-    {
+    std::string Marks() const {
         std::string s;
         for (size_t i = 0; i + 1 < edges.size(); i += 2) {
             const uint64_t len = edges[i + 1].second - edges[i].second;
@@ -85,8 +91,7 @@ struct Rig {
 
 std::vector<uint32_t> Slots(const CharRecord& r) { return {r.begin(), r.begin() + 2 + r[1]}; }
 
-TEST(IambicKeyer, SingleElementsAreOneDotAndThreeDotsAndTheDownStartsAtThePress)
-{
+TEST(IambicKeyer, SingleElementsAreOneDotAndThreeDotsAndTheDownStartsAtThePress) {
     Rig r(TIambicKeyer::IambicA);
     r.Tap(Dit, 0);
     EXPECT_TRUE(r.keyer.KeyDown());
@@ -112,8 +117,7 @@ TEST(IambicKeyer, SingleElementsAreOneDotAndThreeDotsAndTheDownStartsAtThePress)
     EXPECT_EQ(held.Edges(), (std::vector<uint64_t>{0, 180}));
 }
 
-TEST(IambicKeyer, HeldPaddleRepeatsAtExactlyTheTargetSpeed)
-{
+TEST(IambicKeyer, HeldPaddleRepeatsAtExactlyTheTargetSpeed) {
     // Released during the fifth dot's space: five dots, "5".
     Rig dits(TIambicKeyer::IambicA);
     dits.Press(Dit, 0);
@@ -137,8 +141,7 @@ TEST(IambicKeyer, HeldPaddleRepeatsAtExactlyTheTargetSpeed)
     EXPECT_EQ(Slots(dahs.records[0]), (std::vector<uint32_t>{15, 6, 150, 50, 150, 50, 150, 10000}));
 }
 
-TEST(IambicKeyer, SqueezeAlternatesAndModeBSendsOneMoreWhenLetGo)
-{
+TEST(IambicKeyer, SqueezeAlternatesAndModeBSendsOneMoreWhenLetGo) {
     for (int mode : {TIambicKeyer::IambicA, TIambicKeyer::IambicB}) {
         Rig r(mode);
         r.Press(Dit, 0);
@@ -169,8 +172,7 @@ TEST(IambicKeyer, SqueezeAlternatesAndModeBSendsOneMoreWhenLetGo)
     }
 }
 
-TEST(IambicKeyer, MemoriesSendWhatWasPressedDuringAnElement)
-{
+TEST(IambicKeyer, MemoriesSendWhatWasPressedDuringAnElement) {
     // Dah held; dit tapped inside the first dash: "-.--", not four dashes.
     Rig dot(TIambicKeyer::IambicA);
     dot.Press(Dah, 0);
@@ -199,7 +201,7 @@ TEST(IambicKeyer, MemoriesSendWhatWasPressedDuringAnElement)
         for (const char* e = ch; *e; ++e) {
             paris.Tap(*e == '.', uint64_t(t));
             end = std::max(t, end + 100) + (*e == '.' ? 100 : 300);  // as the keyer forms it
-            t = end + 50;  // into the space after it
+            t = end + 50;                                            // into the space after it
         }
         t = end + 300;  // a character space
     }
@@ -216,8 +218,7 @@ TEST(IambicKeyer, MemoriesSendWhatWasPressedDuringAnElement)
         EXPECT_EQ(paris.records[i][1 + paris.records[i][1]], 300u) << i;
 }
 
-TEST(IambicKeyer, SwapExchangesThePaddlesAndStopEndsAMark)
-{
+TEST(IambicKeyer, SwapExchangesThePaddlesAndStopEndsAMark) {
     Rig r(TIambicKeyer::IambicA);
     r.keyer.SetSwap(true);
     r.Tap(Dit, 0);

@@ -18,7 +18,8 @@ inline std::vector<int16_t> Samples(const std::vector<int>& ms, int leadMs, int 
                                     double amplitude = 8000) {
     std::vector<double> key;
     key.insert(key.end(), size_t(leadMs) * 8, 0.0);
-    for (size_t i = 0; i < ms.size(); ++i) key.insert(key.end(), size_t(ms[i]) * 8, i % 2 == 0 ? 1.0 : 0.0);
+    for (size_t i = 0; i < ms.size(); ++i)
+        key.insert(key.end(), size_t(ms[i]) * 8, i % 2 == 0 ? 1.0 : 0.0);
     key.insert(key.end(), size_t(tailMs) * 8, 0.0);
     const int ramp = 32;  // 4 ms
     std::vector<int16_t> out(key.size());
@@ -29,9 +30,11 @@ inline std::vector<int16_t> Samples(const std::vector<int>& ms, int leadMs, int 
             const long j = long(n) + k;
             const double w = 0.5 + 0.5 * std::cos(M_PI * k / (ramp / 2 + 1));
             wsum += w;
-            if (j >= 0 && j < long(key.size())) sum += w * key[size_t(j)];
+            if (j >= 0 && j < long(key.size()))
+                sum += w * key[size_t(j)];
         }
-        out[n] = int16_t(std::lround(amplitude * (sum / wsum) * std::sin(2 * M_PI * hz * double(n) / 8000.0)));
+        out[n] =
+            int16_t(std::lround(amplitude * (sum / wsum) * std::sin(2 * M_PI * hz * double(n) / 8000.0)));
     }
     return out;
 }
@@ -44,17 +47,21 @@ inline std::string WavBytes(const std::vector<int16_t>& s, uint16_t channels = 1
     const auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
     const uint32_t bytes = uint32_t(s.size() * 2);
     b += "RIFF", u32(36 + bytes + (list ? 18 : 0));
-    b += "WAVEfmt ", u32(16), u16(1), u16(channels), u32(rate), u32(rate * channels * 2), u16(channels * 2u), u16(16);
-    if (list) b += "LIST", u32(10), b += std::string("INFOISFT\x02\x00", 10);
+    b += "WAVEfmt ", u32(16), u16(1), u16(channels), u32(rate), u32(rate * channels * 2), u16(channels * 2u),
+        u16(16);
+    if (list)
+        b += "LIST", u32(10), b += std::string("INFOISFT\x02\x00", 10);
     b += "data", u32(bytes);
-    for (int16_t v : s) u16(uint16_t(v));
+    for (int16_t v : s)
+        u16(uint16_t(v));
     return b;
 }
 
 inline bool WriteWav(const std::string& path, const std::vector<int16_t>& s) {
     const std::string b = WavBytes(s);
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
+    if (!f)
+        return false;
     const bool written = std::fwrite(b.data(), 1, b.size(), f) == b.size();
     return std::fclose(f) == 0 && written;
 }
@@ -69,7 +76,8 @@ inline std::vector<int> IdealTiming(const std::string& text, int cpm) {
     std::vector<int> ms;
     for (char c : text) {
         if (c == ' ') {
-            if (!ms.empty()) ms.back() = 7 * dot;
+            if (!ms.empty())
+                ms.back() = 7 * dot;
             continue;
         }
         const std::string m = codes[c - 'a'];

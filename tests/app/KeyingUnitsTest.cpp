@@ -4,7 +4,7 @@
 // the test plays by hand. (Typing with prosign brackets is checked through
 // the window's keys.)
 
-#include "analysis/Calculat.h"
+#include "analysis/Analyser.h"
 #include "session/KeyInput.h"
 #include "session/KeyingSession.h"
 #include "FakeSerialLines.h"
@@ -30,7 +30,7 @@
 
 namespace {
 
-struct Owner : ICalcOwner {
+struct Owner : IAnalyserOwner {
     int AverageLength() const override { return 10; }
     bool FlashForWordSpace() const override { return false; }
     void FlashKeyingDisplay() override {}
@@ -44,12 +44,16 @@ struct View : ISendingView {
     std::vector<std::string> messages, status;
     int redraws = 0;
     void AddTypedText(const std::string& s) override { typed += s; }
-    void DeleteTyped(int n) override { typed.erase(typed.size() - std::min<size_t>(typed.size(), size_t(n))); }
+    void DeleteTyped(int n) override {
+        typed.erase(typed.size() - std::min<size_t>(typed.size(), size_t(n)));
+    }
     std::string TypedText() const override { return typed; }
     void MarkSent(const std::string& s) override { sent += s; }
     std::string GreenText() const override { return typed.substr(size_t(green)); }
     int32_t GreenStart() const override { return green; }
-    int32_t MoveGreenStart(int32_t d) override { return green = std::clamp<int32_t>(green + d, 0, int32_t(typed.size())); }
+    int32_t MoveGreenStart(int32_t d) override {
+        return green = std::clamp<int32_t>(green + d, 0, int32_t(typed.size()));
+    }
     int32_t RedStart() const override { return red; }
     int32_t MoveRedStart(int32_t d) override { return red = std::max(0, red + d); }
     void UpdateStrip() override {}
@@ -64,12 +68,16 @@ struct FakeOut : TNullSoundOut {
     bool active = false;
     bool Open() override { return true; }
     bool Start() override { return active = true; }
-    bool Stop() override { active = false; return true; }
+    bool Stop() override {
+        active = false;
+        return true;
+    }
     bool IsOpen() const override { return active; }
     bool IsActive() const override { return active; }
     void Play(int buffers) {
         std::vector<int16_t> buf(BufferBytes() / 2);
-        for (int i = 0; i < buffers && active; ++i) OnBufferPlayed(buf.data(), BufferBytes());
+        for (int i = 0; i < buffers && active; ++i)
+            OnBufferPlayed(buf.data(), BufferBytes());
     }
 };
 
@@ -82,14 +90,27 @@ struct FakeSource : IKeySource {
     std::vector<std::string>* log = nullptr;  // "<name> open", "... start", "... close"
     IKeySink* sink = nullptr;
     int opens = 0, closes = 0;
-    void Log(const char* what) { if (log) log->push_back(name + " " + what); }
-    bool Open(std::string& e) override { ++opens; Log("open"); e = error; return openOk; }
+    void Log(const char* what) {
+        if (log)
+            log->push_back(name + " " + what);
+    }
+    bool Open(std::string& e) override {
+        ++opens;
+        Log("open");
+        e = error;
+        return openOk;
+    }
     void Start(IKeySink& s) override {
         Log("start");
         sink = &s;
-        if (endOnStart) s.SourceEnded("gone");
+        if (endOnStart)
+            s.SourceEnded("gone");
     }
-    void Close() override { ++closes; Log("close"); sink = nullptr; }
+    void Close() override {
+        ++closes;
+        Log("close");
+        sink = nullptr;
+    }
     bool KeyedSidetone() const override { return keyed; }
     int BlockSamples() const override { return block; }
 };
@@ -98,7 +119,7 @@ struct Rig {
     ManualClock clock;
     Owner owner;
     TCWout cwout;
-    TCalculat calc{clock, &owner, nullptr};
+    TAnalyser calc{clock, &owner, nullptr};
     TSettings settings;
     View view;
     FakeOut out;
@@ -134,8 +155,7 @@ struct Rig {
 
 }  // namespace
 
-TEST(KeyInput, ModeSwitchOpensStartsAndClosesSources)
-{
+TEST(KeyInput, ModeSwitchOpensStartsAndClosesSources) {
     struct Case {
         const char* name;
         bool keyed, openOk;
@@ -176,8 +196,7 @@ TEST(KeyInput, ModeSwitchOpensStartsAndClosesSources)
 
 // A change asked for while a switch waits for the output to drain (a click,
 // a source that went) is made after that switch, never inside it.
-TEST(KeyInput, ChangeDuringTheWaitFollowsTheRunningOne)
-{
+TEST(KeyInput, ChangeDuringTheWaitFollowsTheRunningOne) {
     struct Case {
         const char* name;
         std::vector<int> asked;  // during the first wait
@@ -187,13 +206,33 @@ TEST(KeyInput, ChangeDuringTheWaitFollowsTheRunningOne)
         std::vector<std::string> expectLog;
     };
     const Case cases[] = {
-        {"click during the wait", {SoundInput}, false, true, true, SoundInput,
+        {"click during the wait",
+         {SoundInput},
+         false,
+         true,
+         true,
+         SoundInput,
          {"com open", "com start", "com close", "mic open", "mic start"}},
-        {"the last one asked wins", {WavFile, KeybdMouse}, false, true, true, KeybdMouse,
+        {"the last one asked wins",
+         {WavFile, KeybdMouse},
+         false,
+         true,
+         true,
+         KeybdMouse,
          {"com open", "com start", "com close"}},
-        {"the later change fails", {WavFile}, false, false, false, KeybdMouse,
+        {"the later change fails",
+         {WavFile},
+         false,
+         false,
+         false,
+         KeybdMouse,
          {"com open", "com start", "com close", "wav open"}},
-        {"port gone before it started", {}, true, true, false, KeybdMouse,
+        {"port gone before it started",
+         {},
+         true,
+         true,
+         false,
+         KeybdMouse,
          {"com open", "com start", "com close"}},
     };
     for (const Case& c : cases) {
@@ -207,14 +246,16 @@ TEST(KeyInput, ChangeDuringTheWaitFollowsTheRunningOne)
         mic.block = wav.block = 800;
         com.endOnStart = c.comEnds;
         wav.openOk = c.wavOpens;
-        for (FakeSource* f : {&com, &mic, &wav}) f->log = &log;
+        for (FakeSource* f : {&com, &mic, &wav})
+            f->log = &log;
         r.input.SetSource(ComPort, &com);
         r.input.SetSource(SoundInput, &mic);
         r.input.SetSource(WavFile, &wav);
         int waits = 0;
         r.sending.Wait = [&](int) {
             if (waits++ == 0)
-                for (int m : c.asked) EXPECT_TRUE(r.input.SetInputMode(m));
+                for (int m : c.asked)
+                    EXPECT_TRUE(r.input.SetInputMode(m));
         };
         EXPECT_EQ(r.input.SetInputMode(ComPort), c.expectResult);
         EXPECT_EQ(r.input.InputMode(), c.expectMode);
@@ -225,8 +266,7 @@ TEST(KeyInput, ChangeDuringTheWaitFollowsTheRunningOne)
     }
 }
 
-TEST(KeyInput, KeyboardOnlyInItsModeAndTimedFromStamps)
-{
+TEST(KeyInput, KeyboardOnlyInItsModeAndTimedFromStamps) {
     Rig r;
     FakeSource serial;
     r.input.SetSource(ComPort, &serial);
@@ -244,8 +284,7 @@ TEST(KeyInput, KeyboardOnlyInItsModeAndTimedFromStamps)
     EXPECT_EQ(r.patterns, (std::vector<uint32_t>{2, 3, 3}));
 }
 
-TEST(KeyInput, SidetoneGateAndHeldKey)
-{
+TEST(KeyInput, SidetoneGateAndHeldKey) {
     Rig r;
     auto left = [&] { return r.sending.OutputVolume() & 0xFFFF; };
     auto right = [&] { return r.sending.OutputVolume() >> 16; };
@@ -270,8 +309,7 @@ TEST(KeyInput, SidetoneGateAndHeldKey)
     EXPECT_TRUE(r.input.KeyIsDown());  // muted, but still keyed
 }
 
-TEST(KeyInput, SourceEndingOrPauseReturnsCleanly)
-{
+TEST(KeyInput, SourceEndingOrPauseReturnsCleanly) {
     Rig r;
     FakeSource file;
     file.keyed = false;
@@ -303,8 +341,7 @@ TEST(KeyInput, SourceEndingOrPauseReturnsCleanly)
     EXPECT_EQ(r.messages, std::vector<std::string>{"Sound input device removed"});
 }
 
-TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
-{
+TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack) {
     Rig r;
     r.view.typed = "ee";
     r.sending.ReplayGreen(false);
@@ -316,8 +353,9 @@ TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
     r.sending.KeyPress('t');
     r.sending.ReplayGreen(false);
     EXPECT_FALSE(r.sending.SendingTyped());
-    EXPECT_EQ(r.view.status, (std::vector<std::string>{"Green zone not sent: sound output is off",
-                                                       "Green zone not sent: typed text is still being sent"}));
+    EXPECT_EQ(r.view.status,
+              (std::vector<std::string>{"Green zone not sent: sound output is off",
+                                        "Green zone not sent: typed text is still being sent"}));
     r.sending.DropTypeAhead();
 
     r.sending.ReplayGreen(false);
@@ -327,7 +365,7 @@ TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
     EXPECT_EQ(r.view.typed, "ee");
     r.out.Play(60);
     EXPECT_FALSE(r.sending.SendingTyped());
-    EXPECT_EQ(r.view.green, 0);  // the zone is back where it was
+    EXPECT_EQ(r.view.green, 0);        // the zone is back where it was
     EXPECT_TRUE(r.view.sent.empty());  // a re-send does not mark typed text as sent
 
     // Losing the device mid-send ends it rather than waiting forever.
@@ -338,8 +376,7 @@ TEST(Sending, GreenZoneResentOnlyWithSoundAndMarkedBack)
     EXPECT_FALSE(r.cwout.HasChars());
 }
 
-TEST(Sending, ReplayLeavesTheSoundInputPauseAsFound)
-{
+TEST(Sending, ReplayLeavesTheSoundInputPauseAsFound) {
     Rig r;
     FakeSource mic;
     mic.keyed = false;
@@ -377,8 +414,7 @@ TEST(Sending, ReplayLeavesTheSoundInputPauseAsFound)
 // sounds the key tone on both tones, a new tone or line sense closes the
 // sidetone gate (it opens at the next key-down), the key volume follows
 // Muted from the start on.
-TEST(KeyingSessionTest, ToneMuteAndLineSettingsReachTheSidetone)
-{
+TEST(KeyingSessionTest, ToneMuteAndLineSettingsReachTheSidetone) {
     ManualClock clock;
     KeyingSession session(clock, clock, nullptr);
     TSettings s = session.Settings();
@@ -390,7 +426,7 @@ TEST(KeyingSessionTest, ToneMuteAndLineSettingsReachTheSidetone)
     const TCWout& gen = session.CWout();
     EXPECT_EQ(session.Sending().KeyVolume(), 0);
     EXPECT_EQ(gen.Frequency(), 900);
-    EXPECT_EQ(gen.Frequency2(), 900);
+    EXPECT_EQ(gen.KeyFrequency(), 900);
     EXPECT_EQ(session.Settings().TxFrequency, 650);
 
     const auto apply = [&](auto change) {
@@ -402,14 +438,17 @@ TEST(KeyingSessionTest, ToneMuteAndLineSettingsReachTheSidetone)
     };
     EXPECT_EQ(apply([](TSettings& n) { n.TxFrequency2 = 1200; }), 0u);
     EXPECT_EQ(gen.Frequency(), 1200);
-    EXPECT_EQ(gen.Frequency2(), 1200);
+    EXPECT_EQ(gen.KeyFrequency(), 1200);
     EXPECT_EQ(apply([](TSettings& n) { n.Binaural = true; }), 0u);
     EXPECT_TRUE(gen.Stereo());
     EXPECT_EQ(gen.Frequency(), 650);
     EXPECT_EQ(apply([](TSettings& n) { n.Invert = true; }), 0u);
     EXPECT_EQ(apply([](TSettings& n) { n.AllCaps = true; }), 0xFFFFFFFFu);
     // Beyond the generator's range: kept as it takes it.
-    apply([](TSettings& n) { n.TxFrequency = 5000; n.TxFrequency2 = 20; });
+    apply([](TSettings& n) {
+        n.TxFrequency = 5000;
+        n.TxFrequency2 = 20;
+    });
     EXPECT_EQ(session.Settings().TxFrequency, 2000);
     EXPECT_EQ(session.Settings().TxFrequency2, 100);
     EXPECT_EQ(gen.Frequency(), 2000);
@@ -421,8 +460,7 @@ TEST(KeyingSessionTest, ToneMuteAndLineSettingsReachTheSidetone)
 // levels and monitor, the history starting empty; a port that cannot be
 // used is refused with a message, the port in use stays the setting and
 // Keybd/Mouse mode is in force, and told.
-TEST(KeyingSessionTest, SerialPortSettingMovesTheRunningMode)
-{
+TEST(KeyingSessionTest, SerialPortSettingMovesTheRunningMode) {
     struct Heard : ISessionListener {
         std::vector<std::string> messages;
         std::vector<int> modes;
@@ -467,8 +505,7 @@ TEST(KeyingSessionTest, SerialPortSettingMovesTheRunningMode)
 // The keying session applies a settings value as a whole: what differs
 // reaches the working parts, clamped values are kept as the parts took
 // them, and every listener hears of it.
-TEST(KeyingSessionTest, AppliesWhatDiffersAndTellsEveryListener)
-{
+TEST(KeyingSessionTest, AppliesWhatDiffersAndTellsEveryListener) {
     struct Counting : ISessionListener {
         int applied = 0, speeds = 0;
         void SettingsApplied(const TSettings&, const TSettings&) override { ++applied; }
@@ -488,8 +525,8 @@ TEST(KeyingSessionTest, AppliesWhatDiffersAndTellsEveryListener)
     s.AvgCountIdx = 2;
     session.Apply(s);
     EXPECT_EQ(session.CWout().Speed(), 100);
-    EXPECT_EQ(session.Calculat().CenterFreq(), 600u);
-    EXPECT_EQ(session.Calculat().ProcessMode(), tProcessMode::broad);
+    EXPECT_EQ(session.Analyser().CenterFreq(), 600u);
+    EXPECT_EQ(session.Analyser().ProcessMode(), tProcessMode::broad);
     EXPECT_FALSE(session.Decoder().SpecialChars());
     EXPECT_EQ(session.Settings().OutputLevel, -40);
     EXPECT_EQ(session.AverageLength(), 50);
@@ -534,13 +571,11 @@ TEST(KeyingSessionTest, AppliesWhatDiffersAndTellsEveryListener)
 // What is keyed reaches the listeners character by character: the pattern
 // as the character ends (the batch analysis records it with its elements),
 // then its decoded text.
-TEST(KeyingSessionTest, CharacterEndsWithItsPatternBeforeItsText)
-{
+TEST(KeyingSessionTest, CharacterEndsWithItsPatternBeforeItsText) {
     struct Seen : ISessionListener {
         std::vector<std::string> events;
         TCWDecode* decoder = nullptr;
-        void CharacterEnded(uint32_t pattern, bool, bool timeout) override
-        {
+        void CharacterEnded(uint32_t pattern, bool, bool timeout) override {
             events.push_back("end " + decoder->Decode(pattern, false) + (timeout ? " timeout" : ""));
         }
         void CharacterDecoded(const std::string& text, bool) override { events.push_back("text " + text); }
@@ -565,8 +600,7 @@ TEST(KeyingSessionTest, CharacterEndsWithItsPatternBeforeItsText)
 // transitions spaced exactly as the analyser timed them (event stamps, not
 // the clock), the detector's edges in a file on the signal's own time, a
 // line at each mode and speed change; the [Practice] Record setting stops it.
-TEST(KeyingSessionTest, RecordKeepsEveryModesKeying)
-{
+TEST(KeyingSessionTest, RecordKeepsEveryModesKeying) {
     TempDir dir;
     const std::string wav = dir.File("paris.wav");
     // "paris" at 60 CpM as a tone, 300 ms of silence before.
@@ -580,7 +614,8 @@ TEST(KeyingSessionTest, RecordKeepsEveryModesKeying)
     {
         KeyingSession session(clock, clock, nullptr);
         TSessionRecorder recorder(session, dir.File("sessions"), "orvo-tapmeter 9.9");
-        session.AttachSampleSources(nullptr, [&](const std::string&, std::string& p) { return p = wav, true; });
+        session.AttachSampleSources(nullptr,
+                                    [&](const std::string&, std::string& p) { return p = wav, true; });
         TSettings stored = session.Settings();
         stored.TargetSpeed = 60;
         session.Start(stored);
@@ -599,7 +634,8 @@ TEST(KeyingSessionTest, RecordKeepsEveryModesKeying)
         session.SetTargetSpeed(61);
         session.SetTargetSpeed(60);
         ASSERT_TRUE(session.SetInputMode(WavFile));
-        for (int i = 0; i < 200 && session.InputMode() == WavFile; ++i) clock.Advance(50);
+        for (int i = 0; i < 200 && session.InputMode() == WavFile; ++i)
+            clock.Advance(50);
         EXPECT_EQ(session.InputMode(), KeybdMouse);  // the file ended
 
         TSettings off = session.Settings();
@@ -615,7 +651,8 @@ TEST(KeyingSessionTest, RecordKeepsEveryModesKeying)
     EXPECT_EQ(all.rfind("# orvo-tapmeter 9.9\n", 0), 0u) << all;
     EXPECT_NE(all.find("# speed: 60\n# input: Keybd/Mouse\n1000 down\n1100 up\n"), std::string::npos) << all;
     EXPECT_NE(all.find("# speed: 61, from 3700 ms\n# speed: 60, from 3700 ms\n# input: File, from 3700 ms\n"),
-              std::string::npos) << all;
+              std::string::npos)
+        << all;
     EXPECT_NE(all.find("# input: Keybd/Mouse, from"), std::string::npos) << all;
 
     // The file's part decodes as the analyser decoded it, its marks as keyed.
@@ -632,8 +669,7 @@ TEST(KeyingSessionTest, RecordKeepsEveryModesKeying)
 // [Keys] Keyer puts the session's keyer behind the keyboard's paddle keys,
 // at the target speed in force (also when the keys change it), swap as set;
 // Keyer=0 takes it out again.
-TEST(KeyingSessionTest, KeyerFollowsTheSettingsAndTheTargetSpeed)
-{
+TEST(KeyingSessionTest, KeyerFollowsTheSettingsAndTheTargetSpeed) {
     ManualClock clock;
     KeyingSession session(clock, clock, nullptr);
     TKeyboardMouseSource& keys = session.KeyInput().KeyboardMouse();

@@ -3,7 +3,7 @@
 
 #include "AppHarness.h"
 #include "controls/RadioGroup.h"
-#include "windows/ParamUnit.h"
+#include "windows/ParamWindow.h"
 #include <QRadioButton>
 #include "devices/NullSound.h"
 
@@ -15,10 +15,10 @@
 #include "app/PracticeLink.h"
 #include "app/WindowCommands.h"
 #include "devices/SessionRecord.h"
-#include "windows/PracticeUnit.h"
-#include "windows/About.h"
-#include "windows/Shorts.h"
-#include "windows/ShowUnit.h"
+#include "windows/PracticeWindow.h"
+#include "windows/AboutBox.h"
+#include "windows/ShortcutsWindow.h"
+#include "windows/TimingWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -62,7 +62,7 @@ private slots:
         KeyMarks({100, 300, 60, 180});
         QCOMPARE(Upper(), QString("ee\r"));
         QCOMPARE(LineText("RecSpeed"), QString("63"));
-        TCalculat& c = w_->Calculat1();
+        TAnalyser& c = w_->Analyser();
         // The zone moved to the first "e": the bar shows its speed, drawn
         // from its record; the analyser's own last speed stays the newest's.
         Press(Qt::Key_Home);
@@ -85,12 +85,14 @@ private slots:
         QCOMPARE(LineText("CWSpeed"), speed);
         KeyText("paris", 100);
         QCOMPARE(Upper(), QString("paris\r"));
-        QCOMPARE(Child<QLabel>("DecCharLabel")->text(), QString("s"));
+        QCOMPARE(Child<QLabel>("lastCharLabel_")->text(), QString("s"));
         QCOMPARE(LineText("RecSpeed"), speed);
         QCOMPARE(LineText("AvgSpeed"), speed);
         const TTimingStats::Display& d = w_->TimingStats().Shown();
-        for (auto [kind, ms] : {std::pair{TimingKind::Dot, 100}, {TimingKind::Dash, 300},
-                                {TimingKind::ElementSpace, 100}, {TimingKind::CharSpace, 300}})
+        for (auto [kind, ms] : {std::pair{TimingKind::Dot, 100},
+                                {TimingKind::Dash, 300},
+                                {TimingKind::ElementSpace, 100},
+                                {TimingKind::CharSpace, 300}})
             QCOMPARE(d.average[int(kind)], ms);
         QCOMPARE(d.last[int(TimingKind::Dot)], 100);
         QCOMPARE(d.last[int(TimingKind::Dash)], 300);
@@ -109,11 +111,12 @@ private slots:
         QCOMPARE(all[1], std::make_pair(90, 180));
         QCOMPARE(all[4], std::make_pair(450, 480));  // "a" after a 90 px character space
         QCOMPARE(all.back().second, w_->PatternStrip()->width());
-        QCOMPARE(Child<QLabel>("DecCharLabel")->text(), QString("p"));
+        QCOMPARE(Child<QLabel>("lastCharLabel_")->text(), QString("p"));
 
         // For the picture: the same word typed and sent, both strips shown.
         w_->LowerPanel()->AddTypedText("paris");
-        for (const char* c : {"p", "a", "r", "i", "s"}) w_->LowerPanel()->MarkSent(c);
+        for (const char* c : {"p", "a", "r", "i", "s"})
+            w_->LowerPanel()->MarkSent(c);
         Press(Qt::Key_Home, Qt::ControlModifier);
         QCOMPARE(Green(), QString("paris"));
         const QString docs = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
@@ -126,7 +129,7 @@ private slots:
     void autoResetAndWordSpaceFlash() {
         Create("[RX]\r\nAutoReset=1\r\nAutoResetTime=3\r\nAutoClose=1\r\n[Form]\r\nWordSpaceFlash=1\r\n");
         Press(Qt::Key_F3);
-        QVERIFY(w_->ShowForm()->isVisible());
+        QVERIFY(w_->TimingWindow()->isVisible());
         // Four dots after a release the strip flashes black for 50 ms.
         t_ = 1000;
         Tap(100);
@@ -137,27 +140,27 @@ private slots:
         // The word timeout ends the character; the auto-reset timer then
         // runs for the chosen seconds, restarted by every character.
         clock_->Advance(450);
-        QCOMPARE(w_->Calculat1().HistCount(), 1);
+        QCOMPARE(w_->Analyser().HistCount(), 1);
         QVERIFY(w_->AutoResetTimer().IsActive());
         QCOMPARE(w_->AutoResetTimer().Interval(), 3000u);
         clock_->Advance(2000);
         t_ = 5000;
         Tap(100);
         clock_->Advance(900);
-        QCOMPARE(w_->Calculat1().HistCount(), 2);
+        QCOMPARE(w_->Analyser().HistCount(), 2);
         clock_->Advance(2999);
-        QVERIFY(w_->ShowForm()->isVisible());
+        QVERIFY(w_->TimingWindow()->isVisible());
         QVERIFY(DotCount() > 0);
         clock_->Advance(1);
         QCOMPARE(DotCount(), 0);
-        QVERIFY(!w_->ShowForm()->isVisible());
+        QVERIFY(!w_->TimingWindow()->isVisible());
         QVERIFY(!w_->AutoResetTimer().IsActive());
 
         // "Last Replay" shows the two boxes off: the timer still resets the
         // Current Input set but leaves the window open for the replay's figures.
         Press(Qt::Key_F3);
-        w_->ShowForm()->ReplayButton()->click();
-        QVERIFY(!w_->ShowForm()->CheckBox2()->isChecked());
+        w_->TimingWindow()->ReplayButton()->click();
+        QVERIFY(!w_->TimingWindow()->AutoCloseBox()->isChecked());
         // The settings in force follow each choice as it is made, the
         // stored boxes kept while the replay set shows them off.
         QCOMPARE(w_->Settings().CurrentLast, 1);
@@ -168,25 +171,26 @@ private slots:
         QVERIFY(DotCount() > 0);
         clock_->Advance(3000);
         QCOMPARE(DotCount(), 0);
-        QVERIFY(w_->ShowForm()->isVisible());
+        QVERIFY(w_->TimingWindow()->isVisible());
         // Back on "Current Input" the stored choice closes it again.
-        w_->ShowForm()->CurrentButton()->click();
-        QVERIFY(w_->ShowForm()->CheckBox2()->isChecked());
+        w_->TimingWindow()->CurrentButton()->click();
+        QVERIFY(w_->TimingWindow()->AutoCloseBox()->isChecked());
         t_ = 20000;
         Tap(100);
         clock_->Advance(3900);
-        QVERIFY(!w_->ShowForm()->isVisible());
+        QVERIFY(!w_->TimingWindow()->isVisible());
         QCOMPARE(w_->Settings().CurrentLast, 0);
-        w_->ShowForm()->Edit1()->setValue(7);
-        w_->ShowForm()->CheckBox1()->click();
-        w_->ShowForm()->AvgBox()->setCurrentIndex(3);
-        QCOMPARE(std::tuple(w_->Settings().AutoResetTime, w_->Settings().AutoReset, w_->Settings().AvgCountIdx),
-                 std::tuple(7, false, 3));
+        w_->TimingWindow()->AutoResetSecondsEdit()->setValue(7);
+        w_->TimingWindow()->AutoResetBox()->click();
+        w_->TimingWindow()->AvgBox()->setCurrentIndex(3);
+        QCOMPARE(
+            std::tuple(w_->Settings().AutoResetTime, w_->Settings().AutoReset, w_->Settings().AvgCountIdx),
+            std::tuple(7, false, 3));
     }
 
     void autoRepeatMouseAndLateEvents() {
         Create();
-        TCalculat& c = w_->Calculat1();
+        TAnalyser& c = w_->Analyser();
         c.SetTempo(60);
         // A held key repeats release/press pairs marked auto-repeat: one
         // transition each way reaches the analyser.
@@ -213,7 +217,8 @@ private slots:
         Mouse(w_->UpperPanel(), QEvent::MouseButtonDblClick, Qt::LeftButton, 3160);
         Mouse(w_->UpperPanel(), QEvent::MouseButtonRelease, Qt::LeftButton, 3400);
         QCOMPARE(c.PendingCount(), 4);
-        for (auto [i, ms] : {std::pair{1, 80u}, {2, 80u}, {3, 240u}}) QCOMPARE(c.PendingElement(i), ms);
+        for (auto [i, ms] : {std::pair{1, 80u}, {2, 80u}, {3, 240u}})
+            QCOMPARE(c.PendingElement(i), ms);
 
         // The UI thread is busy for two seconds; the release, stamped when
         // it happened, arrives afterwards and keeps its keyed length.
@@ -237,14 +242,15 @@ private slots:
         // Left Ctrl as the straight key, in the main window and in the
         // timing window; the Right arrow no longer keys.
         Create("[Keys]\r\nStraightKey=Control_L\r\n");
-        TCalculat& c = w_->Calculat1();
+        TAnalyser& c = w_->Analyser();
         SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Right, 0xff53, 900);
         QVERIFY(!w_->KeyIsDown());
         SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Control, 0xffe3, 1000);
         QVERIFY(w_->KeyIsDown());
-        SymKey(w_->ShowForm(), QEvent::KeyRelease, Qt::Key_Control, 0xffe3, 1090);
+        SymKey(w_->TimingWindow(), QEvent::KeyRelease, Qt::Key_Control, 0xffe3, 1090);
         QVERIFY(!w_->KeyIsDown());
-        SymKey(w_->ShowForm(), QEvent::KeyPress, Qt::Key_Control, 0xffe4, 1200);  // Right Ctrl: not the key
+        SymKey(w_->TimingWindow(), QEvent::KeyPress, Qt::Key_Control, 0xffe4,
+               1200);  // Right Ctrl: not the key
         QVERIFY(!w_->KeyIsDown());
         QCOMPARE(c.PendingCount(), 2);
         QCOMPARE(c.PendingElement(1), 90u);
@@ -253,7 +259,7 @@ private slots:
         // exactly one and three dots at the target speed, whatever the press length.
         Reset();
         Create("[Keys]\r\nKeyer=1\r\n");
-        TCalculat& k = w_->Calculat1();
+        TAnalyser& k = w_->Analyser();
         SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Control, 0xffe3, 1000);
         QVERIFY(w_->KeyIsDown());
         SymKey(w_.get(), QEvent::KeyRelease, Qt::Key_Control, 0xffe3, 1020);
@@ -268,7 +274,8 @@ private slots:
         clock_->Advance(300);
         QVERIFY(!w_->KeyIsDown());
         QCOMPARE(k.PendingCount(), 4);
-        for (auto [i, ms] : {std::pair{1, 100u}, {2, 100u}, {3, 300u}}) QCOMPARE(k.PendingElement(i), ms);
+        for (auto [i, ms] : {std::pair{1, 100u}, {2, 100u}, {3, 300u}})
+            QCOMPARE(k.PendingElement(i), ms);
         // The Right arrow rests while the keyer is on.
         SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Right, 0xff53, 2000);
         QVERIFY(!w_->KeyIsDown());
@@ -280,8 +287,8 @@ private slots:
         // followed to its release, wherever the focus went.
         Reset();
         Create();
-        w_->ParamForm()->show();
-        auto* edit = w_->ParamForm()->findChild<QLineEdit*>("TXSlopeEdit");
+        w_->ParamWindow()->show();
+        auto* edit = w_->ParamWindow()->findChild<QLineEdit*>("TXSlopeEdit");
         QVERIFY(edit && edit->isEnabled());
         edit->setText("1234");
         edit->setCursorPosition(0);
@@ -306,30 +313,34 @@ private slots:
         QCOMPARE(updown->Position(), 60);
         const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier,
                                     shift = Qt::ShiftModifier, alt = Qt::AltModifier;
-        const struct { int key; Qt::KeyboardModifiers mods; int speed; } steps[] = {
-            {Qt::Key_Up, none, 61}, {Qt::Key_Up, ctrl, 62}, {Qt::Key_Up, shift, 72},
-            {Qt::Key_Down, shift | ctrl, 20},  // the generator's lower bound
-            {Qt::Key_Up, shift | ctrl, 120}, {Qt::Key_Up, alt, 120}, {Qt::Key_Up, alt | ctrl, 120},
-            {Qt::Key_Down, none, 119}};
+        const struct {
+            int key;
+            Qt::KeyboardModifiers mods;
+            int speed;
+        } steps[] = {{Qt::Key_Up, none, 61},           {Qt::Key_Up, ctrl, 62}, {Qt::Key_Up, shift, 72},
+                     {Qt::Key_Down, shift | ctrl, 20},  // the generator's lower bound
+                     {Qt::Key_Up, shift | ctrl, 120},  {Qt::Key_Up, alt, 120}, {Qt::Key_Up, alt | ctrl, 120},
+                     {Qt::Key_Down, none, 119}};
         for (const auto& s : steps) {
             Press(s.key, s.mods);
             QCOMPARE(Speed(), s.speed);
         }
-        QCOMPARE(w_->Calculat1().Tempo(), 119);
+        QCOMPARE(w_->Analyser().Tempo(), 119);
         QCOMPARE(LineText("CWSpeed"), QString("119"));
         QVERIFY(boxes_->questions.isEmpty());
 
         // With decoded text on screen the change needs a Yes, asked once
         // until the panel is cleared.
-        const QString question = "You are about to change your selected Target Speed.\r\n"
-                                 "This may render all timing statistics and graphic displays invalid.\r"
-                                 "Do you want to proceed?";
+        const QString question =
+            "You are about to change your selected Target Speed.\r\n"
+            "This may render all timing statistics and graphic displays invalid.\r"
+            "Do you want to proceed?";
         KeyText("e", 119);
         boxes_->answer = false;
         Press(Qt::Key_Up);
         QCOMPARE(boxes_->questions, QStringList{question});
         QCOMPARE(Speed(), 119);
-        QCOMPARE(w_->Calculat1().Tempo(), 119);
+        QCOMPARE(w_->Analyser().Tempo(), 119);
         boxes_->answer = true;
         Press(Qt::Key_Up);
         Press(Qt::Key_Up);
@@ -344,14 +355,15 @@ private slots:
         Press(Qt::Key_Delete);
         KeyText("e", 120);
         auto* edit = Child<QLineEdit>("CWSpeed");
-        for (auto [text, answer, speed] : {std::tuple{"150", false, 120}, {"abc", true, 120}, {"150", true, 150}}) {
+        for (auto [text, answer, speed] :
+             {std::tuple{"150", false, 120}, {"abc", true, 120}, {"150", true, 150}}) {
             boxes_->answer = answer;
             edit->setText(text);
             QTest::keyClick(edit, Qt::Key_Return);
             QCOMPARE(Speed(), speed);
             QCOMPARE(edit->text(), QString::number(speed));
         }
-        QCOMPARE(w_->Calculat1().Tempo(), 150);
+        QCOMPARE(w_->Analyser().Tempo(), 150);
     }
 
     void hideShowAndClearKeys() {
@@ -361,18 +373,20 @@ private slots:
         // without modifiers shows and hides the typed panel.
         QWidget* bottom = Child<QWidget>("Bottom");
         QCOMPARE(bottom->height(), 166);
-        for (auto [key, mods, hidden, typed] :
-             {std::tuple{Qt::Key_F4, Qt::ShiftModifier, true, true}, {Qt::Key_F4, Qt::NoModifier, false, true},
-              {Qt::Key_F8, Qt::NoModifier, false, false}, {Qt::Key_F8, Qt::ControlModifier, false, false},
-              {Qt::Key_F8, Qt::NoModifier, false, true}}) {
+        for (auto [key, mods, hidden, typed] : {std::tuple{Qt::Key_F4, Qt::ShiftModifier, true, true},
+                                                {Qt::Key_F4, Qt::NoModifier, false, true},
+                                                {Qt::Key_F8, Qt::NoModifier, false, false},
+                                                {Qt::Key_F8, Qt::ControlModifier, false, false},
+                                                {Qt::Key_F8, Qt::NoModifier, false, true}}) {
             Press(key, mods);
             QCOMPARE(w_->DecodedHidden(), hidden);
             QCOMPARE(w_->UpperPanel()->TextHidden(), hidden);
             QCOMPARE(w_->PatternStrip()->isVisible(), !hidden);
-            QCOMPARE(Child<QLabel>("DecCharLabel")->isVisible(), !hidden);
+            QCOMPARE(Child<QLabel>("lastCharLabel_")->isVisible(), !hidden);
             QCOMPARE(Child<QLabel>("HiddenText")->isVisible(), hidden);
             QCOMPARE(w_->TypedPanelShown(), typed);
-            if (key == Qt::Key_F8) QCOMPARE(bottom->maximumHeight(), typed ? 164 : 1);
+            if (key == Qt::Key_F8)
+                QCOMPARE(bottom->maximumHeight(), typed ? 164 : 1);
         }
 
         // F5 without modifiers resets the timing values, only while they are shown.
@@ -385,19 +399,19 @@ private slots:
         QCOMPARE(DotCount(), 0);
 
         // Ctrl+Delete drops the type-ahead and the lower panel, not the decoded text.
-        QVERIFY(w_->CWout1().PutChar('a'));
+        QVERIFY(w_->Generator().PutChar('a'));
         w_->LowerPanel()->AddTypedText("a");
         Press(Qt::Key_Delete, Qt::ControlModifier);
-        QVERIFY(!w_->CWout1().HasChars());
+        QVERIFY(!w_->Generator().HasChars());
         QCOMPARE(w_->LowerPanel()->Length(), 0);
         QVERIFY(w_->UpperPanel()->Length() > 0);
 
         // Delete clears the decoded text, speeds, history and strip.
         Press(Qt::Key_Delete);
         QCOMPARE(w_->UpperPanel()->Length(), 0);
-        QCOMPARE(w_->Calculat1().HistCount(), 0);
+        QCOMPARE(w_->Analyser().HistCount(), 0);
         QVERIFY(LineText("RecSpeed").isEmpty() && LineText("AvgSpeed").isEmpty());
-        QVERIFY(Child<QLabel>("DecCharLabel")->text().isEmpty());
+        QVERIFY(Child<QLabel>("lastCharLabel_")->text().isEmpty());
         QVERIFY(w_->RedBars().empty());
     }
 
@@ -406,30 +420,37 @@ private slots:
         t_ = 1000;
         KeyText("ete", 60);
         w_->LowerPanel()->AddTypedText("abc");
-        for (const char* c : {"a", "b", "c"}) w_->LowerPanel()->MarkSent(c);
+        for (const char* c : {"a", "b", "c"})
+            w_->LowerPanel()->MarkSent(c);
         // Red start, green start, analyser cursor and red bars after each key
         // (-1: unchanged, not checked).
-        const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier;
-        const struct { int key; Qt::KeyboardModifiers mods; int red, green, cursor, bars; } steps[] = {
-            {0, none, 3, 3, 0, 1},
-            {Qt::Key_PageUp, none, 2, 3, 1, 2},  // "t" and "e"
-            {Qt::Key_PageUp, ctrl, 2, 2, 1, -1},
-            {Qt::Key_PageUp, shift, 1, 1, 2, -1},
-            {Qt::Key_PageUp, Qt::AltModifier, 1, 1, 2, -1},
-            {Qt::Key_PageDown, none, 2, 1, 1, -1},
-            {Qt::Key_PageDown, ctrl, 2, 2, 1, -1},
-            {Qt::Key_End, none, 3, 2, 0, 1},
-            {Qt::Key_Home, none, 1, 2, 2, 3},
-            {Qt::Key_End, ctrl, 1, 3, 2, -1},
-            {Qt::Key_Home, ctrl, 1, 1, 2, -1}};
+        const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier,
+                                    shift = Qt::ShiftModifier;
+        const struct {
+            int key;
+            Qt::KeyboardModifiers mods;
+            int red, green, cursor, bars;
+        } steps[] = {{0, none, 3, 3, 0, 1},
+                     {Qt::Key_PageUp, none, 2, 3, 1, 2},  // "t" and "e"
+                     {Qt::Key_PageUp, ctrl, 2, 2, 1, -1},
+                     {Qt::Key_PageUp, shift, 1, 1, 2, -1},
+                     {Qt::Key_PageUp, Qt::AltModifier, 1, 1, 2, -1},
+                     {Qt::Key_PageDown, none, 2, 1, 1, -1},
+                     {Qt::Key_PageDown, ctrl, 2, 2, 1, -1},
+                     {Qt::Key_End, none, 3, 2, 0, 1},
+                     {Qt::Key_Home, none, 1, 2, 2, 3},
+                     {Qt::Key_End, ctrl, 1, 3, 2, -1},
+                     {Qt::Key_Home, ctrl, 1, 1, 2, -1}};
         for (const auto& s : steps) {
-            if (s.key) Press(s.key, s.mods);
+            if (s.key)
+                Press(s.key, s.mods);
             QCOMPARE(w_->UpperPanel()->RedStart(), s.red);
             QCOMPARE(w_->LowerPanel()->GreenStart(), s.green);
-            QCOMPARE(w_->Calculat1().CursorBack(), s.cursor);
-            if (s.bars >= 0) QCOMPARE(int(w_->RedBars().size()), s.bars);
+            QCOMPARE(w_->Analyser().CursorBack(), s.cursor);
+            if (s.bars >= 0)
+                QCOMPARE(int(w_->RedBars().size()), s.bars);
         }
-        QCOMPARE(Child<QLabel>("DecCharLabel")->text(), QString("e"));
+        QCOMPARE(Child<QLabel>("lastCharLabel_")->text(), QString("e"));
         // The green strip draws the ideal patterns of "abc": .- / -... / -.-.
         const auto green = w_->GreenBars();
         QVERIFY(green.size() >= 6);
@@ -437,14 +458,15 @@ private slots:
         QCOMPARE(green[1], std::make_pair(90, 180));
         QCOMPARE(green[2], std::make_pair(270, 360));  // after 90 px of character space
         QCOMPARE(green[5], std::make_pair(510, 540));
-        for (const auto& bar : green) QVERIFY(bar.second <= w_->PatternStrip()->width());
+        for (const auto& bar : green)
+            QVERIFY(bar.second <= w_->PatternStrip()->width());
     }
 
     // "Show Morse Pattern" switches the green band of the strip, from the
     // settings at start and when ticked; unticked the band stays white.
     void morsePatternFollowsItsOption() {
         Create("[Form]\r\nShPatt=0\r\n", &nullOut_);
-        auto* box = w_->ParamForm()->findChild<QCheckBox*>("CheckBoxPattern");
+        auto* box = w_->ParamWindow()->findChild<QCheckBox*>("CheckBoxPattern");
         QVERIFY(box && !box->isChecked());
         // "paris" typed and played, then the whole word made the green zone.
         Type("paris");
@@ -459,9 +481,11 @@ private slots:
             return strip->grab().toImage().pixelColor(x, bandY) == QColor(0, 128, 0);
         };
         const QString shots = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
-        if (!shots.isEmpty()) QDir().mkpath(shots);
+        if (!shots.isEmpty())
+            QDir().mkpath(shots);
         for (bool on : {false, true, false}) {
-            if (on != box->isChecked()) box->click();
+            if (on != box->isChecked())
+                box->click();
             QCOMPARE(w_->Settings().ShPatt, on);
             QCOMPARE(w_->GreenBars().empty(), !on);
             QCOMPARE(greenAt(45), on);   // the first dot of "p"
@@ -475,7 +499,9 @@ private slots:
     void shortcutsAndAuxiliaryWindows() {
         Create();
         // Shortcuts of commands that open file dialogs or a browser.
-        for (auto [name, key] : {std::pair{"Sa1", "Ctrl+S"}, {"FileLoadItem", "Ctrl+L"}, {"Help2", "F1"},
+        for (auto [name, key] : {std::pair{"Sa1", "Ctrl+S"},
+                                 {"FileLoadItem", "Ctrl+L"},
+                                 {"Help2", "F1"},
                                  {"SetParameters1", "F2"}})
             QCOMPARE(w_->Action(name)->shortcut(), QKeySequence(QString(key)));
         // The others act through the window system's key path.
@@ -513,7 +539,7 @@ private slots:
     void closeSavesSettingsAndAsksWhenWanted() {
         Create("; my note\r\n[Main]\r\nAskEnd=1\r\n");
         Press(Qt::Key_Up, Qt::ShiftModifier);  // 70 CpM
-        QVERIFY(w_->CWout1().PutChar('a'));
+        QVERIFY(w_->Generator().PutChar('a'));
         w_->LowerPanel()->AddTypedText("a");
         boxes_->answer = false;
         QVERIFY(!w_->close());
@@ -564,7 +590,8 @@ private slots:
         KeyText("e", 60);
         KeyText("t", 60);
         QCOMPARE(Upper(), QString("e\rt\r"));
-        QVERIFY2(w_->StatusMessage().startsWith("Error: cannot record the session in "), qPrintable(w_->StatusMessage()));
+        QVERIFY2(w_->StatusMessage().startsWith("Error: cannot record the session in "),
+                 qPrintable(w_->StatusMessage()));
         QVERIFY(boxes_->messages.isEmpty());
     }
 
@@ -582,18 +609,22 @@ private slots:
             p.dotMs = 6000.0 / (50 + 10 * i);
             p.spread = {0.25 - 0.08 * i, 0.2 - 0.06 * i, 0.25 - 0.08 * i, 0.2 - 0.06 * i, 0.1};
             p.seed = uint32_t(i + 1);
-            TSessionRecord rec(SessionsPath().toStdString(), now - (3 - i) * day, {"orvo-tapmeter", 50 + 10 * i, "Keybd/Mouse"});
-            for (const orvo::KeyEvent& e : PlantedKeys("paris paris the quick brown fox jumps over the lazy dog", p))
+            TSessionRecord rec(SessionsPath().toStdString(), now - (3 - i) * day,
+                               {"orvo-tapmeter", 50 + 10 * i, "Keybd/Mouse"});
+            for (const orvo::KeyEvent& e :
+                 PlantedKeys("paris paris the quick brown fox jumps over the lazy dog", p))
                 rec.Key(e.t, e.down);
         }
 
         struct Opener : IUrlOpener {
             QStringList urls;
-            bool OpenUrl(const std::string& url) override { return urls << QString::fromStdString(url), true; }
+            bool OpenUrl(const std::string& url) override {
+                return urls << QString::fromStdString(url), true;
+            }
         } opener;
         Create("[Main]\r\nTargetSpeed=60\r\n");
         w_->Commands().SetUrlOpener(&opener);
-        TPracticeForm* form = w_->PracticeForm();
+        TPracticeWindow* form = w_->PracticeWindow();
         QVERIFY(form && !form->isVisible());
         KeyMarks(kParis);
         t_ += 1000;
@@ -614,7 +645,8 @@ private slots:
         std::ifstream record(path);
         shown[0].started = ReadSessionHeader(record).started;
         shown[0].stats = std::make_unique<TPracticeStats>(*w_->Practice().Stats());
-        QCOMPARE(QString::fromStdString(orvo::cli::ReportJson(shown) + "\n"), QString::fromStdString(out.str()));
+        QCOMPARE(QString::fromStdString(orvo::cli::ReportJson(shown) + "\n"),
+                 QString::fromStdString(out.str()));
 
         // The progress: the three stored sessions and this one.
         form->Tabs()->setCurrentIndex(1);
@@ -644,7 +676,7 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         const QString folder = dir_->path() + "/blocker/OrvoTapmeter";
-        w_ = std::make_unique<TLogoAppForm>(clock_.get(), clock_.get(), boxes_.get(), folder);
+        w_ = std::make_unique<TMainWindow>(clock_.get(), clock_.get(), boxes_.get(), folder);
         w_->show();
         QVERIFY(boxes_->messages.isEmpty());
         QVERIFY(w_->close());
@@ -655,10 +687,10 @@ private slots:
         Create("[Form]\r\nErrErase=1\r\nAllCaps=1\r\n");
         KeyText("ee", 60);
         QCOMPARE(Upper(), QString("ee\r"));
-        QCOMPARE(Child<QLabel>("DecCharLabel")->text(), QString("E"));  // shown upper-case, stored as keyed
+        QCOMPARE(Child<QLabel>("lastCharLabel_")->text(), QString("E"));  // shown upper-case, stored as keyed
         KeyMarks(std::vector<int>(16, 100), 2000);
         QCOMPARE(w_->UpperPanel()->Length(), 0);
-        QCOMPARE(w_->Calculat1().HistCount(), 0);
+        QCOMPARE(w_->Analyser().HistCount(), 0);
     }
 
     // No serial port, no sound input device, the WAV choice cancelled:
@@ -671,19 +703,20 @@ private slots:
         qunsetenv("ORVO_TAPMETER_PORTS");
         // The port's number, then why.
         QCOMPARE(boxes_->messages.size(), 1);
-        QVERIFY2(boxes_->messages[0].startsWith("Error: cannot open ComPort COM7\n"), qPrintable(boxes_->messages[0]));
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
-        QCOMPARE(w_->ParamForm()->RXInputGroup()->ItemIndex(), int(TLogoAppForm::KeybdMouse));
+        QVERIFY2(boxes_->messages[0].startsWith("Error: cannot open ComPort COM7\n"),
+                 qPrintable(boxes_->messages[0]));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::KeybdMouse));
+        QCOMPARE(w_->ParamWindow()->RXInputGroup()->ItemIndex(), int(TMainWindow::KeybdMouse));
         boxes_->messages.clear();
-        QVERIFY(!w_->SetInputMode(TLogoAppForm::SoundInput));
+        QVERIFY(!w_->SetInputMode(TMainWindow::SoundInput));
         QCOMPARE(boxes_->messages.size(), 1);
         QVERIFY(boxes_->messages[0].startsWith("Error: cannot start Sound Input: "));
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::KeybdMouse));
         boxes_->messages.clear();
-        QVERIFY(!w_->SetInputMode(TLogoAppForm::WavFile));
+        QVERIFY(!w_->SetInputMode(TMainWindow::WavFile));
         QCOMPARE(dialogs_->asked.size(), size_t(1));
         QVERIFY(boxes_->messages.isEmpty());
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::KeybdMouse));
         QVERIFY(Tap(100));
         w_.reset();
     }
@@ -693,8 +726,8 @@ private slots:
         clock.AdvanceTo(1000);
         TKeyTiming timing(clock);
         clock.Advance(5);
-        QCOMPARE(timing.Transition(0), 5u);     // no stamp: the clock
-        QCOMPARE(timing.Transition(700), 0u);   // first stamp: nothing to compare with
+        QCOMPARE(timing.Transition(0), 5u);    // no stamp: the clock
+        QCOMPARE(timing.Transition(700), 0u);  // first stamp: nothing to compare with
         clock.Advance(3000);
         QCOMPARE(timing.Transition(760), 60u);  // stamps, not the late clock
         QCOMPARE(timing.Transition(500), 0u);   // stamp went back: the clock (no time passed)

@@ -7,7 +7,7 @@
 #include "settings/Settings.h"
 #include "controls/RadioGroup.h"
 #include "windows/ParamTarget.h"
-#include "windows/ParamUnit.h"
+#include "windows/ParamWindow.h"
 
 #include <QKeySequence>
 #include <QStringList>
@@ -32,7 +32,10 @@ struct FakeDevice : Base {
         return true;
     }
     bool Start() override { return active = true; }
-    bool Stop() override { active = false; return true; }
+    bool Stop() override {
+        active = false;
+        return true;
+    }
     bool IsOpen() const override { return active; }
     bool IsActive() const override { return active; }
 };
@@ -99,17 +102,20 @@ struct FakeTarget : IParamTarget {
     int InputMode() const override { return mode; }
     // What the session does once the window follows it: the stored mode
     // entered, the window shown the mode in force.
-    void EnterStoredMode(TParamForm& f) {
+    void EnterStoredMode(TParamWindow& f) {
         SetInputMode(s.RXInput);
         f.RXInputGroup()->SetItemIndex(mode);
     }
     bool SetInputMode(int m) override {
-        if (m == mode) return true;  // the mode in force: nothing to switch
+        if (m == mode)
+            return true;  // the mode in force: nothing to switch
         modeCalls.push_back(m);
         const bool ok = !failModes.count(m);
         mode = ok ? m : 0;
-        if (ok && m == 2) open = openable.count(port = s.RXComPort) > 0;
-        if (auto during = std::exchange(duringSwitch, nullptr)) during();
+        if (ok && m == 2)
+            open = openable.count(port = s.RXComPort) > 0;
+        if (auto during = std::exchange(duringSwitch, nullptr))
+            during();
         return ok;
     }
     int InputLevel() const override { return inputLevel; }

@@ -2,12 +2,12 @@
 // target that records what reached the components and settings.
 
 #include "ParamFake.h"
-#include "controls/LumoProgressBar.h"
+#include "controls/BarGauge.h"
 #include "controls/NumEdit.h"
 #include "controls/RadioGroup.h"
-#include "devices/Mixer.h"
+#include "backends/Mixer.h"
 #include "windows/ParamLogic.h"
-#include "windows/ParamUnit.h"
+#include "windows/ParamWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,9 +53,10 @@ class ParamFormTest : public QObject {
 private slots:
     void formatDb() {
         const std::pair<int, QString> cases[] = {
-            {12, "+12 dB"},    {10, "+10 dB"},    {9, "+  9 dB"},    {1, "+  1 dB"},   {0, "    0 dB"},
+            {12, "+12 dB"},   {10, "+10 dB"},   {9, "+  9 dB"},   {1, "+  1 dB"},   {0, "    0 dB"},
             {-1, "-   1 dB"}, {-5, "-   5 dB"}, {-9, "-   9 dB"}, {-10, "- 10 dB"}, {-74, "- 74 dB"}};
-        for (const auto& [value, text] : cases) QCOMPARE(QString::fromStdString(FormatDb(value)), text);
+        for (const auto& [value, text] : cases)
+            QCOMPARE(QString::fromStdString(FormatDb(value)), text);
     }
 
     void levelMeter() {
@@ -64,16 +65,16 @@ private slots:
             QString text;
         };
         // 9 and 999 are 19.08 and 59.99 dB, truncated.
-        const Case cases[] = {{1000, 60, "- 14 dB"}, {0, 20, "- 74 dB"},  {-300, 20, "- 74 dB"},
+        const Case cases[] = {{1000, 60, "- 14 dB"}, {0, 20, "- 74 dB"},   {-300, 20, "- 74 dB"},
                               {9, 20, "- 55 dB"},    {999, 59, "- 15 dB"}, {2000000000, 100, "+112 dB"}};
         for (const Case& c : cases) {
             FakeTarget t;
             t.s.RXInput = 1;
-            TParamForm f(t);
+            TParamWindow f(t);
             t.EnterStoredMode(f);
             QVERIFY(f.Timer1Active());
             t.inputLevel = c.level;
-            f.Timer1Timer();
+            f.LevelTimerTick();
             QCOMPARE(f.LevelGauge()->Position(), c.gauge);
             QCOMPARE(f.LevelText()->text(), c.text);
         }
@@ -81,14 +82,15 @@ private slots:
 
     void portList() {
         // Entry n-1 names port n; empty entries are no port.
-        QCOMPARE(ListedPorts({"", "USB Serial", "Standard Serial over Bluetooth link", "", "ttyS4", "BLUETOOTH",
-                              "my bLuEt adapter"}),
+        QCOMPARE(ListedPorts({"", "USB Serial", "Standard Serial over Bluetooth link", "", "ttyS4",
+                              "BLUETOOTH", "my bLuEt adapter"}),
                  (std::vector<std::string>{"COM2", "COM5"}));
         QVERIFY(ListedPorts({}).empty());
         QCOMPARE(ListedPorts(std::vector<std::string>(300, "x")).size(), size_t(256));
-        const std::pair<const char*, int> numbers[] = {{"COM5", 5}, {"COM256", 256}, {"COM1234", 123}, {"none", 0},
-                                                       {"COM", 0}};
-        for (const auto& [item, n] : numbers) QCOMPARE(PortNumberOf(item), n);
+        const std::pair<const char*, int> numbers[] = {
+            {"COM5", 5}, {"COM256", 256}, {"COM1234", 123}, {"none", 0}, {"COM", 0}};
+        for (const auto& [item, n] : numbers)
+            QCOMPARE(PortNumberOf(item), n);
     }
 
     void mixerChoice() {
@@ -105,7 +107,8 @@ private slots:
             {{}, true, "", ""},
         };
         for (const Case& c : cases) {
-            const TMixerCommand m = ChooseMixer(c.input, [&](const std::string& p) { return c.installed.count(p) > 0; });
+            const TMixerCommand m =
+                ChooseMixer(c.input, [&](const std::string& p) { return c.installed.count(p) > 0; });
             QCOMPARE(m.program, c.program);
             QCOMPARE(m.arguments.empty() ? std::string() : m.arguments[0], c.arg);
         }
@@ -116,9 +119,9 @@ private slots:
         QTemporaryDir empty;
         qputenv("PATH", empty.path().toLocal8Bit());
         FakeTarget t;
-        TParamForm f(t);
-        f.Button1()->click();
-        f.Button2()->click();
+        TParamWindow f(t);
+        f.InputMixerButton()->click();
+        f.OutputMixerButton()->click();
         qputenv("PATH", path);
         QCOMPARE(t.messages.size(), 2);
         QCOMPARE(t.messages[0], QString::fromStdString(NoMixerMessage()));
@@ -131,15 +134,19 @@ private slots:
             int to;
         };
         const Qt::KeyboardModifiers shift = Qt::ShiftModifier, both = Qt::ShiftModifier | Qt::ControlModifier;
-        const Case cases[] = {{795, Qt::Key_Up, shift, 805},   {795, Qt::Key_Up, both, 895},
-                              {795, Qt::Key_Up, Qt::ControlModifier, 796}, {795, Qt::Key_Down, {}, 794},
-                              {2000, Qt::Key_Up, {}, 2000},    {2000, Qt::Key_Up, shift, 2000},
-                              {100, Qt::Key_Down, shift, 100}, {1950, Qt::Key_Up, both, 2000},
+        const Case cases[] = {{795, Qt::Key_Up, shift, 805},
+                              {795, Qt::Key_Up, both, 895},
+                              {795, Qt::Key_Up, Qt::ControlModifier, 796},
+                              {795, Qt::Key_Down, {}, 794},
+                              {2000, Qt::Key_Up, {}, 2000},
+                              {2000, Qt::Key_Up, shift, 2000},
+                              {100, Qt::Key_Down, shift, 100},
+                              {1950, Qt::Key_Up, both, 2000},
                               {150, Qt::Key_Down, both, 100}};
         for (const Case& c : cases) {
             FakeTarget t;
             t.s.TxFrequency2 = c.from;
-            TParamForm f(t);
+            TParamWindow f(t);
             QCOMPARE(f.KeyFreq()->Position(), c.from);
             SendKey(f.KeyFreq()->Edit(), c.key, c.mods);
             QCOMPARE(t.s.TxFrequency2, c.to);
@@ -151,7 +158,7 @@ private slots:
         }
         // The mouse on the up-down steps by one.
         FakeTarget t;
-        TParamForm f(t);
+        TParamWindow f(t);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QTest::mouseClick(f.KeyFreq()->UpButton(), Qt::LeftButton);
@@ -164,13 +171,13 @@ private slots:
     }
 
     void frequencyEnter() {
-        const std::pair<QString, int> cases[] = {{"5000", 4000}, {"50", 100},     {"abc", 1234},
+        const std::pair<QString, int> cases[] = {{"5000", 4000}, {"50", 100},    {"abc", 1234},
                                                  {"", 1234},     {"2500", 2500}, {"-7", 100}};
         for (const auto& [typed, centre] : cases) {
             FakeTarget t;
             t.s.RxFrequency = 1234;
             t.s.RXInput = 1;  // the band-pass edit takes typing in the sample modes
-            TParamForm f(t);
+            TParamWindow f(t);
             t.EnterStoredMode(f);
             TypeInto(f.RXFreq(), typed);
             QCOMPARE(f.RXFreq()->Edit()->text(), typed);
@@ -188,7 +195,7 @@ private slots:
         FakeTarget t;
         t.s.TxFrequency = 650;
         t.s.TxFrequency2 = 900;
-        TParamForm f(t);
+        TParamWindow f(t);
         f.show();
         // Started mono: keyboard tone kept but hidden.
         QCOMPARE(Tones(t), std::pair(650, 900));
@@ -225,11 +232,12 @@ private slots:
             QString text;
             int db;
         };
-        const Case cases[] = {{true, 25, "- 25 dB", -25}, {true, 5, "-   5 dB", -5},   {true, 0, "    0 dB", 0},
-                              {true, 99, "- 40 dB", -40}, {false, -12, "+12 dB", 12}, {false, 30, "- 30 dB", -30},
+        const Case cases[] = {{true, 25, "- 25 dB", -25}, {true, 5, "-   5 dB", -5},
+                              {true, 0, "    0 dB", 0},   {true, 99, "- 40 dB", -40},
+                              {false, -12, "+12 dB", 12}, {false, 30, "- 30 dB", -30},
                               {false, -3, "+  3 dB", 3}};
         FakeTarget t;
-        TParamForm f(t);
+        TParamWindow f(t);
         QCOMPARE(f.OutputLevelText()->text(), QString("- 10 dB"));
         for (const Case& c : cases) {
             (c.output ? f.LevelBar() : f.InpLevelBar())->setValue(c.position);
@@ -253,7 +261,7 @@ private slots:
         stored.s.OutputLevel = -70;
         stored.s.InputLevel = 50;
         stored.s.Muted = true;
-        TParamForm g(stored);
+        TParamWindow g(stored);
         QCOMPARE(stored.s.OutputLevel, -40);
         QCOMPARE(stored.s.InputLevel, 12);
         QVERIFY(stored.s.Muted);
@@ -265,11 +273,12 @@ private slots:
             FakeTarget t;
             t.s.WordSpaceFlash = true;
             t.s.RXInput = sampleMode == 3 ? 3 : 0;
-            TParamForm f(t);
+            TParamWindow f(t);
             f.RXInputGroup()->SetItemIndex(0);
             QVERIFY(f.FlashCheckBox()->isChecked() && f.FlashCheckBox()->isEnabled());
             QVERIFY(!f.Timer1Active());
-            QVERIFY(!f.RXFreq()->isEnabled() && !f.InpLevelBar()->isEnabled() && !f.RXFiltGroup()->isEnabled());
+            QVERIFY(!f.RXFreq()->isEnabled() && !f.InpLevelBar()->isEnabled() &&
+                    !f.RXFiltGroup()->isEnabled());
             QVERIFY(!f.DetectorBox()->isEnabled());
             QVERIFY(!f.LevelText()->isVisibleTo(&f));
 
@@ -292,7 +301,7 @@ private slots:
             f.DetectorBox()->setCurrentIndex(1);
             emit f.DetectorBox()->activated(1);
             QCOMPARE(t.s.Detector, 1);
-            TParamForm again(t);
+            TParamWindow again(t);
             QCOMPARE(again.DetectorBox()->currentIndex(), 1);
             emit f.DetectorBox()->activated(0);
             QCOMPARE(t.s.Detector, 0);
@@ -310,7 +319,7 @@ private slots:
         FakeTarget t;
         t.ports = {"ttyS0"};
         t.openable = {1};
-        TParamForm f(t);
+        TParamWindow f(t);
         QVERIFY(!f.DTRBox()->isEnabled() && !f.InputInvertedGroup()->isEnabled());
         f.RXInputGroup()->Button(2)->click();
         QCOMPARE(t.mode, 2);
@@ -332,7 +341,7 @@ private slots:
         for (const Case& c : cases) {
             FakeTarget t;
             t.s.RXDevice = t.s.TXDevice = c.stored;
-            TParamForm f(t);
+            TParamWindow f(t);
             QCOMPARE(f.WavInBox()->count(), 3);
             QCOMPARE(f.WavInBox()->itemText(0), QString("Default input device"));
             QCOMPARE(f.WavInBox()->currentIndex(), c.selected);
@@ -348,14 +357,14 @@ private slots:
         none.inChoices.clear();
         none.outChoices.clear();
         none.s.TXDevice = 2;
-        TParamForm f(none);
+        TParamWindow f(none);
         QCOMPARE(f.WavOutBox()->count(), 0);
         QVERIFY(none.out.setDevices.empty());
         QCOMPARE(none.s.TXDevice, 2);
 
         // The user's choice moves the running output to that device.
         FakeTarget t;
-        TParamForm g(t);
+        TParamWindow g(t);
         g.WavOutBox()->setCurrentIndex(2);
         g.WavOutBoxChange();
         QCOMPARE(t.out.id, 1);
@@ -367,7 +376,7 @@ private slots:
         FakeTarget t;
         t.s.TXDevice = 2;  // "Speaker B"
         t.s.RXDevice = 1;  // "Mic A"
-        TParamForm f(t);
+        TParamWindow f(t);
         QCOMPARE(t.out.id, 1);
         const std::vector<std::string> withB = {"Default output device", "HDMI", "Speaker A", "Speaker B"};
 
@@ -426,10 +435,11 @@ private slots:
             t.s.RXComPort = c.stored;
             t.s.RXInput = 2;
             t.openable = {1, 2, 3};
-            TParamForm f(t);
+            TParamWindow f(t);
             t.EnterStoredMode(f);
             QStringList items;
-            for (int i = 0; i < f.ComPortBox()->count(); ++i) items << f.ComPortBox()->itemText(i);
+            for (int i = 0; i < f.ComPortBox()->count(); ++i)
+                items << f.ComPortBox()->itemText(i);
             QCOMPARE(items, c.items);
             QCOMPARE(f.ComPortBox()->currentIndex(), c.selected);
             QCOMPARE(t.port, c.port);
@@ -438,7 +448,8 @@ private slots:
             // Without a port the stored COM mode is not even tried.
             QCOMPARE(t.mode, c.comEnabled ? 2 : 0);
             QCOMPARE(std::count(t.modeCalls.begin(), t.modeCalls.end(), 2), c.comEnabled ? 1L : 0L);
-            if (c.comEnabled) QVERIFY(t.open && f.DTRBox()->isEnabled());
+            if (c.comEnabled)
+                QVERIFY(t.open && f.DTRBox()->isEnabled());
         }
 
         // Ports refilled while the port is open in COM mode: the port in use
@@ -448,7 +459,7 @@ private slots:
         t.openable = {1, 2};
         t.s.RXComPort = t.s.RXInput = 2;
         t.s.RTS = true;
-        TParamForm f(t);
+        TParamWindow f(t);
         t.EnterStoredMode(f);
         const int starts = t.monitorStarts;
         t.ports = {"a", "b", "c"};
@@ -483,7 +494,7 @@ private slots:
         // Line choice and polarity.
         FakeTarget l;
         l.s.Event = 2;
-        TParamForm g(l);
+        TParamWindow g(l);
         QCOMPARE(g.InputLineBox()->currentIndex(), 2);
         g.InputLineBox()->setCurrentIndex(1);
         g.InputLineBoxChange();
@@ -502,7 +513,7 @@ private slots:
         t.ports = {"a", "b", "", "", "e"};
         t.openable = {2};
         t.s.RXComPort = 2;
-        TParamForm f(t);
+        TParamWindow f(t);
         const auto choose = [&](int index) {
             f.ComPortBox()->setCurrentIndex(index);
             f.ComPortBoxChange();
@@ -527,7 +538,7 @@ private slots:
         FakeTarget t;
         t.s.Binaural = true;
         t.s.RXInput = 1;
-        TParamForm f(t);
+        TParamWindow f(t);
         t.EnterStoredMode(f);
         TypeInto(f.TXFreq(), "612");
         TypeInto(f.KeyFreq(), "1234");
@@ -559,7 +570,7 @@ private slots:
         t.s.Mode = 0;
         t.s.OutputLevel = -25;
         t.s.InputLevel = 6;
-        TParamForm f(t);
+        TParamWindow f(t);
         t.EnterStoredMode(f);
         // Units, capitals and prosigns stay as stored: the main window shows
         // the settings in force from the start.
@@ -585,7 +596,7 @@ private slots:
 
         // Defaults: handlers of unchanged design values do not run.
         FakeTarget d;
-        TParamForm g(d);
+        TParamWindow g(d);
         QCOMPARE(d.Changes(&TSettings::WpM, false), 0);
         QCOMPARE(d.Changes(&TSettings::AllCaps, false), 0);
         QCOMPARE(CharSizePoints(d.s.CharSizeItem), 12);
@@ -597,7 +608,7 @@ private slots:
         // Stored WAV mode: "File" is offered and entered (asking for the file).
         FakeTarget t;
         t.s.RXInput = 3;
-        TParamForm f(t);
+        TParamWindow f(t);
         QVERIFY(t.modeCalls.empty());  // the window shows the mode, the session enters it
         t.EnterStoredMode(f);
         QCOMPARE(f.RXInputGroup()->Count(), 4);
@@ -614,7 +625,7 @@ private slots:
         FakeTarget c;
         c.s.RXInput = 3;
         c.failModes = {3};
-        TParamForm g(c);
+        TParamWindow g(c);
         c.EnterStoredMode(g);
         // The failed switch itself leaves Keybd/Mouse in force: nothing more is asked.
         QCOMPARE(c.modeCalls, std::vector<int>{3});
@@ -625,7 +636,7 @@ private slots:
         // Sound input that does not start: the same.
         FakeTarget n;
         n.failModes = {1};
-        TParamForm h(n);
+        TParamWindow h(n);
         h.RXInputGroup()->Button(1)->click();
         QCOMPARE(n.mode, 0);
         QCOMPARE(h.RXInputGroup()->ItemIndex(), 0);
@@ -634,7 +645,7 @@ private slots:
     void windowKeys() {
         FakeTarget t;
         t.s.RXInput = 1;
-        TParamForm f(t);
+        TParamWindow f(t);
         t.EnterStoredMode(f);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
@@ -658,10 +669,10 @@ private slots:
 
     void displayOptions() {
         FakeTarget t;
-        TParamForm f(t);
+        TParamWindow f(t);
         const std::pair<const char*, bool TSettings::*> cases[] = {
-            {"CheckBoxEqkey", &TSettings::EqKeyOpt}, {"CheckBoxPrepend", &TSettings::Prepend},
-            {"HHCheckBox", &TSettings::ErrErase},    {"ProsCheckBox", &TSettings::DisplayPros},
+            {"CheckBoxEqkey", &TSettings::EqKeyOpt},  {"CheckBoxPrepend", &TSettings::Prepend},
+            {"HHCheckBox", &TSettings::ErrErase},     {"ProsCheckBox", &TSettings::DisplayPros},
             {"AllCapsCheckBox", &TSettings::AllCaps}, {"CheckBoxPattern", &TSettings::ShPatt},
             {"KeyMuteBox", &TSettings::KeyMuted}};
         for (const auto& [name, field] : cases) {
@@ -681,7 +692,8 @@ private slots:
             f.CharSizeBoxChange();
             QCOMPARE(CharSizePoints(t.s.CharSizeItem), points);
         }
-        for (TRadioGroup* g : {f.RXCharGroup(), f.TXCharGroup(), f.BounceGroup()}) g->Button(0)->click();
+        for (TRadioGroup* g : {f.RXCharGroup(), f.TXCharGroup(), f.BounceGroup()})
+            g->Button(0)->click();
         QVERIFY(!t.s.RxExtended && !t.s.TxExtended && !t.s.Bounce);
     }
 
@@ -690,7 +702,7 @@ private slots:
         // a key name the table does not know keeps the key in force.
         FakeTarget t;
         t.s.PaddleDah = "space";
-        TParamForm f(t);
+        TParamWindow f(t);
         auto* g = f.findChild<QGroupBox*>("KeyGroupBox");
         QVERIFY(g && g->title() == "Key");
         auto* keyer = g->findChild<TRadioGroup*>("KeyerGroup");
@@ -734,11 +746,11 @@ private slots:
         t.s.Binaural = true;
         t.s.RXInput = 1;
         t.inputLevel = 1000;
-        TParamForm f(t);
+        TParamWindow f(t);
         f.resize(740, 775);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        f.Timer1Timer();
+        f.LevelTimerTick();
         QCOMPARE(f.size(), QSize(740, 775));
         // Nothing clipped, and the design size needs no scrolling: every
         // caption gets at least the room it asks for, inside the window.
@@ -750,7 +762,8 @@ private slots:
             const bool texty = qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w) ||
                                qobject_cast<QRadioButton*>(w) || qobject_cast<QPushButton*>(w) ||
                                qobject_cast<QComboBox*>(w);
-            if (!texty || !w->isVisibleTo(&f)) continue;
+            if (!texty || !w->isVisibleTo(&f))
+                continue;
             QVERIFY2(w->width() >= w->minimumSizeHint().width(),
                      qPrintable(w->objectName() + " " + w->property("text").toString() + " " +
                                 QString::number(w->width())));

@@ -7,8 +7,8 @@
 #include "AppHarness.h"
 
 #include "devices/NullSound.h"
-#include "devices/SoundOut.h"
-#include "windows/ParamUnit.h"
+#include "backends/SoundOut.h"
+#include "windows/ParamWindow.h"
 
 #include <QComboBox>
 #include <QProcess>
@@ -21,7 +21,8 @@ namespace {
 QString Pactl(const QStringList& args) {
     QProcess p;
     p.start(QStringLiteral("pactl"), args);
-    if (!p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return {};
+    if (!p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return {};
     const QString out = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     return out.isNull() ? QStringLiteral("") : out;  // succeeded, even when silent
 }
@@ -36,7 +37,8 @@ class ParamSoundTest : public QObject, public WindowHarness {
 
     void Unload() {
         // The remap source first: it holds the sink's monitor.
-        for (auto it = modules_.crbegin(); it != modules_.crend(); ++it) Pactl({"unload-module", *it});
+        for (auto it = modules_.crbegin(); it != modules_.crend(); ++it)
+            Pactl({"unload-module", *it});
         modules_.clear();
     }
 
@@ -45,11 +47,13 @@ class ParamSoundTest : public QObject, public WindowHarness {
     int PeakWhile(const char* recorder, int ms) {
         Recorder rec(1, 50);
         rec.in.SetDevice(Find(OrderedInputDevices(), recorder));
-        if (!rec.Start()) return -1;
+        if (!rec.Start())
+            return -1;
         Pump(ms);
         rec.in.Stop();
         int top = 0;
-        for (int16_t v : Channel(rec.samples, 0, rec.in.Channels(), 400)) top = std::max(top, std::abs(int(v)));
+        for (int16_t v : Channel(rec.samples, 0, rec.in.Channels(), 400))
+            top = std::max(top, std::abs(int(v)));
         return top;
     }
 
@@ -68,19 +72,23 @@ private slots:
                                     "channels=2", "sink_properties=device.description=Orvo-Second-Output"});
         QVERIFY(!sink.isNull());
         modules_ << sink;
-        const QString source = Pactl({"load-module", "module-remap-source", "master=orvo_sink_b.monitor",
-                                      "source_name=orvo_rec_b",
-                                      "source_properties=device.description=Orvo-Second-Recorder"});
+        const QString source =
+            Pactl({"load-module", "module-remap-source", "master=orvo_sink_b.monitor",
+                   "source_name=orvo_rec_b", "source_properties=device.description=Orvo-Second-Recorder"});
         QVERIFY(!source.isNull());
         modules_ << source;
-        QVERIFY(WaitFor([] { return Find(OrderedOutputDevices(), "orvo_sink_b") >= 0 &&
-                                    Find(OrderedInputDevices(), "orvo_rec_b") >= 0; }, 5000));
+        QVERIFY(WaitFor(
+            [] {
+                return Find(OrderedOutputDevices(), "orvo_sink_b") >= 0 &&
+                       Find(OrderedInputDevices(), "orvo_rec_b") >= 0;
+            },
+            5000));
 
         out_ = std::make_unique<TSoundOut>();
         in_ = std::make_unique<TNullSoundIn>();
         Create({}, out_.get(), in_.get());
         QVERIFY(out_->IsActive());
-        TParamForm* p = w_->ParamForm();
+        TParamWindow* p = w_->ParamWindow();
         QVERIFY(p);
         QComboBox* box = p->WavOutBox();
         const int second = box->findText(QStringLiteral("Orvo-Second-Output"));
@@ -94,7 +102,8 @@ private slots:
         QVERIFY(out_->IsActive());
         QCOMPARE(w_->Settings().TXDevice, second);
         // A null sink's first stream may stall for up to two seconds.
-        QVERIFY2(WaitFor([&] { return PeakWhile("orvo_rec_b", 300) > 2000; }, 6000), "no sidetone on the chosen device");
+        QVERIFY2(WaitFor([&] { return PeakWhile("orvo_rec_b", 300) > 2000; }, 6000),
+                 "no sidetone on the chosen device");
         QVERIFY2(PeakWhile("orvo_rec", 300) < 300, "the sidetone still plays on the old device");
         // Key up: silence there, no stuck tone.
         t_ += 300;
@@ -104,14 +113,16 @@ private slots:
 
         // The device goes away: back on the default device, with a note.
         Unload();
-        QVERIFY2(WaitFor([&] { return box->currentIndex() == 0; }, 5000), "the list kept the vanished device");
+        QVERIFY2(WaitFor([&] { return box->currentIndex() == 0; }, 5000),
+                 "the list kept the vanished device");
         QVERIFY(WaitFor([&] { return out_->IsActive(); }, 3000));
         QVERIFY2(w_->SoundStatus().contains("Orvo-Second-Output"), qPrintable(w_->SoundStatus()));
         QCOMPARE(w_->Settings().TXDevice, 0);
         t_ += 500;
         KeyDown(true);
         Pump(200);
-        QVERIFY2(WaitFor([&] { return PeakWhile("orvo_rec", 300) > 2000; }, 4000), "no sidetone on the default device");
+        QVERIFY2(WaitFor([&] { return PeakWhile("orvo_rec", 300) > 2000; }, 4000),
+                 "no sidetone on the default device");
         t_ += 600;
         KeyDown(false);
     }

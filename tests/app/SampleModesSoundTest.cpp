@@ -9,9 +9,9 @@
 #include "KeyedTone.h"
 
 #include "analysis/CWDecode.h"
-#include "analysis/Calculat.h"
+#include "analysis/Analyser.h"
 #include "session/SampleSources.h"
-#include "devices/QtClock.h"
+#include "backends/QtClock.h"
 #include "morse/CWout.h"
 
 #include <QProcess>
@@ -23,11 +23,12 @@ using namespace sound_harness;
 namespace {
 
 // Every element of the analyser's history, oldest first.
-std::vector<int> Elements(const TCalculat& c) {
+std::vector<int> Elements(const TAnalyser& c) {
     std::vector<int> ms;
     for (int i = c.HistCount() - 1; i >= 0; --i) {
         const CharRecord& rec = c.HistoryRecord(c.HistHead() - i);
-        for (uint32_t k = 0; k < rec[1]; ++k) ms.push_back(int(rec[2 + k]));
+        for (uint32_t k = 0; k < rec[1]; ++k)
+            ms.push_back(int(rec[2 + k]));
     }
     return ms;
 }
@@ -35,7 +36,7 @@ std::vector<int> Elements(const TCalculat& c) {
 // The analyser fed by a source, as the key-input unit feeds it.
 struct AnalyserSink : IKeySink {
     QtTimerFactory timers;
-    TCalculat calc{timers, nullptr, nullptr};
+    TAnalyser calc{timers, nullptr, nullptr};
     TCWDecode decode;
     std::string text;
     bool ended = false;
@@ -52,7 +53,8 @@ struct AnalyserSink : IKeySink {
 // is within 3 % of the keyed one.
 QString TimingOff(const std::vector<int>& got, const std::vector<int>& keyed) {
     // The last keyed element is a mark; the record adds the timeout after it.
-    if (got.size() != keyed.size() + keyed.size() % 2) return QString("%1 elements for %2 keyed").arg(got.size()).arg(keyed.size());
+    if (got.size() != keyed.size() + keyed.size() % 2)
+        return QString("%1 elements for %2 keyed").arg(got.size()).arg(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k)
         if (std::abs(got[k] - keyed[k]) > 0.03 * keyed[k])
             return QString("element %1: %2 ms, keyed %3 ms").arg(k).arg(got[k]).arg(keyed[k]);
@@ -70,8 +72,10 @@ std::vector<int> KeyedText(const std::string& text) {
         }
         const uint32_t p = gen.PatternOf(c);
         int top = 31;
-        while (top > 0 && !(p >> top)) --top;
-        for (int b = top - 1; b >= 0; --b) ms.insert(ms.end(), {((p >> b) & 1) ? 300 : 100, b ? 100 : 300});
+        while (top > 0 && !(p >> top))
+            --top;
+        for (int b = top - 1; b >= 0; --b)
+            ms.insert(ms.end(), {((p >> b) & 1) ? 300 : 100, b ? 100 : 300});
     }
     ms.pop_back();
     return ms;
@@ -82,7 +86,8 @@ int CharErrors(std::string a, std::string b) {
     std::erase(a, ' ');
     std::erase(b, ' ');
     std::vector<int> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = int(j);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = int(j);
     for (size_t i = 1; i <= a.size(); ++i) {
         int diag = row[0];
         row[0] = int(i);
@@ -108,12 +113,13 @@ class SampleModesSoundTest : public QObject {
         QTemporaryDir dir;
         FakeBoxes boxes;
         FakeFileDialogs dialogs;
-        std::unique_ptr<TLogoAppForm> w;
+        std::unique_ptr<TMainWindow> w;
         explicit Program(const QByteArray& ini, const std::string& wavAnswer = {}) {
-            if (QFile f(dir.filePath("OrvoTapmeter.ini")); f.open(QIODevice::WriteOnly)) f.write(ini);
+            if (QFile f(dir.filePath("OrvoTapmeter.ini")); f.open(QIODevice::WriteOnly))
+                f.write(ini);
             dialogs.answer = wavAnswer;
-            w = std::make_unique<TLogoAppForm>(nullptr, nullptr, &boxes, dir.path(), nullptr, nullptr, nullptr,
-                                               &dialogs);
+            w = std::make_unique<TMainWindow>(nullptr, nullptr, &boxes, dir.path(), nullptr, nullptr, nullptr,
+                                              &dialogs);
             w->show();
             // Offscreen windows are exposed at once; nothing to fail on here.
             (void)QTest::qWaitForWindowExposed(w.get());
@@ -161,12 +167,14 @@ private slots:
             sink.calc.SetCalcSize(src.BlockSamples());
             src.Start(sink);
             PlayIntoTheSink();
-            if (QTest::currentTestFailed()) return;
+            if (QTest::currentTestFailed())
+                return;
             WaitFor([&] { return sink.text.size() >= 5; }, 3000);
             src.Close();
             const QString text = QString::fromStdString(sink.text).trimmed();
             problem = text != "paris" ? "decoded \"" + text + "\"" : TimingOff(Elements(sink.calc), kParis);
-            if (problem.isEmpty()) break;
+            if (problem.isEmpty())
+                break;
             qWarning("pass %d: %s", pass + 1, qPrintable(problem));
         }
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -174,7 +182,7 @@ private slots:
 
     void wavFileDecodesTheSame() {
         QtTimerFactory timers;
-        TfileIn reader(timers);
+        TFileIn reader(timers);
         reader.SetTimerInterval(50);
         TWavFileSource src(reader, timers, [&](const std::string&, std::string& p) {
             p = wav_;
@@ -200,29 +208,30 @@ private slots:
         QString problem;
         for (int pass = 0; pass < 3; ++pass) {
             Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=1\r\nRXDevice=0\r\n");
-            QCOMPARE(p.w->InputMode(), int(TLogoAppForm::SoundInput));
-            QCOMPARE(p.w->Calculat1().CalcSize(), 800);
+            QCOMPARE(p.w->InputMode(), int(TMainWindow::SoundInput));
+            QCOMPARE(p.w->Analyser().CalcSize(), 800);
             PlayIntoTheSink();
-            if (QTest::currentTestFailed()) return;
+            if (QTest::currentTestFailed())
+                return;
             WaitFor([&] { return p.Upper() == "paris"; }, 3000);
             problem = p.Upper() != "paris" ? "decoded \"" + p.Upper() + "\""
-                                           : TimingOff(Elements(p.w->Calculat1()), kParis);
+                                           : TimingOff(Elements(p.w->Analyser()), kParis);
             if (!problem.isEmpty()) {
                 qWarning("pass %d: %s", pass + 1, qPrintable(problem));
                 continue;
             }
             sound = p.Save();
-            QCOMPARE(p.w->InputMode(), int(TLogoAppForm::SoundInput));
+            QCOMPARE(p.w->InputMode(), int(TMainWindow::SoundInput));
             QVERIFY(p.boxes.messages.isEmpty());
             break;
         }
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
         {
             Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=3\r\n", wav_);
-            QCOMPARE(p.w->InputMode(), int(TLogoAppForm::WavFile));
-            QVERIFY(WaitFor([&] { return p.w->InputMode() == TLogoAppForm::KeybdMouse; }, 15000));
+            QCOMPARE(p.w->InputMode(), int(TMainWindow::WavFile));
+            QVERIFY(WaitFor([&] { return p.w->InputMode() == TMainWindow::KeybdMouse; }, 15000));
             QCOMPARE(p.Upper(), QString("paris"));
-            const QString off = TimingOff(Elements(p.w->Calculat1()), kParis);
+            const QString off = TimingOff(Elements(p.w->Analyser()), kParis);
             QVERIFY2(off.isEmpty(), qPrintable(off));
             wav = p.Save();
             QVERIFY(p.boxes.messages.isEmpty());
@@ -240,13 +249,14 @@ private slots:
         std::vector<int16_t> s = keyed_tone::Samples(KeyedText(text), 600, 1500);
         std::mt19937 rng(9);
         std::normal_distribution<double> noise(0.0, std::sqrt(8000.0 * 8000.0 / 2 / std::pow(10.0, 0.9) * 8));
-        for (auto& x : s) x = int16_t(std::clamp(std::lround(x + noise(rng)), -32768L, 32767L));
+        for (auto& x : s)
+            x = int16_t(std::clamp(std::lround(x + noise(rng)), -32768L, 32767L));
         const std::string wav = dir_.filePath("noisy.wav").toStdString();
         QVERIFY(keyed_tone::WriteWav(wav, s));
         for (int detector : {0, 1}) {
             Program p(QByteArray("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=1\r\nRXDevice=0\r\nDetector=") +
                       QByteArray::number(detector) + "\r\n");
-            QCOMPARE(p.w->Calculat1().Robust(), detector == 1);
+            QCOMPARE(p.w->Analyser().Robust(), detector == 1);
             Pump(300);
             QProcess player;
             player.start("paplay", {"--device=orvo_sink", QString::fromStdString(wav)});
@@ -255,13 +265,15 @@ private slots:
             Pump(2500);
             const std::string got = p.Upper().toStdString();
             const int errors = CharErrors(got, text);
-            qInfo("Detector=%d: \"%s\", %d character errors in %d", detector, got.c_str(), errors, int(text.size()) - 8);
-            if (detector == 1) QVERIFY2(errors * 20 <= int(text.size()) - 8, got.c_str());
+            qInfo("Detector=%d: \"%s\", %d character errors in %d", detector, got.c_str(), errors,
+                  int(text.size()) - 8);
+            if (detector == 1)
+                QVERIFY2(errors * 20 <= int(text.size()) - 8, got.c_str());
         }
         // The WAV file mode keys through it too.
         Program p("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=3\r\nDetector=1\r\n", wav);
-        QCOMPARE(p.w->InputMode(), int(TLogoAppForm::WavFile));
-        QVERIFY(WaitFor([&] { return p.w->InputMode() == TLogoAppForm::KeybdMouse; }, 60000));
+        QCOMPARE(p.w->InputMode(), int(TMainWindow::WavFile));
+        QVERIFY(WaitFor([&] { return p.w->InputMode() == TMainWindow::KeybdMouse; }, 60000));
         const std::string got = p.Upper().toStdString();
         QVERIFY2(CharErrors(got, text) * 20 <= int(text.size()) - 8, got.c_str());
     }

@@ -6,7 +6,7 @@
 
 #include "session/SampleSources.h"
 #include "devices/ManualClock.h"
-#include "windows/ScopeUnit.h"
+#include "windows/ScopeWindow.h"
 
 #include <QApplication>
 #include <QFile>
@@ -43,7 +43,8 @@ void SetUp(TCWScope& s, int width, tDisplay display, tDisplayMode mode, int buff
 // Rows of column x drawn in colour c.
 int CountInColumn(const QImage& img, int x, QColor c) {
     int n = 0;
-    for (int y = 0; y < img.height(); ++y) n += img.pixelColor(x, y) == c;
+    for (int y = 0; y < img.height(); ++y)
+        n += img.pixelColor(x, y) == c;
     return n;
 }
 
@@ -66,7 +67,7 @@ struct Sink : IKeySink {
 
 // The WAV source on the hand clock, offered `path` whenever it asks.
 struct WavRig {
-    TfileIn reader;
+    TFileIn reader;
     Sink sink;
     TWavFileSource src;
     std::string error;
@@ -78,7 +79,8 @@ struct WavRig {
         reader.SetTimerInterval(intervalMs);
     }
     bool Start() {
-        if (!src.Open(error)) return false;
+        if (!src.Open(error))
+            return false;
         src.Start(sink);
         return true;
     }
@@ -98,7 +100,8 @@ class ScopeSourcesTest : public QObject {
         f.write(bytes);
         return f.fileName();
     }
-    std::string WavFile(const std::vector<int16_t>& s, uint16_t channels = 1, uint32_t rate = 8000, bool list = false) {
+    std::string WavFile(const std::vector<int16_t>& s, uint16_t channels = 1, uint32_t rate = 8000,
+                        bool list = false) {
         return File(QByteArray::fromStdString(keyed_tone::WavBytes(s, channels, rate, list))).toStdString();
     }
 
@@ -111,7 +114,8 @@ private slots:
         const auto a = Ramp(1, 100), b = Ramp(101, 100);
         s.AddData(100, a.data(), a.data(), a.data());
         s.AddData(100, b.data(), b.data(), nullptr);
-        for (auto [i, v] : Points{{0, 200}, {99, 101}, {100, 100}, {199, 1}, {200, 0}}) QCOMPARE(s.Line(1)[i], v);
+        for (auto [i, v] : Points{{0, 200}, {99, 101}, {100, 100}, {199, 1}, {200, 0}})
+            QCOMPARE(s.Line(1)[i], v);
         // A missing trace zeroes its newest points; the older ones moved on.
         QCOMPARE(s.Line(3)[0], 0);
         QCOMPARE(s.Line(3)[100], 100);
@@ -146,15 +150,18 @@ private slots:
         s.AddData(200, low.data(), low.data(), key.data());
         const QImage img = Render(s);
         int top = 0;
-        while (top < 116 && img.pixelColor(100, top) != Qt::black) ++top;
+        while (top < 116 && img.pixelColor(100, top) != Qt::black)
+            ++top;
         QCOMPARE(top, 116 - 17);
         QCOMPARE(TCWScope::KeyY(10000, 116), 116 - 17);
     }
 
     // Zero in the middle; full scale, beyond and far below at the edges; the envelope floor.
     void valuesBeyondFullScaleAreClamped() {
-        const Points cases = {{0, 58}, {32767, 1}, {100000, 1}, {-2000000000, 115}, {-15000, 58 + 15000 * 58 / 32768}};
-        for (auto [value, y] : cases) QCOMPARE(TCWScope::TraceY(value, 116), y);
+        const Points cases = {
+            {0, 58}, {32767, 1}, {100000, 1}, {-2000000000, 115}, {-15000, 58 + 15000 * 58 / 32768}};
+        for (auto [value, y] : cases)
+            QCOMPARE(TCWScope::TraceY(value, 116), y);
     }
 
     void oscilloscopeWrapsAround() {
@@ -180,7 +187,8 @@ private slots:
         s.SetDisplayMode(tDisplayMode::both);  // unchanged: nothing happens
         QCOMPARE(s.Line(1)[0], 5);
         s.SetDisplayMode(tDisplayMode::minmax);
-        for (int k = 1; k <= 3; ++k) QCOMPARE(s.Line(k)[0], 0);
+        for (int k = 1; k <= 3; ++k)
+            QCOMPARE(s.Line(k)[0], 0);
         s.SetFrozen(true);
         s.AddData(10, v.data(), v.data(), v.data());
         QCOMPARE(s.Line(1)[0], 0);
@@ -207,18 +215,18 @@ private slots:
     }
 
     void scopeWindowDesignAndStatusLine() {
-        TScopeForm f;
+        TScopeWindow f;
         QCOMPARE(f.windowTitle(), QString("Orvo Scope"));
         QCOMPARE(f.minimumWidth(), 812);
-        QCOMPARE(f.CWScope1()->DisplayMode(), tDisplayMode::three);
-        QCOMPARE(f.CWScope1()->Display(), tDisplay::Linewriter);
-        QCOMPARE(f.CWScope1()->Buffersize(), 1000);
+        QCOMPARE(f.ScopeDisplay()->DisplayMode(), tDisplayMode::three);
+        QCOMPARE(f.ScopeDisplay()->Display(), tDisplay::Linewriter);
+        QCOMPARE(f.ScopeDisplay()->Buffersize(), 1000);
         QCOMPARE(f.ScopeStatusBar()->height(), 30);
         CharRecord rec{};
         rec[0] = 5, rec[1] = 4, rec[2] = 60, rec[3] = 65, rec[4] = 180, rec[5] = 70;
         const QString text(" / 4 / 60 / 65 / 180 / 70");
-        QCOMPARE(TScopeForm::RecordText(rec), text);
-        f.SetStatusText(TScopeForm::RecordText(rec));
+        QCOMPARE(TScopeWindow::RecordText(rec), text);
+        f.SetStatusText(TScopeWindow::RecordText(rec));
         f.ShowScope(true);
         QVERIFY(f.isVisible());
         QCOMPARE(f.StatusText(), text);
@@ -237,7 +245,7 @@ private slots:
                 e->accept();
             }
         } target;
-        TScopeForm f;
+        TScopeWindow f;
         f.SetKeyTarget(&target);
         const auto send = [&](QEvent::Type t, int key, Qt::KeyboardModifiers m, quint64 stamp, bool rep) {
             QKeyEvent e(t, key, m, QString(), rep);
@@ -286,7 +294,8 @@ private slots:
         WavRig rig(clock_, WavFile(data, 1, 8000, list));
         QVERIFY2(rig.Start(), rig.error.c_str());
         Sink& sink = rig.sink;
-        for (int i = 0; i < 20 && sink.ended.empty(); ++i) clock_.Advance(50);
+        for (int i = 0; i < 20 && sink.ended.empty(); ++i)
+            clock_.Advance(50);
         QCOMPARE(int(sink.blocks.size()), blocks);
         QCOMPARE(sink.events.back(), std::string("ended"));
         QCOMPARE(sink.ended, std::vector<std::string>{""});
@@ -343,8 +352,9 @@ private slots:
         QTest::newRow("cancelled") << QByteArray("-") << QString();
         QTest::newRow("missing") << QByteArray() << "Error: cannot open File %1";
         QTest::newRow("not RIFF") << QByteArray("RIFX....WAVEfmt ") << "Error: cannot play File %1: ";
-        QTest::newRow("short format chunk") << QByteArray("RIFF\0\0\0\0WAVEfmt \x04\0\0\0\x01\0\x01\0data", 28)
-                                            << "Error: cannot play File %1: ";
+        QTest::newRow("short format chunk")
+            << QByteArray("RIFF\0\0\0\0WAVEfmt \x04\0\0\0\x01\0\x01\0data", 28)
+            << "Error: cannot play File %1: ";
         QTest::newRow("text") << QByteArray("cq cq de orvo\r\n") << "Error: cannot play File %1: ";
     }
     void wavRefusals() {
@@ -352,7 +362,7 @@ private slots:
         QFETCH(QString, message);
         const bool cancel = content == "-";
         const QString path = content.isEmpty() ? dir_->filePath("none.wav") : File(content);
-        TfileIn reader(clock_);
+        TFileIn reader(clock_);
         int asked = 0;
         std::string offered;
         TWavFileSource src(reader, clock_, [&](const std::string& current, std::string& p) {
@@ -367,7 +377,8 @@ private slots:
         QCOMPARE(offered, std::string("test.wav"));
         const QString got = QString::fromStdString(error);
         if (message.endsWith(": ")) {
-            QVERIFY2(got.startsWith(message.arg(path)) && got.size() > message.arg(path).size(), qPrintable(got));
+            QVERIFY2(got.startsWith(message.arg(path)) && got.size() > message.arg(path).size(),
+                     qPrintable(got));
         } else {
             QCOMPARE(got, message.isEmpty() ? message : message.arg(path));
         }
@@ -391,12 +402,14 @@ private slots:
         QCOMPARE(sink.ended.size(), size_t(1));
         size_t loud = 0;
         for (const auto& b : sink.blocks)
-            for (int16_t v : b) loud += std::abs(v) > 4000;
+            for (int16_t v : b)
+                loud += std::abs(v) > 4000;
         // About half the samples of a 8000-sample second of tone are above
         // half its amplitude.
         QVERIFY2(loud > 3000 && loud < 5500, qPrintable(QString::number(loud)));
         // One second in 50 ms blocks, and the resampler's short tail.
-        QVERIFY2(sink.blocks.size() >= 20 && sink.blocks.size() <= 21, qPrintable(QString::number(sink.blocks.size())));
+        QVERIFY2(sink.blocks.size() >= 20 && sink.blocks.size() <= 21,
+                 qPrintable(QString::number(sink.blocks.size())));
     }
 
     void soundSourceRecordsFromTheChosenDevice_data() {

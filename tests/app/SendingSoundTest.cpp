@@ -7,7 +7,7 @@
 #include "AppHarness.h"
 
 #include "devices/NullSound.h"
-#include "devices/SoundOut.h"
+#include "backends/SoundOut.h"
 
 using namespace sound_harness;
 
@@ -19,7 +19,8 @@ namespace {
 std::vector<std::pair<long, long>> Runs(const Recorder& rec, int channel) {
     const auto s = Channel(rec.samples, channel, rec.in.Channels(), 400);
     int top = 0;
-    for (int16_t v : s) top = std::max(top, std::abs(int(v)));
+    for (int16_t v : s)
+        top = std::max(top, std::abs(int(v)));
     return ToneRuns(s, std::max(2000, top / 2));
 }
 
@@ -38,13 +39,17 @@ class SendingSoundTest : public QObject, public WindowHarness {
         QVERIFY(out_->IsActive());
         QVERIFY(w_->SoundStatus().isEmpty());
     }
-    bool Idle() const { return !w_->CWout1().HasChars() && !w_->SendingBusy() && !w_->PttActive(); }
+    bool Idle() const { return !w_->Generator().HasChars() && !w_->SendingBusy() && !w_->PttActive(); }
     // Records while `start` sets something playing until `done`; then
     // `check` judges the recording. Returns what was wrong, or nothing.
-    template <class S, class D, class C> QString Recorded(Recorder& rec, S start, D done, C check, int ms = 20000) {
-        if (!rec.Start()) return "recorder did not start";
-        if (const QString p = start(); !p.isEmpty()) return p;
-        if (!WaitFor(done, ms)) return "did not end";
+    template <class S, class D, class C>
+    QString Recorded(Recorder& rec, S start, D done, C check, int ms = 20000) {
+        if (!rec.Start())
+            return "recorder did not start";
+        if (const QString p = start(); !p.isEmpty())
+            return p;
+        if (!WaitFor(done, ms))
+            return "did not end";
         Pump(200);
         rec.in.Stop();
         return check();
@@ -54,11 +59,13 @@ class SendingSoundTest : public QObject, public WindowHarness {
     // and then drops or delays a few milliseconds, and the output may run
     // dry (counted, and shown with the failure). A fault of the window fails
     // every pass. False, the problems logged, when none was.
-    template <class F> bool Clean(F pass) {
+    template <class F>
+    bool Clean(F pass) {
         for (int attempt = 0; attempt < 5; ++attempt) {
             const TSoundOut::Stats before = out_->GetStats();
             const QString problem = pass();
-            if (problem.isEmpty()) return true;
+            if (problem.isEmpty())
+                return true;
             const TSoundOut::Stats after = out_->GetStats();
             const bool underran =
                 after.lateBuffers != before.lateBuffers || after.deviceUnderruns != before.deviceUnderruns;
@@ -90,7 +97,8 @@ private slots:
             return Lower() == "ab<sos> e" ? QString() : "panel: " + Lower();
         };
         QVERIFY(Clean([&] {
-            return Recorded(rec, typed, [&] { return w_->LowerPanel()->SentEnd() == 9 && Idle(); }, decoded);
+            return Recorded(
+                rec, typed, [&] { return w_->LowerPanel()->SentEnd() == 9 && Idle(); }, decoded);
         }));
         // Ctrl+F9 sends the green zone again.
         Press(Qt::Key_Home, Qt::ControlModifier);
@@ -98,7 +106,10 @@ private slots:
             Press(Qt::Key_F9, Qt::ControlModifier);
             return w_->SendingTyped() ? QString() : "no typed replay";
         };
-        QVERIFY(Clean([&] { return Recorded(rec, again, [&] { return !w_->SendingTyped() && Idle(); }, decoded); }));
+        QVERIFY(Clean([&] {
+            return Recorded(
+                rec, again, [&] { return !w_->SendingTyped() && Idle(); }, decoded);
+        }));
         QCOMPARE(w_->LowerPanel()->GreenStart(), 1);
     }
 
@@ -117,7 +128,7 @@ private slots:
         // Within 3 ms (24 samples) of what was keyed.
         auto timing = [&] { return TimingProblem(Runs(rec, 0), kParis, 24); };
         QVERIFY(Clean([&] { return Recorded(rec, replay, ended, timing); }));
-        QCOMPARE(w_->Calculat1().CursorBack(), 4);
+        QCOMPARE(w_->Analyser().CursorBack(), 4);
 
         // ESC ends a replay early.
         QVERIFY(rec.Start());
@@ -139,7 +150,8 @@ private slots:
         // Sent text on the right, then the sidetone following the key on the left.
         auto sendThenKey = [&] {
             Type("e");
-            if (!WaitFor([&] { return Idle(); }, 5000)) return QString("not sent");
+            if (!WaitFor([&] { return Idle(); }, 5000))
+                return QString("not sent");
             KeyDown(true);
             Pump(300);
             t_ += 300;
@@ -148,27 +160,39 @@ private slots:
             return QString();
         };
         QVERIFY(Clean([&] {
-            return Recorded(rec, sendThenKey, [] { return true; }, [&] {
-                clock_->Advance(3000);  // the key-down ends as a "t"
-                const auto left = Runs(rec, 0), right = Runs(rec, 1);
-                if (right.size() != 1 || left.size() != 1)
-                    return QString("%1 runs left, %2 right").arg(left.size()).arg(right.size());
-                if (left[0].first <= right[0].second || std::abs(left[0].second - left[0].first - 2400) >= 800)
-                    return QString("key tone at %1..%2, text at %3..%4")
-                        .arg(left[0].first).arg(left[0].second).arg(right[0].first).arg(right[0].second);
-                return QString();
-            });
+            return Recorded(
+                rec, sendThenKey, [] { return true; },
+                [&] {
+                    clock_->Advance(3000);  // the key-down ends as a "t"
+                    const auto left = Runs(rec, 0), right = Runs(rec, 1);
+                    if (right.size() != 1 || left.size() != 1)
+                        return QString("%1 runs left, %2 right").arg(left.size()).arg(right.size());
+                    if (left[0].first <= right[0].second ||
+                        std::abs(left[0].second - left[0].first - 2400) >= 800)
+                        return QString("key tone at %1..%2, text at %3..%4")
+                            .arg(left[0].first)
+                            .arg(left[0].second)
+                            .arg(right[0].first)
+                            .arg(right[0].second);
+                    return QString();
+                });
         }));
         // The replay of the keyed "t" sounds on the left only.
         QVERIFY(Upper().startsWith("t\r"));
         QVERIFY(Clean([&] {
-            auto replay = [&] { Press(Qt::Key_F9, Qt::ShiftModifier); return QString(); };
-            return Recorded(rec, replay, [&] { return !w_->Replaying(); }, [&] {
-                const auto left = Runs(rec, 0);
-                if (left.size() != 1 || std::abs(left[0].second - left[0].first - 2400) > 24)
-                    return QString("%1 runs on the left").arg(left.size());
-                return Runs(rec, 1).empty() ? QString() : QString("replay on the right");
-            }, 5000);
+            auto replay = [&] {
+                Press(Qt::Key_F9, Qt::ShiftModifier);
+                return QString();
+            };
+            return Recorded(
+                rec, replay, [&] { return !w_->Replaying(); },
+                [&] {
+                    const auto left = Runs(rec, 0);
+                    if (left.size() != 1 || std::abs(left[0].second - left[0].first - 2400) > 24)
+                        return QString("%1 runs on the left").arg(left.size());
+                    return Runs(rec, 1).empty() ? QString() : QString("replay on the right");
+                },
+                5000);
         }));
     }
 };

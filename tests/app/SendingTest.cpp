@@ -9,7 +9,7 @@
 #include "KeyedTone.h"
 
 #include "devices/NullSound.h"
-#include "windows/ParamUnit.h"
+#include "windows/ParamWindow.h"
 
 #include <QComboBox>
 
@@ -25,19 +25,23 @@ public:
 
     void SetChannels(int n) override {
         TNullSoundOut::SetChannels(n);
-        if (active_) Fill(), Fill();  // reopened: both buffers are filled afresh
+        if (active_)
+            Fill(), Fill();  // reopened: both buffers are filled afresh
     }
     bool SetDevice(int id) override {
         TNullSoundOut::SetDevice(id);
-        if (failStart) active_ = false;  // reopened on a device that fails
+        if (failStart)
+            active_ = false;  // reopened on a device that fails
         return !failStart;
     }
     bool DeviceAvailable() const override { return !failStart; }
     int DeviceCount() const override { return failStart ? 0 : 1; }
     bool Open() override { return !failStart; }
     bool Start() override {
-        if (failStart) error_ = "No sound device available";
-        if (failStart || active_) return false;
+        if (failStart)
+            error_ = "No sound device available";
+        if (failStart || active_)
+            return false;
         volumeAtStart = Volume();
         Fill(), Fill();
         return active_ = true;
@@ -53,13 +57,15 @@ public:
 
     // Buffers have been played: the owner refills each.
     void Play(int buffers = 1) {
-        for (int n = 0; n < buffers && active_; ++n) Fill();
+        for (int n = 0; n < buffers && active_; ++n)
+            Fill();
     }
     void Clear() { captured.clear(), heard.clear(); }
     // The server went away.
     void Die(const std::string& why) {
         active_ = false;
-        if (OnStatus) OnStatus(why);
+        if (OnStatus)
+            OnStatus(why);
     }
 
 private:
@@ -83,8 +89,10 @@ class SendingTest : public QObject, public WindowHarness {
 
     void Start(const QByteArray& ini = {}) { Create(ini, out_.get(), in_.get()); }
     // Plays buffers until the condition holds (at most `limit` of them).
-    template <class F> bool PlayUntil(F done, int limit = 400) {
-        for (int i = 0; i < limit && !done(); ++i) out_->Play();
+    template <class F>
+    bool PlayUntil(F done, int limit = 400) {
+        for (int i = 0; i < limit && !done(); ++i)
+            out_->Play();
         return done();
     }
     std::vector<std::pair<long, long>> Runs(const std::vector<int16_t>& s) { return ToneRuns(s, 5000); }
@@ -118,10 +126,12 @@ private slots:
         Type("ab<s");
         QCOMPARE(w_->ProsignState(), 2);
         const std::pair<QString, QString> steps[] = {
-            {"o", "ab<sos>"}, {"\b", "ab"},  // backspace takes the whole prosign back
+            {"o", "ab<sos>"},
+            {"\b", "ab"},  // backspace takes the whole prosign back
             {"<ar", "ab<ar>"},
-            {"<x\b", "ab<ar>"}, {"<\b", "ab<ar>"},  // an unfinished bracket goes with one backspace
-            {"<?", "ab<ar>"},                       // not a prosign letter: the bracket is dropped
+            {"<x\b", "ab<ar>"},
+            {"<\b", "ab<ar>"},                        // an unfinished bracket goes with one backspace
+            {"<?", "ab<ar>"},                         // not a prosign letter: the bracket is dropped
             {"[" + QString(QChar(0xDF)), "ab<ar>?"},  // "[" is not sendable, sharp s types "?"
             {"\b\b", "ab"}};
         for (const auto& [typed, shown] : steps) {
@@ -131,9 +141,9 @@ private slots:
         QCOMPARE(w_->ProsignState(), 0);
         // ESC drops the whole type-ahead and its unsent text.
         Type("cd");
-        QVERIFY(w_->CWout1().HasChars());
+        QVERIFY(w_->Generator().HasChars());
         Press(Qt::Key_Escape);
-        QVERIFY(!w_->CWout1().HasChars());
+        QVERIFY(!w_->Generator().HasChars());
         QCOMPARE(Lower(), QString());
         // A bracket that names no prosign: its letters are queued as
         // ordinary characters, one Backspace each, and the status line says so.
@@ -144,7 +154,7 @@ private slots:
         Type(" \b\b");
         QCOMPARE(Lower(), QString("x"));
         Type("\b");
-        QVERIFY(!w_->CWout1().HasChars());
+        QVERIFY(!w_->Generator().HasChars());
         Type("<[[");  // nothing of it sendable
         QCOMPARE(Lower(), QString());
         QCOMPARE(w_->StatusMessage(), QString("Not a prosign, not sent: <[[>"));
@@ -152,7 +162,7 @@ private slots:
 
     void typeAheadFullWarnsAt10000() {
         Start("[Form]\r\nDisplayPros=1\r\n");
-        QCOMPARE(w_->CWout1().Buffersize(), 10000);
+        QCOMPARE(w_->Generator().Buffersize(), 10000);
         // With "Display + and =" the first two prosigns show as their characters.
         Type("<ar<bt<xy");
         QCOMPARE(Lower(), QString("+=xy"));
@@ -175,7 +185,7 @@ private slots:
         QCOMPARE(out_->BufferBytes(), 1600u);
         out_->Play(3);
         // Idle with the sidetone behind a closed gate.
-        QVERIFY(w_->CWout1().KeyTone);
+        QVERIFY(w_->Generator().KeyTone);
         QCOMPARE(out_->Volume(), 0u);
         out_->Clear();
         Type("paris <so");
@@ -186,7 +196,7 @@ private slots:
         }));
         QVERIFY(sawBusy);
         QCOMPARE(out_->Volume(), 0u);  // PTT off closed the gate again
-        QVERIFY(w_->CWout1().KeyTone);
+        QVERIFY(w_->Generator().KeyTone);
         QCOMPARE(Green(), QString("<sos>"));  // marked as sent, one prosign
         QCOMPARE(Decode(out_->heard, 60), QString("paris <sos>"));
 
@@ -196,7 +206,7 @@ private slots:
         QCOMPARE(out_->Volume(), 0xFFFFFFFFu);
         QVERIFY(w_->PttActive());
         QVERIFY(!Tap(100));
-        QCOMPARE(w_->Calculat1().PendingCount(), 0);
+        QCOMPARE(w_->Analyser().PendingCount(), 0);
     }
 
     void f9ReplaysTheKeyedTimingToTheSample() {
@@ -204,12 +214,12 @@ private slots:
         KeyMarks(kParis);
         QCOMPARE(Upper(), QString("paris\r"));
         Press(Qt::Key_Home);
-        QCOMPARE(w_->Calculat1().CursorBack(), 4);
+        QCOMPARE(w_->Analyser().CursorBack(), 4);
         out_->Play(2);
         out_->Clear();
         Press(Qt::Key_F9);
         QVERIFY(w_->Replaying());
-        QVERIFY(!w_->CWout1().KeyTone);
+        QVERIFY(!w_->Generator().KeyTone);
         // Keys do nothing while it plays.
         QVERIFY(!Tap(100));
         Press(Qt::Key_Delete);
@@ -222,16 +232,16 @@ private slots:
         QVERIFY(advanced);  // the red zone walked along
         const auto runs = Runs(out_->heard);
         QVERIFY(!runs.empty() && std::abs(runs[0].first - 2400) <= 8);  // 300 ms lead-in
-        const QString problem = TimingProblem(runs, kParis, 8);  // within 1 ms
+        const QString problem = TimingProblem(runs, kParis, 8);         // within 1 ms
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
         // Afterwards: zone and cursor as before, gate closed, sidetone back,
         // and the replayed characters' timing in the "Last Replay" set.
         QCOMPARE(w_->UpperPanel()->RedStart(), 1);
-        QCOMPARE(w_->Calculat1().CursorBack(), 4);
-        QVERIFY(!w_->Calculat1().Paused());
+        QCOMPARE(w_->Analyser().CursorBack(), 4);
+        QVERIFY(!w_->Analyser().Paused());
         QCOMPARE(out_->Volume(), 0u);
-        QVERIFY(w_->CWout1().KeyTone);
+        QVERIFY(w_->Generator().KeyTone);
         QCOMPARE(w_->TimingStats().Values(TTimingStats::kLastReplay, TimingKind::Dash).count, 4);
         QCOMPARE(w_->TimingStats().Values(TTimingStats::kLastReplay, TimingKind::Dot).count, 10);
         QVERIFY(Tap(100));
@@ -242,9 +252,9 @@ private slots:
         // F9 before anything was decoded: type-ahead dropped, nothing played.
         Type("ab");
         Press(Qt::Key_F9);
-        QVERIFY(!w_->Replaying() && !w_->CWout1().HasChars());
+        QVERIFY(!w_->Replaying() && !w_->Generator().HasChars());
         QCOMPARE(w_->LowerPanel()->Length(), 0);
-        QVERIFY(w_->CWout1().KeyTone);
+        QVERIFY(w_->Generator().KeyTone);
 
         KeyMarks(kParis);
         Press(Qt::Key_PageUp);
@@ -257,7 +267,7 @@ private slots:
         const auto runs = Runs(out_->heard);
         QCOMPARE(int(runs.size()), 3);
         QVERIFY(Near(runs[1], 287 * 8, 8));
-        QCOMPARE(w_->Calculat1().CursorBack(), 2);
+        QCOMPARE(w_->Analyser().CursorBack(), 2);
         QCOMPARE(w_->UpperPanel()->RedStart(), 3);
 
         // ESC ends a replay with its closing silence.
@@ -287,7 +297,8 @@ private slots:
         Start();
         Type("a<xy");
         Type("e");
-        QVERIFY(PlayUntil([&] { return !w_->CWout1().HasChars() && !w_->SendingBusy() && !w_->PttActive(); }));
+        QVERIFY(
+            PlayUntil([&] { return !w_->Generator().HasChars() && !w_->SendingBusy() && !w_->PttActive(); }));
         QCOMPARE(Lower(), QString("axye"));
         QCOMPARE(w_->LowerPanel()->SentEnd(), 4);
         QCOMPARE(Green(), QString("e"));
@@ -305,33 +316,36 @@ private slots:
     // pause the analyser while they play and leave the pause as they found it.
     void replaysLeaveTheSoundInputPauseAsFound() {
         Start("[RX]\r\nRXInput=1\r\n[Main]\r\nTargetSpeed=60\r\n");
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::SoundInput));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::SoundInput));
         in_->Record(keyed_tone::Samples(keyed_tone::IdealTiming("te", 60), 100, 700));
         clock_->Advance(2000);
         QCOMPARE(Upper().trimmed(), QString("te"));
         Type("e");
-        QVERIFY(PlayUntil([&] { return !w_->CWout1().HasChars() && !w_->SendingBusy() && !w_->PttActive(); }));
+        QVERIFY(
+            PlayUntil([&] { return !w_->Generator().HasChars() && !w_->SendingBusy() && !w_->PttActive(); }));
         QLabel* notice = Child<QLabel>("SoundPausedText");
-        QLabel* paramNotice = w_->ParamForm()->PausedText();
+        QLabel* paramNotice = w_->ParamWindow()->PausedText();
         for (bool paused : {true, false}) {
-            if (paused) Press(Qt::Key_F7);
+            if (paused)
+                Press(Qt::Key_F7);
             Press(Qt::Key_Home);
             Press(Qt::Key_F9);
             QVERIFY(w_->Replaying());
-            QVERIFY(w_->Calculat1().Paused());
+            QVERIFY(w_->Analyser().Paused());
             QVERIFY(PlayUntil([&] { return !w_->Replaying(); }));
             Press(Qt::Key_F9, Qt::ControlModifier);
             QVERIFY(w_->SendingTyped());
             QVERIFY(PlayUntil([&] { return !w_->SendingTyped() && !w_->PttActive(); }));
             QCOMPARE(w_->KeyInput().Paused(), paused);
-            QCOMPARE(w_->Calculat1().Paused(), paused);
+            QCOMPARE(w_->Analyser().Paused(), paused);
             QCOMPARE(notice->isVisibleTo(w_.get()), paused);
             QCOMPARE(!paramNotice->isHidden(), paused);
             // Paused, a signal is not decoded; resumed, it is.
             in_->Record(keyed_tone::Samples(keyed_tone::IdealTiming("t", 60), 100, 700));
             clock_->Advance(2000);
             QCOMPARE(Upper().trimmed(), paused ? QString("te") : QString("te\rt"));
-            if (paused) Press(Qt::Key_F7);
+            if (paused)
+                Press(Qt::Key_F7);
         }
     }
 
@@ -344,7 +358,7 @@ private slots:
         out_->Clear();
         Press(Qt::Key_F9, Qt::ControlModifier);
         QVERIFY(w_->SendingTyped());
-        QVERIFY(w_->Calculat1().Paused());
+        QVERIFY(w_->Analyser().Paused());
         Type("x");  // typing waits for the end
         bool advanced = false;
         QVERIFY(PlayUntil([&] {
@@ -356,7 +370,7 @@ private slots:
         QCOMPARE(w_->LowerPanel()->GreenStart(), 1);
         QCOMPARE(Lower(), QString("ab<ar>"));  // nothing added, nothing marked twice
         QCOMPARE(w_->LowerPanel()->SentEnd(), 6);
-        QVERIFY(!w_->Calculat1().Paused());
+        QVERIFY(!w_->Analyser().Paused());
 
         // At a new target speed the same zone is sent faster; Shift: the first character only.
         Press(Qt::Key_Up, Qt::ShiftModifier);
@@ -373,9 +387,9 @@ private slots:
         Press(Qt::Key_F9, Qt::ControlModifier);
         out_->Play(3);
         Press(Qt::Key_Escape);
-        QVERIFY(!w_->SendingTyped() && !w_->CWout1().HasChars());
+        QVERIFY(!w_->SendingTyped() && !w_->Generator().HasChars());
         QCOMPARE(w_->LowerPanel()->GreenStart(), 1);
-        QVERIFY(!w_->Calculat1().Paused());
+        QVERIFY(!w_->Analyser().Paused());
         // Typed text still to be sent: refused, and the status line says why.
         QVERIFY(w_->StatusMessage().isEmpty());
         Type("t");
@@ -387,9 +401,9 @@ private slots:
 
     void sidetoneGateAndBinauralLayout() {
         Start("[TX]\r\nBinaural=1\r\nFrequency=600\r\nFrequency2=800\r\n");
-        QVERIFY(w_->Binaural() && w_->CWout1().Stereo());
+        QVERIFY(w_->Binaural() && w_->Generator().Stereo());
         QCOMPARE(out_->Channels(), 2);
-        QCOMPARE(w_->CWout1().Frequency(), 600);
+        QCOMPARE(w_->Generator().Frequency(), 600);
         QCOMPARE(out_->volumeAtStart, 0u);  // no burst of the left tone at start
         // The key opens the left channel only.
         QCOMPARE(VolumeWhileKeyed(), 0x0000FFFFu);
@@ -428,7 +442,7 @@ private slots:
         w_->SetBinaural(false);
         QCOMPARE(out_->Channels(), 1);
         QCOMPARE(out_->Volume(), 0u);
-        QCOMPARE(w_->CWout1().Frequency(), 800);
+        QCOMPARE(w_->Generator().Frequency(), 800);
     }
 
     void targetSpeedEditAndDisplays() {
@@ -437,14 +451,19 @@ private slots:
         QCOMPARE(edit->text(), QString("12.0"));
         // WpM with a point, rounded to CpM; ESC reads the edit as Enter does;
         // junk restores it.
-        const struct { const char* text; Qt::Key key; int cpm; const char* shown; } edits[] = {
-            {"24.5", Qt::Key_Return, 123, "24.6"}, {"30", Qt::Key_Escape, 150, "30.0"},
-            {"x", Qt::Key_Return, 150, "30.0"}};
+        const struct {
+            const char* text;
+            Qt::Key key;
+            int cpm;
+            const char* shown;
+        } edits[] = {{"24.5", Qt::Key_Return, 123, "24.6"},
+                     {"30", Qt::Key_Escape, 150, "30.0"},
+                     {"x", Qt::Key_Return, 150, "30.0"}};
         for (const auto& e : edits) {
             edit->setText(e.text);
             QTest::keyClick(edit, e.key);
             QCOMPARE(Speed(), e.cpm);
-            QCOMPARE(w_->Calculat1().Tempo(), e.cpm);
+            QCOMPARE(w_->Analyser().Tempo(), e.cpm);
             QCOMPARE(edit->text(), QString(e.shown));
         }
         edit->setFocus();
@@ -457,7 +476,7 @@ private slots:
         Press(Qt::Key_Up, shiftCtrl);
         QCOMPARE(Speed(), 300);
         QCOMPARE(edit->text(), QString("60.0"));
-        QCOMPARE(w_->CWout1().DotSamples(), 160);
+        QCOMPARE(w_->Generator().DotSamples(), 160);
     }
 
     void soundFailuresKeepKeyingAndSay() {
@@ -484,17 +503,18 @@ private slots:
         QVERIFY(w_->SoundStatus().isEmpty());
         // A device chosen in the parameters window that fails: the status
         // line says why; the next choice that works clears it.
-        QComboBox* box = w_->ParamForm()->WavOutBox();
-        if (box->count() == 0) box->addItem("Default output device");
+        QComboBox* box = w_->ParamWindow()->WavOutBox();
+        if (box->count() == 0)
+            box->addItem("Default output device");
         box->addItem("Broken output");
         box->setCurrentIndex(box->count() - 1);
         out_->failStart = true;
-        w_->ParamForm()->WavOutBoxChange();
+        w_->ParamWindow()->WavOutBoxChange();
         QVERIFY(!out_->IsActive());
         QCOMPARE(w_->SoundStatus(), QString("Sound output is off: No sound device available"));
         out_->failStart = false;
         box->setCurrentIndex(0);
-        w_->ParamForm()->WavOutBoxChange();
+        w_->ParamWindow()->WavOutBoxChange();
         QVERIFY(out_->IsActive());
         QCOMPARE(w_->SoundStatus(), "Sound output is on: " + box->itemText(0));
         KeyMarks(kParis);
@@ -507,12 +527,12 @@ private slots:
         QVERIFY(Tap(100));
         QVERIFY(out_->Start());
         Type("ab");
-        QVERIFY(PlayUntil([&] { return !w_->PttActive() && !w_->CWout1().HasChars(); }));
+        QVERIFY(PlayUntil([&] { return !w_->PttActive() && !w_->Generator().HasChars(); }));
         Press(Qt::Key_Home, Qt::ControlModifier);
         Press(Qt::Key_F9, Qt::ControlModifier);
         QVERIFY(w_->SendingTyped());
         out_->Die("Sound output lost");
-        QVERIFY(!w_->SendingTyped() && !w_->CWout1().HasChars());
+        QVERIFY(!w_->SendingTyped() && !w_->Generator().HasChars());
         QVERIFY(w_->close());
     }
 };

@@ -15,12 +15,15 @@ namespace {
 
 struct RecordingSink : IKeySink {
     std::vector<std::string> events;  // "down@100", "up@140", "ended:<message>"
-    void KeyChanged(bool down, uint64_t t) override { events.push_back((down ? "down@" : "up@") + std::to_string(t)); }
+    void KeyChanged(bool down, uint64_t t) override {
+        events.push_back((down ? "down@" : "up@") + std::to_string(t));
+    }
     void SamplesReady(const int16_t*, uint32_t) override { events.push_back("samples"); }
     void SourceEnded(const std::string& m) override { events.push_back("ended:" + m); }
     std::string Joined() const {
         std::string s;
-        for (const auto& e : events) s += (s.empty() ? "" : " ") + e;
+        for (const auto& e : events)
+            s += (s.empty() ? "" : " ") + e;
         return s;
     }
 };
@@ -32,7 +35,10 @@ protected:
     RecordingSink sink;
     std::string error;
 
-    void SetUp() override { source.Config.Port = 7; source.NowMs = [] { return uint64_t(99999); }; }
+    void SetUp() override {
+        source.Config.Port = 7;
+        source.NowMs = [] { return uint64_t(99999); };
+    }
     void Begin() {
         ASSERT_TRUE(source.Open(error)) << error;
         source.Start(sink);
@@ -41,7 +47,11 @@ protected:
 
 // Invert off: a line going off is key-down. With both lines either moves the key.
 TEST_F(SerialSource, LineChoiceAndPolarity) {
-    struct Case { int event; bool invert; const char* want; } cases[] = {
+    struct Case {
+        int event;
+        bool invert;
+        const char* want;
+    } cases[] = {
         {0, false, "down@10 up@20 down@50 up@60"},
         {0, true, "up@10 down@20 up@50 down@60"},
         {1, false, "down@30 up@40 down@50 up@60"},
@@ -98,7 +108,8 @@ TEST_F(SerialSource, PaddlesOnCtsAndDsrThroughTheKeyer) {
         run(invert);
         ASSERT_EQ(sink.events.size(), 4u) << sink.Joined();
         std::vector<uint64_t> t;
-        for (const std::string& e : sink.events) t.push_back(std::stoull(e.substr(e.find('@') + 1)));
+        for (const std::string& e : sink.events)
+            t.push_back(std::stoull(e.substr(e.find('@') + 1)));
         EXPECT_EQ(sink.events[0].substr(0, 5), "down@");
         EXPECT_EQ(t[1] - t[0], 100u);  // a dot
         EXPECT_EQ(t[3] - t[2], 300u);  // a dash
@@ -131,7 +142,9 @@ TEST_F(SerialSource, PaddlesOnCtsAndDsrThroughTheKeyer) {
 // Opening drives RTS and DTR to the chosen levels; nothing is delivered
 // before Start; closing stops, drops both lines, then closes.
 TEST_F(SerialSource, RtsAndDtrOnEnteringAndLeaving) {
-    struct Case { bool rts, dtr; } cases[] = {{false, true}, {true, false}, {true, true}, {false, false}};
+    struct Case {
+        bool rts, dtr;
+    } cases[] = {{false, true}, {true, false}, {true, true}, {false, false}};
     for (const Case& c : cases) {
         lines.log.clear();
         sink.events.clear();
@@ -146,8 +159,9 @@ TEST_F(SerialSource, RtsAndDtrOnEnteringAndLeaving) {
         lines.Cts(false, 6);
         EXPECT_EQ(sink.Joined(), "down@6");
         source.Close();
-        const std::vector<std::string> want = {"open 7", c.dtr ? "dtr 1" : "dtr 0", c.rts ? "rts 1" : "rts 0",
-                                               "start", "stop", "dtr 0", "rts 0", "close"};
+        const std::vector<std::string> want = {
+            "open 7", c.dtr ? "dtr 1" : "dtr 0", c.rts ? "rts 1" : "rts 0", "start", "stop", "dtr 0", "rts 0",
+            "close"};
         EXPECT_EQ(lines.log, want);
         lines.Cts(true, 7);
         EXPECT_EQ(sink.events.size(), 1u);
@@ -172,12 +186,17 @@ TEST_F(SerialSource, FollowsNewLevelsAndLine) {
     lines.failLines = true;
     source.Follow({7, 2, false, true, true});
     EXPECT_FALSE(source.IsOpen() || lines.IsOpen());
-    EXPECT_EQ(sink.Joined(), "ended:Error: ComPort COM7 is gone; Keybd/Mouse mode is used now.\n"
-                             "EscapeCommFunction failure (Error: 5) ");
+    EXPECT_EQ(sink.Joined(),
+              "ended:Error: ComPort COM7 is gone; Keybd/Mouse mode is used now.\n"
+              "EscapeCommFunction failure (Error: 5) ");
 }
 
 TEST_F(SerialSource, OpenFailuresNameThePort) {
-    struct Case { int port; bool refuse, failLines; const char* want; } cases[] = {
+    struct Case {
+        int port;
+        bool refuse, failLines;
+        const char* want;
+    } cases[] = {
         {9, false, false, "Error: cannot open ComPort COM9\nCOM9 is not present."},
         {0, false, false, "Error: cannot open ComPort COM0\nCOM0 is not present."},
         {7, true, false, "Error: cannot open ComPort COM7\nCOM7 (/dev/fake) is in use by another program."},
@@ -199,26 +218,35 @@ TEST_F(SerialSource, OpenFailuresNameThePort) {
 // the mode ends with a message naming the port, also when it went before
 // the source was started.
 TEST_F(SerialSource, PortVanishingEndsTheMode) {
-    struct Case { bool byRedetection; bool keyHeld; } cases[] = {{true, true}, {true, false}, {false, true}, {false, false}};
+    struct Case {
+        bool byRedetection;
+        bool keyHeld;
+    } cases[] = {{true, true}, {true, false}, {false, true}, {false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.byRedetection * 10 + c.keyHeld);
         lines.present = {7, 8};
         sink.events.clear();
         Begin();
         lines.Cts(false, 100);
-        if (!c.keyHeld) lines.Cts(true, 150);
+        if (!c.keyHeld)
+            lines.Cts(true, 150);
         // Re-detection with the device still there changes nothing.
         source.PortsChanged();
         EXPECT_TRUE(source.IsOpen());
-        if (c.byRedetection) { lines.present.erase(7); source.PortsChanged(); }
-        else lines.Unplug();
+        if (c.byRedetection) {
+            lines.present.erase(7);
+            source.PortsChanged();
+        } else
+            lines.Unplug();
         EXPECT_FALSE(source.IsOpen());
         EXPECT_FALSE(lines.IsOpen());
         ASSERT_EQ(sink.events.size(), 3u);
         EXPECT_EQ(sink.events[1], c.keyHeld ? "up@99999" : "up@150");
-        EXPECT_EQ(sink.events[2].rfind("ended:Error: ComPort COM7 is gone; Keybd/Mouse mode is used now.\n", 0), 0u)
+        EXPECT_EQ(
+            sink.events[2].rfind("ended:Error: ComPort COM7 is gone; Keybd/Mouse mode is used now.\n", 0), 0u)
             << sink.events[2];
-        EXPECT_NE(sink.events[2].find(c.byRedetection ? "no longer present" : "Input/output error"), std::string::npos);
+        EXPECT_NE(sink.events[2].find(c.byRedetection ? "no longer present" : "Input/output error"),
+                  std::string::npos);
         // Later reports of a gone port do nothing.
         source.PortsChanged();
         lines.Cts(false, 300);

@@ -9,7 +9,7 @@
 #include "AppHarness.h"
 
 #include "devices/NullSound.h"
-#include "devices/SoundOut.h"
+#include "backends/SoundOut.h"
 
 #include <sys/ioctl.h>
 
@@ -31,10 +31,11 @@ class SerialShimWindowTest : public QObject, public WindowHarness {
         qputenv("ORVO_TAPMETER_PORTS", QByteArray("COM7=") + pty_->Path().c_str());
         out_ = std::move(out);
         in_ = std::make_unique<TNullSoundIn>();
-        Create(QByteArray("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=2\r\nRXComPort=7\r\n") + keys, out_.get(), in_.get());
+        Create(QByteArray("[Main]\r\nTargetSpeed=60\r\n[RX]\r\nRXInput=2\r\nRXComPort=7\r\n") + keys,
+               out_.get(), in_.get());
         qunsetenv("ORVO_TAPMETER_PORTS");
         QVERIFY2(boxes_->messages.isEmpty(), qPrintable(boxes_->messages.join('\n')));
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::ComPort));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::ComPort));
         QCOMPARE(shim_.lines() & (TIOCM_DTR | TIOCM_RTS), TIOCM_DTR);  // the stored levels: DTR on, RTS off
         QVERIFY(shim_.WaitForWaiter());
     }
@@ -45,10 +46,12 @@ class SerialShimWindowTest : public QObject, public WindowHarness {
         for (size_t i = 0; i <= ms.size(); ++i) {
             const bool down = i % 2 == 0;
             edges.push_back(shim_.setLines(down ? 0 : TIOCM_CTS, down ? TIOCM_CTS : 0));
-            if (i == ms.size()) break;
+            if (i == ms.size())
+                break;
             const uint64_t next = edges.back() + uint64_t(ms[i]) * 1000000u;
-            WaitFor([&] { return uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) >= next; },
-                    ms[i] + 1000);
+            WaitFor(
+                [&] { return uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) >= next; },
+                ms[i] + 1000);
         }
         Pump(50);  // the last reports reach the window
         return edges;
@@ -57,7 +60,12 @@ class SerialShimWindowTest : public QObject, public WindowHarness {
 private slots:
     void initTestCase() { QVERIFY2(shim_.Loaded(), "the modem-line test library is not preloaded"); }
     void init() { Reset(); }
-    void cleanup() { w_.reset(); out_.reset(); shim_.detach(); pty_.reset(); }
+    void cleanup() {
+        w_.reset();
+        out_.reset();
+        shim_.detach();
+        pty_.reset();
+    }
 
     void parisDecodesWithTheEdgesTiming() {
         // The monitor thread stamps each edge when it wakes; on a loaded
@@ -80,7 +88,7 @@ private slots:
 
             // Every element of the five records against the edges, within 1 ms.
             std::vector<uint32_t> got;
-            const TCalculat& c = w_->Calculat1();
+            const TAnalyser& c = w_->Analyser();
             for (int back = 4; back >= 0; --back) {
                 const CharRecord& r = c.HistoryRecord(c.HistHead() - back);
                 got.insert(got.end(), r.begin() + 2, r.begin() + 2 + r[1]);
@@ -92,13 +100,16 @@ private slots:
                 const double planned = double(edges[i + 1] - edges[i]) / 1e6;
                 if (std::abs(double(got[i]) - planned) > 1.0)
                     problem = QString("element %1: %2 ms, edges %3 ms apart, planned %4")
-                                  .arg(i).arg(got[i]).arg(planned, 0, 'f', 2).arg(kParis[i]);
+                                  .arg(i)
+                                  .arg(got[i])
+                                  .arg(planned, 0, 'f', 2)
+                                  .arg(kParis[i]);
             }
         }
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
         // Leaving the mode drops DTR and RTS and closes the port.
-        QVERIFY(w_->SetInputMode(TLogoAppForm::KeybdMouse));
+        QVERIFY(w_->SetInputMode(TMainWindow::KeybdMouse));
         QCOMPARE(shim_.lines() & (TIOCM_DTR | TIOCM_RTS), 0);
         QCOMPARE(shim_.waiters(), 0);
     }
@@ -117,15 +128,17 @@ private slots:
             clock_->Advance(dit ? 200 : 400);  // the element and the space after it
         };
         for (const char* c : {".--.", ".-", ".-.", "..", "..."}) {
-            for (const char* e = c; *e; ++e) tap(*e == '.');
+            for (const char* e = c; *e; ++e)
+                tap(*e == '.');
             clock_->Advance(200);  // a character space
         }
         clock_->Advance(3000);
         QCOMPARE(Upper(), QString("paris\r"));
-        const TCalculat& c = w_->Calculat1();
+        const TAnalyser& c = w_->Analyser();
         const CharRecord& p = c.HistoryRecord(c.HistHead() - 4);
         QCOMPARE(p[1], 8u);
-        for (auto [i, ms] : {std::pair{2, 100u}, {3, 100u}, {4, 300u}, {5, 100u}, {6, 300u}, {7, 100u}, {8, 100u}})
+        for (auto [i, ms] :
+             {std::pair{2, 100u}, {3, 100u}, {4, 300u}, {5, 100u}, {6, 300u}, {7, 100u}, {8, 100u}})
             QCOMPARE(p[i], ms);
     }
 
@@ -151,12 +164,15 @@ private slots:
             Pump(300);
             rec.in.Stop();
             std::vector<int> keyed;
-            for (size_t i = 0; i + 1 < edges.size(); ++i) keyed.push_back(int((edges[i + 1] - edges[i] + 500000) / 1000000));
+            for (size_t i = 0; i + 1 < edges.size(); ++i)
+                keyed.push_back(int((edges[i + 1] - edges[i] + 500000) / 1000000));
             const auto s = Channel(rec.samples, 0, rec.in.Channels(), 400);
             int top = 0;
-            for (int16_t v : s) top = std::max(top, std::abs(int(v)));
+            for (int16_t v : s)
+                top = std::max(top, std::abs(int(v)));
             problem = TimingProblem(ToneRuns(s, std::max(2000, top / 2)), keyed, tolerance);
-            if (!problem.isEmpty()) qWarning() << "pass" << attempt + 1 << problem;
+            if (!problem.isEmpty())
+                qWarning() << "pass" << attempt + 1 << problem;
             clock_->Advance(3000);
         }
         QVERIFY2(problem.isEmpty(), qPrintable(problem));

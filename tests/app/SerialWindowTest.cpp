@@ -7,7 +7,7 @@
 
 #include "devices/NullSound.h"
 #include "controls/RadioGroup.h"
-#include "windows/ParamUnit.h"
+#include "windows/ParamWindow.h"
 
 #include <QComboBox>
 #include <QRadioButton>
@@ -36,14 +36,17 @@ class SerialWindowTest : public QObject, public WindowHarness {
             lines_->Cts((i % 2 == 0) == invert, t_);
             t_ += uint64_t(ms[i]);
         }
-        if (ms.size() % 2) lines_->Cts(!invert, t_);
+        if (ms.size() % 2)
+            lines_->Cts(!invert, t_);
     }
     std::vector<int> Exact(const QString& text) {
-        static const std::map<QChar, QString> morse = {{'a', ".-"}, {'i', ".."}, {'p', ".--."}, {'r', ".-."}, {'s', "..."}};
+        static const std::map<QChar, QString> morse = {
+            {'a', ".-"}, {'i', ".."}, {'p', ".--."}, {'r', ".-."}, {'s', "..."}};
         std::vector<int> ms;
         for (QChar c : text) {
             const QString m = morse.at(c);
-            for (int k = 0; k < m.size(); ++k) ms.insert(ms.end(), {m[k] == '-' ? 300 : 100, k + 1 < m.size() ? 100 : 300});
+            for (int k = 0; k < m.size(); ++k)
+                ms.insert(ms.end(), {m[k] == '-' ? 300 : 100, k + 1 < m.size() ? 100 : 300});
         }
         ms.pop_back();
         return ms;
@@ -51,7 +54,10 @@ class SerialWindowTest : public QObject, public WindowHarness {
 
 private slots:
     void init() { Reset(); }
-    void cleanup() { w_.reset(); serial_ = nullptr; }
+    void cleanup() {
+        w_.reset();
+        serial_ = nullptr;
+    }
 
     // The stored mode and lines are applied at start, as the parameters window will.
     void startsFromTheSettings_data() {
@@ -60,8 +66,9 @@ private slots:
         QTest::addColumn<QStringList>("log");
         QTest::newRow("CTS, DTR feeds the key") << QByteArray("RXInput=2\r\nRXComPort=7\r\n") << 2u
                                                 << QStringList{"open 7", "dtr 1", "rts 0", "start"};
-        QTest::newRow("DSR, RTS feeds the key") << QByteArray("RXInput=2\r\nRXComPort=7\r\nEvent=1\r\nRTS=1\r\nDTR=0\r\n")
-                                                << 4u << QStringList{"open 7", "dtr 0", "rts 1", "start"};
+        QTest::newRow("DSR, RTS feeds the key")
+            << QByteArray("RXInput=2\r\nRXComPort=7\r\nEvent=1\r\nRTS=1\r\nDTR=0\r\n") << 4u
+            << QStringList{"open 7", "dtr 0", "rts 1", "start"};
         QTest::newRow("CTS + DSR") << QByteArray("RXInput=2\r\nRXComPort=7\r\nEvent=2\r\n") << 6u
                                    << QStringList{"open 7", "dtr 1", "rts 0", "start"};
     }
@@ -70,12 +77,13 @@ private slots:
         QFETCH(unsigned, events);
         QFETCH(QStringList, log);
         Start(rx);
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::ComPort));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::ComPort));
         QCOMPARE(lines_->MonitorEvents(), events);
         QStringList got;
-        for (const auto& l : lines_->log) got << QString::fromStdString(l);
+        for (const auto& l : lines_->log)
+            got << QString::fromStdString(l);
         QCOMPARE(got, log);
-        QVERIFY(w_->CWout1().KeyTone);
+        QVERIFY(w_->Generator().KeyTone);
         QCOMPARE(w_->OutputVolume(), 0u);
         QVERIFY(boxes_->messages.isEmpty());
     }
@@ -122,21 +130,21 @@ private slots:
     void leavingClosesWithDtrAndRtsOff() {
         Start("RXInput=2\r\nRXComPort=7\r\nRTS=1\r\nDTR=1\r\n");
         lines_->log.clear();
-        QVERIFY(w_->SetInputMode(TLogoAppForm::KeybdMouse));
+        QVERIFY(w_->SetInputMode(TMainWindow::KeybdMouse));
         QCOMPARE(lines_->log, (std::vector<std::string>{"stop", "dtr 0", "rts 0", "close"}));
         QVERIFY(!lines_->IsOpen());
-        QVERIFY(w_->CWout1().KeyTone);
+        QVERIFY(w_->Generator().KeyTone);
         lines_->Cts(false, t_);  // closed: nothing arrives
         QVERIFY(!w_->KeyIsDown());
         // And back in again.
-        QVERIFY(w_->SetInputMode(TLogoAppForm::ComPort));
+        QVERIFY(w_->SetInputMode(TMainWindow::ComPort));
         QVERIFY(lines_->IsOpen() && lines_->monitoring && lines_->rts && lines_->dtr);
     }
 
     // The parameters window lists the ports and moves COM mode to another.
     void dialogChoosesThePort() {
         Start("RXInput=2\r\nRXComPort=7\r\n");
-        TParamForm* p = w_->ParamForm();
+        TParamWindow* p = w_->ParamWindow();
         // Besides the machine's own ports, if any.
         const int com7 = p->ComPortBox()->findText("COM7", Qt::MatchStartsWith);
         const int com9 = p->ComPortBox()->findText("COM9", Qt::MatchStartsWith);
@@ -145,7 +153,7 @@ private slots:
         lines_->present = {7, 9};
         p->ComPortBox()->setCurrentIndex(com9);
         p->ComPortBoxChange();
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::ComPort));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::ComPort));
         QCOMPARE(lines_->PortNumber(), 9);
         QCOMPARE(w_->Settings().RXComPort, 9);
         QCOMPARE(p->LastGoodComIndex(), com9);
@@ -157,14 +165,14 @@ private slots:
         p->ComPortBox()->setCurrentIndex(com7);
         p->ComPortBoxChange();
         QCOMPARE(boxes_->messages, QStringList{"Error: cannot use ComPort COM7"});
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::KeybdMouse));
         QCOMPARE(p->RXInputGroup()->ItemIndex(), 0);
         QCOMPARE(w_->Settings().RXComPort, 9);
         QCOMPARE(p->ComPortBox()->currentIndex(), com9);
         QVERIFY(!lines_->IsOpen());
         QCOMPARE(lines_->PortNumber(), 9);
         QVERIFY(p->RXInputGroup()->Button(2)->isEnabled());
-        QVERIFY(w_->SetInputMode(TLogoAppForm::ComPort));
+        QVERIFY(w_->SetInputMode(TMainWindow::ComPort));
         // Line choice and polarity act on the running mode.
         p->InputLineBox()->setCurrentIndex(1);
         p->InputLineBoxChange();
@@ -177,10 +185,10 @@ private slots:
 
     void anAbsentPortEndsInKeybdMouse() {
         Start("RXInput=2\r\nRXComPort=9\r\n");
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::KeybdMouse));
         QCOMPARE(boxes_->messages, QStringList{"Error: cannot open ComPort COM9\nCOM9 is not present."});
         QVERIFY(!lines_->IsOpen());
-        QVERIFY(w_->CWout1().KeyTone);
+        QVERIFY(w_->Generator().KeyTone);
         // The Right-arrow key works at once.
         QVERIFY(Tap(100));
     }
@@ -202,15 +210,19 @@ private slots:
         QVERIFY(w_->KeyIsDown());
         // Re-detection with the port still there changes nothing.
         w_->SerialPorts().OnPortsChanged();
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::ComPort));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::ComPort));
         t_ += 100;
-        if (byRedetection) { lines_->present.clear(); w_->SerialPorts().OnPortsChanged(); }
-        else lines_->Unplug();
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        if (byRedetection) {
+            lines_->present.clear();
+            w_->SerialPorts().OnPortsChanged();
+        } else
+            lines_->Unplug();
+        QCOMPARE(w_->InputMode(), int(TMainWindow::KeybdMouse));
         QVERIFY(!lines_->IsOpen());
         QCOMPARE(boxes_->messages.size(), 1);
-        QVERIFY2(boxes_->messages[0].startsWith("Error: ComPort COM7 is gone; Keybd/Mouse mode is used now.\n"),
-                 qPrintable(boxes_->messages[0]));
+        QVERIFY2(
+            boxes_->messages[0].startsWith("Error: ComPort COM7 is gone; Keybd/Mouse mode is used now.\n"),
+            qPrintable(boxes_->messages[0]));
         QCOMPARE(Upper(), QString("paris\r"));
         QCOMPARE(w_->TimingStats().Shown().last[int(TimingKind::Dot)], 100);
         QCOMPARE(w_->OutputVolume() & 0xFFFFu, 0u);

@@ -9,8 +9,8 @@
 
 #include "app/WindowCommands.h"
 #include "controls/RadioGroup.h"
-#include "windows/ParamUnit.h"
-#include "windows/ScopeUnit.h"
+#include "windows/ParamWindow.h"
+#include "windows/ScopeWindow.h"
 
 #include <QComboBox>
 
@@ -30,7 +30,7 @@ class WindowCommandsTest : public QObject, public WindowHarness {
     Q_OBJECT
     std::unique_ptr<FakeSoundIn> in_;  // outlives the window
 
-    TScopeForm* Scope() { return w_->ScopeForm(); }
+    TScopeWindow* Scope() { return w_->ScopeWindow(); }
     // Sound Input at 60 CpM, recording from the fake.
     FakeSoundIn& CreateSoundInput() {
         Create("[RX]\r\nRXInput=1\r\n[Main]\r\nTargetSpeed=60\r\n", nullptr, in_.get());
@@ -54,9 +54,9 @@ private slots:
         dialogs_->answer.clear();
         Create("[RX]\r\nRXInput=3\r\n");
         QCOMPARE(dialogs_->asked.size(), size_t(1));
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
-        QCOMPARE(w_->ParamForm()->RXInputGroup()->Count(), 4);
-        QCOMPARE(w_->ParamForm()->RXInputGroup()->ItemIndex(), int(TLogoAppForm::KeybdMouse));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::KeybdMouse));
+        QCOMPARE(w_->ParamWindow()->RXInputGroup()->Count(), 4);
+        QCOMPARE(w_->ParamWindow()->RXInputGroup()->ItemIndex(), int(TMainWindow::KeybdMouse));
         QVERIFY(boxes_->messages.isEmpty());
         QVERIFY(Tap(100));
     }
@@ -68,14 +68,15 @@ private slots:
         dialogs_->answer = dir_->filePath("keyed.wav").toStdString();
         QVERIFY(keyed_tone::WriteWav(dialogs_->answer, keyed_tone::Samples(kParis, 300, 300)));
         Create("[RX]\r\nRXInput=3\r\n[Main]\r\nTargetSpeed=60\r\n");
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::WavFile));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::WavFile));
         QCOMPARE(QString::fromStdString(dialogs_->asked.at(0).title), QString("Load from file"));
-        QCOMPARE(w_->Calculat1().CalcSize(), 400);
+        QCOMPARE(w_->Analyser().CalcSize(), 400);
         // 10 ms steps, so the reader's ticks and the analyser's timers
         // interleave as in real time.
-        for (int t = 0; t < 10000; t += 10) clock_->Advance(10);
+        for (int t = 0; t < 10000; t += 10)
+            clock_->Advance(10);
         QCOMPARE(Upper().trimmed(), QString("paris"));
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::KeybdMouse));
         QVERIFY(boxes_->messages.isEmpty());
         QCOMPARE(QString::fromStdString(w_->Settings().InDir), dir_->path() + "/");
         dialogs_->answer = dir_->filePath("out.txt").toStdString();
@@ -90,8 +91,10 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
         QTest::newRow("cancelled") << "cancel" << QString();
-        QTest::newRow("missing") << "missing" << "Error: cannot open File %1";
-        QTest::newRow("not a sound file") << "text" << "Error: cannot play File %1: ";
+        QTest::newRow("missing") << "missing"
+                                 << "Error: cannot open File %1";
+        QTest::newRow("not a sound file") << "text"
+                                          << "Error: cannot play File %1: ";
     }
     void wavFilesThatCannotBePlayedLeaveTheKeyboard() {
         QFETCH(QString, kind);
@@ -104,8 +107,8 @@ private slots:
             f.write("cq cq de orvo\r\n");
         }
         dialogs_->answer = kind == "cancel" ? std::string() : path.toStdString();
-        QVERIFY(!w_->SetInputMode(TLogoAppForm::WavFile));
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::KeybdMouse));
+        QVERIFY(!w_->SetInputMode(TMainWindow::WavFile));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::KeybdMouse));
         if (message.endsWith(": ")) {  // the reader's reason follows
             QCOMPARE(boxes_->messages.size(), 1);
             QVERIFY2(boxes_->messages[0].startsWith(message.arg(path)), qPrintable(boxes_->messages[0]));
@@ -120,54 +123,55 @@ private slots:
     // gate closing it).
     void soundInputPausesWithF7AndPause() {
         FakeSoundIn& in = CreateSoundInput();
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::SoundInput));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::SoundInput));
         QVERIFY(in.active);
         QCOMPARE(in.device, -1);  // RXDevice 0: the system's default input
-        QCOMPARE(w_->Calculat1().CalcSize(), 800);
-        QVERIFY(!w_->CWout1().KeyTone);
+        QCOMPARE(w_->Analyser().CalcSize(), 800);
+        QVERIFY(!w_->Generator().KeyTone);
         QLabel* notice = Child<QLabel>("SoundPausedText");
         for (int key : {int(Qt::Key_F7), int(Qt::Key_Pause)}) {
             Press(key);
-            QVERIFY(w_->Calculat1().Paused());
+            QVERIFY(w_->Analyser().Paused());
             QVERIFY(notice->isVisibleTo(w_.get()));
             QCOMPARE(notice->text(), QString("Sound Input Paused (F7)"));
-            QVERIFY(Scope()->CWScope1()->Frozen());
+            QVERIFY(Scope()->ScopeDisplay()->Frozen());
             in.Record(keyed_tone::Samples({300}, 100, 700));
             clock_->Advance(2000);
             QVERIFY(Upper().isEmpty());
             Press(key);
-            QVERIFY(!w_->Calculat1().Paused());
+            QVERIFY(!w_->Analyser().Paused());
             QVERIFY(!notice->isVisibleTo(w_.get()));
-            QVERIFY(!Scope()->CWScope1()->Frozen());
+            QVERIFY(!Scope()->ScopeDisplay()->Frozen());
         }
         in.Record(keyed_tone::Samples(keyed_tone::IdealTiming("t", 60), 100, 700));
         clock_->Advance(2000);
         QCOMPARE(Upper().trimmed(), QString("t"));
         // Leaving the mode stops the recording and ends the pause.
         Press(Qt::Key_F7);
-        QVERIFY(w_->SetInputMode(TLogoAppForm::KeybdMouse));
-        QVERIFY(!in.active && !w_->Calculat1().Paused());
+        QVERIFY(w_->SetInputMode(TMainWindow::KeybdMouse));
+        QVERIFY(!in.active && !w_->Analyser().Paused());
         Press(Qt::Key_F7);  // only Sound Input pauses
-        QVERIFY(!w_->Calculat1().Paused());
+        QVERIFY(!w_->Analyser().Paused());
     }
 
     // A stored RXDevice beyond the system's device list records from the
     // default device (the mapping of a listed one is the source's test).
     void soundInputFromAGoneDeviceUsesTheDefault() {
         Create("[RX]\r\nRXInput=1\r\nRXDevice=40\r\n", nullptr, in_.get());
-        QCOMPARE(w_->InputMode(), int(TLogoAppForm::SoundInput));
+        QCOMPARE(w_->InputMode(), int(TMainWindow::SoundInput));
         QCOMPARE(in_->device, -1);
         // Another device that does not start: the status line says so.
-        QComboBox* box = w_->ParamForm()->WavInBox();
-        if (box->count() == 0) box->addItem("Default input device");
+        QComboBox* box = w_->ParamWindow()->WavInBox();
+        if (box->count() == 0)
+            box->addItem("Default input device");
         box->addItem("Broken input");
         box->setCurrentIndex(box->count() - 1);
         in_->active = in_->startOk = false;
-        w_->ParamForm()->WavInBoxChange();
+        w_->ParamWindow()->WavInBoxChange();
         QCOMPARE(w_->SoundStatus(), QString("Sound input is off: the device did not start"));
         in_->startOk = true;
         box->setCurrentIndex(0);
-        w_->ParamForm()->WavInBoxChange();
+        w_->ParamWindow()->WavInBoxChange();
         QVERIFY(in_->active);
         QCOMPARE(w_->SoundStatus(), "Sound input is on: " + box->itemText(0));
     }
@@ -178,13 +182,13 @@ private slots:
         FakeSoundIn& in = CreateSoundInput();
         QVERIFY(Scope() && !Scope()->isVisible());
         in.Record(keyed_tone::Samples({300}, 100, 700));
-        QCOMPARE(Scope()->CWScope1()->LastBlock(), 0);  // hidden: nothing forwarded
+        QCOMPARE(Scope()->ScopeDisplay()->LastBlock(), 0);  // hidden: nothing forwarded
         ToggleScope();
         QVERIFY(Scope()->isVisible());
         // The last second: the dot and the dash of "a" (400 ms of key down).
         in.Record(keyed_tone::Samples(keyed_tone::IdealTiming("a", 60), 100, 100));
-        QCOMPARE(Scope()->CWScope1()->LastBlock(), 100);
-        const auto& key = Scope()->CWScope1()->Line(3);
+        QCOMPARE(Scope()->ScopeDisplay()->LastBlock(), 100);
+        const auto& key = Scope()->ScopeDisplay()->Line(3);
         const auto keyDown = std::count(key.begin(), key.end(), 10000);
         QVERIFY2(keyDown > 380 && keyDown < 420, qPrintable(QString::number(keyDown)));
         in.Record(std::vector<int16_t>(9600, 0));
@@ -195,7 +199,7 @@ private slots:
         QCOMPARE(parts[1], QString("4"));
         QVERIFY(std::abs(parts[2].toInt() - 100) <= 3 && std::abs(parts[4].toInt() - 300) <= 3);
         // The Morse key through the scope window.
-        QVERIFY(w_->SetInputMode(TLogoAppForm::KeybdMouse));
+        QVERIFY(w_->SetInputMode(TMainWindow::KeybdMouse));
         for (bool down : {true, false}) {
             QKeyEvent e(down ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
             e.setTimestamp(t_ + (down ? 0 : 60));
@@ -255,7 +259,8 @@ private slots:
     // scope while a tone is decoded.
     void screenshots() {
         const QString dir = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
-        if (dir.isEmpty()) QSKIP("ORVO_SCREENSHOT_DIR is not set");
+        if (dir.isEmpty())
+            QSKIP("ORVO_SCREENSHOT_DIR is not set");
         FakeSoundIn& in = CreateSoundInput();
         ToggleScope();
         // "cq de paris" by hand at about 60 CpM, then the start of a "k".

@@ -1,8 +1,8 @@
-#include "controls/LumoProgressBar.h"
+#include "controls/BarGauge.h"
 #include "settings/Settings.h"
-#include "windows/About.h"
-#include "windows/ShowUnit.h"
-#include "windows/Shorts.h"
+#include "windows/AboutBox.h"
+#include "windows/TimingWindow.h"
+#include "windows/ShortcutsWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,12 +32,12 @@ void Key(QWidget* w, Qt::Key key, const QString& text = {}) {
     QApplication::sendEvent(w, &press);
 }
 
-QString Label(TShowForm& f, int n) { return f.NumberLabel(n)->text(); }
+QString Label(TTimingWindow& f, int n) { return f.NumberLabel(n)->text(); }
 
 // A timing window fed at 60 CpM (800 samples per dot: a 100 ms reference dot).
 struct Fed {
     TTimingStats stats;
-    TShowForm form;
+    TTimingWindow form;
     Fed() {
         stats.DotSamples = [] { return 800.0; };
         stats.WordTimeout = [] { return 900; };
@@ -49,7 +49,8 @@ struct Fed {
 
 void SaveShot(QWidget& w, const QString& name) {
     const QString dir = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
+    if (dir.isEmpty())
+        return;
     QDir().mkpath(dir);
     QVERIFY(w.grab().save(dir + "/" + name));
 }
@@ -57,19 +58,20 @@ void SaveShot(QWidget& w, const QString& name) {
 }  // namespace
 
 void WindowsTest::shortcutList() {
-    TShortCuts s;
-    const QStringList lines = s.Memo1()->toPlainText().split('\n');
+    TShortcutsWindow s;
+    const QStringList lines = s.ShortcutsText()->toPlainText().split('\n');
     QCOMPARE(lines.size(), 33);
     QCOMPARE(lines[0], QString("F1\tdisplay Help information in your browser"));
     QCOMPARE(lines[6], QString("F6\topen/close the Practice window"));
     QCOMPARE(lines[32], QString("PAUSE/BREAK pause/resume input in Sound Input Mode (same as F7) "));
     QVERIFY(lines[14].isEmpty() && lines[25].isEmpty());
     int tabs = 0;
-    for (const QString& l : lines) tabs += l.count('\t');
+    for (const QString& l : lines)
+        tabs += l.count('\t');
     QCOMPARE(tabs, 30 + 5);  // one per described line, a second on five of them
-    QVERIFY(s.Memo1()->isReadOnly());
+    QVERIFY(s.ShortcutsText()->isReadOnly());
     s.show();
-    Key(s.Memo1(), Qt::Key_Escape);
+    Key(s.ShortcutsText(), Qt::Key_Escape);
     QVERIFY(!s.isVisible());
 
     // Stored off the bottom right: opened at the bottom right of the work area.
@@ -96,47 +98,56 @@ void WindowsTest::aboutBox() {
 }
 
 void WindowsTest::timingWindowLayout() {
-    TShowForm f;
+    TTimingWindow f;
     QCOMPARE(f.minimumHeight(), 150);
     QCOMPARE(f.maximumHeight(), 745);
     // Every gauge's range, red on one colour without a number.
-    const struct { const char* name; int min, max; } gauges[] = {
-        {"ShowValSDit", 0, 200}, {"ShowValLDit", 0, 200}, {"ShowValSSpc", 0, 200},
-        {"ShowValLSpc", 0, 200}, {"ShowValDotWeight", 20, 80}, {"ShowValSDah", 200, 500},
-        {"ShowValLDah", 200, 500}, {"ShowValLLDah", 200, 500}, {"ShowValSCspc", 200, 500},
-        {"ShowValLCspc", 200, 500}, {"ShowValSWspc", 500, 900}, {"ShowValLWspc", 500, 900}};
+    const struct {
+        const char* name;
+        int min, max;
+    } gauges[] = {{"ShowValSDit", 0, 200},    {"ShowValLDit", 0, 200},      {"ShowValSSpc", 0, 200},
+                  {"ShowValLSpc", 0, 200},    {"ShowValDotWeight", 20, 80}, {"ShowValSDah", 200, 500},
+                  {"ShowValLDah", 200, 500},  {"ShowValLLDah", 200, 500},   {"ShowValSCspc", 200, 500},
+                  {"ShowValLCspc", 200, 500}, {"ShowValSWspc", 500, 900},   {"ShowValLWspc", 500, 900}};
     for (const auto& g : gauges) {
-        TLumoProgressBar* bar = f.Gauge(g.name);
+        TBarGauge* bar = f.Gauge(g.name);
         QVERIFY2(bar, g.name);
         QCOMPARE(QPoint(bar->Min(), bar->Max()), QPoint(g.min, g.max));
-        QVERIFY(bar->BarColor1() == QColor(Qt::red) && bar->BarColorStyle() == cs1Color && !bar->ShowPosText());
+        QVERIFY(bar->BarColor1() == QColor(Qt::red) && bar->BarColorStyle() == cs1Color &&
+                !bar->ShowPosText());
     }
-    QCOMPARE(f.findChildren<TLumoProgressBar*>().size(), 12);
+    QCOMPARE(f.findChildren<TBarGauge*>().size(), 12);
     QCOMPARE(f.AvgBox()->count(), 4);
     QCOMPARE(f.AvgBox()->itemText(3), QString("100"));
-    QCOMPARE(QPoint(f.Edit1()->minimum(), f.Edit1()->maximum()), QPoint(2, 30));
-    QCOMPARE(f.Edit1()->value(), 5);
-    QVERIFY(!f.CheckBox2()->isEnabled());
+    QCOMPARE(QPoint(f.AutoResetSecondsEdit()->minimum(), f.AutoResetSecondsEdit()->maximum()), QPoint(2, 30));
+    QCOMPARE(f.AutoResetSecondsEdit()->value(), 5);
+    QVERIFY(!f.AutoCloseBox()->isEnabled());
 }
 
 void WindowsTest::timingWindowNumbers() {
     Fed t;
-    TShowForm& f = t.form;
+    TTimingWindow& f = t.form;
     QCOMPARE(f.LTarget()->text(), QString("Reference = 60 CpM"));
     // A fresh set of values, then the numbers (label, text) and gauges (name, position) shown.
     auto show = [&](std::initializer_list<std::pair<TimingKind, int>> values,
                     std::initializer_list<std::pair<int, const char*>> labels,
                     std::initializer_list<std::pair<const char*, int>> gauges) {
         t.stats.ResetValues(0);
-        for (auto [kind, ms] : values) t.stats.AddCurrentValue(kind, ms);
+        for (auto [kind, ms] : values)
+            t.stats.AddCurrentValue(kind, ms);
         f.UpdateDisplay();
-        for (auto [n, text] : labels) QCOMPARE(Label(f, n), QString(text));
-        for (auto [name, position] : gauges) QCOMPARE(f.Gauge(name)->Position(), position);
+        for (auto [n, text] : labels)
+            QCOMPARE(Label(f, n), QString(text));
+        for (auto [name, position] : gauges)
+            QCOMPARE(f.Gauge(name)->Position(), position);
     };
     show({{TimingKind::Dot, 120}}, {{1, "120"}}, {{"ShowValSDit", 120}});
     // A word space beyond the word timeout is ignored; a label shows the
     // true number where its gauge is full.
-    show({{TimingKind::Dot, 100}, {TimingKind::Dot, 121}, {TimingKind::WordSpace, 950}, {TimingKind::Dash, 600}},
+    show({{TimingKind::Dot, 100},
+          {TimingKind::Dot, 121},
+          {TimingKind::WordSpace, 950},
+          {TimingKind::Dash, 600}},
          {{2, "110"}, {10, "0"}, {5, "600"}}, {{"ShowValSDah", 500}});
     show({{TimingKind::Dot, 90}, {TimingKind::ElementSpace, 110}, {TimingKind::WordSpace, 700}},
          {{12, "45 %"}, {10, "700"}}, {{"ShowValDotWeight", 45}});
@@ -162,7 +173,7 @@ void WindowsTest::timingWindowNumbers() {
 
 void WindowsTest::timingWindowControls() {
     Fed t;
-    TShowForm& f = t.form;
+    TTimingWindow& f = t.form;
     int stops = 0, avgLength = 0, downs = 0, ups = 0, presses = 0;
     f.OnAutoResetOff = [&] { ++stops; };
     f.OnAverageLengthChanged = [&](int n) { avgLength = n; };
@@ -178,45 +189,47 @@ void WindowsTest::timingWindowControls() {
     s.ShowTop = 20;
     s.ShowLeft = 30;
     f.LoadFromSettings(s);
-    QVERIFY(f.CheckBox1()->isChecked() && f.CheckBox2()->isChecked() && f.CheckBox2()->isEnabled());
+    QVERIFY(f.AutoResetBox()->isChecked() && f.AutoCloseBox()->isChecked() && f.AutoCloseBox()->isEnabled());
     QCOMPARE(f.AutoResetSeconds(), 12);
     QCOMPARE(f.AverageLength(), 50);
     QCOMPARE(avgLength, 0);  // loading does not restart the analyser's average
 
     // Last Replay: the boxes clear and lock, the stored choices stay.
     f.ReplayButton()->setChecked(true);
-    QVERIFY(!f.CheckBox1()->isChecked() && !f.CheckBox1()->isEnabled() && !f.Edit1()->isEnabled());
+    QVERIFY(!f.AutoResetBox()->isChecked() && !f.AutoResetBox()->isEnabled() &&
+            !f.AutoResetSecondsEdit()->isEnabled());
     QVERIFY(f.AutoReset() && f.AutoClose());
     QCOMPARE(t.stats.ShownSet(), TTimingStats::kLastReplay);
     f.CurrentButton()->setChecked(true);
-    QVERIFY(f.CheckBox1()->isChecked() && f.CheckBox2()->isChecked() && f.Edit1()->isEnabled());
+    QVERIFY(f.AutoResetBox()->isChecked() && f.AutoCloseBox()->isChecked() &&
+            f.AutoResetSecondsEdit()->isEnabled());
 
     // Switching Auto-Reset off stops the timer and locks "Close on Auto-Reset".
-    f.CheckBox1()->setChecked(false);
-    QVERIFY(stops >= 1 && !f.CheckBox2()->isEnabled() && !f.AutoReset());
+    f.AutoResetBox()->setChecked(false);
+    QVERIFY(stops >= 1 && !f.AutoCloseBox()->isEnabled() && !f.AutoReset());
 
     f.AvgBox()->setCurrentIndex(3);
     QCOMPARE(avgLength, 100);
 
     // Keys the main window handles pass through.
-    Key(f.CheckBox1(), Qt::Key_Right);
+    Key(f.AutoResetBox(), Qt::Key_Right);
     Key(&f, Qt::Key_F7);
     Key(&f, Qt::Key_Pause);
     QKeyEvent up(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
     QApplication::sendEvent(f.AvgBox(), &up);
-    Key(f.CheckBox2(), Qt::Key_A, "a");
+    Key(f.AutoCloseBox(), Qt::Key_A, "a");
     QCOMPARE(QPoint(downs, ups), QPoint(3, 1));
     QCOMPARE(presses, 1);
-    Key(f.Edit1(), Qt::Key_1, "1");  // typing into the seconds goes to the box itself
+    Key(f.AutoResetSecondsEdit(), Qt::Key_1, "1");  // typing into the seconds goes to the box itself
     QCOMPARE(presses, 1);
     // Enter on a focused check box toggles it.
-    const bool before = f.CheckBox1()->isChecked();
-    Key(f.CheckBox1(), Qt::Key_Return);
-    QCOMPARE(f.CheckBox1()->isChecked(), !before);
+    const bool before = f.AutoResetBox()->isChecked();
+    Key(f.AutoResetBox(), Qt::Key_Return);
+    QCOMPARE(f.AutoResetBox()->isChecked(), !before);
 
     TSettings out;
     f.SaveToSettings(out);
-    QCOMPARE(out.AutoReset, f.CheckBox1()->isChecked());
+    QCOMPARE(out.AutoReset, f.AutoResetBox()->isChecked());
     QCOMPARE(out.AutoResetTime, 12);
     QCOMPARE(out.AvgCountIdx, 3);
     QCOMPARE(out.CurrentLast, 0);
@@ -228,16 +241,19 @@ void WindowsTest::screenshots() {
         QSKIP("screenshots are saved only when ORVO_SCREENSHOT_DIR is configured");
     Fed t;
     t.form.show();
-    for (auto [kind, ms] : {std::pair{TimingKind::Dot, 104}, {TimingKind::Dot, 96},
-                            {TimingKind::ElementSpace, 92}, {TimingKind::Dash, 310},
-                            {TimingKind::LastDash, 330}, {TimingKind::CharSpace, 280},
+    for (auto [kind, ms] : {std::pair{TimingKind::Dot, 104},
+                            {TimingKind::Dot, 96},
+                            {TimingKind::ElementSpace, 92},
+                            {TimingKind::Dash, 310},
+                            {TimingKind::LastDash, 330},
+                            {TimingKind::CharSpace, 280},
                             {TimingKind::WordSpace, 760}})
         t.stats.AddCurrentValue(kind, ms);
     t.form.UpdateDisplay();
     QVERIFY(QTest::qWaitForWindowExposed(&t.form));
     SaveShot(t.form, "timing-window.png");
 
-    TShortCuts s;
+    TShortcutsWindow s;
     TAboutBox a;
     for (auto [w, name] : {std::pair<QWidget*, const char*>{&s, "shortcuts.png"}, {&a, "about.png"}}) {
         w->show();

@@ -25,15 +25,13 @@ struct ObjectRef {
     QDBusObjectPath path;
 };
 
-QDBusArgument& operator<<(QDBusArgument& a, const ObjectRef& r)
-{
+QDBusArgument& operator<<(QDBusArgument& a, const ObjectRef& r) {
     a.beginStructure();
     a << r.service << r.path;
     a.endStructure();
     return a;
 }
-const QDBusArgument& operator>>(const QDBusArgument& a, ObjectRef& r)
-{
+const QDBusArgument& operator>>(const QDBusArgument& a, ObjectRef& r) {
     a.beginStructure();
     a >> r.service >> r.path;
     a.endStructure();
@@ -46,9 +44,9 @@ Q_DECLARE_METATYPE(ObjectRef)
 
 namespace {
 
-QDBusConnection A11yBus()
-{
-    QDBusMessage m = QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress");
+QDBusConnection A11yBus() {
+    QDBusMessage m =
+        QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress");
     QDBusReply<QString> address = QDBusConnection::sessionBus().call(m);
     if (!address.isValid()) {
         std::fprintf(stderr, "no accessibility bus: %s\n", qPrintable(address.error().message()));
@@ -57,9 +55,9 @@ QDBusConnection A11yBus()
     return QDBusConnection::connectToBus(address.value(), "a11y");
 }
 
-QList<ObjectRef> Children(const QDBusConnection& bus, const ObjectRef& o)
-{
-    QDBusMessage m = QDBusMessage::createMethodCall(o.service, o.path.path(), "org.a11y.atspi.Accessible", "GetChildren");
+QList<ObjectRef> Children(const QDBusConnection& bus, const ObjectRef& o) {
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(o.service, o.path.path(), "org.a11y.atspi.Accessible", "GetChildren");
     QDBusMessage r = bus.call(m, QDBus::Block, 5000);
     QList<ObjectRef> out;
     if (r.type() == QDBusMessage::ReplyMessage && !r.arguments().isEmpty())
@@ -67,9 +65,9 @@ QList<ObjectRef> Children(const QDBusConnection& bus, const ObjectRef& o)
     return out;
 }
 
-QString Property(const QDBusConnection& bus, const ObjectRef& o, const char* name)
-{
-    QDBusMessage m = QDBusMessage::createMethodCall(o.service, o.path.path(), "org.freedesktop.DBus.Properties", "Get");
+QString Property(const QDBusConnection& bus, const ObjectRef& o, const char* name) {
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(o.service, o.path.path(), "org.freedesktop.DBus.Properties", "Get");
     m << QString("org.a11y.atspi.Accessible") << QString(name);
     QDBusMessage r = bus.call(m, QDBus::Block, 5000);
     if (r.type() != QDBusMessage::ReplyMessage || r.arguments().isEmpty())
@@ -77,16 +75,15 @@ QString Property(const QDBusConnection& bus, const ObjectRef& o, const char* nam
     return r.arguments().at(0).value<QDBusVariant>().variant().toString();
 }
 
-QString RoleName(const QDBusConnection& bus, const ObjectRef& o)
-{
-    QDBusMessage m = QDBusMessage::createMethodCall(o.service, o.path.path(), "org.a11y.atspi.Accessible", "GetRoleName");
+QString RoleName(const QDBusConnection& bus, const ObjectRef& o) {
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(o.service, o.path.path(), "org.a11y.atspi.Accessible", "GetRoleName");
     QDBusReply<QString> r = bus.call(m, QDBus::Block, 5000);
     return r.isValid() ? r.value() : QString();
 }
 
 // The application's root object, waiting for it to register.
-bool FindApp(const QDBusConnection& bus, const QString& name, ObjectRef& app)
-{
+bool FindApp(const QDBusConnection& bus, const QString& name, ObjectRef& app) {
     const ObjectRef root{"org.a11y.atspi.Registry", QDBusObjectPath("/org/a11y/atspi/accessible/root")};
     for (int tries = 0; tries < 100; ++tries) {
         for (const ObjectRef& a : Children(bus, root))
@@ -99,15 +96,16 @@ bool FindApp(const QDBusConnection& bus, const QString& name, ObjectRef& app)
     return false;
 }
 
-int Walk(const QDBusConnection& bus, const ObjectRef& o, int depth)
-{
+int Walk(const QDBusConnection& bus, const ObjectRef& o, int depth) {
     int unnamed = 0;
     for (const ObjectRef& c : Children(bus, o)) {
         const QString role = RoleName(bus, c), name = Property(bus, c, "Name");
         const QString description = Property(bus, c, "Description");
-        std::printf("%*s%s\t%s\t%s\n", depth * 2, "", qPrintable(role), qPrintable(name), qPrintable(description));
-        static const QStringList controls = {"push button", "check box", "radio button", "combo box",
-                                             "spin button", "text", "slider", "toggle button", "progress bar"};
+        std::printf("%*s%s\t%s\t%s\n", depth * 2, "", qPrintable(role), qPrintable(name),
+                    qPrintable(description));
+        static const QStringList controls = {"push button", "check box",     "radio button",
+                                             "combo box",   "spin button",   "text",
+                                             "slider",      "toggle button", "progress bar"};
         if (controls.contains(role) && name.trimmed().isEmpty()) {
             std::fprintf(stderr, "unnamed %s at %s\n", qPrintable(role), qPrintable(c.path.path()));
             ++unnamed;
@@ -123,8 +121,7 @@ class Watcher : public QObject {
 public:
     QString expected;
 public slots:
-    void TextChanged(const QDBusMessage& m)
-    {
+    void TextChanged(const QDBusMessage& m) {
         const QList<QVariant> args = m.arguments();
         if (args.size() < 4 || args.at(0).toString() != "insert")
             return;
@@ -138,8 +135,7 @@ public slots:
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     qDBusRegisterMetaType<ObjectRef>();
     qDBusRegisterMetaType<QList<ObjectRef>>();

@@ -15,8 +15,7 @@
 #include <cstdlib>
 #include <thread>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     void* x11 = dlopen("libX11.so.6", RTLD_NOW);
     void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
     if (!x11 || !xtst) {
@@ -26,10 +25,12 @@ int main(int argc, char** argv)
     using Display = void;
     auto open = reinterpret_cast<Display* (*)(const char*)>(dlsym(x11, "XOpenDisplay"));
     auto keysym = reinterpret_cast<unsigned long (*)(const char*)>(dlsym(x11, "XStringToKeysym"));
-    auto keycode = reinterpret_cast<unsigned char (*)(Display*, unsigned long)>(dlsym(x11, "XKeysymToKeycode"));
+    auto keycode =
+        reinterpret_cast<unsigned char (*)(Display*, unsigned long)>(dlsym(x11, "XKeysymToKeycode"));
     auto flush = reinterpret_cast<int (*)(Display*)>(dlsym(x11, "XFlush"));
     auto sync = reinterpret_cast<int (*)(Display*, int)>(dlsym(x11, "XSync"));
-    auto fake = reinterpret_cast<int (*)(Display*, unsigned, int, unsigned long)>(dlsym(xtst, "XTestFakeKeyEvent"));
+    auto fake =
+        reinterpret_cast<int (*)(Display*, unsigned, int, unsigned long)>(dlsym(xtst, "XTestFakeKeyEvent"));
     Display* d = open ? open(nullptr) : nullptr;
     if (!d || !keysym || !keycode || !flush || !sync || !fake) {
         std::fprintf(stderr, "x11_press: cannot open the display\n");

@@ -26,25 +26,32 @@ inline std::vector<int16_t> Morse(const std::string& text, int32_t cpm, int32_t 
 // Samples scaled to -1..1 and resampled from 8000 Hz to `rate`.
 inline std::vector<float> Resampled(const std::vector<int16_t>& s, int rate) {
     std::vector<float> in(s.size());
-    for (size_t i = 0; i < s.size(); ++i) in[i] = static_cast<float>(s[i] / 32768.0);
-    if (rate == 8000) return in;
+    for (size_t i = 0; i < s.size(); ++i)
+        in[i] = static_cast<float>(s[i] / 32768.0);
+    if (rate == 8000)
+        return in;
     std::vector<float> out(static_cast<size_t>(static_cast<double>(s.size()) * rate / 8000.0) + 16);
     size_t done = 0;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    soxr_oneshot(8000, rate, 1, in.data(), in.size(), nullptr, out.data(), out.size(), &done, &io, nullptr, nullptr);
+    soxr_oneshot(8000, rate, 1, in.data(), in.size(), nullptr, out.data(), out.size(), &done, &io, nullptr,
+                 nullptr);
     out.resize(done);
     return out;
 }
 
 // Writes mono float samples as `channels` equal copies of each frame.
-inline bool Write(const std::string& path, const std::vector<float>& mono, int rate, int channels, int format) {
+inline bool Write(const std::string& path, const std::vector<float>& mono, int rate, int channels,
+                  int format) {
     SF_INFO info{0, rate, channels, format, 0, 0};  // frames, rate, channels, format, sections, seekable
     SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!f) return false;
+    if (!f)
+        return false;
     std::vector<float> frames(mono.size() * static_cast<size_t>(channels));
     for (size_t i = 0; i < mono.size(); ++i)
-        for (int c = 0; c < channels; ++c) frames[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] = mono[i];
-    const bool ok = sf_writef_float(f, frames.data(), static_cast<sf_count_t>(mono.size())) == static_cast<sf_count_t>(mono.size());
+        for (int c = 0; c < channels; ++c)
+            frames[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] = mono[i];
+    const bool ok = sf_writef_float(f, frames.data(), static_cast<sf_count_t>(mono.size())) ==
+                    static_cast<sf_count_t>(mono.size());
     return sf_close(f) == 0 && ok;
 }
 
@@ -53,7 +60,8 @@ inline bool Write(const std::string& path, const std::vector<float>& mono, int r
 // 500 Hz). The tone's amplitude is taken from the loudest sample.
 inline std::vector<int16_t> WithNoise(const std::vector<int16_t>& s, double snrDb, uint32_t seed) {
     double peak = 0;
-    for (int16_t x : s) peak = std::max(peak, std::fabs(static_cast<double>(x)));
+    for (int16_t x : s)
+        peak = std::max(peak, std::fabs(static_cast<double>(x)));
     const double tonePower = peak * peak / 2.0;
     const double noisePower = tonePower / std::pow(10.0, snrDb / 10.0);
     // Noise of variance v spread over 4000 Hz holds v/8 in 500 Hz.
@@ -74,7 +82,8 @@ inline std::vector<orvo::KeyEvent> Keyed(const std::string& text, double cpmStar
     double t = 1000;
     const size_t n = text.size();
     for (size_t i = 0; i < n; ++i) {
-        const double cpm = cpmStart + (cpmEnd - cpmStart) * static_cast<double>(i) / static_cast<double>(std::max<size_t>(n - 1, 1));
+        const double cpm = cpmStart + (cpmEnd - cpmStart) * static_cast<double>(i) /
+                                          static_cast<double>(std::max<size_t>(n - 1, 1));
         const double dot = 6000.0 / cpm;
         if (text[i] == ' ') {
             t += 4 * dot;  // with the 3 after the character: 7
@@ -82,7 +91,8 @@ inline std::vector<orvo::KeyEvent> Keyed(const std::string& text, double cpmStar
         }
         const uint32_t p = gen.PatternOf(text[i]);
         int top = 31;
-        while (top > 0 && !(p >> top)) --top;
+        while (top > 0 && !(p >> top))
+            --top;
         for (int b = top - 1; b >= 0; --b) {
             ev.push_back({static_cast<uint64_t>(std::lround(t)), true});
             t += ((p >> b) & 1) ? 3 * dot : dot;
@@ -98,7 +108,8 @@ inline std::vector<orvo::KeyEvent> Keyed(const std::string& text, double cpmStar
 inline std::string Letters(const std::string& s) {
     std::string out;
     for (char c : s)
-        if (c != ' ' && c != '\r') out += c;
+        if (c != ' ' && c != '\r')
+            out += c;
     return out;
 }
 

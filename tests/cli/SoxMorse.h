@@ -41,7 +41,10 @@ inline std::vector<int16_t> Morse(const std::string& text, const Keying& k, cons
     double dot, dash, space;
     Nominal(k, dot, dash, space);
     // Samples from the start of a fade to its half-amplitude point.
-    const double halfShare = k.fade == 't' || k.fade == 'h' ? 0.5 : k.fade == 'q' ? 1.0 / 3 : k.fade == 'p' ? 0.2929 : 0.0;
+    const double halfShare = k.fade == 't' || k.fade == 'h' ? 0.5
+                             : k.fade == 'q'                ? 1.0 / 3
+                             : k.fade == 'p'                ? 0.2929
+                                                            : 0.0;
     const long rise = k.fade ? std::lround(k.riseMs * 8) : 0;
     const long half = std::lround(rise * halfShare);
     std::map<std::string, std::string> made;  // sox effect -> file
@@ -50,8 +53,10 @@ inline std::vector<int16_t> Morse(const std::string& text, const Keying& k, cons
         auto it = made.find(effect);
         if (it == made.end()) {
             const std::string f = dir + "/p" + std::to_string(made.size()) + ".wav";
-            const std::string cmd = "sox -D -r 8000 -n -r 8000 -c 1 -b 16 " + f + " " + effect + " 2>/dev/null";
-            if (std::system(cmd.c_str()) != 0) return false;
+            const std::string cmd =
+                "sox -D -r 8000 -n -r 8000 -c 1 -b 16 " + f + " " + effect + " 2>/dev/null";
+            if (std::system(cmd.c_str()) != 0)
+                return false;
             it = made.emplace(effect, f).first;
         }
         list += " " + it->second;
@@ -61,7 +66,8 @@ inline std::vector<int16_t> Morse(const std::string& text, const Keying& k, cons
         const long n = std::lround(ms * 8) + 2 * half;
         char buf[160];
         if (k.fade)
-            std::snprintf(buf, sizeof buf, "synth %lds sine %d fade %c %lds %lds %lds vol %.3f", n, k.freq, k.fade, rise, n, rise, k.volume);
+            std::snprintf(buf, sizeof buf, "synth %lds sine %d fade %c %lds %lds %lds vol %.3f", n, k.freq,
+                          k.fade, rise, n, rise, k.volume);
         else
             std::snprintf(buf, sizeof buf, "synth %lds sine %d vol %.3f", n, k.freq, k.volume);
         return piece(buf);
@@ -79,7 +85,8 @@ inline std::vector<int16_t> Morse(const std::string& text, const Keying& k, cons
         }
         const uint32_t p = gen.PatternOf(c);
         int top = 31;
-        while (top > 0 && !(p >> top)) --top;
+        while (top > 0 && !(p >> top))
+            --top;
         for (int b = top - 1; b >= 0; --b) {
             ok = ok && mark(((p >> b) & 1) ? dash : dot);
             ok = ok && gap(b ? space : 3 * u - extra);
@@ -87,12 +94,15 @@ inline std::vector<int16_t> Morse(const std::string& text, const Keying& k, cons
     }
     ok = ok && gap(1500, false);
     std::vector<int16_t> out;
-    if (!ok) return out;
+    if (!ok)
+        return out;
     FILE* f = popen(("sox -D" + list + " -t raw -r 8000 -c 1 -e signed -b 16 - 2>/dev/null").c_str(), "r");
-    if (!f) return out;
+    if (!f)
+        return out;
     int16_t buf[4096];
     size_t got;
-    while ((got = fread(buf, sizeof(int16_t), 4096, f)) > 0) out.insert(out.end(), buf, buf + got);
+    while ((got = fread(buf, sizeof(int16_t), 4096, f)) > 0)
+        out.insert(out.end(), buf, buf + got);
     pclose(f);
     return out;
 }

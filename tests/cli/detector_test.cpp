@@ -35,7 +35,8 @@ Timing TimingOf(const AnalysisResult& r, const double nominal[3], double dot) {
             ++count[kind];
             t.worst = std::max(t.worst, std::abs(ch.elements[k] - nominal[kind]));
         }
-    for (int kind = 0; kind < 3; ++kind) t.mean[kind] = count[kind] ? sum[kind] / count[kind] - nominal[kind] : 1e9;
+    for (int kind = 0; kind < 3; ++kind)
+        t.mean[kind] = count[kind] ? sum[kind] / count[kind] - nominal[kind] : 1e9;
     (void)dot;
     return t;
 }
@@ -47,8 +48,8 @@ AnalysisOptions Opt(int cpm, bool robust, bool autoSpeed = false) {
 // Decodes a sox-made signal with the robust detector and checks the text
 // and the mean length of each element kind: within 3 % of a dot, beside the
 // half ms the analyser's whole ms may add.
-void ExpectDecodedAndTimed(const std::vector<int16_t>& s, const soxmorse::Keying& k, const AnalysisOptions& opt,
-                           const std::string& what) {
+void ExpectDecodedAndTimed(const std::vector<int16_t>& s, const soxmorse::Keying& k,
+                           const AnalysisOptions& opt, const std::string& what) {
     const AnalysisResult r = AnalyzeSamples(s, opt);
     ASSERT_EQ(corpus::Letters(r.text), corpus::Letters(kText)) << what;
     double nominal[3];
@@ -61,24 +62,29 @@ void ExpectDecodedAndTimed(const std::vector<int16_t>& s, const soxmorse::Keying
 
 std::string Describe(const soxmorse::Keying& k) {
     char buf[120];
-    std::snprintf(buf, sizeof buf, "%.0f CpM, fade %c, rise %.0f ms, weighting %.0f %%, %d Hz", k.cpm, k.fade ? k.fade : '-', k.riseMs,
-                  100 * k.markShare, k.freq);
+    std::snprintf(buf, sizeof buf, "%.0f CpM, fade %c, rise %.0f ms, weighting %.0f %%, %d Hz", k.cpm,
+                  k.fade ? k.fade : '-', k.riseMs, 100 * k.markShare, k.freq);
     return buf;
 }
 
 TEST(DetectorSignals, OtherEnvelopesRiseTimesAndWeightingDecodeAndKeepTheirTiming) {
-    if (!soxmorse::Available()) GTEST_SKIP() << "sox not installed";
+    if (!soxmorse::Available())
+        GTEST_SKIP() << "sox not installed";
     TempDir dir;
     for (int cpm : {20, 100, 300})
         for (double share : {0.3, 0.5, 0.7})
             for (char fade : {'h', 't', 'q', '\0'})
                 for (double rise : {1.0, 10.0}) {
-                    const soxmorse::Keying k{.cpm = double(cpm), .markShare = share, .riseMs = rise, .fade = fade};
+                    const soxmorse::Keying k{
+                        .cpm = double(cpm), .markShare = share, .riseMs = rise, .fade = fade};
                     double dot, dash, space;
                     soxmorse::Nominal(k, dot, dash, space);
-                    if (!fade && rise > 1) continue;
-                    if (2 * rise > std::min(dot, space)) continue;  // the fades would overlap
-                    ExpectDecodedAndTimed(soxmorse::Morse(kText, k, dir.Path()), k, Opt(cpm, true), Describe(k));
+                    if (!fade && rise > 1)
+                        continue;
+                    if (2 * rise > std::min(dot, space))
+                        continue;  // the fades would overlap
+                    ExpectDecodedAndTimed(soxmorse::Morse(kText, k, dir.Path()), k, Opt(cpm, true),
+                                          Describe(k));
                 }
 }
 
@@ -87,14 +93,17 @@ TEST(DetectorSignals, OwnGeneratorAnyRampAndWeightDecodes) {
         for (int weight : {43, 100, 233})  // a dot's share of dot and space: 30, 50, 70 %
             for (int slope : {0, 8, 40, 80}) {
                 const SendOptions so{.speed = cpm, .weight = weight, .slope = slope};
-                if (slope > 6000 * 8 / cpm * 2 / 10) continue;  // ramps beyond a fifth of two dots
+                if (slope > 6000 * 8 / cpm * 2 / 10)
+                    continue;  // ramps beyond a fifth of two dots
                 const AnalysisResult r = AnalyzeSamples(SynthesizeMorse(kText, so), Opt(cpm, true));
-                EXPECT_EQ(corpus::Letters(r.text), corpus::Letters(kText)) << cpm << " CpM, weight " << weight << ", slope " << slope;
+                EXPECT_EQ(corpus::Letters(r.text), corpus::Letters(kText))
+                    << cpm << " CpM, weight " << weight << ", slope " << slope;
             }
 }
 
 TEST(DetectorSignals, ToneAwayFromTheCentreIsTimedAsAtTheCentre) {
-    if (!soxmorse::Available()) GTEST_SKIP() << "sox not installed";
+    if (!soxmorse::Available())
+        GTEST_SKIP() << "sox not installed";
     TempDir dir;
     // Anywhere in the chosen band (62.5 Hz either side by default), slow or fast.
     for (int cpm : {20, 40, 150})
@@ -107,8 +116,8 @@ TEST(DetectorSignals, ToneAwayFromTheCentreIsTimedAsAtTheCentre) {
     const auto s = soxmorse::Morse(kText, far, dir.Path());
     AnalysisOptions wide = Opt(60, true);
     wide.bandwidth = 3;
-    ExpectDecodedAndTimed(soxmorse::Morse(kText, {.cpm = 60, .riseMs = 5, .freq = 910}, dir.Path()), {.cpm = 60, .riseMs = 5, .freq = 910},
-                          wide, "910 Hz, bandwidth 3");
+    ExpectDecodedAndTimed(soxmorse::Morse(kText, {.cpm = 60, .riseMs = 5, .freq = 910}, dir.Path()),
+                          {.cpm = 60, .riseMs = 5, .freq = 910}, wide, "910 Hz, bandwidth 3");
     AnalysisOptions broad = Opt(60, true);
     broad.mode = tProcessMode::broad;
     ExpectDecodedAndTimed(s, far, broad, "1000 Hz, broadband");
@@ -124,49 +133,61 @@ TEST(DetectorSignals, CarrierOutsideTheBandIsIgnored) {
     for (int hz : {950, 1100, 1500, 500}) {
         std::vector<int16_t> s = keyed;
         for (size_t i = 0; i < s.size(); ++i)
-            s[i] = static_cast<int16_t>(std::clamp<long>(s[i] + std::lround(8000 * std::sin(2 * 3.14159265358979 * hz * i / 8000.0)), -32768L, 32767L));
-        EXPECT_EQ(corpus::Letters(AnalyzeSamples(s, Opt(100, true)).text), corpus::Letters(kText)) << hz << " Hz beside";
+            s[i] = static_cast<int16_t>(
+                std::clamp<long>(s[i] + std::lround(8000 * std::sin(2 * 3.14159265358979 * hz * i / 8000.0)),
+                                 -32768L, 32767L));
+        EXPECT_EQ(corpus::Letters(AnalyzeSamples(s, Opt(100, true)).text), corpus::Letters(kText))
+            << hz << " Hz beside";
         // Alone, steady, in faint noise.
         std::vector<int16_t> alone(30 * 8000);
         std::mt19937 rng(static_cast<uint32_t>(hz));
         std::normal_distribution<double> g(0.0, 30.0);
         for (size_t i = 0; i < alone.size(); ++i)
-            alone[i] = static_cast<int16_t>(std::lround(8000 * std::sin(2 * 3.14159265358979 * hz * i / 8000.0) + g(rng)));
+            alone[i] = static_cast<int16_t>(
+                std::lround(8000 * std::sin(2 * 3.14159265358979 * hz * i / 8000.0) + g(rng)));
         // Or switched on for a second at a time, with 50 ms ramps that
         // splash nothing into the band: never as long as a carrier must
         // last to be known for one.
         std::vector<int16_t> bursts(20 * 8000);
         for (size_t i = 0; i < bursts.size(); ++i) {
             const double t = static_cast<double>(i % 24000), ramp = 400;
-            const double gain = t < 8000 ? 0.5 - 0.5 * std::cos(3.14159265358979 * std::min({1.0, t / ramp, (8000 - t) / ramp})) : 0.0;
-            bursts[i] = static_cast<int16_t>(std::lround(gain * 8000 * std::sin(2 * 3.14159265358979 * hz * i / 8000.0) + g(rng)));
+            const double gain =
+                t < 8000
+                    ? 0.5 - 0.5 * std::cos(3.14159265358979 * std::min({1.0, t / ramp, (8000 - t) / ramp}))
+                    : 0.0;
+            bursts[i] = static_cast<int16_t>(
+                std::lround(gain * 8000 * std::sin(2 * 3.14159265358979 * hz * i / 8000.0) + g(rng)));
         }
         for (bool autoSpeed : {false, true}) {
-            EXPECT_EQ(AnalyzeSamples(alone, Opt(60, true, autoSpeed)).characters.size(), 0u) << hz << " Hz alone";
-            EXPECT_EQ(AnalyzeSamples(bursts, Opt(60, true, autoSpeed)).characters.size(), 0u) << hz << " Hz bursts";
+            EXPECT_EQ(AnalyzeSamples(alone, Opt(60, true, autoSpeed)).characters.size(), 0u)
+                << hz << " Hz alone";
+            EXPECT_EQ(AnalyzeSamples(bursts, Opt(60, true, autoSpeed)).characters.size(), 0u)
+                << hz << " Hz bursts";
         }
     }
 }
 
-
 // Key transitions of `text` as a fist keys it: element lengths jittered by
 // up to `jitter` (a share), dashes of `dashDots`, and every mark opening
 // with `bounces` short contact bounces.
-std::vector<KeyEvent> Fist(const std::string& text, double cpmStart, double cpmEnd, double jitter, int bounces, uint32_t seed) {
+std::vector<KeyEvent> Fist(const std::string& text, double cpmStart, double cpmEnd, double jitter,
+                           int bounces, uint32_t seed) {
     TCWout gen;
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(1 - jitter, 1 + jitter);
     std::vector<KeyEvent> ev;
     double t = 1000;
     for (size_t i = 0; i < text.size(); ++i) {
-        const double dot = 6000.0 / (cpmStart + (cpmEnd - cpmStart) * static_cast<double>(i) / static_cast<double>(text.size()));
+        const double dot = 6000.0 / (cpmStart + (cpmEnd - cpmStart) * static_cast<double>(i) /
+                                                    static_cast<double>(text.size()));
         if (text[i] == ' ') {
             t += 4 * dot * u(rng);
             continue;
         }
         const uint32_t p = gen.PatternOf(text[i]);
         int top = 31;
-        while (top > 0 && !(p >> top)) --top;
+        while (top > 0 && !(p >> top))
+            --top;
         for (int b = top - 1; b >= 0; --b) {
             const double mark = (((p >> b) & 1) ? 3 : 1) * dot * u(rng);
             const double end = t + mark;
@@ -192,16 +213,19 @@ std::vector<int16_t> Sounded(const std::vector<KeyEvent>& ev, double snr, uint32
     size_t e = 0;
     double a = 0;
     for (size_t i = 0; i < n; ++i) {
-        while (e < ev.size() && ev[e].t * 8 <= i) down = ev[e++].down;
+        while (e < ev.size() && ev[e].t * 8 <= i)
+            down = ev[e++].down;
         a = std::clamp(a + (down ? 1.0 : -1.0) / 20, 0.0, 1.0);
-        s[i] = static_cast<int16_t>(std::lround(10000 * a * std::sin(2 * 3.14159265358979 * 800 * static_cast<double>(i) / 8000)));
+        s[i] = static_cast<int16_t>(
+            std::lround(10000 * a * std::sin(2 * 3.14159265358979 * 800 * static_cast<double>(i) / 8000)));
     }
     return snr < 100 ? corpus::WithNoise(s, snr, seed) : s;
 }
 
 size_t Distance(const std::string& a, const std::string& b) {
     std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
     for (size_t i = 1; i <= a.size(); ++i) {
         size_t diag = row[0];
         row[0] = i;
@@ -223,9 +247,11 @@ TEST(DetectorFists, AutoSpeedDecodesEveryFistAtLeastAsWellAsTheRightFixedSpeed) 
         double cpmStart, cpmEnd, jitter;
         int bounces;
     };
-    for (const FistKind& f : {FistKind{"contact bounce", 100, 100, 0.05, 2}, FistKind{"bounce, fast", 150, 150, 0.2, 3},
-                              FistKind{"mixed quality", 90, 90, 0.3, 0}, FistKind{"drift up", 60, 130, 0.1, 0},
-                              FistKind{"drift down", 150, 60, 0.2, 1}, FistKind{"fast", 200, 200, 0.1, 0}, FistKind{"slow", 30, 30, 0.1, 0}}) {
+    for (const FistKind& f :
+         {FistKind{"contact bounce", 100, 100, 0.05, 2}, FistKind{"bounce, fast", 150, 150, 0.2, 3},
+          FistKind{"mixed quality", 90, 90, 0.3, 0}, FistKind{"drift up", 60, 130, 0.1, 0},
+          FistKind{"drift down", 150, 60, 0.2, 1}, FistKind{"fast", 200, 200, 0.1, 0},
+          FistKind{"slow", 30, 30, 0.1, 0}}) {
         size_t fixedKeys = 0, autoKeys = 0, fixedSound = 0, autoSound = 0;
         for (uint32_t seed = 1; seed <= 4; ++seed) {
             const auto ev = Fist(text, f.cpmStart, f.cpmEnd, f.jitter, f.bounces, seed);
@@ -243,7 +269,8 @@ TEST(DetectorFists, AutoSpeedDecodesEveryFistAtLeastAsWellAsTheRightFixedSpeed) 
 
 TEST(DetectorFists, OpeningSpeedIgnoresContactBounces) {
     // Every mark opens with two bounces of 2 ms.
-    EXPECT_NEAR(TSpeedFollower::InitialDot({2, 2, 2, 2, 100, 100, 2, 2, 2, 2, 300, 100, 2, 2, 2, 2, 100}), 100, 5);
+    EXPECT_NEAR(TSpeedFollower::InitialDot({2, 2, 2, 2, 100, 100, 2, 2, 2, 2, 300, 100, 2, 2, 2, 2, 100}),
+                100, 5);
     EXPECT_EQ(TSpeedFollower::Debounced({2, 3, 97, 100}), (std::vector<uint32_t>{102, 100}));
 }
 

@@ -44,12 +44,14 @@ std::string JsonText(const std::string& json) {
 void KeyInto(TSessionRecord& rec, const std::string& text, int32_t cpm) {
     PlantedTiming p;
     p.dotMs = 6000.0 / cpm;
-    for (const KeyEvent& e : PlantedKeys(text, p)) rec.Key(e.t, e.down);
+    for (const KeyEvent& e : PlantedKeys(text, p))
+        rec.Key(e.t, e.down);
 }
 
 TEST(SessionRecord, FolderNameAndHeaderAndKeysDecodesTheText) {
     EXPECT_EQ(TSessionRecord::FolderFrom("/data/", "/home/u"), "/data/orvo-tapmeter/sessions/");
-    EXPECT_EQ(TSessionRecord::FolderFrom("relative", "/home/u"), "/home/u/.local/share/orvo-tapmeter/sessions/");
+    EXPECT_EQ(TSessionRecord::FolderFrom("relative", "/home/u"),
+              "/home/u/.local/share/orvo-tapmeter/sessions/");
     EXPECT_EQ(TSessionRecord::FolderFrom(nullptr, nullptr), "");
 
     TempDir dir;
@@ -121,7 +123,8 @@ TEST(SessionRecord, UnwritableFolderIsReportedOnceAndKeyingGoesOn) {
     rec.OnError = [&](const std::string& m) { messages.push_back(m); };
     KeyInto(rec, "paris", 60);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].rfind("Error: cannot record the session in " + dir.File("plain/sessions/"), 0), 0u) << messages[0];
+    EXPECT_EQ(messages[0].rfind("Error: cannot record the session in " + dir.File("plain/sessions/"), 0), 0u)
+        << messages[0];
     EXPECT_TRUE(rec.Failed());
     EXPECT_EQ(rec.Path(), "");
 }
@@ -133,14 +136,16 @@ TEST(SessionRecord, AKilledProgramLeavesWhatWasKeyed) {
     if (child == 0) {
         TSessionRecord rec(dir.Path(), Clock::now(), {"p", 60, "Keybd/Mouse"});
         KeyInto(rec, "paris", 60);
-        for (;;) pause();
+        for (;;)
+            pause();
     }
     // Wait for the four header lines and the 14 marks of "paris", then kill.
     std::string file, text;
     for (int i = 0; i < 500 && std::count(text.begin(), text.end(), '\n') < 4 + 2 * 14; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         const auto names = dir.Entries();
-        if (!names.empty()) text = TempDir::ReadBytes(file = dir.File(names[0]));
+        if (!names.empty())
+            text = TempDir::ReadBytes(file = dir.File(names[0]));
     }
     kill(child, SIGKILL);
     int st = 0;
@@ -172,18 +177,20 @@ TEST(ReportCommand, SessionsAndRecordingsInOrderWithPlots) {
     EXPECT_TRUE(IsKeyList(session) && IsKeyList(keyList));
     EXPECT_FALSE(IsKeyList(wav));
 
-    const CliRun r = Cli({"report", session, wav, keyList, "--speed", "100", "--plot", dir.File("progress.svg")});
+    const CliRun r =
+        Cli({"report", session, wav, keyList, "--speed", "100", "--plot", dir.File("progress.svg")});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
-    const size_t a = r.out.find("{\"input\": \"" + session + "\", \"started\": \"" + TSessionRecord::IsoTime(start) +
-                                "\", \"characters\": 10, \"unknown\": 0");
+    const size_t a = r.out.find("{\"input\": \"" + session + "\", \"started\": \"" +
+                                TSessionRecord::IsoTime(start) + "\", \"characters\": 10, \"unknown\": 0");
     const size_t b = r.out.find("{\"input\": \"" + wav + "\", \"started\": null, \"characters\": 4, ");
     const size_t c = r.out.find("{\"input\": \"" + keyList + "\", \"started\": null, \"characters\": 1, ");
     EXPECT_EQ(a, 14u) << r.out;
     EXPECT_TRUE(a < b && b < c && c != std::string::npos) << r.out;
-    for (const char* key : {"\"speed_cpm\": {\"mean\": 100.0, \"sd\": 0.0}", "\"dash\": {\"count\": 8, \"mean_ms\": 180.0",
-                            "\"dash_dot_ratio\": 3.00", "\"weight_pct\": 50.0", "\"score\": 100.0",
-                            "\"characters_by_score\": [{\"char\": \"a\", \"count\": 2, \"score\": 100.0}"})
+    for (const char* key :
+         {"\"speed_cpm\": {\"mean\": 100.0, \"sd\": 0.0}", "\"dash\": {\"count\": 8, \"mean_ms\": 180.0",
+          "\"dash_dot_ratio\": 3.00", "\"weight_pct\": 50.0", "\"score\": 100.0",
+          "\"characters_by_score\": [{\"char\": \"a\", \"count\": 2, \"score\": 100.0}"})
         EXPECT_NE(r.out.find(key), std::string::npos) << key;
     const std::string svg = TempDir::ReadBytes(dir.File("progress.svg"));
     EXPECT_NE(svg.find("<svg"), std::string::npos);
@@ -202,10 +209,13 @@ TEST(ReportCommand, BadInputsGiveOneLineNamingTheFile) {
     TempDir::WriteBytes(good, "0 down\n100 up\n");
     TempDir::WriteBytes(bad, "0 down\n100 sideways\n");
     TempDir::WriteBytes(dir.File("noise.wav"), "RIFFjunk");
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"report", good, bad}, {"report", good, dir.File("missing.keys")},
-          {"report", dir.File("noise.wav")}, {"report", dir.Path()}, {"report"},
-          {"report", good, "--plot", dir.File("x.jpg")}, {"report", good, "--speed", "fast"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"report", good, bad},
+                                                 {"report", good, dir.File("missing.keys")},
+                                                 {"report", dir.File("noise.wav")},
+                                                 {"report", dir.Path()},
+                                                 {"report"},
+                                                 {"report", good, "--plot", dir.File("x.jpg")},
+                                                 {"report", good, "--speed", "fast"}}) {
         const CliRun r = Cli(args);
         EXPECT_EQ(r.code, 2) << args.back();
         EXPECT_EQ(r.out, "") << args.back();

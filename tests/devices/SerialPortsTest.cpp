@@ -1,10 +1,10 @@
 // Serial ports without serial hardware: names, ORVO_TAPMETER_PORTS, stable
 // numbers, detection from a scratch sysfs tree, and the real backend's refusals.
 
-#include "devices/ComRtsDtrX.h"
+#include "devices/SerialLines.h"
 #include "devices/SerialSupport.h"
 #include "devices/TempDir.h"
-#include "devices/unitportdetect.h"
+#include "devices/SerialPortDetect.h"
 
 #include <gtest/gtest.h>
 
@@ -19,17 +19,26 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(PortNames, ComNameToListEntry) {
-    struct Case { const char* name; int maxIndex; int want; } cases[] = {
-        {"COM1", 255, 0}, {"COM12", 255, 11}, {"COM256", 255, 255}, {"COM257", 255, -1},
-        {"COM0", 255, -1}, {"COMX", 255, -1}, {"COM", 255, -1}, {"LPT1", 255, -1},
-        {"COM-1", 255, -1}, {"COM1a", 255, -1}, {"com3", 255, -1}, {"COM99999999", 255, -1},
-        {"COM5", 3, -1}, {"COM4", 3, 3},
+    struct Case {
+        const char* name;
+        int maxIndex;
+        int want;
+    } cases[] = {
+        {"COM1", 255, 0},   {"COM12", 255, 11}, {"COM256", 255, 255}, {"COM257", 255, -1},
+        {"COM0", 255, -1},  {"COMX", 255, -1},  {"COM", 255, -1},     {"LPT1", 255, -1},
+        {"COM-1", 255, -1}, {"COM1a", 255, -1}, {"com3", 255, -1},    {"COM99999999", 255, -1},
+        {"COM5", 3, -1},    {"COM4", 3, 3},
     };
-    for (const Case& c : cases) EXPECT_EQ(portdetect::ParseComName(c.name, c.maxIndex), c.want) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(portdetect::ParseComName(c.name, c.maxIndex), c.want) << c.name;
 }
 
 TEST(PortNames, ExtraPortsFromTheEnvironmentText) {
-    struct Case { const char* text; std::string want; size_t warnings; } cases[] = {
+    struct Case {
+        const char* text;
+        std::string want;
+        size_t warnings;
+    } cases[] = {
         {"COM7=/dev/pts/3", "7=/dev/pts/3", 0},
         {" COM7 = /dev/pts/3 , COM200=/dev/rfcomm0,", "7=/dev/pts/3 200=/dev/rfcomm0", 0},
         {"", "", 0},
@@ -50,7 +59,8 @@ TEST(PortNames, ExtraPortsFromTheEnvironmentText) {
         }
         EXPECT_EQ(got, c.want) << c.text;
         EXPECT_EQ(warnings.size(), c.warnings) << c.text;
-        for (const auto& w : warnings) EXPECT_EQ(w.rfind("ORVO_TAPMETER_PORTS: entry \"", 0), 0u) << w;
+        for (const auto& w : warnings)
+            EXPECT_EQ(w.rfind("ORVO_TAPMETER_PORTS: entry \"", 0), 0u) << w;
     }
 }
 
@@ -60,7 +70,8 @@ TSerialDevice Usb(const std::string& path, const std::string& byId, const std::s
 
 int NumberOf(const std::vector<TSerialPort>& ports, const std::string& path) {
     for (const auto& p : ports)
-        if (p.Path == path) return p.Number;
+        if (p.Path == path)
+            return p.Number;
     return -1;
 }
 
@@ -92,11 +103,12 @@ TEST(PortNumbers, StayWithTheAdapterAndGiveWayToExtraPorts) {
               NumberOf(portdetect::NumberPorts({noLinkMoved}, {}), "/dev/ttyUSB3"));
 
     for (const auto& ports : {first, later})
-        for (size_t i = 1; i < ports.size(); ++i) EXPECT_LT(ports[i - 1].Number, ports[i].Number);
+        for (size_t i = 1; i < ports.size(); ++i)
+            EXPECT_LT(ports[i - 1].Number, ports[i].Number);
 
     // Extra ports keep their number and come last.
     std::vector<TSerialPort> extras = {{1, "/dev/pts/3", "Extra port /dev/pts/3", true},
-                                      {na, "/dev/rfcomm9", "Extra port /dev/rfcomm9", true}};
+                                       {na, "/dev/rfcomm9", "Extra port /dev/rfcomm9", true}};
     const auto ports = portdetect::NumberPorts({s0, a}, extras);
     ASSERT_EQ(ports.size(), 4u);
     EXPECT_EQ(ports[2].Path, "/dev/pts/3");
@@ -124,7 +136,8 @@ TEST(PortList, DetectPortsFillsEntriesByNumber) {
     EXPECT_EQ(list[2].Name, "COM3");
     EXPECT_EQ(list[255].Device, "/dev/pts/1");
     int filled = 0;
-    for (const auto& e : list) filled += !e.Name.empty();
+    for (const auto& e : list)
+        filled += !e.Name.empty();
     EXPECT_EQ(filled, 3);
     EXPECT_EQ(portdetect::PortCaption(12, list[11]), "COM12  ttyUSB0  FT232R USB UART (FTDI)");
     EXPECT_FALSE(DetectPorts({}, list, 255));
@@ -147,7 +160,8 @@ public:
         std::ofstream(Root() / "dev" / name);
         if (!devicePath.empty()) {
             fs::create_directories(Root() / "sys/devices" / devicePath);
-            fs::create_directory_symlink(Root() / "sys/devices" / devicePath, Root() / "sys/class/tty" / name / "device");
+            fs::create_directory_symlink(Root() / "sys/devices" / devicePath,
+                                         Root() / "sys/class/tty" / name / "device");
         }
     }
 };
@@ -160,18 +174,26 @@ TEST(PortList, SysfsEnumerationNamesTheDevices) {
     t.Write("sys/class/tty/ttyS1/type", "0");  // no UART behind it
     t.Tty("ttyUSB0", "pci0/usb1/1-2/1-2:1.0/ttyUSB0");
     t.Tty("ttyACM0", "pci0/usb1/1-3/1-3:1.0");
-    for (const auto& [file, text] : std::vector<std::pair<std::string, std::string>>{
-             {"1-2/idVendor", "0403"}, {"1-2/idProduct", "6001"}, {"1-2/product", "FT232R USB UART"},
-             {"1-2/manufacturer", "FTDI"}, {"1-2/serial", "A50285BI"}, {"1-3/idVendor", "2341"}, {"1-3/idProduct", "0043"}})
+    for (const auto& [file, text] :
+         std::vector<std::pair<std::string, std::string>>{{"1-2/idVendor", "0403"},
+                                                          {"1-2/idProduct", "6001"},
+                                                          {"1-2/product", "FT232R USB UART"},
+                                                          {"1-2/manufacturer", "FTDI"},
+                                                          {"1-2/serial", "A50285BI"},
+                                                          {"1-3/idVendor", "2341"},
+                                                          {"1-3/idProduct", "0043"}})
         t.Write("sys/devices/pci0/usb1/" + file, text);
-    for (const char* name : {"rfcomm0", "tty0", "console"}) t.Tty(name, "");
+    for (const char* name : {"rfcomm0", "tty0", "console"})
+        t.Tty(name, "");
     fs::create_directories(t.Root() / "dev/serial/by-id");
-    fs::create_symlink("../../ttyUSB0", t.Root() / "dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    fs::create_symlink("../../ttyUSB0",
+                       t.Root() / "dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
 
     const auto devices = TSysfsPortEnumerator(t.Root().string()).Enumerate();
     std::vector<std::string> got;
     for (const auto& d : devices)
-        got.push_back(d.KernelName() + "|" + portdetect::DisplayName(d) + "|" + d.SerialNumber + "|" + d.ById);
+        got.push_back(d.KernelName() + "|" + portdetect::DisplayName(d) + "|" + d.SerialNumber + "|" +
+                      d.ById);
     const std::vector<std::string> want = {
         "rfcomm0|Bluetooth serial link||",
         "ttyACM0|USB device 2341:0043||",
@@ -195,19 +217,24 @@ TEST(PortList, SysfsEnumerationNamesTheDevices) {
 class Backend : public ::testing::Test {
 protected:
     PostQueue queue;
-    TComRTSDTRX port{[this](std::function<void()> f) { queue.Post(std::move(f)); }};
+    TSerialLines port{[this](std::function<void()> f) { queue.Post(std::move(f)); }};
 };
 
 TEST_F(Backend, PortNumberIsClampedAndZeroNeverOpens) {
     EXPECT_EQ(port.PortNumber(), 1);
-    struct Case { int set, want; } cases[] = {{300, 256}, {-4, 0}, {12, 12}, {256, 256}, {0, 0}};
+    struct Case {
+        int set, want;
+    } cases[] = {{300, 256}, {-4, 0}, {12, 12}, {256, 256}, {0, 0}};
     for (const Case& c : cases) {
         port.SetPortNumber(c.set);
         EXPECT_EQ(port.PortNumber(), c.want);
     }
     Pty pty;
     int asked = 0;
-    port.ResolvePort = [&](int) { ++asked; return pty.Path(); };
+    port.ResolvePort = [&](int) {
+        ++asked;
+        return pty.Path();
+    };
     port.SetPortNumber(0);
     EXPECT_FALSE(port.Open());
     EXPECT_EQ(asked, 0);
@@ -217,7 +244,10 @@ TEST_F(Backend, PortNumberIsClampedAndZeroNeverOpens) {
 TEST_F(Backend, RefusedOpensSayWhyAndANonDeviceRaises) {
     Pty pty;
     TempDir dir;
-    struct Case { std::string path; const char* says; } cases[] = {
+    struct Case {
+        std::string path;
+        const char* says;
+    } cases[] = {
         {"", "COM5 is not present."},
         {dir.File("nothing-here"), "is not present."},
         {pty.Path(), "has no modem control lines"},
@@ -255,7 +285,8 @@ TEST_F(Backend, RefusedOpensSayWhyAndANonDeviceRaises) {
 
 // The operator without access to the device learns about the dialout group.
 TEST_F(Backend, NoPermissionNamesTheDialoutGroup) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to drop to an unprivileged user";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to drop to an unprivileged user";
     Pty pty;
     ASSERT_EQ(chmod(pty.Path().c_str(), 0600), 0);
     int pipefd[2];
@@ -263,18 +294,21 @@ TEST_F(Backend, NoPermissionNamesTheDialoutGroup) {
     const pid_t child = fork();
     if (child == 0) {
         close(pipefd[0]);
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
-        TComRTSDTRX p([](std::function<void()>) {});
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(3);
+        TSerialLines p([](std::function<void()>) {});
         p.ResolvePort = [&](int) { return pty.Path(); };
         const bool opened = p.Open();
         const std::string e = p.LastError();
-        if (write(pipefd[1], e.data(), e.size()) < 0) _exit(4);
+        if (write(pipefd[1], e.data(), e.size()) < 0)
+            _exit(4);
         _exit(opened ? 1 : 0);
     }
     close(pipefd[1]);
     std::string text;
     char buf[256];
-    for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) > 0;) text.append(buf, size_t(n));
+    for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) > 0;)
+        text.append(buf, size_t(n));
     close(pipefd[0]);
     int status = 0;
     waitpid(child, &status, 0);

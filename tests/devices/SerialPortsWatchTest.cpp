@@ -1,7 +1,7 @@
 // The port table and its hot-plug watch: detection with ORVO_TAPMETER_PORTS,
 // re-detection when a watched folder changes, reports only on real changes.
 
-#include "devices/SerialPorts.h"
+#include "backends/SerialPorts.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,10 +15,14 @@ namespace {
 struct FakeEnumerator : IPortEnumerator {
     std::vector<TSerialDevice> devices;
     int calls = 0;
-    std::vector<TSerialDevice> Enumerate() override { ++calls; return devices; }
+    std::vector<TSerialDevice> Enumerate() override {
+        ++calls;
+        return devices;
+    }
 };
 
-const TSerialDevice kFtdi{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A5", "usb-FTDI_FT232R_USB_UART_A5-if00-port0"};
+const TSerialDevice kFtdi{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A5",
+                          "usb-FTDI_FT232R_USB_UART_A5-if00-port0"};
 
 }  // namespace
 
@@ -39,7 +43,8 @@ private slots:
         QCOMPARE(ports.Caption(7), std::string("COM7  pts/9  Extra port (ORVO_TAPMETER_PORTS)"));
         int ftdi = 0;
         for (int n = 1; n <= 256; ++n)
-            if (ports.DevicePath(n) == "/dev/ttyUSB0") ftdi = n;
+            if (ports.DevicePath(n) == "/dev/ttyUSB0")
+                ftdi = n;
         QVERIFY(ftdi > 32);
         QCOMPARE(ports.Caption(ftdi), "COM" + std::to_string(ftdi) + "  ttyUSB0  FT232R USB UART (FTDI)");
         QCOMPARE(ports.DevicePath(0), std::string());
@@ -77,7 +82,8 @@ private slots:
         e.devices.clear();
         QFile::remove(dir.path() + "/ttyUSB0");
         QTRY_COMPARE(reports, 2);
-        QVERIFY(std::all_of(ports.Ports().begin(), ports.Ports().end(), [](const auto& p) { return p.Name.empty(); }));
+        QVERIFY(std::all_of(ports.Ports().begin(), ports.Ports().end(),
+                            [](const auto& p) { return p.Name.empty(); }));
     }
 };
 

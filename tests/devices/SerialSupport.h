@@ -23,10 +23,14 @@ public:
     Pty() {
         master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         char buf[128];
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0 && ptsname_r(master_, buf, sizeof buf) == 0)
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0 &&
+            ptsname_r(master_, buf, sizeof buf) == 0)
             path_ = buf;
     }
-    ~Pty() { if (master_ >= 0) close(master_); }
+    ~Pty() {
+        if (master_ >= 0)
+            close(master_);
+    }
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
     const std::string& Path() const { return path_; }
@@ -63,12 +67,15 @@ struct ModemShim {
         get(s.counters, "orvo_shim_counters");
         return s;
     }
-    bool Loaded() const { return attach && detach && lines && waiters && setLines && unplug && changeAfterGet && counters; }
+    bool Loaded() const {
+        return attach && detach && lines && waiters && setLines && unplug && changeAfterGet && counters;
+    }
     // Waits until a thread sits in TIOCMIWAIT (the monitor is listening).
     bool WaitForWaiter(int timeoutMs = 2000) const {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (; waiters() == 0; usleep(200))
-            if (std::chrono::steady_clock::now() > end) return false;
+            if (std::chrono::steady_clock::now() > end)
+                return false;
         return true;
     }
 };
@@ -76,8 +83,12 @@ struct ModemShim {
 // Re-runs the program with the test library preloaded unless it is loaded
 // already. Call first thing in main.
 inline void EnsureShimPreloaded(char** argv, const char* shimPath) {
-    if (ModemShim::Find().Loaded()) return;
-    const auto env = [](const char* name) { const char* v = std::getenv(name); return std::string(v ? v : ""); };
+    if (ModemShim::Find().Loaded())
+        return;
+    const auto env = [](const char* name) {
+        const char* v = std::getenv(name);
+        return std::string(v ? v : "");
+    };
     const std::string old = env("LD_PRELOAD");
     setenv("LD_PRELOAD", (shimPath + (old.empty() ? "" : ":" + old)).c_str(), 1);
     // Sanitizer runtimes want to come first; the library does not mind.
@@ -89,18 +100,24 @@ inline void EnsureShimPreloaded(char** argv, const char* shimPath) {
 class PostQueue {
 public:
     void Post(std::function<void()> f) {
-        { std::lock_guard<std::mutex> l(m_); q_.push_back(std::move(f)); }
+        {
+            std::lock_guard<std::mutex> l(m_);
+            q_.push_back(std::move(f));
+        }
         cv_.notify_all();
     }
     // Runs posted functions until done() holds or timeoutMs pass; done() false = wait for one.
     bool RunUntil(const std::function<bool()>& done, int timeoutMs = 2000) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (!done())
-            if (!RunOne(end)) return done();
+            if (!RunOne(end))
+                return done();
         return true;
     }
     // Runs what is queued now.
-    void Drain() { while (RunOne(std::chrono::steady_clock::time_point{})) {} }
+    void Drain() {
+        while (RunOne(std::chrono::steady_clock::time_point{})) {}
+    }
 
 private:
     // Runs the next function, waiting for one until `end`; false when none came.
@@ -108,7 +125,8 @@ private:
         std::function<void()> f;
         {
             std::unique_lock<std::mutex> l(m_);
-            if (!cv_.wait_until(l, end, [&] { return !q_.empty(); })) return false;
+            if (!cv_.wait_until(l, end, [&] { return !q_.empty(); }))
+                return false;
             f = std::move(q_.front());
             q_.pop_front();
         }

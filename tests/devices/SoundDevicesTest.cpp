@@ -6,7 +6,7 @@
 #include "analysis/BatchAnalysis.h"
 #include "morse/SendText.h"
 #include "devices/NullSound.h"
-#include "devices/SoundOut.h"
+#include "backends/SoundOut.h"
 #include "morse/CWout.h"
 
 #include <QProcess>
@@ -38,7 +38,8 @@ void SoundDevicesTest::sizesAndClamps() {
         QCOMPARE(o->Channels(), 2);
         o->SetBufferTime(100);
         // Channels clamp to 1..2; the buffer follows them.
-        for (auto [set, channels, bytes] : {std::tuple{1, 1, 1600u}, {2, 2, 3200u}, {0, 1, 1600u}, {5, 2, 3200u}}) {
+        for (auto [set, channels, bytes] :
+             {std::tuple{1, 1, 1600u}, {2, 2, 3200u}, {0, 1, 1600u}, {5, 2, 3200u}}) {
             o->SetChannels(set);
             QCOMPARE(o->Channels(), channels);
             QCOMPARE(o->BufferBytes(), bytes);
@@ -194,7 +195,8 @@ void SoundDevicesTest::playedMorseRecordsBackAndDecodes() {
         gen.OnLastChar = [&] { lastQueued = true; };
         gen.OnPttChanged = [&](bool on) { done |= !on && lastQueued; };
         gen.Start();
-        for (char c : std::string("paris")) QVERIFY(gen.PutChar(c));
+        for (char c : std::string("paris"))
+            QVERIFY(gen.PutChar(c));
 
         TSoundOut out;
         out.SetBufferTime(100);
@@ -241,9 +243,14 @@ void SoundDevicesTest::volumeGatesEachChannel() {
         return std::sqrt(sum / 2000);
     };
     // Each setting is held for 600 ms; the recording lags the output by far less.
-    const struct { uint32_t volume; bool left, right; } steps[] = {
-        {0, false, false}, {0x0000FFFFu, true, false}, {0xFFFF0000u, false, true}, {0xFFFFFFFFu, true, true},
-        {0, false, false}};
+    const struct {
+        uint32_t volume;
+        bool left, right;
+    } steps[] = {{0, false, false},
+                 {0x0000FFFFu, true, false},
+                 {0xFFFF0000u, false, true},
+                 {0xFFFFFFFFu, true, true},
+                 {0, false, false}};
     for (const auto& s : steps) {
         out.SetVolume(s.volume);
         Pump(600);
@@ -286,13 +293,16 @@ void SoundDevicesTest::keyedGateReachesAudioAlreadyHandedOver() {
         }
         const uint64_t handedOver = out.GetStats().framesWritten;
         out.SetVolume(0xFFFFFFFFu);
-        QVERIFY(WaitFor([&] {
-            std::lock_guard<std::mutex> lock(m);
-            return !rises.empty();
-        }, 2000));
+        QVERIFY(WaitFor(
+            [&] {
+                std::lock_guard<std::mutex> lock(m);
+                return !rises.empty();
+            },
+            2000));
         const uint64_t at = rises.front().frame;
-        QVERIFY2(reaches ? at < handedOver : at >= handedOver,
-                 QByteArray::number(qulonglong(at)) + " against " + QByteArray::number(qulonglong(handedOver)));
+        QVERIFY2(
+            reaches ? at < handedOver : at >= handedOver,
+            QByteArray::number(qulonglong(at)) + " against " + QByteArray::number(qulonglong(handedOver)));
         out.SetVolume(0);
         Pump(200);
     }

@@ -4,8 +4,8 @@
 // played into it. Without it the sound tests skip, unless ORVO_REQUIRE_SOUND
 // is set (scripts/test.sh sets it): then a missing server is a failure.
 
-#include "devices/SoundDeviceNames.h"
-#include "devices/SoundIn.h"
+#include "backends/SoundDeviceNames.h"
+#include "backends/SoundIn.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -20,7 +20,8 @@ inline bool Required() { return qEnvironmentVariableIntValue("ORVO_REQUIRE_SOUND
 // Device number of the device with this id, or -1 when there is none.
 inline int Find(const QList<QAudioDevice>& list, const char* id) {
     for (int i = 0; i < list.size(); ++i)
-        if (list[i].id() == id) return i;
+        if (list[i].id() == id)
+            return i;
     return -1;
 }
 inline int OutputNumber() { return Find(OrderedOutputDevices(), "orvo_sink"); }
@@ -28,17 +29,21 @@ inline int RecorderNumber() { return Find(OrderedInputDevices(), "orvo_rec"); }
 inline bool Present() { return OutputNumber() >= 0 && RecorderNumber() >= 0; }
 
 // Runs the event loop until done() or the time is up.
-template <typename Pred> bool WaitFor(Pred done, int ms) {
+template <typename Pred>
+bool WaitFor(Pred done, int ms) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > ms) return false;
+        if (t.elapsed() > ms)
+            return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
     }
     return true;
 }
-inline void Pump(int ms) { WaitFor([] { return false; }, ms); }
+inline void Pump(int ms) {
+    WaitFor([] { return false; }, ms);
+}
 
 // Records from the server's recorder; keeps every sample.
 struct Recorder {
@@ -55,7 +60,8 @@ struct Recorder {
     // Starts afresh and lets the device settle.
     bool Start() {
         samples.clear();
-        if (!in.Start()) return false;
+        if (!in.Start())
+            return false;
         Pump(100);
         return true;
     }
@@ -64,11 +70,11 @@ struct Recorder {
 }  // namespace sound_harness
 
 // In a test function: skip (or fail, when required) without the server.
-#define ORVO_NEED_SOUND_SERVER()                                                              \
-    do {                                                                                      \
-        if (!sound_harness::Present()) {                                                      \
-            if (sound_harness::Required())                                                    \
-                QFAIL("the sound test server is not running (scripts/pulse.sh start)");       \
+#define ORVO_NEED_SOUND_SERVER()                                                               \
+    do {                                                                                       \
+        if (!sound_harness::Present()) {                                                       \
+            if (sound_harness::Required())                                                     \
+                QFAIL("the sound test server is not running (scripts/pulse.sh start)");        \
             QSKIP("no sound test server: run scripts/pulse.sh start and export PULSE_SERVER"); \
-        }                                                                                     \
+        }                                                                                      \
     } while (0)

@@ -1,9 +1,9 @@
 // Starting with no sound server at all (ctest points PULSE_SERVER nowhere):
 // the devices refuse with a clear text, and nothing hangs.
 
-#include "devices/SoundDeviceNames.h"
-#include "devices/SoundIn.h"
-#include "devices/SoundOut.h"
+#include "backends/SoundDeviceNames.h"
+#include "backends/SoundIn.h"
+#include "backends/SoundOut.h"
 
 #include <QtTest>
 

@@ -4,7 +4,7 @@
 
 #include "SoundHarness.h"
 
-#include "devices/SoundOut.h"
+#include "backends/SoundOut.h"
 
 #include <QFile>
 #include <QProcess>
@@ -20,7 +20,8 @@ class SoundServerLossTest : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase() {
-        if (started_) Pulse("stop");
+        if (started_)
+            Pulse("stop");
     }
     void serverDiesWhilePlaying();
 
@@ -38,16 +39,19 @@ bool SoundServerLossTest::Pulse(const QString& cmd, QByteArray* out) {
         p.waitForFinished();
         return false;
     }
-    if (out) *out = p.readAllStandardOutput();
+    if (out)
+        *out = p.readAllStandardOutput();
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 void SoundServerLossTest::initTestCase() {
     // Before anything asks Qt for sound devices: the server is chosen once.
     QByteArray env;
-    started_ = QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).size() > 0 && Pulse("start", &env);
+    started_ =
+        QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).size() > 0 && Pulse("start", &env);
     if (!started_) {
-        if (Required()) QFAIL("cannot start a private sound server");
+        if (Required())
+            QFAIL("cannot start a private sound server");
         QSKIP("pulseaudio is not available");
     }
     const QByteArray prefix = "export PULSE_SERVER=";
@@ -84,8 +88,10 @@ void SoundServerLossTest::serverDiesWhilePlaying() {
     QCOMPARE(::kill(pid, SIGKILL), 0);
 
     QVERIFY(WaitFor([&] { return !outStatus.empty() && !inStatus.empty(); }, 10000));
-    QVERIFY2(QString::fromStdString(outStatus.back()).startsWith("Sound output is off"), outStatus.back().c_str());
-    QVERIFY2(QString::fromStdString(inStatus.back()).startsWith("Sound input is off"), inStatus.back().c_str());
+    QVERIFY2(QString::fromStdString(outStatus.back()).startsWith("Sound output is off"),
+             outStatus.back().c_str());
+    QVERIFY2(QString::fromStdString(inStatus.back()).startsWith("Sound input is off"),
+             inStatus.back().c_str());
     QVERIFY(!out.IsActive() && !in.IsActive());
     // A later Start fails with a text instead of hanging.
     QVERIFY(!out.Start());

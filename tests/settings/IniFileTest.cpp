@@ -9,9 +9,10 @@ namespace fs = std::filesystem;
 
 TEST(IniFile, LookupAndValueParsing) {
     IniFile ini;
-    ini.SetText("; top comment\r\nOrphan=1\r\n[Main]\r\n;Speed=1\r\n  speed = 42 \r\n[other]\r\nSpeed=7\r\n"
-                "[S]\nHex=0x50\nHEX2=0XfF\nBad=abc\nHalf=12abc\nOnlyX=0x\nNeg=-17\nHuge=99999999999\n"
-                "AllOnes=0xFFFFFFFF\nHexHuge=0x100000000\nEmpty=\nTwo=2\nZero=0\nQuoted=\"a b\"\n");
+    ini.SetText(
+        "; top comment\r\nOrphan=1\r\n[Main]\r\n;Speed=1\r\n  speed = 42 \r\n[other]\r\nSpeed=7\r\n"
+        "[S]\nHex=0x50\nHEX2=0XfF\nBad=abc\nHalf=12abc\nOnlyX=0x\nNeg=-17\nHuge=99999999999\n"
+        "AllOnes=0xFFFFFFFF\nHexHuge=0x100000000\nEmpty=\nTwo=2\nZero=0\nQuoted=\"a b\"\n");
     // Sections and keys case-insensitive, comments skipped, keys before any section belong nowhere.
     EXPECT_EQ(ini.GetInt("MAIN", "SPEED", 0), 42);
     EXPECT_EQ(ini.GetInt("Other", "speed", 0), 7);
@@ -19,8 +20,15 @@ TEST(IniFile, LookupAndValueParsing) {
     EXPECT_FALSE(ini.HasKey("Main", "Missing"));
     EXPECT_EQ(ini.GetString("Nope", "Speed", "def"), "def");
     // Decimal or hex; anything malformed or out of range keeps the default.
-    for (auto [key, value] : {std::pair{"Hex", 80}, {"Hex2", 255}, {"Bad", 60}, {"Half", 60}, {"OnlyX", 60},
-                              {"Neg", -17}, {"Huge", 60}, {"AllOnes", -1}, {"HexHuge", 60},
+    for (auto [key, value] : {std::pair{"Hex", 80},
+                              {"Hex2", 255},
+                              {"Bad", 60},
+                              {"Half", 60},
+                              {"OnlyX", 60},
+                              {"Neg", -17},
+                              {"Huge", 60},
+                              {"AllOnes", -1},
+                              {"HexHuge", 60},
                               {"Empty", 60}})
         EXPECT_EQ(ini.GetInt("S", key, 60), value) << key;
     EXPECT_TRUE(ini.GetBool("S", "Two", false));
@@ -41,14 +49,16 @@ TEST(IniFile, WritesInPlaceAppendsDeletesAndKeepsJunk) {
     ini.WriteBool("C", "flag", true);  // new section at the end
     EXPECT_TRUE(ini.DeleteKey("B", "Y"));
     EXPECT_FALSE(ini.DeleteKey("B", "y"));
-    EXPECT_EQ(ini.Text(), "; keep me\r\n[A]\r\nX=5\r\nunknown=zz\r\nnew=v\r\n\r\n[B]\r\n\r\n[C]\r\nflag=1\r\n");
+    EXPECT_EQ(ini.Text(),
+              "; keep me\r\n[A]\r\nX=5\r\nunknown=zz\r\nnew=v\r\n\r\n[B]\r\n\r\n[C]\r\nflag=1\r\n");
     // A value cannot smuggle in lines of its own.
     ini.WriteString("A", "evil", "1\r\n[Z]\nq=2");
     EXPECT_FALSE(ini.HasKey("Z", "q"));
     EXPECT_EQ(ini.GetString("A", "evil", ""), "1  [Z] q=2");
 
     // Binary junk is kept and does not break lookup.
-    ini.SetText(std::string("\x00\xff\xfe[\x01=\x02\n\x7f\x80=\r\r\n", 14) + "[Main]\nTargetSpeed=\x01\x02\nAskEnd=1\n");
+    ini.SetText(std::string("\x00\xff\xfe[\x01=\x02\n\x7f\x80=\r\r\n", 14) +
+                "[Main]\nTargetSpeed=\x01\x02\nAskEnd=1\n");
     EXPECT_EQ(ini.GetInt("Main", "TargetSpeed", 60), 60);
     EXPECT_TRUE(ini.GetBool("Main", "AskEnd", false));
     ini.WriteInt("Main", "TargetSpeed", 80);

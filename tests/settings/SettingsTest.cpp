@@ -19,8 +19,10 @@ std::vector<std::string> Layout(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) out.push_back(line[0] == '[' ? line : line.substr(0, line.find('=')));
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            out.push_back(line[0] == '[' ? line : line.substr(0, line.find('=')));
     }
     return out;
 }
@@ -34,7 +36,8 @@ TSettings Load(const std::string& text, int screenW = 1920, int screenH = 1080) 
 }
 
 std::array<int32_t, 10> Geometry(const TSettings& s) {
-    return {s.Width, s.Height, s.Top, s.Left, s.ParamTop, s.ParamLeft, s.ShowTop, s.ShowLeft, s.ShCutsTop, s.ShCutsLeft};
+    return {s.Width,     s.Height,  s.Top,      s.Left,      s.ParamTop,
+            s.ParamLeft, s.ShowTop, s.ShowLeft, s.ShCutsTop, s.ShCutsLeft};
 }
 
 }  // namespace
@@ -54,19 +57,21 @@ TEST(Settings, DefaultsHexClampsAndCentring) {
     EXPECT_EQ((std::array{s.TargetSpeed, s.TxFrequency, s.TxFrequency2, s.RxFrequency, s.OutputLevel,
                           s.InputLevel, s.Mode, s.PttStart, s.AutoResetTime, s.RXInput, s.Detector}),
               (std::array{60, 800, 800, 800, -10, -10, 1, 200, 5, 0, 0}));
-    EXPECT_TRUE(s.Bounce && s.DTR && s.TxExtended && s.RxExtended && s.Aring && s.ErrQM && s.ShPatt && s.ShTyped &&
-                s.Record);
+    EXPECT_TRUE(s.Bounce && s.DTR && s.TxExtended && s.RxExtended && s.Aring && s.ErrQM && s.ShPatt &&
+                s.ShTyped && s.Record);
     EXPECT_FALSE(s.AskEnd || s.RTS || s.InitMax);
     EXPECT_EQ(s.OutDir + s.InDir + s.OutFile + s.InFile, "/c//c/decoded.txtsend.txt");
     // Half the screen, centred; the other windows placed around it.
     EXPECT_EQ(Geometry(s), (std::array{960, 540, 270, 480, 270, 520, 270, 860, 270, 480}));
 
-    s = Load("[Main]\nTargetSpeed=0x50\n[TX]\nMuted=2\nSlope=99\n[Form]\nWidth=1000\nHeight=abc\n"
-             "[RX]\nAutoResetTime=100\nRXInput=9\n[Show]\nAvgCountIdx=7\n");
+    s = Load(
+        "[Main]\nTargetSpeed=0x50\n[TX]\nMuted=2\nSlope=99\n[Form]\nWidth=1000\nHeight=abc\n"
+        "[RX]\nAutoResetTime=100\nRXInput=9\n[Show]\nAvgCountIdx=7\n");
     EXPECT_EQ(s.TargetSpeed, 80);
     EXPECT_TRUE(s.Muted);
     EXPECT_EQ(s.Slope, 0);  // never read back
-    EXPECT_EQ((std::array{s.Width, s.Height, s.Left, s.ShowLeft}), (std::array{1000, 540, 460, 900}));  // centred with the width read
+    EXPECT_EQ((std::array{s.Width, s.Height, s.Left, s.ShowLeft}),
+              (std::array{1000, 540, 460, 900}));  // centred with the width read
     EXPECT_EQ((std::array{s.AutoResetTime, s.RXInput, s.AvgCountIdx}), (std::array{30, 0, 0}));
     EXPECT_FALSE(Load("[Practice]\nRecord=0\n").Record);
     for (auto [text, detector] : {std::pair{"1", 1}, {"0", 0}, {"2", 0}, {"-1", 0}, {"x", 0}})
@@ -77,7 +82,8 @@ TEST(Settings, DefaultsHexClampsAndCentring) {
     EXPECT_EQ(Load("[Keys]\nKeyer=3\n").Keyer, 0);
     EXPECT_EQ(Load("[keys]\nkeyer=1\n").Keyer, 1);
     for (auto [text, speed] : {std::pair{"500", 300}, {"5", 20}, {"abc", 60}, {"", 60}})
-        EXPECT_EQ(Load(std::string("[main]\ntargetspeed=") + text + "\n", 800, 600).TargetSpeed, speed) << text;
+        EXPECT_EQ(Load(std::string("[main]\ntargetspeed=") + text + "\n", 800, 600).TargetSpeed, speed)
+            << text;
 }
 
 TEST(Settings, NewFileHasSectionsAndKeysInOrderAndReadsBack) {
@@ -85,19 +91,25 @@ TEST(Settings, NewFileHasSectionsAndKeysInOrderAndReadsBack) {
     TSettings s = Load("");
     SaveSettings(ini, s, kInfo);
     const std::vector<std::string> expected = {
-        "[Info]", "Name", "Warning",
-        "[Main]", "Version", "TargetSpeed", "AskEnd", "OutDir", "OutFile", "InDir", "InFile",
-        "[TX]", "Binaural", "Frequency", "Frequency2", "Extended", "OutputLevel", "Muted", "KeyMuted",
-        "Slope", "PttStart", "EqKeyOpt", "Prepend", "TXDevice",
-        "[RX]", "RTS", "DTR", "Event", "Invert", "Frequency", "RXInput", "RXDevice", "RXComPort",
-        "Extended", "Aring", "Mode", "Detector", "Bounce", "InputLevel", "AvgCountIdx", "AutoReset",
-        "AutoResetTime", "CurrentLast", "AutoClose",
-        "[Show]", "DispRefAvg", "AvgCountIdx",
-        "[Form]", "WpM", "AllCaps", "ErrErase", "WordSpaceFlash", "DisplayPros", "ErrQM", "ShPatt",
-        "ShTyped", "CharSizeItem", "Top", "Left", "Width", "Height", "ParamTop", "ParamLeft",
-        "ShowTop", "ShowLeft", "ShCutsTop", "ShCutsLeft", "InitMax",
-        "[Practice]", "Record",
-        "[Keys]", "StraightKey", "Keyer", "PaddleDit", "PaddleDah", "PaddleSwap"};
+        "[Info]",       "Name",          "Warning",     "[Main]",
+        "Version",      "TargetSpeed",   "AskEnd",      "OutDir",
+        "OutFile",      "InDir",         "InFile",      "[TX]",
+        "Binaural",     "Frequency",     "Frequency2",  "Extended",
+        "OutputLevel",  "Muted",         "KeyMuted",    "Slope",
+        "PttStart",     "EqKeyOpt",      "Prepend",     "TXDevice",
+        "[RX]",         "RTS",           "DTR",         "Event",
+        "Invert",       "Frequency",     "RXInput",     "RXDevice",
+        "RXComPort",    "Extended",      "Aring",       "Mode",
+        "Detector",     "Bounce",        "InputLevel",  "AvgCountIdx",
+        "AutoReset",    "AutoResetTime", "CurrentLast", "AutoClose",
+        "[Show]",       "DispRefAvg",    "AvgCountIdx", "[Form]",
+        "WpM",          "AllCaps",       "ErrErase",    "WordSpaceFlash",
+        "DisplayPros",  "ErrQM",         "ShPatt",      "ShTyped",
+        "CharSizeItem", "Top",           "Left",        "Width",
+        "Height",       "ParamTop",      "ParamLeft",   "ShowTop",
+        "ShowLeft",     "ShCutsTop",     "ShCutsLeft",  "InitMax",
+        "[Practice]",   "Record",        "[Keys]",      "StraightKey",
+        "Keyer",        "PaddleDit",     "PaddleDah",   "PaddleSwap"};
     EXPECT_EQ(Layout(ini.Text()), expected);
     for (const char* line : {"Warning== do not edit this file =\r\n", "Version=1.2.3\r\n"})
         EXPECT_NE(ini.Text().find(line), std::string::npos) << line;
@@ -124,14 +136,16 @@ TEST(Settings, NewFileHasSectionsAndKeysInOrderAndReadsBack) {
 
 TEST(Settings, ExistingFileKeepsItsLinesAndLosesObsoleteKeys) {
     IniFile ini;
-    ini.SetText("; mine\r\n[Form]\r\nShSpace=1\r\nCustom=yes\r\nWpM=1\r\n\r\n[TX]\r\nRTS=1\r\nCTS=0\r\n"
-                "Frequency=600\r\n[RX]\r\nAcirc=1\r\nRTS=1\r\n[Extra]\r\nz=1\r\n");
+    ini.SetText(
+        "; mine\r\n[Form]\r\nShSpace=1\r\nCustom=yes\r\nWpM=1\r\n\r\n[TX]\r\nRTS=1\r\nCTS=0\r\n"
+        "Frequency=600\r\n[RX]\r\nAcirc=1\r\nRTS=1\r\n[Extra]\r\nz=1\r\n");
     const TSettings s = Load(ini.Text());
     EXPECT_TRUE(s.WpM && s.RTS && s.Record);
     EXPECT_EQ(s.TxFrequency, 600);
     SaveSettings(ini, s, kInfo);
     const std::string t = ini.Text();
-    for (const char* gone : {"ShSpace", "Acirc", "CTS"}) EXPECT_EQ(t.find(gone), std::string::npos) << gone;
+    for (const char* gone : {"ShSpace", "Acirc", "CTS"})
+        EXPECT_EQ(t.find(gone), std::string::npos) << gone;
     EXPECT_FALSE(ini.HasKey("TX", "RTS"));
     EXPECT_TRUE(ini.HasKey("RX", "RTS"));
     // The old lines keep their places; new keys follow in their sections,
@@ -148,20 +162,25 @@ TEST(Settings, KeyNamesResolveToKeySymbolsAndUnknownNamesFallBackWithAMessage) {
                           KeySymFromName("space"), KeySymFromName("Shift_L"), KeySymFromName("Q"),
                           KeySymFromName("q"), KeySymFromName("7")}),
               (std::array<uint32_t, 8>{0xff53, 0xffe3, 0xffe4, 0x20, 0xffe1, 'q', 'q', '7'}));
-    for (const char* bad : {"", "Foo", "Right ", "F1", "qq", "!"}) EXPECT_EQ(KeySymFromName(bad), 0u) << bad;
-    for (const std::string& name : KeyNameChoices()) EXPECT_EQ(KeySymName(KeySymFromName(name)), name);
+    for (const char* bad : {"", "Foo", "Right ", "F1", "qq", "!"})
+        EXPECT_EQ(KeySymFromName(bad), 0u) << bad;
+    for (const std::string& name : KeyNameChoices())
+        EXPECT_EQ(KeySymName(KeySymFromName(name)), name);
     EXPECT_EQ(KeySymName('Q'), "q");
 
     TSettings s;
     std::vector<std::string> messages;
     TKeyMap keys = ResolveKeys(s, &messages);
-    EXPECT_EQ((std::array{keys.straight, keys.dit, keys.dah}), (std::array<uint32_t, 3>{0xff53, 0xffe3, 0xffe4}));
+    EXPECT_EQ((std::array{keys.straight, keys.dit, keys.dah}),
+              (std::array<uint32_t, 3>{0xff53, 0xffe3, 0xffe4}));
     EXPECT_TRUE(messages.empty());
     s.StraightKey = "Space";
     s.PaddleDah = "Ctrl_R";
     keys = ResolveKeys(s, &messages);
     EXPECT_EQ((std::array{keys.straight, keys.dah}), (std::array<uint32_t, 2>{0x20, 0xffe4}));
-    EXPECT_EQ(messages, (std::vector<std::string>{"Unknown key \"Ctrl_R\" for PaddleDah in [Keys]: Control_R is used"}));
+    EXPECT_EQ(
+        messages,
+        (std::vector<std::string>{"Unknown key \"Ctrl_R\" for PaddleDah in [Keys]: Control_R is used"}));
 }
 
 TEST(Settings, MaximisedCloseKeepsTheNormalBounds) {
@@ -234,9 +253,9 @@ TEST(Settings, FitToWorkArea) {
         std::array<int32_t, 3> out;
     };
     for (const Case& c : {Case{{5000, 5000, 690, 680, 0, 0, 1920, 1040}, {350, 1240, 690}},  // pulled back
-                          Case{{100, 10, 745, 535, 0, 30, 800, 600}, {30, 10, 570}},         // cut, at the top
-                          Case{{900, 900, 200, 1000, 0, 0, 800, 100}, {0, 0, 100}},          // never negative
-                          Case{{-50, -70, 100, 100, 0, 0, 800, 600}, {-50, -70, 100}}}) {    // above/left stays
+                          Case{{100, 10, 745, 535, 0, 30, 800, 600}, {30, 10, 570}},       // cut, at the top
+                          Case{{900, 900, 200, 1000, 0, 0, 800, 100}, {0, 0, 100}},        // never negative
+                          Case{{-50, -70, 100, 100, 0, 0, 800, 600}, {-50, -70, 100}}}) {  // above/left stays
         auto [top, left, height, width, l, t, r, b] = c.in;
         FitToWorkArea(top, left, height, width, l, t, r, b);
         EXPECT_EQ((std::array{top, left, height}), c.out) << c.in[0];
