@@ -6,7 +6,8 @@
 # bench/sound/pair.sh) on the same server; the spread over the rounds is the
 # machine's noise. Then this tree's idle key tone plus sending for
 # SOAK_SECONDS (default 20; 600 for the ten-minute run) with the underruns
-# counted.
+# counted. SOUND_SERVER=pipewire runs it all against the private PipeWire of
+# scripts/pipewire.sh instead of PulseAudio.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench-sound}
@@ -14,10 +15,15 @@ TARGETS=orvo-sound-bench
 . "$root/bench/sound/pair.sh"
 keys=${1:-50}
 rounds=${3:-3}
+server=$root/scripts/pulse.sh
 pulse_dir="$build/pulse"
+if [ "${SOUND_SERVER:-pulse}" = pipewire ]; then
+  server=$root/scripts/pipewire.sh
+  pulse_dir="$build/pipewire"
+fi
 results="$build/results"
-trap '"$root/scripts/pulse.sh" stop "$pulse_dir"; rm -f "$results" "$results.run"' EXIT
-eval "$("$root/scripts/pulse.sh" start "$pulse_dir")"
+trap '"$server" stop "$pulse_dir"; rm -f "$results" "$results.run"' EXIT
+eval "$("$server" start "$pulse_dir")"
 : >"$results"
 r=1
 while [ "$r" -le "$rounds" ]; do

@@ -13,6 +13,7 @@ packages=(
   dbus at-spi2-core libglib2.0-bin
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin man-db
   pulseaudio pulseaudio-utils
+  pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
   time
 )
 [ "${1:-}" = "--dev" ] && packages+=(clang libclang-rt-14-dev multimon-ng)

@@ -147,7 +147,13 @@ private slots:
         ORVO_NEED_SOUND_SERVER();
         auto out = std::make_unique<TSoundOut>();
         QVERIFY(out->SetDevice(OutputNumber()));
+        const TSoundOut* sound = out.get();
         Start(std::move(out));
+        // 4 ms. A server that cannot take back audio it holds (PipeWire's
+        // pulse server) plays an edge from its next request for audio on;
+        // it asks on two of every three 5.3 ms cycles, so each mark and
+        // space may also be off by up to two cycles.
+        const long tolerance = sound->GateReachesHeldAudio() ? 32 : 32 + 86;
         Recorder rec(1, 50);
         QString problem = "not run";
         // The shared sound path of a loaded machine now and then drops a few
@@ -164,7 +170,7 @@ private slots:
             int top = 0;
             for (int16_t v : s)
                 top = std::max(top, std::abs(int(v)));
-            problem = TimingProblem(ToneRuns(s, std::max(2000, top / 2)), keyed, 32);  // 4 ms
+            problem = TimingProblem(ToneRuns(s, std::max(2000, top / 2)), keyed, tolerance);
             if (!problem.isEmpty())
                 qWarning() << "pass" << attempt + 1 << problem;
             clock_->Advance(3000);
