@@ -168,4 +168,4 @@ int main(int argc, char** argv) {
     return app.exec();
 }
 
-#include "atspi_probe.moc"
+#include "AtspiProbe.moc"
