@@ -46,22 +46,6 @@ struct BenchOwner : IAnalyserOwner {
     void FlashKeyingDisplay() override {}
     void MuteOutput() override {}
 };
-struct NullView : ISendingView {
-    void AddTypedText(const std::string&) override {}
-    void DeleteTyped(int) override {}
-    std::string TypedText() const override { return {}; }
-    void MarkSent(const std::string&) override {}
-    std::string GreenText() const override { return {}; }
-    int32_t GreenStart() const override { return 0; }
-    int32_t MoveGreenStart(int32_t) override { return 0; }
-    int32_t RedStart() const override { return 0; }
-    int32_t MoveRedStart(int32_t) override { return 0; }
-    void UpdateStrip() override {}
-    void RedrawRedStrip() override {}
-    void ResetReplayStats() override {}
-    void Message(const std::string&) override {}
-    void Status(const std::string&) override {}
-};
 
 int Latency(int keys) {
     TCWout gen;
@@ -73,7 +57,7 @@ int Latency(int keys) {
     BenchOwner owner;
     TAnalyser calc(timers, &owner, nullptr);
     TSettings settings;
-    NullView view;
+    TNoSendingView view;
     TSoundOut out;
     TSending sending(gen, calc, &out, settings, view);
     TKeyInput input(calc, gen, sending, settings, clock);

@@ -4,25 +4,6 @@
 
 namespace {
 
-// The panels when nothing shows them (the command-line tool, tests).
-class TNoSendingView : public ISendingView {
-public:
-    void AddTypedText(const std::string&) override {}
-    void DeleteTyped(int) override {}
-    std::string TypedText() const override { return std::string(); }
-    void MarkSent(const std::string&) override {}
-    std::string GreenText() const override { return std::string(); }
-    int32_t GreenStart() const override { return 0; }
-    int32_t MoveGreenStart(int32_t) override { return 0; }
-    int32_t RedStart() const override { return 0; }
-    int32_t MoveRedStart(int32_t) override { return 0; }
-    void UpdateStrip() override {}
-    void RedrawRedStrip() override {}
-    void ResetReplayStats() override {}
-    void Message(const std::string&) override {}
-    void Status(const std::string&) override {}
-};
-
 tProcessMode ProcessModeOf(int mode) { return mode == 0 ? tProcessMode::broad : tProcessMode::narrow; }
 
 }  // namespace

@@ -42,6 +42,25 @@ public:
     virtual void Status(const std::string& text) = 0;
 };
 
+// The panels when nothing shows them (the command-line tool, tests).
+class TNoSendingView : public ISendingView {
+public:
+    void AddTypedText(const std::string&) override {}
+    void DeleteTyped(int) override {}
+    std::string TypedText() const override { return std::string(); }
+    void MarkSent(const std::string&) override {}
+    std::string GreenText() const override { return std::string(); }
+    int32_t GreenStart() const override { return 0; }
+    int32_t MoveGreenStart(int32_t) override { return 0; }
+    int32_t RedStart() const override { return 0; }
+    int32_t MoveRedStart(int32_t) override { return 0; }
+    void UpdateStrip() override {}
+    void RedrawRedStrip() override {}
+    void ResetReplayStats() override {}
+    void Message(const std::string&) override {}
+    void Status(const std::string&) override {}
+};
+
 class TSending {
 public:
     // Takes over the generator's events for as long as it lives.
