@@ -1,10 +1,10 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Builds Release and prints the analyser and generator throughput (times real
 # time, one core), the whole `analyze` process with either detector beside
 # multimon-ng's Morse decoder on the same recording (when installed), and the
 # peak memory of the command-line tool analysing a 10-minute recording, and
 # `report` over 100 practice sessions of 10 minutes each.
-set -eu
+set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench}
 log="$build.log"
@@ -21,30 +21,43 @@ pin=""
 command -v taskset >/dev/null && pin="taskset -c 0"
 $pin "$build/bin/orvo-bench" "$wav" "$raw"
 
-# Best of five runs of a whole process, in seconds.
-best() {
-  b=""
-  for _ in 1 2 3 4 5; do
+# The whole process, each command once per round in turn, so that all see
+# the same machine; min and max over the rounds show the machine's noise.
+rounds=${ROUNDS:-7}
+names=("analyze, standard detector" "analyze, robust detector" "multimon-ng -a MORSE_CW (22050 Hz raw)")
+cmds=("$build/bin/orvo-tapmeter-cli analyze $wav" "$build/bin/orvo-tapmeter-cli analyze $wav --detector robust"
+      "multimon-ng -q -t raw -a MORSE_CW $raw")
+have_peer=1
+command -v multimon-ng >/dev/null || have_peer=0
+times=$(mktemp)
+trap 'rm -f "$wav" "$raw" "$times"' EXIT
+for _ in $(seq "$rounds"); do
+  for i in 0 1 2; do
+    [ "$i" -eq 2 ] && [ "$have_peer" -eq 0 ] && continue
     t0=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
+    $pin ${cmds[$i]} >/dev/null 2>&1
     t1=$(date +%s.%N)
-    b=$(echo "$t0 $t1 ${b:-999}" | awk '{d = $2 - $1; print (d < $3 ? d : $3)}')
+    echo "$i $t0 $t1" >>"$times"
   done
-  echo "$b"
-}
-echo "whole process, one core, 600 s recording (best of 5):"
-for what in "analyze, standard detector|$build/bin/orvo-tapmeter-cli analyze $wav" \
-            "analyze, robust detector|$build/bin/orvo-tapmeter-cli analyze $wav --detector robust" \
-            "multimon-ng -a MORSE_CW (22050 Hz raw)|multimon-ng -q -t raw -a MORSE_CW $raw"; do
-  name=${what%%|*}
-  cmd=${what#*|}
-  if [ "${cmd%% *}" = multimon-ng ] && ! command -v multimon-ng >/dev/null; then
-    echo "  $name: not installed"
+done
+echo "whole process, one core, 600 s recording ($rounds rounds, min..max):"
+for i in 0 1 2; do
+  if [ "$i" -eq 2 ] && [ "$have_peer" -eq 0 ]; then
+    echo "  ${names[$i]}: not installed"
     continue
   fi
-  s=$(best $pin $cmd)
-  echo "$s $name" | awk '{n = $1; $1 = ""; printf "  %-40s %7.3f s = %6.0fx real time\n", substr($0, 2), n, 600 / n}'
+  awk -v i="$i" -v name="${names[$i]}" '$1 == i { d = $3 - $2; if (n++ == 0 || d < lo) lo = d; if (d > hi) hi = d }
+    END { printf "  %-40s %6.3f..%6.3f s\n", name, lo, hi }' "$times"
 done
+if [ "$have_peer" -eq 1 ]; then
+  # Per round: how many times faster than the peer in the same round.
+  awk '$1 == 0 { own0 = $3 - $2 } $1 == 1 { own1 = $3 - $2 }
+       $1 == 2 { peer = $3 - $2; s = peer / own0; t = peer / own1;
+                 if (n++ == 0) { slo = shi = s; tlo = thi = t }
+                 if (s < slo) slo = s; if (s > shi) shi = s; if (t < tlo) tlo = t; if (t > thi) thi = t }
+       END { printf "  times faster than multimon-ng, per round: standard %.2f..%.2fx, robust %.2f..%.2fx\n",
+                    slo, shi, tlo, thi }' "$times"
+fi
 
 if [ -x /usr/bin/time ]; then
   rss=$( { /usr/bin/time -v $pin "$build/bin/orvo-tapmeter-cli" analyze "$wav" >/dev/null; } 2>&1 |

@@ -9,12 +9,12 @@
 #include <fstream>
 
 #ifdef ORVO_CLI_PNG
-#include "controls/ChartPainter.h"
+#include "cli/PngModule.h"
 
-#include <QGuiApplication>
+#include <dlfcn.h>
+#include <unistd.h>
 
-#include <cstdio>
-#include <memory>
+#include <climits>
 #endif
 
 namespace orvo::cli {
@@ -46,6 +46,26 @@ void Draw(IChartCanvas& c, const std::vector<SessionInput>& sessions) {
     DrawProgress(c, points, 0, 0, kWidth, kHeight);
 }
 
+#ifdef ORVO_CLI_PNG
+// The module lies at the same place relative to the program in the build
+// tree and once installed. It stays loaded for the rest of the run.
+OrvoSaveChartPng LoadPngModule() {
+    char exe[PATH_MAX];
+    const ssize_t len = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    std::string dir = len > 0 ? std::string(exe, static_cast<size_t>(len)) : std::string();
+    dir = dir.substr(0, dir.rfind('/') + 1);
+    const std::string module = dir + ORVO_PNG_MODULE;
+    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* entry = handle ? dlsym(handle, kOrvoSaveChartPng) : nullptr;
+    if (!entry) {
+        const char* why = dlerror();
+        throw CliError(std::string("--plot: PNG plots need the program's painter module: ") +
+                       (why ? why : module + " not found") + "; SVG plots need nothing more");
+    }
+    return reinterpret_cast<OrvoSaveChartPng>(entry);
+}
+#endif
+
 }  // namespace
 
 void CheckPlotName(const std::string& path) {
@@ -71,24 +91,12 @@ void WritePlot(const std::string& path, const std::vector<SessionInput>& session
         return;
     }
 #ifdef ORVO_CLI_PNG
-    // Painting text needs a GUI application; the offscreen platform needs
-    // no display.
-    std::unique_ptr<QGuiApplication> app;
-    if (!QGuiApplication::instance()) {
-        // The platform's notes (a missing runtime folder and the like) are
-        // no business of the tool's output.
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
-            if (type == QtFatalMsg)
-                std::fprintf(stderr, "%s\n", qPrintable(msg));
-        });
-        static int argc = 3;
-        static char arg0[] = "orvo-tapmeter-cli", arg1[] = "-platform", arg2[] = "offscreen";
-        static char* argv[] = {arg0, arg1, arg2, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
+    const OrvoSaveChartPng save = LoadPngModule();
     std::string error;
-    if (!SaveChartPng(
-            path, kWidth, kHeight, [&](IChartCanvas& c) { Draw(c, sessions); }, error))
+    auto draw = [](IChartCanvas& c, void* context) {
+        Draw(c, *static_cast<const std::vector<SessionInput>*>(context));
+    };
+    if (!save(path.c_str(), kWidth, kHeight, draw, const_cast<std::vector<SessionInput>*>(&sessions), &error))
         throw CliError(error);
 #endif
 }

@@ -43,6 +43,26 @@ constexpr double kSwitchMargin = 1.1;
 // Marks and gaps shorter than this share of a dot are glitches.
 constexpr double kMinShare = 0.3;
 
+// One ms of the channel bank: the input turned by each channel's rotation
+// into its moving sum (ring of the last inputs), the envelope (squared) into
+// the history, the power's average. The arrays do not overlap, so the
+// compiler runs several channels at a time.
+void BankStep(double zr, double zi, const double* __restrict rotRe, const double* __restrict rotIm,
+              double* __restrict ringRe, double* __restrict ringIm, double* __restrict sumRe,
+              double* __restrict sumIm, double* __restrict power, float* __restrict hist, size_t channels) {
+    for (size_t c = 0; c < channels; ++c) {
+        const double vr = zr * rotRe[c] - zi * rotIm[c], vi = zr * rotIm[c] + zi * rotRe[c];
+        const double sr = sumRe[c] + (vr - ringRe[c]), si = sumIm[c] + (vi - ringIm[c]);
+        ringRe[c] = vr;
+        ringIm[c] = vi;
+        sumRe[c] = sr;
+        sumIm[c] = si;
+        const double e = sr * sr + si * si;
+        hist[c] = static_cast<float>(e);
+        power[c] += kPowerFollow * (e - power[c]);
+    }
+}
+
 }  // namespace
 
 TRobustDetector::TRobustDetector(int32_t centerHz, double halfBandHz, double dotMs)
@@ -72,8 +92,7 @@ TRobustDetector::TRobustDetector(int32_t centerHz, double halfBandHz, double dot
             gain += t;
         for (double& t : taps_)
             t /= gain;
-        firRe_.assign(2 * taps_.size(), 0.0);
-        firIm_.assign(2 * taps_.size(), 0.0);
+        fir_.assign(2 * taps_.size(), Pair{0.0, 0.0});
         firDelay_ = m;
         firSpan = 0.25 / fc;
     }
@@ -95,6 +114,8 @@ TRobustDetector::TRobustDetector(int32_t centerHz, double halfBandHz, double dot
         rotRe_[static_cast<size_t>(i)] = std::cos(-2.0 * std::numbers::pi * i / 1000.0);
         rotIm_[static_cast<size_t>(i)] = std::sin(-2.0 * std::numbers::pi * i / 1000.0);
     }
+    rotNowRe_.assign(channels, 0.0);
+    rotNowIm_.assign(channels, 0.0);
     ringRe_.assign(channels * static_cast<size_t>(len_), 0.0);
     ringIm_.assign(channels * static_cast<size_t>(len_), 0.0);
     sumRe_.assign(channels, 0.0);
@@ -134,22 +155,27 @@ double TRobustDetector::SettledMs() const {
 void TRobustDetector::Process(const int16_t* samples, size_t count) {
     levels_.clear();
     keyed_.clear();
+    // Locals, so that the sums stay in registers across the 1000 Hz steps.
+    // Unsigned sums wrap, and the differences taken from them are exact.
+    uint64_t i0 = intI_[0], i1 = intI_[1], i2 = intI_[2], q0 = intQ_[0], q1 = intQ_[1], q2 = intQ_[2];
+    int32_t phase = phase_, sub = sub_;
+    const int16_t* const cosTable = cos_.data();
+    const int16_t* const sinTable = sin_.data();
     for (size_t k = 0; k < count; ++k) {
         const int64_t x = samples[k];
-        // Unsigned sums wrap, and the differences taken from them are exact.
-        intI_[0] += static_cast<uint64_t>(x * cos_[static_cast<size_t>(phase_)]);
-        intQ_[0] += static_cast<uint64_t>(x * sin_[static_cast<size_t>(phase_)]);
-        intI_[1] += intI_[0];
-        intQ_[1] += intQ_[0];
-        intI_[2] += intI_[1];
-        intQ_[2] += intQ_[1];
-        phase_ += step_;
-        if (phase_ >= kRate)
-            phase_ -= kRate;
-        if (++sub_ < kDecimate)
+        i0 += static_cast<uint64_t>(x * cosTable[phase]);
+        q0 += static_cast<uint64_t>(x * sinTable[phase]);
+        i1 += i0;
+        q1 += q0;
+        i2 += i1;
+        q2 += q1;
+        phase += step_;
+        if (phase >= kRate)
+            phase -= kRate;
+        if (++sub < kDecimate)
             continue;
-        sub_ = 0;
-        uint64_t i = intI_[2], q = intQ_[2];
+        sub = 0;
+        uint64_t i = i2, q = q2;
         for (int s = 0; s < 3; ++s) {
             const uint64_t di = i - combI_[s], dq = q - combQ_[s];
             combI_[s] = i;
@@ -159,6 +185,14 @@ void TRobustDetector::Process(const int16_t* samples, size_t count) {
         }
         Step({static_cast<double>(static_cast<int64_t>(i)), static_cast<double>(static_cast<int64_t>(q))});
     }
+    intI_[0] = i0;
+    intI_[1] = i1;
+    intI_[2] = i2;
+    intQ_[0] = q0;
+    intQ_[1] = q1;
+    intQ_[2] = q2;
+    phase_ = phase;
+    sub_ = sub;
     if (sink_)
         sink_->KeyTime(SettledMs());
 }
@@ -170,48 +204,39 @@ void TRobustDetector::Step(std::complex<double> z) {
     if (!taps_.empty()) {
         const size_t taps = taps_.size(), m = taps / 2;
         firPos_ = firPos_ == 0 ? taps - 1 : firPos_ - 1;
-        firRe_[firPos_] = firRe_[firPos_ + taps] = z.real();
-        firIm_[firPos_] = firIm_[firPos_ + taps] = z.imag();
+        fir_[firPos_] = fir_[firPos_ + taps] = Pair{z.real(), z.imag()};
         // The taps are symmetric: pairs share a multiply; four partial sums
-        // a part keep the additions from waiting on each other.
-        const double* re = &firRe_[firPos_];
-        const double* im = &firIm_[firPos_];
-        double r[4] = {}, q[4] = {};
+        // keep the additions from waiting on each other. Real and imaginary
+        // parts go side by side, each lane with its own arithmetic.
+        const Pair* v = &fir_[firPos_];
+        const double* t = taps_.data();
+        Pair r[4] = {};
         size_t k = 0;
         for (; k + 4 <= m; k += 4)
-            for (size_t j = 0; j < 4; ++j) {
-                r[j] += taps_[k + j] * (re[k + j] + re[taps - 1 - k - j]);
-                q[j] += taps_[k + j] * (im[k + j] + im[taps - 1 - k - j]);
-            }
-        for (; k < m; ++k) {
-            r[0] += taps_[k] * (re[k] + re[taps - 1 - k]);
-            q[0] += taps_[k] * (im[k] + im[taps - 1 - k]);
-        }
-        z = {taps_[m] * re[m] + (r[0] + r[1]) + (r[2] + r[3]),
-             taps_[m] * im[m] + (q[0] + q[1]) + (q[2] + q[3])};
+            for (size_t j = 0; j < 4; ++j)
+                r[j] += t[k + j] * (v[k + j] + v[taps - 1 - k - j]);
+        for (; k < m; ++k)
+            r[0] += t[k] * (v[k] + v[taps - 1 - k]);
+        const Pair y = t[m] * v[m] + (r[0] + r[1]) + (r[2] + r[3]);
+        z = {y[0], y[1]};
     }
     const size_t channels = power_.size();
     const size_t len = static_cast<size_t>(len_);
     const size_t h = static_cast<size_t>(n_) & (kHistory - 1);
     const double zr = z.real(), zi = z.imag();
-    float* hist = &history_[h * channels];
+    // Each channel's rotation first, then the bank's arithmetic.
+    double* rotRe = rotNowRe_.data();
+    double* rotIm = rotNowIm_.data();
     for (size_t c = 0; c < channels; ++c) {
         int32_t p = chPhase_[c];
-        const double rr = rotRe_[static_cast<size_t>(p)], ri = rotIm_[static_cast<size_t>(p)];
+        rotRe[c] = rotRe_[static_cast<size_t>(p)];
+        rotIm[c] = rotIm_[static_cast<size_t>(p)];
         p += offsetHz_[c];
         p += p >= 1000 ? -1000 : p < 0 ? 1000 : 0;
         chPhase_[c] = p;
-        const double vr = zr * rr - zi * ri, vi = zr * ri + zi * rr;
-        const size_t slot = c * len + pos_;
-        const double sr = sumRe_[c] + (vr - ringRe_[slot]), si = sumIm_[c] + (vi - ringIm_[slot]);
-        ringRe_[slot] = vr;
-        ringIm_[slot] = vi;
-        sumRe_[c] = sr;
-        sumIm_[c] = si;
-        const double e = sr * sr + si * si;
-        hist[c] = static_cast<float>(e);
-        power_[c] += kPowerFollow * (e - power_[c]);
     }
+    BankStep(zr, zi, rotRe, rotIm, &ringRe_[pos_ * channels], &ringIm_[pos_ * channels], sumRe_.data(),
+             sumIm_.data(), power_.data(), &history_[h * channels], channels);
     if (++pos_ == len)
         pos_ = 0;
     const int64_t n = n_++;

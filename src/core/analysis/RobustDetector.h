@@ -75,15 +75,18 @@ private:
     int32_t len_;  // moving-sum length, ms
     std::vector<int32_t> offsetHz_;
     std::vector<int32_t> chPhase_;
-    std::vector<double> rotRe_, rotIm_;    // e^{-2 pi i k / 1000}
-    std::vector<double> ringRe_, ringIm_;  // len_ inputs per channel
+    std::vector<double> rotRe_, rotIm_;        // e^{-2 pi i k / 1000}
+    std::vector<double> rotNowRe_, rotNowIm_;  // each channel's rotation this ms
+    std::vector<double> ringRe_, ringIm_;      // the last len_ inputs, all channels side by side
     std::vector<double> sumRe_, sumIm_;
     std::vector<double> power_;
     static constexpr size_t kHistory =
         2048;  // ms of every channel's envelope (squared), channels side by side
     std::vector<float> history_;
-    std::vector<double> taps_;           // the band's low-pass, none in broadband
-    std::vector<double> firRe_, firIm_;  // its input, held twice over
+    std::vector<double> taps_;  // the band's low-pass, none in broadband
+    // A complex value, real and imaginary part side by side.
+    typedef double Pair __attribute__((vector_size(16)));
+    std::vector<Pair> fir_;  // the filter's input, held twice over
     size_t firPos_ = 0;
     int32_t firDelay_ = 0;  // ms
     size_t best_ = 0;

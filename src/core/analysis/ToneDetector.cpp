@@ -38,45 +38,119 @@ bool SameCoefficients(const std::array<SosSection, 3>& a, const std::array<SosSe
     return true;
 }
 
-// Two cascades with equal coefficients (the I and the Q path) stepped
-// together; the expression keeps SosSection::Step's order of operations.
-class PairedCascade {
-public:
-    PairedCascade(const std::array<SosSection, 3>& a, const std::array<SosSection, 3>& b) {
-        for (size_t k = 0; k < 3; ++k) {
-            const auto& c = a[k].Coeffs();
-            for (int j = 0; j < 6; ++j)
-                c_[k][j] = V2{c[static_cast<size_t>(j)], c[static_cast<size_t>(j)]};
-            const SosSection::State sa = a[k].GetState(), sb = b[k].GetState();
-            x1_[k] = V2{sa.x1, sb.x1};
-            x2_[k] = V2{sa.x2, sb.x2};
-            y1_[k] = V2{sa.y1, sb.y1};
-            y2_[k] = V2{sa.y2, sb.y2};
-        }
+// One section of two cascades with equal coefficients (the I and the Q path)
+// stepped together; the expression keeps SosSection::Step's order of
+// operations, so each lane gives exactly what its own section would.
+struct PairedSection {
+    V2 b0, b1, b2, a1, a2;
+    V2 x1, x2, y1, y2;
+
+    static PairedSection Of(const SosSection& i, const SosSection& q) {
+        const auto& c = i.Coeffs();
+        const SosSection::State si = i.GetState(), sq = q.GetState();
+        return {V2{c[0], c[0]},   V2{c[1], c[1]},   V2{c[2], c[2]},   V2{c[4], c[4]},  V2{c[5], c[5]},
+                V2{si.x1, sq.x1}, V2{si.x2, sq.x2}, V2{si.y1, sq.y1}, V2{si.y2, sq.y2}};
+    }
+    void Store(SosSection& i, SosSection& q) const {
+        i.SetState({x1[0], x2[0], y1[0], y2[0]});
+        q.SetState({x1[1], x2[1], y1[1], y2[1]});
     }
     V2 Step(V2 x) {
-        for (size_t k = 0; k < 3; ++k) {
-            const V2 y =
-                c_[k][0] * x + c_[k][1] * x1_[k] + c_[k][2] * x2_[k] - c_[k][4] * y1_[k] - c_[k][5] * y2_[k];
-            x2_[k] = x1_[k];
-            x1_[k] = x;
-            y2_[k] = y1_[k];
-            y1_[k] = y;
+        const V2 y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
+// Gain, DC filter, mixer and the first low-pass cascade (I and Q side by side)
+// in one pass, every state in a local so that it stays in a register. The
+// arithmetic and its order are those of the separate steps, so the results
+// are the same to the bit.
+struct FrontEnd {
+    const double* mixCos;
+    const double* mixSin;
+    uint32_t phase, step;
+    double gain;
+    double prevIn, prevOut;  // of the DC filter
+    PairedSection sec[3];
+    double* decI;
+    double* decQ;
+};
+
+// The stages are skewed by one sample each (the mixer on sample i while the
+// last section works on i - 3): the processor then finds four independent
+// chains side by side instead of one long one that waits on each section.
+template <bool kDc>
+void RunFrontEnd(FrontEnd& f, const int16_t* samples, int n) {
+    if (n <= 0)
+        return;
+    uint32_t phase = f.phase;
+    double prevIn = f.prevIn, prevOut = f.prevOut;
+    PairedSection s0 = f.sec[0], s1 = f.sec[1], s2 = f.sec[2];
+    auto mix = [&](int i) {
+        double x = samples[i] * f.gain;
+        if constexpr (kDc) {
+            const double y = kDcA * x - kDcA * prevIn + kDcB * prevOut;
+            prevIn = x;
+            prevOut = y;
             x = y;
         }
-        return x;
-    }
-    void Store(std::array<SosSection, 3>& a, std::array<SosSection, 3>& b) const {
-        for (size_t k = 0; k < 3; ++k) {
-            a[k].SetState({x1_[k][0], x2_[k][0], y1_[k][0], y2_[k][0]});
-            b[k].SetState({x1_[k][1], x2_[k][1], y1_[k][1], y2_[k][1]});
+        const double v = kMixerScale * x;
+        const V2 m = {v * f.mixCos[phase], v * f.mixSin[phase]};
+        phase += f.step;
+        if (phase >= 8000)
+            phase -= 8000;
+        return m;
+    };
+    auto out = [&](int i, V2 y) {
+        if ((i & 7) == 7) {
+            f.decI[i / 8] = y[0];
+            f.decQ[i / 8] = y[1];
         }
+    };
+    // Fill the pipeline, run it, drain it (n is a multiple of 8).
+    V2 p0 = mix(0);
+    V2 p1 = s0.Step(p0);
+    p0 = mix(1);
+    V2 p2 = s1.Step(p1);
+    p1 = s0.Step(p0);
+    p0 = mix(2);
+    int i = 3;
+    // Eight at a time, so that the decimated output needs no test.
+    for (; i + 8 <= n; i += 8) {
+        V2 y;
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k) {
+            y = s2.Step(p2);
+            p2 = s1.Step(p1);
+            p1 = s0.Step(p0);
+            p0 = mix(i + k);
+        }
+        f.decI[(i + 4) / 8] = y[0];
+        f.decQ[(i + 4) / 8] = y[1];
     }
-
-private:
-    V2 c_[3][6];
-    V2 x1_[3], x2_[3], y1_[3], y2_[3];
-};
+    for (; i < n; ++i) {
+        out(i - 3, s2.Step(p2));
+        p2 = s1.Step(p1);
+        p1 = s0.Step(p0);
+        p0 = mix(i);
+    }
+    out(n - 3, s2.Step(p2));
+    p2 = s1.Step(p1);
+    p1 = s0.Step(p0);
+    out(n - 2, s2.Step(p2));
+    p2 = s1.Step(p1);
+    out(n - 1, s2.Step(p2));
+    f.sec[0] = s0;
+    f.sec[1] = s1;
+    f.sec[2] = s2;
+    f.phase = phase;
+    f.prevIn = prevIn;
+    f.prevOut = prevOut;
+}
 
 }  // namespace
 
@@ -134,22 +208,45 @@ void ToneDetector::LoadFilters() {
     }
 }
 
+void ToneDetector::GainAndDcFilter(const int16_t* samples, int n) {
+    for (int i = 0; i < n; ++i)
+        x_[i] = samples[i] * gain_;
+    if (!dcFilter_)
+        return;
+    double prevIn = dcPrevIn_, prevOut = dcPrevOut_;
+    for (int i = 0; i < n; ++i) {
+        const double y = kDcA * x_[i] - kDcA * prevIn + kDcB * prevOut;
+        prevIn = x_[i];
+        prevOut = y;
+        x_[i] = y;
+    }
+    dcPrevIn_ = prevIn;
+    dcPrevOut_ = prevOut;
+}
+
+void ToneDetector::MixNarrow(const int16_t* samples, int n) {
+    FrontEnd f{mixCos_.data(), mixSin_.data(), osc_.Phase(), osc_.Step(),  gain_,
+               dcPrevIn_,      dcPrevOut_,     {},           decI_.data(), decQ_.data()};
+    for (size_t k = 0; k < 3; ++k)
+        f.sec[k] = PairedSection::Of(firstI_[k], firstQ_[k]);
+    dcFilter_ ? RunFrontEnd<true>(f, samples, n) : RunFrontEnd<false>(f, samples, n);
+    for (size_t k = 0; k < 3; ++k)
+        f.sec[k].Store(firstI_[k], firstQ_[k]);
+    osc_.SetPhase(f.phase);
+    if (dcFilter_) {
+        dcPrevIn_ = f.prevIn;
+        dcPrevOut_ = f.prevOut;
+    }
+}
+
 int ToneDetector::ProcessBlock(const int16_t* samples, int n) {
     const int spb = n / 8;
 
-    for (int i = 0; i < n; ++i)
-        x_[i] = samples[i] * gain_;
-
-    if (dcFilter_) {
-        double prevIn = dcPrevIn_, prevOut = dcPrevOut_;
-        for (int i = 0; i < n; ++i) {
-            const double y = kDcA * x_[i] - kDcA * prevIn + kDcB * prevOut;
-            prevIn = x_[i];
-            prevOut = y;
-            x_[i] = y;
-        }
-        dcPrevIn_ = prevIn;
-        dcPrevOut_ = prevOut;
+    const bool fused = processMode_ == tProcessMode::narrow && SameCoefficients(firstI_, firstQ_);
+    if (fused) {
+        MixNarrow(samples, n);
+    } else {
+        GainAndDcFilter(samples, n);
     }
 
     if (processMode_ == tProcessMode::broad) {
@@ -161,28 +258,11 @@ int ToneDetector::ProcessBlock(const int16_t* samples, int n) {
                 envelope_[i / 8] = kBroadScale * y;
         }
     } else {
-        uint32_t phase = osc_.Phase();
-        const uint32_t step = osc_.Step();
-        if (SameCoefficients(firstI_, firstQ_)) {
-            // I and Q side by side in one vector: each lane does exactly the
-            // arithmetic of its own section, in the same order.
-            PairedCascade pair(firstI_, firstQ_);
-            for (int i = 0; i < n; ++i) {
-                const double s = kMixerScale * x_[i];
-                V2 y = {s * mixCos_[phase], s * mixSin_[phase]};
-                phase += step;
-                if (phase >= 8000)
-                    phase -= 8000;
-                y = pair.Step(y);
-                if ((i & 7) == 7) {
-                    decI_[i / 8] = y[0];
-                    decQ_[i / 8] = y[1];
-                }
-            }
-            pair.Store(firstI_, firstQ_);
-        } else {
+        if (!fused) {
             // Local copies of the sections: their state stays in registers
             // instead of going through memory at every sample.
+            uint32_t phase = osc_.Phase();
+            const uint32_t step = osc_.Step();
             std::array<SosSection, 3> fi = firstI_, fq = firstQ_;
             for (int i = 0; i < n; ++i) {
                 const double s = kMixerScale * x_[i];
@@ -202,15 +282,19 @@ int ToneDetector::ProcessBlock(const int16_t* samples, int n) {
             }
             firstI_ = fi;
             firstQ_ = fq;
+            osc_.SetPhase(phase);
         }
-        osc_.SetPhase(phase);
         if (SameCoefficients(secondI_, secondQ_)) {
-            PairedCascade pair(secondI_, secondQ_);
+            PairedSection p0 = PairedSection::Of(secondI_[0], secondQ_[0]);
+            PairedSection p1 = PairedSection::Of(secondI_[1], secondQ_[1]);
+            PairedSection p2 = PairedSection::Of(secondI_[2], secondQ_[2]);
             for (int j = 0; j < spb; ++j) {
-                const V2 y = pair.Step(V2{decI_[j], decQ_[j]});
+                const V2 y = p2.Step(p1.Step(p0.Step(V2{decI_[j], decQ_[j]})));
                 envelope_[j] = std::sqrt(y[0] * y[0] + y[1] * y[1]);
             }
-            pair.Store(secondI_, secondQ_);
+            p0.Store(secondI_[0], secondQ_[0]);
+            p1.Store(secondI_[1], secondQ_[1]);
+            p2.Store(secondI_[2], secondQ_[2]);
         } else {
             for (int j = 0; j < spb; ++j) {
                 double yi = decI_[j];

@@ -57,6 +57,8 @@ public:
 
 private:
     void ResolveOnset(uint64_t now, uint64_t blockStart);
+    void GainAndDcFilter(const int16_t* samples, int n);
+    void MixNarrow(const int16_t* samples, int n);
 
     uint32_t centerFreq_ = 800;
     bool dcFilter_ = true;
