@@ -42,6 +42,15 @@ else
   echo "NOTE: appstreamcli (appstream) missing; software-centre entry not validated"
 fi
 
+# The tool paints a PNG plot through its module, found beside the program
+# wherever the tree was installed, without a display.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+printf '0 down\n100 up\n200 down\n500 up\n' >"$scratch/a.keys"
+env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/orvo-tapmeter-cli" report "$scratch/a.keys" --plot "$scratch/a.png" \
+  >/dev/null || fail "report --plot a.png failed"
+[ "$(head -c 4 "$scratch/a.png" | tail -c 3)" = "PNG" ] || fail "report --plot wrote no PNG"
+
 # Manual pages render without a single groff warning.
 for page in "$prefix"/share/man/man1/orvo-tapmeter*.1.gz; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null) \
