@@ -1,5 +1,7 @@
 #include "controls/SpeedBar.h"
 
+#include "controls/Accessible.h"
+
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -40,8 +42,7 @@ TSpeedBar::TSpeedBar(QWidget* parent) : QWidget(parent) {
     auto addSpeedBox = [&](const char* name, bool readOnly, const char* spoken, const char* description) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QString::fromLatin1(name));
-        e->setAccessibleName(QString::fromLatin1(spoken));
-        e->setAccessibleDescription(QString::fromLatin1(description));
+        SetAccessible(e, QString::fromLatin1(spoken), QString::fromLatin1(description));
         if (QLabel* caption = qobject_cast<QLabel*>(row->itemAt(row->count() - 1)->widget()))
             caption->setBuddy(e);
         e->setFixedWidth(52);
