@@ -1,10 +1,12 @@
 // Looks at the program the way a screen reader does, over AT-SPI: finds the
 // application on the accessibility bus and lists its objects (role, name,
-// description), or waits for a text-inserted event. Used by atspi_test.sh.
+// description), or waits for a text-inserted or renamed event. Used by
+// atspi_test.sh.
 //   atspi_probe list APPNAME          every object, one per line; exit 1 when
 //                                     a control has no name
 //   atspi_probe watch APPNAME TEXT S  exit 0 when text containing TEXT is
-//                                     inserted within S seconds
+//                                     inserted, or an object is renamed to a
+//                                     name containing it, within S seconds
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -120,13 +122,24 @@ class Watcher : public QObject {
     Q_OBJECT
 public:
     QString expected;
+    QDBusConnection* bus = nullptr;
 public slots:
+    void PropertyChange(const QDBusMessage& m) {
+        if (m.arguments().value(0).toString() != "accessible-name")
+            return;
+        const QString name = Property(*bus, {m.service(), QDBusObjectPath(m.path())}, "Name");
+        std::printf("renamed \"%s\"\n", qPrintable(name));
+        std::fflush(stdout);
+        if (name.contains(expected))
+            QCoreApplication::exit(0);
+    }
     void TextChanged(const QDBusMessage& m) {
         const QList<QVariant> args = m.arguments();
         if (args.size() < 4 || args.at(0).toString() != "insert")
             return;
         const QString text = args.at(3).value<QDBusVariant>().variant().toString();
-        std::printf("inserted \"%s\"\n", qPrintable(text));
+        const QString into = Property(*bus, {m.service(), QDBusObjectPath(m.path())}, "Name");
+        std::printf("inserted \"%s\" into %s\n", qPrintable(text), qPrintable(into));
         std::fflush(stdout);
         if (text.contains(expected))
             QCoreApplication::exit(0);
@@ -155,13 +168,19 @@ int main(int argc, char** argv) {
 
     Watcher watcher;
     watcher.expected = args.value(3);
+    watcher.bus = &bus;
     bus.connect(QString(), QString(), "org.a11y.atspi.Event.Object", "TextChanged", &watcher,
                 SLOT(TextChanged(QDBusMessage)));
-    // The program sends text events only once someone listens for them.
-    QDBusMessage reg = QDBusMessage::createMethodCall("org.a11y.atspi.Registry", "/org/a11y/atspi/registry",
-                                                      "org.a11y.atspi.Registry", "RegisterEvent");
-    reg << QString("object:text-changed") << QStringList() << QString();
-    bus.call(reg);
+    bus.connect(QString(), QString(), "org.a11y.atspi.Event.Object", "PropertyChange", &watcher,
+                SLOT(PropertyChange(QDBusMessage)));
+    // The program sends events only once someone listens for them.
+    for (const char* event : {"object:text-changed", "object:property-change:accessible-name"}) {
+        QDBusMessage reg =
+            QDBusMessage::createMethodCall("org.a11y.atspi.Registry", "/org/a11y/atspi/registry",
+                                           "org.a11y.atspi.Registry", "RegisterEvent");
+        reg << QString(event) << QStringList() << QString();
+        bus.call(reg);
+    }
     std::printf("listening\n");
     std::fflush(stdout);
     QTimer::singleShot(int(args.value(4, "10").toDouble() * 1000), [] { QCoreApplication::exit(1); });

@@ -20,6 +20,7 @@
 #include "windows/ShortcutsWindow.h"
 #include "windows/TimingWindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -534,6 +535,46 @@ private slots:
         QTest::keyPress(focus, Qt::Key_Right);
         QVERIFY(w_->KeyIsDown());
         QTest::keyRelease(focus, Qt::Key_Right);
+    }
+
+    void everyControlHasAnAccessibleName() {
+        Create();
+        w_->ToggleParameters();
+        w_->ShowTiming();
+        w_->ShowShortcuts();
+        w_->ShowAbout();
+        w_->ShowPracticeClick();
+        w_->Commands().ToggleScope();
+        // What a screen reader lists: every control that takes focus or input,
+        // and every painted display (a leaf of no kind Qt knows), by name.
+        const QList<QAccessible::Role> inputs = {QAccessible::PushButton,  QAccessible::CheckBox,
+                                                 QAccessible::RadioButton, QAccessible::ComboBox,
+                                                 QAccessible::SpinBox,     QAccessible::Slider,
+                                                 QAccessible::ScrollBar,   QAccessible::EditableText,
+                                                 QAccessible::ButtonMenu,  QAccessible::PageTabList};
+        QStringList unnamed;
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{w_.get(), w_->ParamWindow(), w_->TimingWindow(), w_->AboutBox(),
+                                             w_->ShortCuts(), w_->PracticeWindow(), w_->ScopeWindow()}) {
+            QVERIFY(window->isVisible());
+            for (QWidget* c : window->findChildren<QWidget*>()) {
+                // Qt's own parts (a list's popup, a scroll area's frame) are Qt's to name.
+                if (c->window() != window || c->objectName().startsWith("qt_") ||
+                    c->parentWidget()->objectName().startsWith("qt_"))
+                    continue;
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+                const bool painted =
+                    a->role() == QAccessible::Client && c->findChildren<QWidget*>().isEmpty();
+                // On Linux Qt gives a list its current entry as its name.
+                const QString name =
+                    qobject_cast<QComboBox*>(c) ? c->accessibleName() : a->text(QAccessible::Name);
+                if ((c->focusPolicy() != Qt::NoFocus || inputs.contains(a->role()) || painted) &&
+                    name.trimmed().isEmpty())
+                    unnamed << window->objectName() + "/" + c->objectName() + " (" +
+                                   c->metaObject()->className() + ")";
+            }
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
     }
 
     void closeSavesSettingsAndAsksWhenWanted() {

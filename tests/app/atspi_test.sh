@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The program as a screen reader meets it: on a private D-Bus session with
 # the AT-SPI bus under Xvfb, the main window's controls are listed with
-# their names (none unnamed), and a character keyed with the Right-arrow key
-# reaches the listener as inserted text.
+# their names (none unnamed), a character keyed with the Right-arrow key
+# reaches the listener as inserted text, a refusal in the status line as a
+# name change, and the parameters window opened with F2 lists its controls
+# with their names too.
 # Usage: atspi_test.sh PROGRAM PROBE
 set -euo pipefail
 prog=$1
@@ -71,4 +73,25 @@ xdotool keydown Right; sleep 0.1; xdotool keyup Right
 set +e; wait "$watch_pid"; rc=$?; set -e
 cat "$tmp/watch.txt"
 [ "$rc" -eq 0 ] || fail "no text event for the decoded character"
-echo "PASS: controls named, decoded text announced"
+
+# A typed letter, then Ctrl+F9: the green zone is refused (sound off, or the
+# letter still going out) and the status line says so.
+"$probe" watch "Orvo Tapmeter" "Green zone not sent" 15 >"$tmp/watch.txt" 2>&1 &
+watch_pid=$!
+for _ in $(seq 100); do grep -q listening "$tmp/watch.txt" && break; sleep 0.1; done
+sleep 0.5
+xdotool type x
+xdotool key ctrl+F9
+set +e; wait "$watch_pid"; rc=$?; set -e
+cat "$tmp/watch.txt"
+[ "$rc" -eq 0 ] || fail "the status-line message was not announced"
+
+xdotool key F2
+timeout 20 xdotool search --sync --onlyvisible --name 'Set Orvo Tapmeter Parameters' >/dev/null \
+  || fail "F2 did not open the parameters window"
+set +e; "$probe" list "Orvo Tapmeter" >"$tmp/objects.txt" 2>"$tmp/unnamed.txt"; rc=$?; set -e
+[ "$rc" -eq 0 ] || fail "controls without a name: $(cat "$tmp/unnamed.txt")"
+for name in "Input gain" "Bandpass filter frequency" "Output level" "Key sound frequency" "Dit paddle"; do
+  grep -qP "\t\Q$name\E\t" "$tmp/objects.txt" || fail "no control named \"$name\" in the parameters window"
+done
+echo "PASS: controls named, decoded text and status line announced, parameters window named"

@@ -3,6 +3,7 @@
 #include "app/PracticeLink.h"
 
 #include "app/KeyMapping.h"
+#include "app/StatusLine.h"
 #include "app/WindowCommands.h"
 #include "controls/CWHighlightLabel.h"
 #include "backends/QtClock.h"
@@ -193,13 +194,6 @@ void TMainWindow::BuildLayout() {
     setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
-    // The sound line stays in the status bar; menu hints cover it only while shown.
-    soundStatus_ = new QLabel(statusBar());
-    soundStatus_->setObjectName(QStringLiteral("SoundStatus"));
-    statusBar()->addWidget(soundStatus_, 1);
-    statusMessage_ = new QLabel(statusBar());
-    statusMessage_->setObjectName(QStringLiteral("StatusMessage"));
-    statusBar()->addWidget(statusMessage_, 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -211,6 +205,7 @@ void TMainWindow::FormCreate() {
 
     session_ = std::make_unique<KeyingSession>(*clock_, *timers_, soundOut_, panels_);
     session_->AddListener(this);
+    statusLine_ = std::make_unique<TStatusLine>(*session_, *statusBar());
     // Every run's keying is kept; without a writable folder the status line
     // says so once and keying goes on.
     recorder_ = std::make_unique<TSessionRecorder>(*session_, TSessionRecord::DefaultFolder(),
@@ -355,9 +350,6 @@ void TMainWindow::PausedChanged(bool paused) {
 }
 
 void TMainWindow::Message(const std::string& text) { boxes_->Message(QString::fromStdString(text)); }
-void TMainWindow::SoundStatus(const std::string& text) {
-    soundStatus_->setText(QString::fromStdString(text));
-}
 void TMainWindow::FlashKeying() { strip_->Flash(); }
 
 void TMainWindow::BlockProcessed(int l, const int32_t* env, const int32_t* thr, const int32_t* key) {
@@ -405,13 +397,11 @@ void TMainWindow::ForwardKeyDown(int qtKey, bool shift) {
 // ---------------------------------------------------------------------------
 // Sound
 
-QString TMainWindow::SoundStatus() const { return soundStatus_->text(); }
+QString TMainWindow::SoundStatus() const { return statusLine_->Sound(); }
 
-QString TMainWindow::StatusMessage() const { return statusMessage_->text(); }
+QString TMainWindow::StatusMessage() const { return statusLine_->Message(); }
 
-void TMainWindow::ShowStatus(const std::string& message) {
-    statusMessage_->setText(QString::fromStdString(message));
-}
+void TMainWindow::ShowStatus(const std::string& message) { statusLine_->ShowMessage(message); }
 
 void TMainWindow::WaitEvents(int ms) {
     QEventLoop loop;

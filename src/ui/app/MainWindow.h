@@ -43,6 +43,7 @@ class TParamLink;
 class TPracticeWindow;
 class TPracticeLink;
 class TShortcutsWindow;
+class TStatusLine;
 class TTimingWindow;
 class TScopeWindow;
 class TWindowCommands;
@@ -168,7 +169,6 @@ public:
     void TargetSpeedChanged(int) override { ShowSpeed(); }
     void PausedChanged(bool paused) override;
     void Message(const std::string& text) override;
-    void SoundStatus(const std::string& text) override;
     void FlashKeying() override;
     void BlockProcessed(int l, const int32_t* env, const int32_t* thr, const int32_t* key) override;
     void SettingsApplied(const TSettings& before, const TSettings& now) override;
@@ -216,6 +216,7 @@ private:
     TKeyingPanels* panels_ = nullptr;
     std::unique_ptr<KeyingSession> session_;
     std::unique_ptr<TSessionRecorder> recorder_;
+    std::unique_ptr<TStatusLine> statusLine_;
     std::unique_ptr<TSerialInput> serialInput_;
     std::unique_ptr<TKeyMapping> keyMapping_;
     std::unique_ptr<TWindowCommands> commands_;
@@ -235,8 +236,6 @@ private:
     TCWHighlightLabel* upperPanel_ = nullptr;
     TCWHighlightLabel* lowerPanel_ = nullptr;
     QAction* inputMixerAction_ = nullptr;
-    QLabel* soundStatus_ = nullptr;
-    QLabel* statusMessage_ = nullptr;
 
     std::unique_ptr<TParamLink> paramLink_;
     TParamWindow* paramForm_ = nullptr;

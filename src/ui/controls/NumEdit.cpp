@@ -1,5 +1,7 @@
 #include "controls/NumEdit.h"
 
+#include "controls/Accessible.h"
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -20,7 +22,11 @@ TNumEdit::TNumEdit(QWidget* parent) : QWidget(parent) {
     down_ = new QToolButton(this);
     up_->setArrowType(Qt::UpArrow);
     down_->setArrowType(Qt::DownArrow);
+    SetAccessible(up_, QStringLiteral("Increase"));
+    SetAccessible(down_, QStringLiteral("Decrease"));
     for (QToolButton* b : {up_, down_}) {
+        b->setAccessibleDescription(
+            QStringLiteral("Steps the value by one; with Shift by ten, with Shift and Ctrl by a hundred"));
         b->setFixedSize(17, 12);
         b->setAutoRepeat(true);
         b->setFocusPolicy(Qt::NoFocus);

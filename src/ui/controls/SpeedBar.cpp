@@ -1,5 +1,7 @@
 #include "controls/SpeedBar.h"
 
+#include "controls/Accessible.h"
+
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -9,6 +11,18 @@
 #include <QLocale>
 
 #include <cmath>
+
+namespace {
+
+// Qt tells assistive technology of every text set, the same one too: a
+// speed is set only when it changed, so that a screen reader hears each
+// new figure once.
+void SetSpeedText(QLineEdit* e, const QString& text) {
+    if (e->text() != text)
+        e->setText(text);
+}
+
+}  // namespace
 
 TSpeedBar::TSpeedBar(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
@@ -40,8 +54,7 @@ TSpeedBar::TSpeedBar(QWidget* parent) : QWidget(parent) {
     auto addSpeedBox = [&](const char* name, bool readOnly, const char* spoken, const char* description) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QString::fromLatin1(name));
-        e->setAccessibleName(QString::fromLatin1(spoken));
-        e->setAccessibleDescription(QString::fromLatin1(description));
+        SetAccessible(e, QString::fromLatin1(spoken), QString::fromLatin1(description));
         if (QLabel* caption = qobject_cast<QLabel*>(row->itemAt(row->count() - 1)->widget()))
             caption->setBuddy(e);
         e->setFixedWidth(52);
@@ -105,26 +118,21 @@ void TSpeedBar::SetWpM(bool wpm) {
 void TSpeedBar::ShowTarget(int cpm) {
     target_ = cpm;
     SpeedUpDown->SetPosition(cpm);
-    CWSpeed->setText(FormatSpeed(uint32_t(cpm)));
+    SetSpeedText(CWSpeed, FormatSpeed(uint32_t(cpm)));
     CWSpeed->end(false);
     CWSpeed->setModified(false);
 }
 
 void TSpeedBar::ShowActual(uint32_t cpm) {
     if (cpm == 0) {
-        RecSpeed->clear();
-        AvgSpeed->clear();
+        SetSpeedText(RecSpeed, QString());
+        SetSpeedText(AvgSpeed, QString());
         return;
     }
-    RecSpeed->setText(FormatSpeed(cpm));
+    SetSpeedText(RecSpeed, FormatSpeed(cpm));
 }
 
-void TSpeedBar::ShowAverage(uint32_t cpm) {
-    if (cpm == 0)
-        AvgSpeed->clear();
-    else
-        AvgSpeed->setText(FormatSpeed(cpm));
-}
+void TSpeedBar::ShowAverage(uint32_t cpm) { SetSpeedText(AvgSpeed, cpm == 0 ? QString() : FormatSpeed(cpm)); }
 
 QString TSpeedBar::TargetText() const { return CWSpeed->text(); }
 QString TSpeedBar::AverageText() const { return AvgSpeed->text(); }

@@ -1,5 +1,7 @@
 #include "controls/SpeedUpDown.h"
 
+#include "controls/Accessible.h"
+
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -11,11 +13,11 @@ TSpeedUpDown::TSpeedUpDown(QWidget* parent) : QWidget(parent) {
     down_ = new QToolButton(this);
     up_->setArrowType(Qt::UpArrow);
     down_->setArrowType(Qt::DownArrow);
-    up_->setAccessibleName(QStringLiteral("Faster"));
-    down_->setAccessibleName(QStringLiteral("Slower"));
+    const QString step = QStringLiteral(
+        "Changes the target speed by one; with Shift by ten, with Shift and Ctrl by a hundred");
+    SetAccessible(up_, QStringLiteral("Faster"), step);
+    SetAccessible(down_, QStringLiteral("Slower"), step);
     for (QToolButton* b : {up_, down_}) {
-        b->setAccessibleDescription(QStringLiteral(
-            "Changes the target speed by one; with Shift by ten, with Shift and Ctrl by a hundred"));
         b->setFocusPolicy(Qt::NoFocus);
         b->setFixedSize(17, 13);
         b->setAutoRepeat(true);

@@ -1,5 +1,6 @@
 #include "windows/ParamKeys.h"
 
+#include "controls/Accessible.h"
 #include "controls/RadioGroup.h"
 #include "settings/KeyNames.h"
 #include "settings/Settings.h"
@@ -25,8 +26,7 @@ QComboBox* KeyBox(const char* name, const QString& accessible, const QString& de
     b->setInsertPolicy(QComboBox::NoInsert);
     for (const std::string& k : KeyNameChoices())
         b->addItem(QString::fromStdString(k));
-    b->setAccessibleName(accessible);
-    b->setAccessibleDescription(description);
+    SetAccessible(b, accessible, description);
     b->lineEdit()->setAccessibleName(accessible);
     return b;
 }

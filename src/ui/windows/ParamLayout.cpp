@@ -4,6 +4,7 @@
 #include "windows/ParamWindow.h"
 #include "windows/ParamKeys.h"
 
+#include "controls/Accessible.h"
 #include "controls/BarGauge.h"
 #include "controls/NumEdit.h"
 #include "controls/RadioGroup.h"
@@ -23,10 +24,14 @@
 
 namespace {
 
-QLabel* Caption(const QString& text, const char* name = nullptr) {
+// A caption; the control it names (its buddy) is what a screen reader
+// hears it with.
+QLabel* Caption(const QString& text, const char* name = nullptr, QWidget* names = nullptr) {
     auto* l = new QLabel(text);
     if (name)
         l->setObjectName(QString::fromLatin1(name));
+    if (names)
+        l->setBuddy(names);
     return l;
 }
 
@@ -51,6 +56,7 @@ QScrollBar* Bar(const char* name, int min, int max, int design) {
     b->setPageStep(10);
     b->setValue(design);
     b->setFixedSize(18, 100);
+    b->setFocusPolicy(Qt::StrongFocus);  // the arrow keys move it
     return b;
 }
 
@@ -149,7 +155,7 @@ void TParamWindow::BuildLayout() {
     auto* inLayout = new QVBoxLayout(input);
     inLayout->setSpacing(4);
     inLayout->addWidget(RXInputGroup_);
-    inLayout->addWidget(Caption(QStringLiteral("Select Sound Input Device")));
+    inLayout->addWidget(Caption(QStringLiteral("Select Sound Input Device"), nullptr, WavInBox_));
     inLayout->addWidget(WavInBox_);
     inLayout->addWidget(inputMixerButton_, 0, Qt::AlignLeft);
     inLayout->addLayout(inMiddle);
@@ -180,7 +186,7 @@ void TParamWindow::BuildLayout() {
     CheckBoxPrepend_ = Check(QStringLiteral("Prepend with VVV<KA>"), "CheckBoxPrepend");
 
     auto* level = new QVBoxLayout;
-    level->addWidget(Caption(QStringLiteral("Output Level")), 0, Qt::AlignHCenter);
+    level->addWidget(Caption(QStringLiteral("Output Level"), nullptr, LevelBar_), 0, Qt::AlignHCenter);
     level->addWidget(LevelBar_, 0, Qt::AlignHCenter);
     level->addWidget(outputLevelText_, 0, Qt::AlignHCenter);
     level->setSpacing(2);
@@ -206,14 +212,14 @@ void TParamWindow::BuildLayout() {
     outMiddle->addSpacing(16);
     outMiddle->addLayout(mutes, 1);
     auto* options = new QGridLayout;
-    options->addWidget(Caption(QStringLiteral("QWERTZ-Keyboard:")), 0, 0);
+    options->addWidget(Caption(QStringLiteral("QWERTZ-Keyboard:"), nullptr, CheckBoxEqkey_), 0, 0);
     options->addWidget(CheckBoxEqkey_, 0, 1);
-    options->addWidget(Caption(QStringLiteral("CTRL-L loaded Text::")), 1, 0);
+    options->addWidget(Caption(QStringLiteral("CTRL-L loaded Text::"), nullptr, CheckBoxPrepend_), 1, 0);
     options->addWidget(CheckBoxPrepend_, 1, 1);
     auto* outLayout = new QVBoxLayout(output);
     outLayout->setSpacing(4);
     outLayout->addWidget(TXOutputGroup_);
-    outLayout->addWidget(Caption(QStringLiteral("Select Sound Output Device")));
+    outLayout->addWidget(Caption(QStringLiteral("Select Sound Output Device"), nullptr, WavOutBox_));
     outLayout->addWidget(WavOutBox_);
     outLayout->addWidget(outputMixerButton_, 0, Qt::AlignLeft);
     outLayout->addLayout(outMiddle);
@@ -235,13 +241,13 @@ void TParamWindow::BuildLayout() {
     auto* comGrid = new QGridLayout(com);
     comGrid->setVerticalSpacing(2);
     // The port list spans the group: its entries carry the device's name.
-    comGrid->addWidget(Caption(QStringLiteral("Available COM Ports")), 0, 0, 1, 2);
+    comGrid->addWidget(Caption(QStringLiteral("Available COM Ports"), nullptr, ComPortBox_), 0, 0, 1, 2);
     comGrid->addWidget(ComPortBox_, 1, 0, 1, 2);
-    comGrid->addWidget(Caption(QStringLiteral("DTR Output")), 2, 0);
+    comGrid->addWidget(Caption(QStringLiteral("DTR Output"), nullptr, DTRBox_), 2, 0);
     comGrid->addWidget(DTRBox_, 3, 0);
-    comGrid->addWidget(Caption(QStringLiteral("RTS Output")), 2, 1);
+    comGrid->addWidget(Caption(QStringLiteral("RTS Output"), nullptr, RTSBox_), 2, 1);
     comGrid->addWidget(RTSBox_, 3, 1);
-    comGrid->addWidget(Caption(QStringLiteral("Key Input Line")), 4, 0);
+    comGrid->addWidget(Caption(QStringLiteral("Key Input Line"), nullptr, InputLineBox_), 4, 0);
     comGrid->addWidget(InputLineBox_, 5, 0, Qt::AlignTop);
     comGrid->addWidget(InputInvertedGroup_, 4, 1, 3, 1);
     comGrid->setRowStretch(7, 1);
@@ -264,15 +270,51 @@ void TParamWindow::BuildLayout() {
     auto* dispGrid = new QGridLayout(display);
     dispGrid->setVerticalSpacing(2);
     dispGrid->addWidget(SpeedDisplayGroup_, 0, 0, 2, 1);
-    dispGrid->addWidget(Caption(QStringLiteral("Character Size")), 0, 1);
+    dispGrid->addWidget(Caption(QStringLiteral("Character Size"), nullptr, CharSizeBox_), 0, 1);
     dispGrid->addWidget(CharSizeBox_, 1, 1);
     dispGrid->addWidget(AllCapsCheckBox_, 2, 0);
     dispGrid->addWidget(HHCheckBox_, 2, 1);
     dispGrid->addWidget(CheckBoxPattern_, 3, 0);
     dispGrid->addWidget(FlashCheckBox_, 3, 1);
-    dispGrid->addWidget(Caption(QStringLiteral("for typed Characters")), 4, 0);
+    dispGrid->addWidget(Caption(QStringLiteral("for typed Characters"), nullptr, ProsCheckBox_), 4, 0);
     dispGrid->addWidget(ProsCheckBox_, 4, 1);
     dispGrid->setRowStretch(5, 1);
+
+    // What a screen reader says where a caption is not beside its control
+    // or does not say what the control does.
+    gainCaption_->setBuddy(InpLevelBar_);
+    levelCaption_->setBuddy(levelGauge_);
+    detectorCaption_->setBuddy(DetectorBox_);
+    SetAccessible(WavInBox_, QStringLiteral("Sound input device"));
+    SetAccessible(InpLevelBar_, QStringLiteral("Input gain"),
+                  QStringLiteral("Gain of the sound input; the figure below it says it in dB"));
+    SetAccessible(
+        levelGauge_, QStringLiteral("Input level"),
+        QStringLiteral("Level of the sound input as a rising bar; the figure below it says it in dB"));
+    SetAccessible(RXFreq_->Edit(), QStringLiteral("Bandpass filter frequency"),
+                  QStringLiteral("Centre of the input filter in Hz; Up and Down arrows change it"));
+    SetAccessible(DetectorBox_, QStringLiteral("Detector"));
+    SetAccessible(WavOutBox_, QStringLiteral("Sound output device"));
+    SetAccessible(LevelBar_, QStringLiteral("Output level"),
+                  QStringLiteral("Level of the Morse output; the figure below it says it in dB"));
+    SetAccessible(KeyFreq_->Edit(), QStringLiteral("Key sound frequency"),
+                  QStringLiteral("Tone of your keying and its replay in Hz; Up and Down arrows change it"));
+    SetAccessible(
+        TXFreq_->Edit(), QStringLiteral("Kbd sound frequency"),
+        QStringLiteral("Tone of typed text in binaural output, in Hz; Up and Down arrows change it"));
+    SetAccessible(TXSlope_->Edit(), QStringLiteral("Tone slope"));
+    SetAccessible(
+        CheckBoxEqkey_, CheckBoxEqkey_->text(),
+        QStringLiteral("For typing on a QWERTZ keyboard: the minus key sends = and the underscore -"));
+    SetAccessible(CheckBoxPrepend_, CheckBoxPrepend_->text(),
+                  QStringLiteral("Text loaded with Ctrl+L is sent after VVV<KA>"));
+    SetAccessible(ComPortBox_, QStringLiteral("COM port"));
+    SetAccessible(DTRBox_, QStringLiteral("DTR output"));
+    SetAccessible(RTSBox_, QStringLiteral("RTS output"));
+    SetAccessible(InputLineBox_, QStringLiteral("Key input line"));
+    SetAccessible(CharSizeBox_, QStringLiteral("Character size"),
+                  QStringLiteral("Size of the decoded and typed characters in points"));
+    SetAccessible(ProsCheckBox_, ProsCheckBox_->text(), QStringLiteral("For typed characters"));
 
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("ParamContent"));

@@ -1,5 +1,6 @@
 #include "windows/PracticeWindow.h"
 
+#include "controls/Accessible.h"
 #include "controls/ChartPainter.h"
 
 #include <QHBoxLayout>
@@ -54,6 +55,8 @@ TPracticeWindow::TPracticeWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("PracticeTabs"));
+    SetAccessible(tabs_, QStringLiteral("Practice"),
+                  QStringLiteral("This session's figures, or the progress over the stored sessions"));
     auto* col = new QVBoxLayout(this);
     col->setContentsMargins(6, 6, 6, 6);
     col->addWidget(tabs_);
@@ -69,6 +72,10 @@ TPracticeWindow::TPracticeWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
                    IChartCanvas::Align::Center);
     });
     histograms_->setObjectName(QStringLiteral("Histograms"));
+    SetAccessible(
+        histograms_, QStringLiteral("Element lengths"),
+        QStringLiteral("Histograms of this session's dots, dashes and spaces in dots, with the ideal "
+                       "lengths 1, 3 and 7 marked; the summary beside it has the figures"));
     row->addWidget(histograms_, 1);
     summary_ = new QLabel(session);
     summary_->setObjectName(QStringLiteral("Summary"));
@@ -89,10 +96,13 @@ TPracticeWindow::TPracticeWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
             c.Text(w / 2.0, h / 2.0, "No stored sessions yet", 13, {90, 90, 90}, IChartCanvas::Align::Center);
     });
     progress_->setObjectName(QStringLiteral("Progress"));
+    SetAccessible(progress_, QStringLiteral("Progress chart"),
+                  QStringLiteral("Score, speed and spread of every stored session against its date"));
     hcol->addWidget(progress_, 1);
     auto* folderRow = new QHBoxLayout;
     folder_ = new QLabel(history);
     folder_->setObjectName(QStringLiteral("SessionFolder"));
+    folder_->setAccessibleDescription(QStringLiteral("The stored sessions and their folder"));
     folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     folderRow->addWidget(folder_, 1);
     auto* refresh = new QPushButton(QStringLiteral("&Refresh"), history);

@@ -1,5 +1,7 @@
 #include "windows/ScopeWindow.h"
 
+#include "controls/Accessible.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QStatusBar>
@@ -21,6 +23,9 @@ TScopeWindow::TScopeWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     scope_->SetLine1Color(Qt::red);
     scope_->SetLine2Color(QColor(0, 255, 0));  // lime
     scope_->SetLine3Color(Qt::black);
+    SetAccessible(scope_, "Scope",
+                  "The sound input's envelope in red, the detector's threshold in green and the key it finds "
+                  "in black, written from left to right");
     layout->addWidget(scope_, 1);
     status_ = new QStatusBar(this);
     status_->setObjectName("ScopeStatusBar");

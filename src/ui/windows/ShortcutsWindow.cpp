@@ -1,5 +1,6 @@
 #include "windows/ShortcutsWindow.h"
 
+#include "controls/Accessible.h"
 #include "settings/Settings.h"
 #include "windows/WorkArea.h"
 
@@ -57,6 +58,7 @@ TShortcutsWindow::TShortcutsWindow(QWidget* parent) : QWidget(parent, Qt::Window
     memo_ = new QPlainTextEdit;
     memo_->setObjectName("ShortcutsText");
     memo_->setReadOnly(true);
+    SetAccessible(memo_, "Short cut keys", "One key a line, with what it does; Escape closes the window");
     memo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     QFont f = memo_->font();
     f.setPixelSize(16);

@@ -1,5 +1,6 @@
 #include "windows/TimingWindow.h"
 
+#include "controls/Accessible.h"
 #include "controls/BarGauge.h"
 #include "settings/Settings.h"
 #include "windows/WorkArea.h"
@@ -73,6 +74,10 @@ TTimingWindow::TTimingWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
             g->SetMin(r.min);
             g->SetMax(r.max);
             g->setFixedSize(110, 16);
+            SetAccessible(g, QString("%1, %2").arg(r.caption, column == 1 ? "last" : "average"),
+                          QString("The figure beside it as a bar from %1 to %2; the ideal is in brackets")
+                              .arg(r.min)
+                              .arg(r.max));
             auto* l = new QLabel("0");
             l->setObjectName(QString("TimingLabel%1").arg(label));
             l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -104,6 +109,8 @@ TTimingWindow::TTimingWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     avgBox_ = new QComboBox;
     avgBox_->setObjectName("AvgBox");
     avgBox_->addItems({"10", "20", "50", "100"});
+    avgLabel->setBuddy(avgBox_);
+    SetAccessible(avgBox_, "Number of characters for average");
     auto* avgRow = new QHBoxLayout;
     avgRow->addWidget(avgLabel);
     avgRow->addWidget(avgBox_);
@@ -130,6 +137,9 @@ TTimingWindow::TTimingWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     autoResetSeconds_->setRange(2, 30);
     autoResetSeconds_->setValue(5);
     autoResetSeconds_->setKeyboardTracking(false);
+    SetAccessible(
+        autoResetSeconds_, "Auto-reset seconds",
+        "With Auto-Reset on, the values are reset this many seconds after the last keyed character");
     secondsLabel1_ = new QLabel("seconds after last");
     secondsLabel2_ = new QLabel("keyed character");
     auto* secondsText = new QVBoxLayout;
@@ -163,6 +173,7 @@ TTimingWindow::TTimingWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     all->addLayout(bottom);
 
     auto* scroll = new QScrollArea;
+    scroll->setFocusPolicy(Qt::NoFocus);  // the focus goes to the controls, which it scrolls into view
     scroll->setWidget(content);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
