@@ -108,6 +108,8 @@ public:
         channels_ = channels;
         frameBytes_ = static_cast<size_t>(channels) * 2;
         written_ = 0;
+        heldFrom_ = heldUntil_ = 0;
+        holdPending_ = 0;
         playIndex_ = 0;
         playPos_ = 0;
         rampStep_ = 1.0f / static_cast<float>(std::max(1, rate * TSoundOut::kRampMs / 1000));
@@ -170,27 +172,24 @@ public:
         if (!loop_)
             return;
         Lock lock(loop_);
-        if (!rewinds_ || !playing_ || failed_ || !stream_ || written_ == 0)
-            return;
-        pa_usec_t usec = 0;
-        if (pa_stream_get_time(stream_, &usec) < 0)
-            return;
-        uint64_t from = static_cast<uint64_t>(usec) * static_cast<uint64_t>(rate_) / 1000000u;
-        // The gain before `from` must still be in the history.
-        if (written_ >= historyFrames_)
-            from = std::max(from, written_ - historyFrames_ + 1);
-        from = std::max<uint64_t>(from, 1);
-        if (from >= written_)
-            return;
-        const size_t n = static_cast<size_t>(written_ - from);
-        Gate(from, n);
-        if (pa_stream_write(stream_, out_.data(), n * frameBytes_, nullptr,
-                            static_cast<int64_t>(from * frameBytes_), PA_SEEK_ABSOLUTE) < 0)
-            return;
-        ReportRise();
+        RegateLocked(0);
     }
 
-    // Known once Connect has returned.
+    // The gate opens at leftRight for exactly `frames` frames from the first
+    // one not yet played, then returns to the volume in force: a keyer's
+    // mark, whose end is then exact to the frame however late the key-up
+    // comes. Where the server cannot take audio back, the mark begins with
+    // the next frames handed over.
+    void Hold(uint32_t leftRight, uint64_t frames) {
+        if (!loop_)
+            return;
+        Lock lock(loop_);
+        heldVolume_ = leftRight;
+        if (!rewinds_ || !RegateLocked(frames))
+            holdPending_ = frames;
+    }
+
+    // Known once Connect has returned.    // Known once Connect has returned.
     bool Rewinds() const { return rewinds_; }
 
     std::atomic<uint64_t> framesWritten{0};
@@ -262,6 +261,40 @@ private:
             me->underruns.fetch_add(1);
     }
 
+    // Writes again what the server holds but has not played; a held mark of
+    // holdFrames (if not 0) begins at its first frame. False when nothing
+    // could be written again.
+    bool RegateLocked(uint64_t holdFrames) {
+        if (!rewinds_ || !playing_ || failed_ || !stream_ || written_ == 0)
+            return false;
+        pa_usec_t usec = 0;
+        if (pa_stream_get_time(stream_, &usec) < 0)
+            return false;
+        uint64_t from = static_cast<uint64_t>(usec) * static_cast<uint64_t>(rate_) / 1000000u;
+        // The gain before `from` must still be in the history.
+        if (written_ >= historyFrames_)
+            from = std::max(from, written_ - historyFrames_ + 1);
+        from = std::max<uint64_t>(from, 1);
+        if (from >= written_)
+            return false;
+        if (holdFrames > 0) {
+            // The server's play position runs a little ahead of what it
+            // reports, and what it has played cannot be taken back: a mark
+            // begun at `from` would lose its first ms. Begun a guard later,
+            // all of it sounds.
+            heldFrom_ =
+                std::min(from + static_cast<uint64_t>(rate_) * TSoundOut::kHoldGuardMs / 1000, written_);
+            heldUntil_ = heldFrom_ + holdFrames;
+        }
+        const size_t n = static_cast<size_t>(written_ - from);
+        Gate(from, n);
+        if (pa_stream_write(stream_, out_.data(), n * frameBytes_, nullptr,
+                            static_cast<int64_t>(from * frameBytes_), PA_SEEK_ABSOLUTE) < 0)
+            return false;
+        ReportRise();
+        return true;
+    }
+
     static void Write(pa_stream*, size_t bytes, void* self) { static_cast<Stream*>(self)->Fill(bytes); }
 
     // The server asks for more: the owner's next samples, gated.
@@ -281,6 +314,11 @@ private:
         Pull(n);
         const uint64_t from = written_;
         written_ += n;
+        if (holdPending_ > 0) {
+            heldFrom_ = from;
+            heldUntil_ = from + holdPending_;
+            holdPending_ = 0;
+        }
         Gate(from, n);
         if (pa_stream_write(stream_, out_.data(), n * frameBytes_, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;
@@ -328,9 +366,11 @@ private:
         const size_t ch = static_cast<size_t>(channels_);
         out_.resize(n * ch);
         const uint32_t v = owner_.volume_.load(std::memory_order_relaxed);
-        const float tL = static_cast<float>(v & 0xFFFFu) / 65535.0f;
-        const float tR = channels_ == 2 ? static_cast<float>(v >> 16) / 65535.0f : tL;
-        float gL = tL, gR = tR;  // the very first frame takes the volume at once
+        auto left = [](uint32_t lr) { return static_cast<float>(lr & 0xFFFFu) / 65535.0f; };
+        auto right = [&](uint32_t lr) {
+            return channels_ == 2 ? static_cast<float>(lr >> 16) / 65535.0f : left(lr);
+        };
+        float gL = left(v), gR = right(v);  // the very first frame takes the volume at once
         if (from > 0) {
             const size_t prev = static_cast<size_t>((from - 1) % historyFrames_);
             gL = gains_[2 * prev];
@@ -338,12 +378,15 @@ private:
         }
         constexpr float kSilent = 1e-6f;
         for (size_t i = 0; i < n; ++i) {
+            const uint64_t f = from + i;
+            const uint32_t target = f >= heldFrom_ && f < heldUntil_ ? heldVolume_ : v;
+            const float tL = left(target), tR = right(target);
             const bool wasSilent = gL <= kSilent && gR <= kSilent;
             gL += std::clamp(tL - gL, -rampStep_, rampStep_);
             gR += std::clamp(tR - gR, -rampStep_, rampStep_);
             if (wasSilent && (gL > kSilent || gR > kSilent) && from > 0 && !risePending_) {
                 risePending_ = true;
-                riseFrame_ = from + i;
+                riseFrame_ = f;
             }
             const size_t slot = static_cast<size_t>((from + i) % historyFrames_);
             gains_[2 * slot] = gL;
@@ -393,6 +436,10 @@ private:
     std::vector<float> gains_;
     size_t historyFrames_ = 1;
     uint64_t written_ = 0;  // stream frames handed over
+    // A held mark: frames [heldFrom_, heldUntil_) are gated at heldVolume_;
+    // holdPending_ frames wait for the next frames handed over.
+    uint32_t heldVolume_ = 0;
+    uint64_t heldFrom_ = 0, heldUntil_ = 0, holdPending_ = 0;
     std::vector<int16_t> out_;
     int playIndex_ = 0;
     size_t playPos_ = 0;
@@ -440,6 +487,14 @@ void TSoundOut::SetVolume(uint32_t leftRight) {
         return;
     if (isActive_ && lowLatency_)
         stream_->Regate();
+}
+
+void TSoundOut::HoldVolume(uint32_t leftRight, uint32_t ms) {
+    if (!isActive_ || !lowLatency_ || ms == 0) {
+        SetVolume(leftRight);
+        return;
+    }
+    stream_->Hold(leftRight, static_cast<uint64_t>(ms) * static_cast<uint64_t>(fmt_.SampleRate()) / 1000u);
 }
 
 void TSoundOut::SetVolumeLeft(uint16_t v) { SetVolume((Volume() & 0xFFFF0000u) | v); }

@@ -41,6 +41,9 @@ public:
     static constexpr int kShortRequestMs = 4;
     // Gain changes are ramped over this long to avoid clicks.
     static constexpr int kRampMs = 1;
+    // How much later than the reported play position a keyer's mark begins,
+    // so that none of it is lost (ms).
+    static constexpr int kHoldGuardMs = 4;
 
     explicit TSoundOut(QObject* parent = nullptr);
     ~TSoundOut() override;
@@ -71,6 +74,7 @@ public:
 
     uint32_t Volume() const override { return volume_.load(std::memory_order_relaxed); }
     void SetVolume(uint32_t leftRight) override;
+    void HoldVolume(uint32_t leftRight, uint32_t ms) override;
     void SetLowLatency(bool on) override { lowLatency_ = on; }
     // Both channels to v; left only (right kept); right only (left kept).
     // Mono output uses the left (low) half.

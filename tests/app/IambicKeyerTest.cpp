@@ -34,6 +34,7 @@ struct Rig {
     TAnalyser calc{clock, &owner, nullptr};
     TCWDecode decoder;
     std::vector<std::pair<bool, uint64_t>> edges;  // (down, stamp)
+    std::vector<uint32_t> announced;               // each key-down's mark length
     std::vector<CharRecord> records;
     std::string text;
     uint64_t start = 0;
@@ -44,7 +45,9 @@ struct Rig {
         keyer.SetMode(mode);
         keyer.SetSpeed(cpm);
         calc.SetTempo(cpm);
-        keyer.OnKey = [this](bool down, uint64_t at) {
+        keyer.OnKey = [this](bool down, uint64_t at, uint32_t markMs) {
+            if (down)
+                announced.push_back(markMs);
             const uint64_t last = edges.empty() ? 0 : edges.back().second;
             edges.emplace_back(down, at);
             calc.KeyTransition(last ? uint32_t(at - last) : 5000u, down);
@@ -78,12 +81,16 @@ struct Rig {
             out.push_back(at - edges.front().second);
         return out;
     }
-    // The marks as dots and dashes (a mark of another length as '?').
+    // The marks as dots and dashes (a mark of another length as '?', one
+    // whose key-down announced another length as '!').
     std::string Marks() const {
         std::string s;
         for (size_t i = 0; i + 1 < edges.size(); i += 2) {
             const uint64_t len = edges[i + 1].second - edges[i].second;
-            s += len == keyer.DotMs() ? '.' : len == 3 * keyer.DotMs() ? '-' : '?';
+            s += announced[i / 2] != len    ? '!'
+                 : len == keyer.DotMs()     ? '.'
+                 : len == 3 * keyer.DotMs() ? '-'
+                                            : '?';
         }
         return s;
     }

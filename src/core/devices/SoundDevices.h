@@ -40,6 +40,14 @@ public:
     // Applied to the samples as late as possible, so key-down to tone is short.
     virtual uint32_t Volume() const = 0;
     virtual void SetVolume(uint32_t leftRight) = 0;
+    // The gate at leftRight for exactly ms of audio from now, then back to
+    // the volume in force: a keyer's mark, whose end is then exact however
+    // late its key-up comes. Where a device cannot time it, the key-up ends
+    // the mark as it does any other.
+    virtual void HoldVolume(uint32_t leftRight, uint32_t ms) {
+        (void)ms;
+        SetVolume(leftRight);
+    }
     // Whether the gate must act within a few ms (a key's side tone). Without
     // it the gate may wait for the audio already handed to the device, which
     // costs less processor time; sent text is not affected either way.

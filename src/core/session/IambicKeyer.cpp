@@ -56,7 +56,7 @@ void TIambicKeyer::Stop() {
     ditPaddle_ = dahPaddle_ = false;
     ditMemory_ = dahMemory_ = false;
     if (wasDown && OnKey)
-        OnKey(false, Now());
+        OnKey(false, Now(), 0);
 }
 
 void TIambicKeyer::RunDue() {
@@ -67,7 +67,7 @@ void TIambicKeyer::RunDue() {
             const uint64_t at = due_;
             due_ = at + dotMs_;
             if (OnKey)
-                OnKey(false, at);
+                OnKey(false, at, 0);
         } else {
             Decide(due_);
         }
@@ -94,9 +94,10 @@ void TIambicKeyer::StartElement(bool dash, uint64_t at) {
     // remembered, so letting go of a squeeze still sends one more.
     if (modeB_ && (dash ? DitHeld() : DahHeld()))
         (dash ? ditMemory_ : dahMemory_) = true;
-    due_ = at + (dash ? 3 * uint64_t(dotMs_) : dotMs_);
+    const uint32_t markMs = dash ? 3 * dotMs_ : dotMs_;
+    due_ = at + markMs;
     if (OnKey)
-        OnKey(true, at);
+        OnKey(true, at, markMs);
 }
 
 void TIambicKeyer::Schedule() {

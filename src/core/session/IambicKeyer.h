@@ -11,6 +11,7 @@
 // timer does not change what the analyser measures.
 
 #include "devices/Timer.h"
+#include "session/KeySource.h"
 
 #include <cstdint>
 #include <functional>
@@ -45,8 +46,16 @@ public:
     bool KeyDown() const { return state_ == State::Mark; }
 
     // The key went down or up; stampMs on the keyer's own scale (never 0,
-    // differences are exact milliseconds).
-    std::function<void(bool down, uint64_t stampMs)> OnKey;
+    // differences are exact milliseconds); markMs: on a key-down the mark's
+    // length, 0 on a key-up.
+    std::function<void(bool down, uint64_t stampMs, uint32_t markMs)> OnKey;
+    // Hands a transition to a key sink, a key-down as a mark of known length.
+    static void Forward(IKeySink& sink, bool down, uint64_t stampMs, uint32_t markMs) {
+        if (down && markMs > 0)
+            sink.KeyMarkStarted(stampMs, markMs);
+        else
+            sink.KeyChanged(down, stampMs);
+    }
 
 private:
     enum class State { Idle, Mark, Space };

@@ -99,12 +99,16 @@ bool TKeyInput::SwitchMode(int newMode) {
     return result;
 }
 
-void TKeyInput::KeyChanged(bool down, uint64_t timestampMs) {
+void TKeyInput::KeyChanged(bool down, uint64_t timestampMs) { Key(down, timestampMs, 0); }
+
+void TKeyInput::KeyMarkStarted(uint64_t timestampMs, uint32_t markMs) { Key(true, timestampMs, markMs); }
+
+void TKeyInput::Key(bool down, uint64_t timestampMs, uint32_t markMs) {
     if (sending_.KeyBlocked())
         return;
     if (down) {
         if (!settings_.KeyMuted)
-            sending_.KeyGate(true);
+            sending_.KeyGate(true, markMs);
         if (!keyIsDown_) {
             analyser_.KeyTransition(keyTiming_.Transition(timestampMs), true);
             keyIsDown_ = true;

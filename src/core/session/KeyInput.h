@@ -32,9 +32,9 @@ public:
     void Start(IKeySink& sink) override {
         sink_ = &sink;
         if (keyer_)
-            keyer_->OnKey = [this](bool down, uint64_t at) {
+            keyer_->OnKey = [this](bool down, uint64_t at, uint32_t markMs) {
                 if (sink_)
-                    sink_->KeyChanged(down, at);
+                    TIambicKeyer::Forward(*sink_, down, at, markMs);
             };
     }
     void Close() override {
@@ -127,10 +127,12 @@ public:
 
     // IKeySink
     void KeyChanged(bool down, uint64_t timestampMs) override;
+    void KeyMarkStarted(uint64_t timestampMs, uint32_t markMs) override;
     void SamplesReady(const int16_t* samples, uint32_t count) override;
     void SourceEnded(const std::string& message) override;
 
 private:
+    void Key(bool down, uint64_t timestampMs, uint32_t markMs);
     bool SwitchMode(int newMode);
     void SetPaused(bool paused);
 

@@ -20,6 +20,12 @@ public:
     // clock now). Durations are measured between these stamps, so a busy UI
     // thread does not change what was keyed.
     virtual void KeyChanged(bool down, uint64_t timestampMs) = 0;
+    // A keyer's key-down whose mark lasts exactly markMs: the side tone can
+    // then end it on time to the sample, whenever the key-up comes.
+    virtual void KeyMarkStarted(uint64_t timestampMs, uint32_t markMs) {
+        (void)markMs;
+        KeyChanged(true, timestampMs);
+    }
     // A block of 8000 Hz mono 16-bit samples.
     virtual void SamplesReady(const int16_t* samples, uint32_t count) = 0;
     // The source stopped by itself (end of file, device unplugged). The

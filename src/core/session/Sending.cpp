@@ -323,12 +323,17 @@ void TSending::SetVolumeRight(uint16_t v) {
         soundOut_->SetVolume(outputVolume_);
 }
 
-void TSending::KeyGate(bool open) {
+void TSending::KeyGate(bool open, uint32_t markMs) {
     const uint16_t v = open ? keyVolume_ : 0;
-    if (settings_.Binaural)
+    if (settings_.Binaural) {
         SetVolumeLeft(v);
-    else
+    } else if (open && markMs > 0 && soundOut_) {
+        // The volume in force stays that of a key up: the device closes the
+        // gate after the mark by itself.
+        soundOut_->HoldVolume(uint32_t(v) | (uint32_t(v) << 16), markMs);
+    } else {
         SetVolume(v);
+    }
 }
 
 bool TSending::KeyBlocked() const {

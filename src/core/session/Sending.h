@@ -113,8 +113,9 @@ public:
     void SetVolumeLeft(uint16_t v);
     void SetVolumeRight(uint16_t v);
     // Opens the side-tone gate (key down) or closes it, on the channel of
-    // the operator's own keying.
-    void KeyGate(bool open);
+    // the operator's own keying. markMs: a keyer's mark of known length,
+    // which the sound output then ends by itself (0: the key-up ends it).
+    void KeyGate(bool open, uint32_t markMs = 0);
     uint32_t OutputVolume() const { return outputVolume_; }
     uint16_t KeyVolume() const { return keyVolume_; }
     void SetKeyVolume(uint16_t v) { keyVolume_ = v; }

@@ -85,10 +85,10 @@ void TSerialKeySource::SetKeyer(TIambicKeyer* keyer) {
 
 void TSerialKeySource::AttachKeyer() {
     if (keyer_ && sink_)
-        keyer_->OnKey = [this](bool down, uint64_t at) {
+        keyer_->OnKey = [this](bool down, uint64_t at, uint32_t markMs) {
             keyDown_ = down;
             if (sink_)
-                sink_->KeyChanged(down, at);
+                TIambicKeyer::Forward(*sink_, down, at, markMs);
         };
 }
 
