@@ -25,8 +25,12 @@ constexpr uint64_t kMaxKeyTime = 1000000000000000ull;
 // The opening of a recording that the tone pitch and the first speed are
 // taken from.
 constexpr size_t kOpeningSamples = 20 * 8000;
-// Elements (marks and spaces) the first speed is judged from.
+// Elements (marks and spaces) the first speed is judged from. From a
+// recording through the standard detector more: it keys noise before the
+// first tone, which the robust detector's squelch and a key list do not
+// have, so that the keying proper is the greater part of what is judged.
 constexpr size_t kOpeningElements = 40;
+constexpr size_t kOpeningElementsStandard = 120;
 
 }  // namespace
 
@@ -255,7 +259,7 @@ double OpeningDot(const std::vector<int16_t>& samples, const AnalysisOptions& op
     std::vector<uint32_t> elements;
     for (const CharacterEntry& c : r.characters) {
         for (uint32_t e : c.elements) {
-            if (elements.size() >= kOpeningElements)
+            if (elements.size() >= (opt.robust ? kOpeningElements : kOpeningElementsStandard))
                 break;
             elements.push_back(e);
         }

@@ -57,12 +57,13 @@ double TSpeedFollower::InitialDot(const std::vector<uint32_t>& raw) {
     }
     if (marks.empty())
         return 0.0;
-    // Crackles before the keying settles are far shorter than any element:
-    // marks and spaces under a quarter of the typical mark are left out.
+    // Crackles before the keying settles (noise keyed before the first
+    // tone, a contact's chatter) are far shorter than any element: marks and
+    // spaces under a quarter of the longer marks' length are left out.
     std::vector<double> sorted = marks;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2),
-                     sorted.end());
-    const double floor = 0.25 * sorted[sorted.size() / 2];
+    const size_t upper = sorted.size() * 3 / 4;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(upper), sorted.end());
+    const double floor = 0.25 * sorted[upper];
     std::erase_if(marks, [&](double v) { return v < floor; });
     std::erase_if(spaces, [&](double v) { return v < floor; });
     const double shortMark = ShortClassMean(marks);
