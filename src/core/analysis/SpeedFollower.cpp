@@ -91,7 +91,10 @@ int32_t TSpeedFollower::Cpm() const {
 
 bool TSpeedFollower::Update(const CharRecord& rec) {
     const uint32_t n = std::min(rec[1], kMaxRecordElements);
-    const double limit = 2.0 * dot_;
+    // One dot or three: the boundary halfway between on a ratio scale. At
+    // two dots a ragged fist's short dashes and short character spaces
+    // would count as long dots and pull the dot length up.
+    const double limit = std::sqrt(3.0) * dot_;
     bool any = false;
     // Marks and the spaces inside the character, each as the dot length it
     // shows; the ending space says only that it is long.
