@@ -4,9 +4,7 @@
 #include "AppHarness.h"
 #include "controls/RadioGroup.h"
 #include "windows/ParamWindow.h"
-#include <QRadioButton>
 #include "devices/NullSound.h"
-
 #include "session/KeyTiming.h"
 #include "app/SingleInstance.h"
 #include "cli/Cli.h"
@@ -30,6 +28,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
@@ -51,27 +50,22 @@ class MainWindowTest : public QObject, public WindowHarness {
         QApplication::sendEvent(target, &e);
     }
     int DotCount() { return w_->TimingStats().Values(0, TimingKind::Dot).count; }
+    // A key as the X server reports it: its key symbol tells Left and Right Ctrl apart.
+    void SymKey(QObject* to, QEvent::Type type, int key, quint32 sym, uint64_t stamp) {
+        QKeyEvent e(type, key, key == Qt::Key_Control ? Qt::ControlModifier : Qt::NoModifier, 0, sym, 0);
+        e.setTimestamp(stamp);
+        QApplication::sendEvent(to, &e);
+    }
+    // Saves a picture for the documentation when a screenshot folder is set.
+    void Shot(QWidget* what, const QString& name) {
+        const QString dir = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
+        if (!dir.isEmpty() && QDir().mkpath(dir))
+            QVERIFY(what->grab().save(dir + "/" + name));
+    }
 
 private slots:
     void init() { Reset(); }
     void cleanup() { w_.reset(); }
-
-    void zoneStartShowsItsOwnSpeedWithoutTouchingTheAnalyser() {
-        Create("[Main]\r\nTargetSpeed=60\r\n");
-        // "e" at 60 CpM ended by a character space, then "e" with a 60 ms dot
-        // ended by the timeout: (60 + 700) div 8 = 95 ms -> 63 CpM.
-        KeyMarks({100, 300, 60, 180});
-        QCOMPARE(Upper(), QString("ee\r"));
-        QCOMPARE(LineText("RecSpeed"), QString("63"));
-        TAnalyser& c = w_->Analyser();
-        // The zone moved to the first "e": the bar shows its speed, drawn
-        // from its record; the analyser's own last speed stays the newest's.
-        Press(Qt::Key_Home);
-        QCOMPARE(LineText("RecSpeed"), QString("60"));
-        QCOMPARE(LineText("AvgSpeed"), QString("61"));
-        QCOMPARE(c.NewRecTempo(), 63);
-        QCOMPARE(c.DotEstimate(), 95);
-    }
 
     void parisAtExactTiming_data() {
         QTest::addColumn<QByteArray>("ini");
@@ -98,13 +92,11 @@ private slots:
         QCOMPARE(d.last[int(TimingKind::Dot)], 100);
         QCOMPARE(d.last[int(TimingKind::Dash)], 300);
         QCOMPARE(d.weight, 50);
-
         // The red strip shows "s": three dots of 30 px with 30 px gaps, then
         // the timeout mark half a word space on.
         using Bars = std::vector<std::pair<int, int>>;
         QCOMPARE(w_->RedBars(), (Bars{{30, 60}, {90, 120}, {150, 180}}));
         QCOMPARE(w_->TimeoutMarks(), std::vector<int>{180 + 105});
-
         // The whole word to scale: the strip ends inside "r".
         Press(Qt::Key_Home);
         const auto& all = w_->RedBars();
@@ -113,18 +105,14 @@ private slots:
         QCOMPARE(all[4], std::make_pair(450, 480));  // "a" after a 90 px character space
         QCOMPARE(all.back().second, w_->PatternStrip()->width());
         QCOMPARE(Child<QLabel>("lastCharLabel_")->text(), QString("p"));
-
         // For the picture: the same word typed and sent, both strips shown.
         w_->LowerPanel()->AddTypedText("paris");
         for (const char* c : {"p", "a", "r", "i", "s"})
             w_->LowerPanel()->MarkSent(c);
         Press(Qt::Key_Home, Qt::ControlModifier);
         QCOMPARE(Green(), QString("paris"));
-        const QString docs = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
-        if (!docs.isEmpty() && speed == "100") {
-            QDir().mkpath(docs);
-            QVERIFY(w_->grab().save(docs + "/main-window.png"));
-        }
+        if (speed == "100")
+            Shot(w_.get(), "main-window.png");
     }
 
     void autoResetAndWordSpaceFlash() {
@@ -149,14 +137,12 @@ private slots:
         Tap(100);
         clock_->Advance(900);
         QCOMPARE(w_->Analyser().HistCount(), 2);
-        clock_->Advance(2999);
-        QVERIFY(w_->TimingWindow()->isVisible());
-        QVERIFY(DotCount() > 0);
-        clock_->Advance(1);
-        QCOMPARE(DotCount(), 0);
-        QVERIFY(!w_->TimingWindow()->isVisible());
+        for (auto [ms, shown] : {std::pair{2999, true}, {1, false}}) {
+            clock_->Advance(ms);
+            QCOMPARE(w_->TimingWindow()->isVisible(), shown);
+            QCOMPARE(DotCount() > 0, shown);
+        }
         QVERIFY(!w_->AutoResetTimer().IsActive());
-
         // "Last Replay" shows the two boxes off: the timer still resets the
         // Current Input set but leaves the window open for the replay's figures.
         Press(Qt::Key_F3);
@@ -184,9 +170,8 @@ private slots:
         w_->TimingWindow()->AutoResetSecondsEdit()->setValue(7);
         w_->TimingWindow()->AutoResetBox()->click();
         w_->TimingWindow()->AvgBox()->setCurrentIndex(3);
-        QCOMPARE(
-            std::tuple(w_->Settings().AutoResetTime, w_->Settings().AutoReset, w_->Settings().AvgCountIdx),
-            std::tuple(7, false, 3));
+        const TSettings& s = w_->Settings();
+        QCOMPARE(std::tuple(s.AutoResetTime, s.AutoReset, s.AvgCountIdx), std::tuple(7, false, 3));
     }
 
     void autoRepeatMouseAndLateEvents() {
@@ -204,7 +189,6 @@ private slots:
         Key(QEvent::KeyRelease, Qt::Key_Right, {}, 1700);
         QCOMPARE(c.PendingCount(), 2);
         QCOMPARE(c.PendingElement(1), 700u);
-
         // The right button does nothing; the left one keys on every area,
         // a quick second press arriving as a double click included.
         c.ResetElements();
@@ -220,7 +204,6 @@ private slots:
         QCOMPARE(c.PendingCount(), 4);
         for (auto [i, ms] : {std::pair{1, 80u}, {2, 80u}, {3, 240u}})
             QCOMPARE(c.PendingElement(i), ms);
-
         // The UI thread is busy for two seconds; the release, stamped when
         // it happened, arrives afterwards and keeps its keyed length.
         c.ResetElements();
@@ -230,13 +213,6 @@ private slots:
         Key(QEvent::KeyPress, Qt::Key_Right, {}, 5120);
         QCOMPARE(c.PendingElement(1), 60u);
         QCOMPARE(c.PendingElement(2), 60u);
-    }
-
-    // A key as the X server reports it: its key symbol tells Left and Right Ctrl apart.
-    void SymKey(QObject* to, QEvent::Type type, int key, quint32 sym, uint64_t stamp) {
-        QKeyEvent e(type, key, key == Qt::Key_Control ? Qt::ControlModifier : Qt::NoModifier, 0, sym, 0);
-        e.setTimestamp(stamp);
-        QApplication::sendEvent(to, &e);
     }
 
     void keysFromSettingsInEveryWindow() {
@@ -250,12 +226,10 @@ private slots:
         QVERIFY(w_->KeyIsDown());
         SymKey(w_->TimingWindow(), QEvent::KeyRelease, Qt::Key_Control, 0xffe3, 1090);
         QVERIFY(!w_->KeyIsDown());
-        SymKey(w_->TimingWindow(), QEvent::KeyPress, Qt::Key_Control, 0xffe4,
-               1200);  // Right Ctrl: not the key
+        SymKey(w_->TimingWindow(), QEvent::KeyPress, Qt::Key_Control, 0xffe4, 1200);  // Right Ctrl
         QVERIFY(!w_->KeyIsDown());
         QCOMPARE(c.PendingCount(), 2);
         QCOMPARE(c.PendingElement(1), 90u);
-
         // Iambic A on the Ctrl keys: a tap of each forms a dot and a dash of
         // exactly one and three dots at the target speed, whatever the press length.
         Reset();
@@ -266,14 +240,11 @@ private slots:
         SymKey(w_.get(), QEvent::KeyRelease, Qt::Key_Control, 0xffe3, 1020);
         SymKey(w_.get(), QEvent::KeyPress, Qt::Key_Control, 0xffe4, 1050);
         SymKey(w_.get(), QEvent::KeyRelease, Qt::Key_Control, 0xffe4, 1070);
-        clock_->Advance(99);
-        QVERIFY(w_->KeyIsDown());
-        clock_->Advance(1);
-        QVERIFY(!w_->KeyIsDown());
-        clock_->Advance(100);
-        QVERIFY(w_->KeyIsDown());  // the remembered dash, one dot later
-        clock_->Advance(300);
-        QVERIFY(!w_->KeyIsDown());
+        // The remembered dash follows one dot after the dot.
+        for (auto [ms, down] : {std::pair{99, true}, {1, false}, {100, true}, {300, false}}) {
+            clock_->Advance(ms);
+            QCOMPARE(w_->KeyIsDown(), down);
+        }
         QCOMPARE(k.PendingCount(), 4);
         for (auto [i, ms] : {std::pair{1, 100u}, {2, 100u}, {3, 300u}})
             QCOMPARE(k.PendingElement(i), ms);
@@ -282,7 +253,6 @@ private slots:
         QVERIFY(!w_->KeyIsDown());
         clock_->Advance(2000);
         QCOMPARE(w_->UpperPanel()->AccessibleText(), QString("a "));
-
         // The default Right arrow keys in the main window but edits in the
         // parameters window's edit fields; a press taken elsewhere is
         // followed to its release, wherever the focus went.
@@ -314,22 +284,18 @@ private slots:
         QCOMPARE(updown->Position(), 60);
         const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier,
                                     shift = Qt::ShiftModifier, alt = Qt::AltModifier;
-        const struct {
-            int key;
-            Qt::KeyboardModifiers mods;
-            int speed;
-        } steps[] = {{Qt::Key_Up, none, 61},           {Qt::Key_Up, ctrl, 62}, {Qt::Key_Up, shift, 72},
-                     {Qt::Key_Down, shift | ctrl, 20},  // the generator's lower bound
-                     {Qt::Key_Up, shift | ctrl, 120},  {Qt::Key_Up, alt, 120}, {Qt::Key_Up, alt | ctrl, 120},
-                     {Qt::Key_Down, none, 119}};
-        for (const auto& s : steps) {
-            Press(s.key, s.mods);
-            QCOMPARE(Speed(), s.speed);
+        // Down with Shift+Ctrl stops at the generator's lower bound.
+        const std::tuple<int, Qt::KeyboardModifiers, int> steps[] = {
+            {Qt::Key_Up, none, 61},           {Qt::Key_Up, ctrl, 62},          {Qt::Key_Up, shift, 72},
+            {Qt::Key_Down, shift | ctrl, 20}, {Qt::Key_Up, shift | ctrl, 120}, {Qt::Key_Up, alt, 120},
+            {Qt::Key_Up, alt | ctrl, 120},    {Qt::Key_Down, none, 119}};
+        for (auto [key, mods, speed] : steps) {
+            Press(key, mods);
+            QCOMPARE(Speed(), speed);
         }
         QCOMPARE(w_->Analyser().Tempo(), 119);
         QCOMPARE(LineText("CWSpeed"), QString("119"));
         QVERIFY(boxes_->questions.isEmpty());
-
         // With decoded text on screen the change needs a Yes, asked once
         // until the panel is cleared.
         const QString question =
@@ -351,7 +317,6 @@ private slots:
         KeyText("e", 121);
         Press(Qt::Key_Down);
         QCOMPARE(boxes_->questions.size(), 3);
-
         // The speed edit: Enter reads it, asking first; No or junk restores it.
         Press(Qt::Key_Delete);
         KeyText("e", 120);
@@ -367,7 +332,7 @@ private slots:
         QCOMPARE(w_->Analyser().Tempo(), 150);
     }
 
-    void hideShowAndClearKeys() {
+    void hideShowAndClearKeysAndEightDotsErase() {
         Create();
         KeyText("e", 60);
         // F4 (any modifiers) hides the decoded characters and the strip; F8
@@ -389,7 +354,6 @@ private slots:
             if (key == Qt::Key_F8)
                 QCOMPARE(bottom->maximumHeight(), typed ? 164 : 1);
         }
-
         // F5 without modifiers resets the timing values, only while they are shown.
         Press(Qt::Key_F5);
         QVERIFY(DotCount() > 0);
@@ -398,7 +362,6 @@ private slots:
         QVERIFY(DotCount() > 0);
         Press(Qt::Key_F5);
         QCOMPARE(DotCount(), 0);
-
         // Ctrl+Delete drops the type-ahead and the lower panel, not the decoded text.
         QVERIFY(w_->Generator().PutChar('a'));
         w_->LowerPanel()->AddTypedText("a");
@@ -406,7 +369,6 @@ private slots:
         QVERIFY(!w_->Generator().HasChars());
         QCOMPARE(w_->LowerPanel()->Length(), 0);
         QVERIFY(w_->UpperPanel()->Length() > 0);
-
         // Delete clears the decoded text, speeds, history and strip.
         Press(Qt::Key_Delete);
         QCOMPARE(w_->UpperPanel()->Length(), 0);
@@ -414,9 +376,34 @@ private slots:
         QVERIFY(LineText("RecSpeed").isEmpty() && LineText("AvgSpeed").isEmpty());
         QVERIFY(Child<QLabel>("lastCharLabel_")->text().isEmpty());
         QVERIFY(w_->RedBars().empty());
+        // Eight dots erase it too, when asked to.
+        Reset();
+        Create("[Form]\r\nErrErase=1\r\nAllCaps=1\r\n");
+        KeyText("ee", 60);
+        QCOMPARE(Upper(), QString("ee\r"));
+        QCOMPARE(Child<QLabel>("lastCharLabel_")->text(), QString("E"));  // shown upper-case, stored as keyed
+        KeyMarks(std::vector<int>(16, 100), 2000);
+        QCOMPARE(w_->UpperPanel()->Length(), 0);
+        QCOMPARE(w_->Analyser().HistCount(), 0);
     }
 
-    void zoneKeys() {
+    void zoneKeysAndTheZoneStartsOwnSpeed() {
+        Create("[Main]\r\nTargetSpeed=60\r\n");
+        // "e" at 60 CpM ended by a character space, then "e" with a 60 ms dot
+        // ended by the timeout: (60 + 700) div 8 = 95 ms -> 63 CpM.
+        KeyMarks({100, 300, 60, 180});
+        QCOMPARE(Upper(), QString("ee\r"));
+        QCOMPARE(LineText("RecSpeed"), QString("63"));
+        TAnalyser& c = w_->Analyser();
+        // The zone moved to the first "e": the bar shows its speed, drawn
+        // from its record; the analyser's own last speed stays the newest's.
+        Press(Qt::Key_Home);
+        QCOMPARE(LineText("RecSpeed"), QString("60"));
+        QCOMPARE(LineText("AvgSpeed"), QString("61"));
+        QCOMPARE(c.NewRecTempo(), 63);
+        QCOMPARE(c.DotEstimate(), 95);
+
+        Reset();
         Create();
         t_ = 1000;
         KeyText("ete", 60);
@@ -427,29 +414,26 @@ private slots:
         // (-1: unchanged, not checked).
         const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier,
                                     shift = Qt::ShiftModifier;
-        const struct {
-            int key;
-            Qt::KeyboardModifiers mods;
-            int red, green, cursor, bars;
-        } steps[] = {{0, none, 3, 3, 0, 1},
-                     {Qt::Key_PageUp, none, 2, 3, 1, 2},  // "t" and "e"
-                     {Qt::Key_PageUp, ctrl, 2, 2, 1, -1},
-                     {Qt::Key_PageUp, shift, 1, 1, 2, -1},
-                     {Qt::Key_PageUp, Qt::AltModifier, 1, 1, 2, -1},
-                     {Qt::Key_PageDown, none, 2, 1, 1, -1},
-                     {Qt::Key_PageDown, ctrl, 2, 2, 1, -1},
-                     {Qt::Key_End, none, 3, 2, 0, 1},
-                     {Qt::Key_Home, none, 1, 2, 2, 3},
-                     {Qt::Key_End, ctrl, 1, 3, 2, -1},
-                     {Qt::Key_Home, ctrl, 1, 1, 2, -1}};
-        for (const auto& s : steps) {
-            if (s.key)
-                Press(s.key, s.mods);
-            QCOMPARE(w_->UpperPanel()->RedStart(), s.red);
-            QCOMPARE(w_->LowerPanel()->GreenStart(), s.green);
-            QCOMPARE(w_->Analyser().CursorBack(), s.cursor);
-            if (s.bars >= 0)
-                QCOMPARE(int(w_->RedBars().size()), s.bars);
+        const std::tuple<int, Qt::KeyboardModifiers, int, int, int, int> steps[] = {
+            {0, none, 3, 3, 0, 1},
+            {Qt::Key_PageUp, none, 2, 3, 1, 2},  // "t" and "e"
+            {Qt::Key_PageUp, ctrl, 2, 2, 1, -1},
+            {Qt::Key_PageUp, shift, 1, 1, 2, -1},
+            {Qt::Key_PageUp, Qt::AltModifier, 1, 1, 2, -1},
+            {Qt::Key_PageDown, none, 2, 1, 1, -1},
+            {Qt::Key_PageDown, ctrl, 2, 2, 1, -1},
+            {Qt::Key_End, none, 3, 2, 0, 1},
+            {Qt::Key_Home, none, 1, 2, 2, 3},
+            {Qt::Key_End, ctrl, 1, 3, 2, -1},
+            {Qt::Key_Home, ctrl, 1, 1, 2, -1}};
+        for (auto [key, mods, red, green, cursor, bars] : steps) {
+            if (key)
+                Press(key, mods);
+            QCOMPARE(w_->UpperPanel()->RedStart(), red);
+            QCOMPARE(w_->LowerPanel()->GreenStart(), green);
+            QCOMPARE(w_->Analyser().CursorBack(), cursor);
+            if (bars >= 0)
+                QCOMPARE(int(w_->RedBars().size()), bars);
         }
         QCOMPARE(Child<QLabel>("lastCharLabel_")->text(), QString("e"));
         // The green strip draws the ideal patterns of "abc": .- / -... / -.-.
@@ -481,9 +465,6 @@ private slots:
         auto greenAt = [&](int x) {
             return strip->grab().toImage().pixelColor(x, bandY) == QColor(0, 128, 0);
         };
-        const QString shots = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
-        if (!shots.isEmpty())
-            QDir().mkpath(shots);
         for (bool on : {false, true, false}) {
             if (on != box->isChecked())
                 box->click();
@@ -492,8 +473,7 @@ private slots:
             QCOMPARE(greenAt(45), on);   // the first dot of "p"
             QCOMPARE(greenAt(135), on);  // its first dash
             QVERIFY(!greenAt(75));       // the space between them
-            if (!shots.isEmpty())
-                QVERIFY(w_->grab().save(shots + (on ? "/pattern-shown.png" : "/pattern-hidden.png")));
+            Shot(w_.get(), on ? "pattern-shown.png" : "pattern-hidden.png");
         }
     }
 
@@ -577,7 +557,8 @@ private slots:
         QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
     }
 
-    void closeSavesSettingsAndAsksWhenWanted() {
+    // Closing asks when wanted and saves the settings, or says why it cannot.
+    void closeAsksWhenWantedAndSavesTheSettings() {
         Create("; my note\r\n[Main]\r\nAskEnd=1\r\n");
         Press(Qt::Key_Up, Qt::ShiftModifier);  // 70 CpM
         QVERIFY(w_->Generator().PutChar('a'));
@@ -594,6 +575,17 @@ private slots:
         const QByteArray ini = f.readAll();
         QVERIFY(ini.startsWith("; my note\r\n[Main]\r\nAskEnd=1\r\n"));
         QVERIFY(ini.contains("TargetSpeed=70\r\n") && ini.contains("RXInput=0\r\n"));
+
+        Reset();
+        QFile blocker(dir_->path() + "/blocker");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString folder = dir_->path() + "/blocker/OrvoTapmeter";
+        w_ = std::make_unique<TMainWindow>(clock_.get(), clock_.get(), boxes_.get(), folder);
+        w_->show();
+        QVERIFY(boxes_->messages.isEmpty());
+        QVERIFY(w_->close());
+        QCOMPARE(boxes_->messages, QStringList{"Error: cannot create directory " + folder + "/"});
     }
 
     // Every run's keying goes to a session record that the command-line
@@ -601,10 +593,9 @@ private slots:
     // a folder that cannot be written to is said once while keying goes on.
     void sessionRecordDecodesToTheUpperPanel() {
         Create("[Main]\r\nTargetSpeed=60\r\n");
-        std::vector<int> words = kParis;
-        words.push_back(700);
-        words.insert(words.end(), kParis.begin(), kParis.end());
-        KeyMarks(words);
+        KeyMarks(kParis, 0);
+        t_ += 700;  // a word space
+        KeyMarks(kParis);
         QCOMPARE(Upper(), QString("paris paris\r"));
         w_->close();
         const QStringList files = QDir(SessionsPath()).entryList({"*.keys"}, QDir::Files);
@@ -688,7 +679,6 @@ private slots:
         shown[0].stats = std::make_unique<TPracticeStats>(*w_->Practice().Stats());
         QCOMPARE(QString::fromStdString(orvo::cli::ReportJson(shown) + "\n"),
                  QString::fromStdString(out.str()));
-
         // The progress: the three stored sessions and this one.
         form->Tabs()->setCurrentIndex(1);
         auto* folder = form->findChild<QLabel*>("SessionFolder");
@@ -696,13 +686,9 @@ private slots:
         form->findChild<QPushButton*>("OpenFolder")->click();
         QCOMPARE(opener.urls, QStringList{QUrl::fromLocalFile(SessionsPath() + "/").toString()});
 
-        const QString shots = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
-        if (!shots.isEmpty()) {
-            QDir().mkpath(shots);
-            QVERIFY(form->grab().save(shots + "/practice-progress.png"));
-            form->Tabs()->setCurrentIndex(0);
-            QVERIFY(form->grab().save(shots + "/practice-session.png"));
-        }
+        Shot(form, "practice-progress.png");
+        form->Tabs()->setCurrentIndex(0);
+        Shot(form, "practice-session.png");
         // F6 and Escape in the window close it; the View menu opens it.
         QTest::keyClick(form, Qt::Key_F6);
         QVERIFY(!form->isVisible());
@@ -710,28 +696,6 @@ private slots:
         QVERIFY(form->isVisible());
         QTest::keyClick(form, Qt::Key_Escape);
         QVERIFY(!form->isVisible());
-    }
-
-    void unwritableSettingsFolderIsReported() {
-        QFile blocker(dir_->path() + "/blocker");
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        const QString folder = dir_->path() + "/blocker/OrvoTapmeter";
-        w_ = std::make_unique<TMainWindow>(clock_.get(), clock_.get(), boxes_.get(), folder);
-        w_->show();
-        QVERIFY(boxes_->messages.isEmpty());
-        QVERIFY(w_->close());
-        QCOMPARE(boxes_->messages, QStringList{"Error: cannot create directory " + folder + "/"});
-    }
-
-    void eightDotsEraseOnlyWhenAsked() {
-        Create("[Form]\r\nErrErase=1\r\nAllCaps=1\r\n");
-        KeyText("ee", 60);
-        QCOMPARE(Upper(), QString("ee\r"));
-        QCOMPARE(Child<QLabel>("lastCharLabel_")->text(), QString("E"));  // shown upper-case, stored as keyed
-        KeyMarks(std::vector<int>(16, 100), 2000);
-        QCOMPARE(w_->UpperPanel()->Length(), 0);
-        QCOMPARE(w_->Analyser().HistCount(), 0);
     }
 
     // No serial port, no sound input device, the WAV choice cancelled:

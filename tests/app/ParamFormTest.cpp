@@ -67,12 +67,12 @@ private slots:
         // 9 and 999 are 19.08 and 59.99 dB, truncated.
         const Case cases[] = {{1000, 60, "- 14 dB"}, {0, 20, "- 74 dB"},   {-300, 20, "- 74 dB"},
                               {9, 20, "- 55 dB"},    {999, 59, "- 15 dB"}, {2000000000, 100, "+112 dB"}};
+        FakeTarget t;
+        t.s.RXInput = 1;
+        TParamWindow f(t);
+        t.EnterStoredMode(f);
+        QVERIFY(f.Timer1Active());
         for (const Case& c : cases) {
-            FakeTarget t;
-            t.s.RXInput = 1;
-            TParamWindow f(t);
-            t.EnterStoredMode(f);
-            QVERIFY(f.Timer1Active());
             t.inputLevel = c.level;
             f.LevelTimerTick();
             QCOMPARE(f.LevelGauge()->Position(), c.gauge);
@@ -113,7 +113,6 @@ private slots:
             QCOMPARE(m.arguments.empty() ? std::string() : m.arguments[0], c.arg);
         }
         QVERIFY(QString::fromStdString(NoMixerMessage()).contains("pavucontrol"));
-
         // With nothing on the PATH the buttons say what to install.
         const QByteArray path = qgetenv("PATH");
         QTemporaryDir empty;
@@ -208,7 +207,6 @@ private slots:
         QCOMPARE(t.Changes(&TSettings::Binaural, false), 1);
         QVERIFY(Shown(f.TXFreq()) && Shown(f.KbdHzText()) && f.TXFreq()->isEnabled());
         QCOMPARE(f.TXFreq()->Edit()->text(), QString("650"));
-
         // The keyboard tone edit works in binaural mode only.
         TypeAndEnter(f.TXFreq(), "700");
         QCOMPARE(Tones(t), std::pair(700, 900));
@@ -219,7 +217,6 @@ private slots:
         QVERIFY(!Shown(f.TXFreq()));
         TypeAndEnter(f.TXFreq(), "1500");
         QCOMPARE(t.s.TxFrequency, 700);  // disabled: Enter does nothing
-
         // A key tone typed in mono output reaches the sidetone as well.
         TypeAndEnter(f.KeyFreq(), "1200");
         QCOMPARE(Tones(t), std::pair(700, 1200));
@@ -254,7 +251,6 @@ private slots:
         f.MuteBox()->setChecked(false);
         QCOMPARE(t.Changes(&TSettings::Muted, false), 2);
         QVERIFY(f.KeyMuteBox()->isEnabled() && f.KeyMuteBox()->isChecked() && t.s.KeyMuted);
-
         // Stored levels beyond the bars' ranges come in range; a stored
         // mute stays in force at creation.
         FakeTarget stored;
@@ -361,7 +357,6 @@ private slots:
         QCOMPARE(f.WavOutBox()->count(), 0);
         QVERIFY(none.out.setDevices.empty());
         QCOMPARE(none.s.TXDevice, 2);
-
         // The user's choice moves the running output to that device.
         FakeTarget t;
         TParamWindow g(t);
@@ -379,7 +374,6 @@ private slots:
         TParamWindow f(t);
         QCOMPARE(t.out.id, 1);
         const std::vector<std::string> withB = {"Default output device", "HDMI", "Speaker A", "Speaker B"};
-
         // A device appears in front: the choice follows its name.
         t.outChoices = withB;
         f.RefillOutputDevices();
@@ -387,7 +381,6 @@ private slots:
         QCOMPARE(t.out.id, 2);
         QCOMPARE(t.s.TXDevice, 3);
         QVERIFY(t.status.isEmpty());
-
         // The chosen device goes away while the output has stopped with it.
         t.out.active = false;
         t.outChoices = {"Default output device", "HDMI", "Speaker A"};
@@ -402,7 +395,6 @@ private slots:
         t.outChoices = withB;
         f.RefillOutputDevices();
         QCOMPARE(f.WavOutBox()->currentIndex(), 0);
-
         // Input in Sound Input mode: restarted on the default device.
         f.RXInputGroup()->SetItemIndex(1);
         t.in.active = false;
@@ -414,7 +406,7 @@ private slots:
         QCOMPARE(t.s.RXDevice, 0);
     }
 
-    void comPorts() {
+    void comPortsListedChosenAndRefused() {
         struct Case {
             std::vector<std::string> ports;
             int stored;
@@ -451,7 +443,6 @@ private slots:
             if (c.comEnabled)
                 QVERIFY(t.open && f.DTRBox()->isEnabled());
         }
-
         // Ports refilled while the port is open in COM mode: the port in use
         // stays open untouched (its lines may feed the key).
         FakeTarget t;
@@ -490,7 +481,6 @@ private slots:
         QCOMPARE(t.mode, 0);
         QCOMPARE(f.RXInputGroup()->ItemIndex(), 0);
         QVERIFY(!f.RXInputGroup()->Button(2)->isEnabled());
-
         // Line choice and polarity.
         FakeTarget l;
         l.s.Event = 2;
@@ -506,32 +496,30 @@ private slots:
         g.DTRBox()->setCurrentIndex(0);
         g.DTRBoxChange();
         QVERIFY(l.s.DTR);
-    }
-
-    void comPortChangeFails() {
-        FakeTarget t;
-        t.ports = {"a", "b", "", "", "e"};
-        t.openable = {2};
-        t.s.RXComPort = 2;
-        TParamWindow f(t);
+        // A port chosen that cannot be opened.
+        FakeTarget c;
+        c.ports = {"a", "b", "", "", "e"};
+        c.openable = {2};
+        c.s.RXComPort = 2;
+        TParamWindow h(c);
         const auto choose = [&](int index) {
-            f.ComPortBox()->setCurrentIndex(index);
-            f.ComPortBoxChange();
+            h.ComPortBox()->setCurrentIndex(index);
+            h.ComPortBoxChange();
         };
         // Outside COM mode a choice is only stored.
         choose(2);
-        QCOMPARE(t.s.RXComPort, 5);
+        QCOMPARE(c.s.RXComPort, 5);
         choose(1);
-        f.RXInputGroup()->SetItemIndex(2);
-        QVERIFY(t.open);
+        h.RXInputGroup()->SetItemIndex(2);
+        QVERIFY(c.open);
         // Port 1 cannot be opened.
         choose(0);
-        QCOMPARE(t.messages, QStringList{"Error: cannot use ComPort COM1"});
-        QCOMPARE(t.port, 2);
-        QCOMPARE(f.ComPortBox()->currentText(), QString("COM2"));
-        QCOMPARE(t.mode, 0);
-        QCOMPARE(f.RXInputGroup()->ItemIndex(), 0);
-        QCOMPARE(t.s.RXComPort, 2);
+        QCOMPARE(c.messages, QStringList{"Error: cannot use ComPort COM1"});
+        QCOMPARE(c.port, 2);
+        QCOMPARE(h.ComPortBox()->currentText(), QString("COM2"));
+        QCOMPARE(c.mode, 0);
+        QCOMPARE(h.RXInputGroup()->ItemIndex(), 0);
+        QCOMPARE(c.s.RXComPort, 2);
     }
 
     void deactivationCommits() {
@@ -593,7 +581,6 @@ private slots:
         QCOMPARE(t.s.CharSizeItem, 3);
         QCOMPARE(t.s.Event, 1);
         QVERIFY(!t.s.ShPatt);
-
         // Defaults: handlers of unchanged design values do not run.
         FakeTarget d;
         TParamWindow g(d);
@@ -620,7 +607,6 @@ private slots:
         f.RXInputGroup()->SetItemIndex(0);
         QCOMPARE(t.mode, 0);
         QCOMPARE(f.RXInputGroup()->Count(), 4);
-
         // The file question cancelled: Keybd/Mouse.
         FakeTarget c;
         c.s.RXInput = 3;
@@ -632,7 +618,6 @@ private slots:
         QCOMPARE(c.mode, 0);
         QCOMPARE(g.RXInputGroup()->ItemIndex(), 0);
         QVERIFY(!g.Timer1Active() && g.FlashCheckBox()->isEnabled());
-
         // Sound input that does not start: the same.
         FakeTarget n;
         n.failModes = {1};
