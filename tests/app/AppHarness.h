@@ -11,6 +11,7 @@
 #include "devices/ManualClock.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -126,6 +127,12 @@ protected:
         t_ = 50000;
     }
     QString IniPath() const { return dir_->path() + "/OrvoTapmeter.ini"; }
+    // Saves a picture for the documentation when a screenshot folder is set.
+    static void Shot(QWidget* what, const QString& name) {
+        const QString dir = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
+        if (!dir.isEmpty() && QDir().mkpath(dir))
+            QVERIFY(what->grab().save(dir + "/" + name));
+    }
     QString SessionsPath() const { return dir_->path() + "/data/orvo-tapmeter/sessions"; }
     void Create(const QByteArray& ini = {}, ISoundOut* out = nullptr, ISoundIn* in = nullptr) {
         if (!ini.isEmpty()) {
