@@ -175,11 +175,9 @@ public:
         RegateLocked(0);
     }
 
-    // The gate opens at leftRight for exactly `frames` frames from the first
-    // one not yet played, then returns to the volume in force: a keyer's
-    // mark, whose end is then exact to the frame however late the key-up
-    // comes. Where the server cannot take audio back, the mark begins with
-    // the next frames handed over.
+    // A keyer's mark: leftRight for exactly `frames` frames, then the volume
+    // in force. It begins just after the play position, or where the server
+    // cannot take audio back, with the next frames handed over.
     void Hold(uint32_t leftRight, uint64_t frames) {
         if (!loop_)
             return;
@@ -189,7 +187,7 @@ public:
             holdPending_ = frames;
     }
 
-    // Known once Connect has returned.    // Known once Connect has returned.
+    // Known once Connect has returned.
     bool Rewinds() const { return rewinds_; }
 
     std::atomic<uint64_t> framesWritten{0};
@@ -261,9 +259,8 @@ private:
             me->underruns.fetch_add(1);
     }
 
-    // Writes again what the server holds but has not played; a held mark of
-    // holdFrames (if not 0) begins at its first frame. False when nothing
-    // could be written again.
+    // Writes again what the server holds but has not played, with a held mark
+    // of holdFrames (if not 0) in it. False when nothing could be written.
     bool RegateLocked(uint64_t holdFrames) {
         if (!rewinds_ || !playing_ || failed_ || !stream_ || written_ == 0)
             return false;

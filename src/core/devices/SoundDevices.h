@@ -42,8 +42,8 @@ public:
     virtual void SetVolume(uint32_t leftRight) = 0;
     // The gate at leftRight for exactly ms of audio from now, then back to
     // the volume in force: a keyer's mark, whose end is then exact however
-    // late its key-up comes. Where a device cannot time it, the key-up ends
-    // the mark as it does any other.
+    // late its key-up comes (an earlier one does not cut it short). Where a
+    // device cannot time it, the key-up ends the mark as it does any other.
     virtual void HoldVolume(uint32_t leftRight, uint32_t ms) {
         (void)ms;
         SetVolume(leftRight);
