@@ -18,22 +18,6 @@ namespace {
 const std::string kText = "the quick brown fox jumps over the lazy dog 0123456789 paris cq de orvo test";
 constexpr int kSeeds = 4;
 
-size_t Distance(const std::string& a, const std::string& b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diag = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diag + (a[i - 1] != b[j - 1])});
-            diag = up;
-        }
-    }
-    return row[b.size()];
-}
-
 struct Config {
     const char* name;
     bool robust, autoSpeed;
@@ -72,7 +56,8 @@ int main() {
                 size_t errors = 0;
                 for (int seed = 1; seed <= kSeeds; ++seed) {
                     const auto s = corpus::WithNoise(clean, snr, static_cast<uint32_t>(seed * 1000 + cpm));
-                    errors += Distance(corpus::Letters(AnalyzeSamples(s, Options(c, cpm)).text), expected);
+                    errors +=
+                        corpus::Distance(corpus::Letters(AnalyzeSamples(s, Options(c, cpm)).text), expected);
                 }
                 std::printf(" %12.2f", 100.0 * static_cast<double>(errors) /
                                            static_cast<double>(kSeeds * expected.size()));

@@ -1,6 +1,30 @@
-# Sourced by the X server tests: starts Xvfb on a display it picks itself
-# and exports DISPLAY. Needs $tmp (a scratch folder) and fail(); sets
-# xvfb_pid for the caller's cleanup.
+# Sourced by the X server tests. x11_start skips the test (77) when Xvfb,
+# xdotool or another tool named is missing, makes the scratch folder $tmp,
+# stops whatever the test started ($rec_pid, $app_pid, Xvfb) however it
+# ends, and starts Xvfb on a display it picks itself (exports DISPLAY).
+fail() { echo "FAIL: $*"; exit 1; }
+
+x11_start() {
+  local tool
+  for tool in Xvfb xdotool "$@"; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  done
+  tmp=$(mktemp -d)
+  xvfb_pid="" app_pid="" rec_pid=""
+  trap x11_cleanup EXIT
+  start_xvfb
+}
+
+x11_cleanup() {
+  local pid
+  for pid in "$rec_pid" "$app_pid" "$xvfb_pid"; do
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  done
+  [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$tmp"
+}
+
+# Needs $tmp and fail(); sets xvfb_pid.
 start_xvfb() {
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
   xvfb_pid=$!

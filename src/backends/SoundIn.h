@@ -33,8 +33,6 @@ public:
     void SetChannels(int n) override;
     int NumBuffers() const override { return fmt_.NumBuffers(); }
     void SetNumBuffers(int n) override { fmt_.SetNumBuffers(n); }
-    int BitsPerSample() const { return 16; }
-    void SetBitsPerSample(int) {}
     uint32_t BufferBytes() const override { return fmt_.BufferBytes(); }
 
     bool DeviceAvailable() const override;

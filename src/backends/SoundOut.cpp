@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include <sched.h>
 #include <sys/resource.h>
@@ -363,11 +364,14 @@ private:
         const size_t ch = static_cast<size_t>(channels_);
         out_.resize(n * ch);
         const uint32_t v = owner_.volume_.load(std::memory_order_relaxed);
-        auto left = [](uint32_t lr) { return static_cast<float>(lr & 0xFFFFu) / 65535.0f; };
-        auto right = [&](uint32_t lr) {
-            return channels_ == 2 ? static_cast<float>(lr >> 16) / 65535.0f : left(lr);
+        // The gains the volume in force and a held mark's volume stand for.
+        auto gains = [&](uint32_t lr) {
+            const float l = static_cast<float>(lr & 0xFFFFu) / 65535.0f;
+            return std::pair<float, float>{l, channels_ == 2 ? static_cast<float>(lr >> 16) / 65535.0f : l};
         };
-        float gL = left(v), gR = right(v);  // the very first frame takes the volume at once
+        const auto [vL, vR] = gains(v);
+        const auto [hL, hR] = gains(heldVolume_);
+        float gL = vL, gR = vR;  // the very first frame takes the volume at once
         if (from > 0) {
             const size_t prev = static_cast<size_t>((from - 1) % historyFrames_);
             gL = gains_[2 * prev];
@@ -376,8 +380,8 @@ private:
         constexpr float kSilent = 1e-6f;
         for (size_t i = 0; i < n; ++i) {
             const uint64_t f = from + i;
-            const uint32_t target = f >= heldFrom_ && f < heldUntil_ ? heldVolume_ : v;
-            const float tL = left(target), tR = right(target);
+            const bool held = f >= heldFrom_ && f < heldUntil_;
+            const float tL = held ? hL : vL, tR = held ? hR : vR;
             const bool wasSilent = gL <= kSilent && gR <= kSilent;
             gL += std::clamp(tL - gL, -rampStep_, rampStep_);
             gR += std::clamp(tR - gR, -rampStep_, rampStep_);

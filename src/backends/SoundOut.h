@@ -54,8 +54,6 @@ public:
     void SetBufferTime(int ms) override;
     int Channels() const override { return fmt_.Channels(); }
     void SetChannels(int n) override;
-    int BitsPerSample() const { return 16; }
-    void SetBitsPerSample(int) {}
     uint32_t BufferBytes() const override { return fmt_.BufferBytes(); }
 
     bool DeviceAvailable() const override;

@@ -8,6 +8,7 @@
 #include "analysis/Analyser.h"
 #include "devices/ManualClock.h"
 #include "session/IambicKeyer.h"
+#include "../analysis/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -18,19 +19,12 @@
 
 namespace {
 
-struct Owner : IAnalyserOwner {
-    int AverageLength() const override { return 10; }
-    bool FlashForWordSpace() const override { return false; }
-    void FlashKeyingDisplay() override {}
-    void MuteOutput() override {}
-};
-
 constexpr bool Dit = true, Dah = false;
 
 struct Rig {
     ManualClock clock;
     TIambicKeyer keyer{clock, clock};
-    Owner owner;
+    FakeOwner owner;
     TAnalyser calc{clock, &owner, nullptr};
     TCWDecode decoder;
     std::vector<std::pair<bool, uint64_t>> edges;  // (down, stamp)

@@ -17,6 +17,7 @@
 
 #include "KeyedTone.h"
 #include "../devices/TempDir.h"
+#include "../analysis/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -29,13 +30,6 @@
 #include <vector>
 
 namespace {
-
-struct Owner : IAnalyserOwner {
-    int AverageLength() const override { return 10; }
-    bool FlashForWordSpace() const override { return false; }
-    void FlashKeyingDisplay() override {}
-    void MuteOutput() override {}
-};
 
 // What the panels would show, kept as plain text.
 struct View : ISendingView {
@@ -117,7 +111,7 @@ struct FakeSource : IKeySource {
 
 struct Rig {
     ManualClock clock;
-    Owner owner;
+    FakeOwner owner;
     TCWout cwout;
     TAnalyser calc{clock, &owner, nullptr};
     TSettings settings;

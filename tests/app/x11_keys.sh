@@ -11,33 +11,13 @@ prog=$1
 cli=$2
 press=$3
 
-for tool in Xvfb xdotool parec pactl; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/../xvfb.sh"
+x11_start parec pactl
 if ! pactl info >/dev/null 2>&1; then
-  [ "${ORVO_REQUIRE_SOUND:-}" = 1 ] && { echo "FAIL: no sound server"; exit 1; }
+  [ "${ORVO_REQUIRE_SOUND:-}" = 1 ] && fail "no sound server"
   echo "SKIP: no sound server"
   exit 77
 fi
-
-tmp=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-rec_pid=""
-cleanup() {
-  [ -n "$rec_pid" ] && kill "$rec_pid" 2>/dev/null || true
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-
-. "$(dirname "$0")/../xvfb.sh"
-start_xvfb
 
 # Starts the program with a [Keys] section, recording what the sound server
 # plays; sets wid.

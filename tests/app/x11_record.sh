@@ -8,26 +8,8 @@ set -euo pipefail
 prog=$1
 cli=$2
 
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed"
-    exit 77
-  fi
-done
-
-tmp=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-
 . "$(dirname "$0")/../xvfb.sh"
-start_xvfb
+x11_start
 
 mkdir -p "$tmp/home" "$tmp/config/OrvoTapmeter" "$tmp/run"
 chmod 700 "$tmp/run"

@@ -10,6 +10,7 @@
 #include <sndfile.h>
 #include <soxr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -72,6 +73,23 @@ inline std::vector<int16_t> WithNoise(const std::vector<int16_t>& s, double snrD
     for (size_t i = 0; i < s.size(); ++i)
         out[i] = static_cast<int16_t>(std::clamp(std::lround(s[i] + n(rng)), -32768L, 32767L));
     return out;
+}
+
+// Edit distance between two texts: the character errors of a decode.
+inline size_t Distance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diag = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diag + (a[i - 1] != b[j - 1])});
+            diag = up;
+        }
+    }
+    return row[b.size()];
 }
 
 // Key transitions keying `text` at a speed that moves from cpmStart to

@@ -222,22 +222,6 @@ std::vector<int16_t> Sounded(const std::vector<KeyEvent>& ev, double snr, uint32
     return snr < 100 ? corpus::WithNoise(s, snr, seed) : s;
 }
 
-size_t Distance(const std::string& a, const std::string& b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diag = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diag + (a[i - 1] != b[j - 1])});
-            diag = up;
-        }
-    }
-    return row[b.size()];
-}
-
 TEST(DetectorFists, AutoSpeedDecodesEveryFistAtLeastAsWellAsTheRightFixedSpeed) {
     // Keys, and sound through the robust detector (12 dB) and the standard
     // one (30 dB), over four seeds each. The standard detector keys the
@@ -265,13 +249,15 @@ TEST(DetectorFists, AutoSpeedDecodesEveryFistAtLeastAsWellAsTheRightFixedSpeed) 
             const auto ev = Fist(text, f.cpmStart, f.cpmEnd, f.jitter, f.bounces, seed);
             const int right = static_cast<int>(std::lround((f.cpmStart + f.cpmEnd) / 2));
             const auto s = Sounded(ev, 12, seed);
-            fixedKeys += Distance(corpus::Letters(AnalyzeKeys(ev, Opt(right, false)).text), want);
-            autoKeys += Distance(corpus::Letters(AnalyzeKeys(ev, Opt(60, false, true)).text), want);
-            fixedSound += Distance(corpus::Letters(AnalyzeSamples(s, Opt(right, true)).text), want);
-            autoSound += Distance(corpus::Letters(AnalyzeSamples(s, Opt(60, true, true)).text), want);
+            fixedKeys += corpus::Distance(corpus::Letters(AnalyzeKeys(ev, Opt(right, false)).text), want);
+            autoKeys += corpus::Distance(corpus::Letters(AnalyzeKeys(ev, Opt(60, false, true)).text), want);
+            fixedSound += corpus::Distance(corpus::Letters(AnalyzeSamples(s, Opt(right, true)).text), want);
+            autoSound += corpus::Distance(corpus::Letters(AnalyzeSamples(s, Opt(60, true, true)).text), want);
             const auto clean = Sounded(ev, 30, seed);
-            fixedStd += Distance(fromQuick(AnalyzeSamples(clean, Opt(right, false)).text), fromQuick(text));
-            autoStd += Distance(fromQuick(AnalyzeSamples(clean, Opt(60, false, true)).text), fromQuick(text));
+            fixedStd +=
+                corpus::Distance(fromQuick(AnalyzeSamples(clean, Opt(right, false)).text), fromQuick(text));
+            autoStd += corpus::Distance(fromQuick(AnalyzeSamples(clean, Opt(60, false, true)).text),
+                                        fromQuick(text));
         }
         EXPECT_LE(autoKeys, fixedKeys) << f.name << ", keys";
         EXPECT_LE(autoSound, fixedSound) << f.name << ", robust detector";

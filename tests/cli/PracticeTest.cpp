@@ -3,6 +3,7 @@
 
 #include "analysis/PlantedKeying.h"
 #include "analysis/SessionInput.h"
+#include "CliRun.h"
 #include "cli/Cli.h"
 #include "devices/SessionRecord.h"
 #include "devices/TempDir.h"
@@ -23,17 +24,6 @@ namespace orvo {
 namespace {
 
 using Clock = std::chrono::system_clock;
-
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-CliRun Cli(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int code = cli::RunCli(args, in, out, err);
-    return {code, out.str(), err.str()};
-}
 
 std::string JsonText(const std::string& json) {
     const size_t b = json.find("\"text\": \"") + 9;

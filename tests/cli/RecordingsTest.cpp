@@ -3,6 +3,7 @@
 
 #include "Corpus.h"
 #include "analysis/SpeedFollower.h"
+#include "CliRun.h"
 #include "cli/Cli.h"
 #include "cli/Json.h"
 #include "devices/TempDir.h"
@@ -19,17 +20,6 @@ namespace orvo {
 namespace {
 
 const std::string kText = "cq de orvo test 73";
-
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-CliRun Cli(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int code = cli::RunCli(args, in, out, err);
-    return {code, out.str(), err.str()};
-}
 
 TEST(Recordings, EveryCommonFormatDecodesTheSameText) {
     TempDir dir;

@@ -12,31 +12,13 @@ prog="$prefix/bin/orvo-tapmeter"
 desktop="$prefix/share/applications/orvo-tapmeter.desktop"
 help_page="$prefix/share/orvo-tapmeter/help/helporvotapmtr.htm"
 
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed"
-    exit 77
-  fi
-done
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(dirname "$0")/../xvfb.sh"
 [ -x "$prog" ] || fail "no program at $prog"
 [ -f "$desktop" ] || fail "no desktop entry at $desktop"
 wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
 [ -n "$wm_class" ] || fail "the desktop entry names no StartupWMClass"
 
-tmp=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-. "$(dirname "$0")/../xvfb.sh"
-start_xvfb
+x11_start
 
 # A stand-in browser: records what the program asks the desktop to open.
 mkdir -p "$tmp/home" "$tmp/run" "$tmp/fakebin"

@@ -1,7 +1,7 @@
 #include "devices/SessionRecord.h"
+#include "settings/Settings.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,14 +67,7 @@ std::string TSessionRecord::FolderFrom(const char* xdgDataHome, const char* home
 }
 
 std::string TSessionRecord::DefaultFolder() {
-    const char* home = std::getenv("HOME");
-    std::string pwHome;
-    if (!Set(home)) {
-        if (const passwd* pw = ::getpwuid(::getuid()); pw && Set(pw->pw_dir))
-            pwHome = pw->pw_dir;
-        home = pwHome.c_str();
-    }
-    return FolderFrom(std::getenv("XDG_DATA_HOME"), home);
+    return FolderFrom(std::getenv("XDG_DATA_HOME"), HomeFolder().c_str());
 }
 
 std::string TSessionRecord::FileStem(std::chrono::system_clock::time_point t) {

@@ -40,15 +40,16 @@ std::string SettingsFolderFrom(const char* appData, const char* xdgConfigHome, c
     return base + "/OrvoTapmeter/";
 }
 
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); Set(home))
+        return home;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && Set(pw->pw_dir))
+        return pw->pw_dir;
+    return {};
+}
+
 std::string SettingsFolder() {
-    const char* home = std::getenv("HOME");
-    std::string pwHome;
-    if (!Set(home)) {
-        if (const passwd* pw = ::getpwuid(::getuid()); pw && Set(pw->pw_dir))
-            pwHome = pw->pw_dir;
-        home = pwHome.c_str();
-    }
-    return SettingsFolderFrom(std::getenv("APPDATA"), std::getenv("XDG_CONFIG_HOME"), home);
+    return SettingsFolderFrom(std::getenv("APPDATA"), std::getenv("XDG_CONFIG_HOME"), HomeFolder().c_str());
 }
 
 void LoadSettings(const IniFile& ini, TSettings& s, const std::string& folder, int screenWidth,

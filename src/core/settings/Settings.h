@@ -95,6 +95,9 @@ struct TSettingsInfo {
 // is set, else $XDG_CONFIG_HOME/OrvoTapmeter/, else ~/.config/OrvoTapmeter/.
 // Empty when none of these can be found (never the filesystem root).
 std::string SettingsFolder();
+// The user's home folder: $HOME, else the password database's entry; empty
+// when neither is known.
+std::string HomeFolder();
 // The same rule from given values (null or empty = unset).
 std::string SettingsFolderFrom(const char* appData, const char* xdgConfigHome, const char* home);
 inline const char* SettingsFileName() { return "OrvoTapmeter.ini"; }

@@ -212,7 +212,7 @@ void TMainWindow::FormCreate() {
                                                    "orvo-tapmeter " + versionText_.toStdString());
     recorder_->OnError = [this](const std::string& m) { ShowStatus(m); };
     Sending().Wait = [this](int ms) { WaitEvents(ms); };
-    commands_ = std::make_unique<TWindowCommands>(this, *session_, *boxes_, *timers_, soundIn_, fileDialogs_);
+    commands_ = std::make_unique<TWindowCommands>(this, *session_, *boxes_, soundIn_, fileDialogs_);
     // The keyboard's Morse keys in every window of the program.
     keyMapping_ = std::make_unique<TKeyMapping>(KeyInput().KeyboardMouse(), this);
     qApp->installEventFilter(keyMapping_.get());

@@ -8,7 +8,7 @@
 #include <QCoreApplication>
 
 TWindowCommands::TWindowCommands(QWidget* window, KeyingSession& session, IMessageBoxes& boxes,
-                                 ITimerFactory& timers, ISoundIn* soundIn, IFileDialogs* dialogs)
+                                 ISoundIn* soundIn, IFileDialogs* dialogs)
     : window_(window),
       calc_(session.Analyser()),
       session_(session),

@@ -26,8 +26,8 @@ class TWindowCommands {
 public:
     // dialogs: null = Qt's file dialog on the window. soundIn may be null
     // (no Sound Input mode then).
-    TWindowCommands(QWidget* window, KeyingSession& session, IMessageBoxes& boxes, ITimerFactory& timers,
-                    ISoundIn* soundIn, IFileDialogs* dialogs);
+    TWindowCommands(QWidget* window, KeyingSession& session, IMessageBoxes& boxes, ISoundIn* soundIn,
+                    IFileDialogs* dialogs);
     ~TWindowCommands();
 
     // The scope window: made once the window's menus exist, so their
