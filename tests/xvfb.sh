@@ -24,6 +24,19 @@ x11_cleanup() {
   rm -rf "$tmp"
 }
 
+# Closes the program ($app_pid) through the window manager's close request
+# (the closer program on window WID), as a user would; it must end at once
+# with status 0.
+x11_close() {
+  local rc
+  "$1" "$2"
+  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$app_pid" 2>/dev/null && fail "the program did not close on the close request"
+  set +e; wait "$app_pid"; rc=$?; set -e
+  app_pid=""
+  [ "$rc" -eq 0 ] || fail "the program exited with status $rc: $(cat "$tmp/app.log")"
+}
+
 # Needs $tmp and fail(); sets xvfb_pid.
 start_xvfb() {
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &

@@ -45,12 +45,7 @@ set +e; wait "$second_pid"; second_rc=$?; set -e
 kill -0 "$app_pid" || fail "the first copy ended with the second"
 
 # Close through the window manager's close request, as a user would.
-"$closer" "$wid"
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "the program did not close on the close request"
-set +e; wait "$app_pid"; rc=$?; set -e
-app_pid=""
-[ "$rc" -eq 0 ] || fail "the program exited with status $rc: $(cat "$tmp/app.log")"
+x11_close "$closer" "$wid"
 
 ini="$tmp/config/OrvoTapmeter/OrvoTapmeter.ini"
 [ -f "$ini" ] || fail "no settings file at $ini"

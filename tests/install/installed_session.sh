@@ -63,12 +63,7 @@ else
   echo "NOTE: no help page installed at $help_page; F1 not checked"
 fi
 
-"$closer" "$wid"
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "the program did not close on the close request"
-set +e; wait "$app_pid"; rc=$?; set -e
-app_pid=""
-[ "$rc" -eq 0 ] || fail "the program exited with status $rc: $(cat "$tmp/app.log")"
+x11_close "$closer" "$wid"
 
 ini="$tmp/home/.config/OrvoTapmeter/OrvoTapmeter.ini"
 [ -f "$ini" ] || fail "no settings file at $ini"
